@@ -1,0 +1,86 @@
+#include "app/Console.h"
+
+#include <cstring>
+
+#include "common/Conversions.h"
+#include "common/Exception.h"
+
+namespace xlate {
+
+namespace {
+constexpr std::uint32_t kMissingHandle = 105;
+}
+
+Text IoErrorMessage(std::uint32_t aCode) {
+  switch (aCode) {
+    case 2:
+      return u"The specified file was not found";
+    case 3:
+      return u"The specified path was not found";
+    case 4:
+      return u"Too many open files";
+    case 5:
+      return u"File access denied";
+    case 100:
+      return u"Read beyond end of file";
+    case 101:
+      return u"Disk full";
+    case 106:
+      return u"Invalid numeric input";
+    default:
+      return Format(u"I/O error %d", {aCode});
+  }
+}
+
+TConsole::TConsole(Platform& aPlatform) : FPlatform(aPlatform) {
+  HandleType type = aPlatform.StdOutputType();
+  FFlushAtLineEnd = type == HandleType::CharDevice;
+  FKnownType = type != HandleType::Unknown;
+}
+
+TConsole::~TConsole() { FlushAtExit(); }
+
+void TConsole::FlushAtExit() {
+  Flush();
+  FError = 0;
+}
+
+void TConsole::Flush() {
+  if (FCount == 0) return;
+  std::uint32_t code =
+      FKnownType ? FPlatform.WriteStd(StdStream::Output, FBuffer, FCount) : kMissingHandle;
+  FCount = 0;  // what failed to go out is dropped, as it would be by the device
+  if (code != 0 && FError == 0) FError = code;
+}
+
+void TConsole::Put(const char* aBytes, std::size_t aCount) {
+  while (aCount > 0) {
+    std::size_t room = kBufferSize - FCount;
+    std::size_t part = aCount < room ? aCount : room;
+    std::memcpy(FBuffer + FCount, aBytes, part);
+    FCount += part;
+    aBytes += part;
+    aCount -= part;
+    if (FCount == kBufferSize) Flush();
+  }
+}
+
+void TConsole::WriteLine(const ByteString& aBytes) {
+  Put(aBytes.data(), aBytes.size());
+  Put("\r\n", 2);
+  if (FFlushAtLineEnd) Flush();
+  // Without a usable handle every line fails at once, not only at exit.
+  if (!FKnownType) {
+    FCount = 0;
+    if (FError == 0) FError = kMissingHandle;
+  }
+  if (FError != 0) {
+    std::uint32_t code = FError;
+    FError = 0;
+    throw Exception(IoErrorMessage(code));
+  }
+}
+
+void TConsole::WriteTextLine(const Text& aText) { WriteLine(TextToAnsi(aText)); }
+
+}  // namespace xlate

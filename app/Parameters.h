@@ -1,0 +1,24 @@
+#pragma once
+
+#include <vector>
+
+#include "app/RunSettings.h"
+#include "common/Types.h"
+
+namespace xlate {
+
+// The built-in text: translated when no TEXT is given, and the banner.
+extern const char16_t kDefaultText[];
+
+// "ANSI", "UTF8", "UNICODE" and "OEM", exactly; anything else is ctNone.
+TCodingType ParseCoding(const Text& aWord);
+
+// The value after the first "=" of the first parameter whose name equals
+// aKey ignoring case; empty when none does.
+Text LookupParameter(const std::vector<Text>& aParameters, const Text& aKey);
+
+// Builds the run settings from the parameters (in command-line order) and
+// checks them; raises "Unknown task type" or "Unknown coding type".
+TRunSettings ParseParameters(const std::vector<Text>& aParameters);
+
+}  // namespace xlate

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "common/Types.h"
+
+namespace xlate {
+
+// The last component of a path: everything after the last of aSeparators.
+Text FileNameOfPath(const Text& aPath, const Text& aSeparators);
+
+// The two-line usage text, with the running program's file name.
+Text UsageText();
+Text UsageTextFor(const Text& aProgramName);
+
+}  // namespace xlate

@@ -1,0 +1,135 @@
+#include "common/CodePages.h"
+
+#include <array>
+#include <memory>
+#include <mutex>
+
+#include "common/CodePageTables.h"
+#include "common/Utf8.h"
+
+namespace xlate {
+
+namespace {
+
+constexpr std::uint32_t kFallbackCodePage = 1252;
+
+const CodePageTable* FindTable(std::uint32_t aCodePage) {
+  for (std::size_t i = 0; i < kCodePageTableCount; ++i) {
+    if (kCodePageTables[i].codePage == aCodePage) return &kCodePageTables[i];
+  }
+  return nullptr;
+}
+
+const CodePageTable& TableOrFallback(std::uint32_t aCodePage) {
+  const CodePageTable* table = FindTable(aCodePage);
+  return table ? *table : *FindTable(kFallbackCodePage);
+}
+
+inline char16_t UnitOf(const CodePageTable& aTable, unsigned char aByte) {
+  std::uint16_t unit = aTable.upper[aByte - 0x80];
+  return unit == kHole ? aByte : unit;
+}
+
+// The reverse of a table: for each UTF-16 unit its byte, 0 where the code
+// page has none (U+0000 itself is ASCII and handled before the lookup).
+using ReverseTable = std::array<unsigned char, 0x10000>;
+
+const ReverseTable& Reverse(const CodePageTable& aTable) {
+  static std::unique_ptr<ReverseTable> tables[64];
+  static std::once_flag once[64];
+  std::size_t index = static_cast<std::size_t>(&aTable - kCodePageTables);
+  std::call_once(once[index], [&] {
+    tables[index] = std::make_unique<ReverseTable>();
+    ReverseTable& r = *tables[index];
+    r.fill(0);
+    for (int b = 0; b < 128; ++b) r[static_cast<std::size_t>(b)] = static_cast<unsigned char>(b);
+    for (int b = 0; b < 128; ++b) {
+      std::uint16_t unit = aTable.upper[b];
+      if (unit != kHole && unit >= 0x80 && r[unit] == 0)
+        r[unit] = static_cast<unsigned char>(0x80 + b);
+    }
+    // A hole stands for the code point of its own value, where no
+    // character of the code page claims that code point.
+    for (int b = 0; b < 128; ++b) {
+      if (aTable.upper[b] == kHole && r[0x80 + b] == 0)
+        r[0x80 + b] = static_cast<unsigned char>(0x80 + b);
+    }
+  });
+  return *tables[index];
+}
+
+}  // namespace
+
+bool IsKnownCodePage(std::uint32_t aCodePage) {
+  return aCodePage == kCodePageUtf8 || FindTable(aCodePage) != nullptr;
+}
+
+Text CodePageToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount) {
+  if (aCodePage == kCodePageUtf8) return DecodeUtf8(aBytes, aCount);
+  const CodePageTable& table = TableOrFallback(aCodePage);
+  Text out;
+  out.resize(aCount);
+  for (std::size_t i = 0; i < aCount; ++i) {
+    auto b = static_cast<unsigned char>(aBytes[i]);
+    out[i] = b < 0x80 ? b : UnitOf(table, b);
+  }
+  return out;
+}
+
+void AppendTextInCodePage(std::uint32_t aCodePage, const char16_t* aText, std::size_t aCount,
+                          ByteString& vOut) {
+  if (aCodePage == kCodePageUtf8) {
+    AppendUtf8(aText, aCount, vOut);
+    return;
+  }
+  const ReverseTable& reverse = Reverse(TableOrFallback(aCodePage));
+  std::size_t start = vOut.size();
+  vOut.resize(start + aCount);
+  char* o = &vOut[start];
+  for (std::size_t i = 0; i < aCount; ++i) {
+    char16_t c = aText[i];
+    if (c < 0x80) {
+      *o++ = static_cast<char>(c);
+      continue;
+    }
+    // A surrogate pair is one character and becomes one "?".
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < aCount && aText[i + 1] >= 0xDC00 &&
+        aText[i + 1] <= 0xDFFF) {
+      ++i;
+      *o++ = '?';
+      continue;
+    }
+    unsigned char b = reverse[c];
+    *o++ = b != 0 ? static_cast<char>(b) : '?';
+  }
+  vOut.resize(static_cast<std::size_t>(o - vOut.data()));
+}
+
+ByteString TextToCodePage(std::uint32_t aCodePage, const char16_t* aText, std::size_t aCount) {
+  ByteString out;
+  AppendTextInCodePage(aCodePage, aText, aCount, out);
+  return out;
+}
+
+ByteString ConvertBytes(std::uint32_t aFrom, std::uint32_t aTo, const ByteString& aBytes) {
+  if (aFrom == aTo || aBytes.empty()) return aBytes;
+  // Only a single-byte code page has a counterpart for each byte; of a
+  // multi-byte one (UTF-8) only the ASCII bytes stand for a character alone.
+  const CodePageTable* from = aFrom == kCodePageUtf8 ? nullptr : &TableOrFallback(aFrom);
+  ByteString out(aBytes.size(), '?');
+  for (std::size_t i = 0; i < aBytes.size(); ++i) {
+    auto b = static_cast<unsigned char>(aBytes[i]);
+    if (b < 0x80) {
+      out[i] = static_cast<char>(b);
+      continue;
+    }
+    if (from == nullptr) continue;
+    char16_t unit = UnitOf(*from, b);
+    if (aTo == kCodePageUtf8) continue;
+    unsigned char mapped = Reverse(TableOrFallback(aTo))[unit];
+    if (mapped != 0) out[i] = static_cast<char>(mapped);
+  }
+  return out;
+}
+
+}  // namespace xlate

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "common/Types.h"
+
+namespace xlate {
+
+// An ordered list of text lines, duplicates allowed.
+class TStringList {
+ public:
+  // Replaces the lines with those of aText. CR LF, a lone CR and a lone LF
+  // each end a line; a final line break adds no empty line; the first
+  // U+0000 ends the text.
+  void SetText(const char16_t* aText, std::size_t aCount);
+  void SetText(const Text& aText) { SetText(aText.data(), aText.size()); }
+  // Every line followed by CR LF, the last one included.
+  Text GetText() const;
+
+  void Add(Text aLine) { FLines.push_back(std::move(aLine)); }
+  void Clear() { FLines.clear(); }
+  std::size_t Count() const { return FLines.size(); }
+  const Text& operator[](std::size_t aIndex) const { return FLines[aIndex]; }
+  Text& operator[](std::size_t aIndex) { return FLines[aIndex]; }
+  const std::vector<Text>& Lines() const { return FLines; }
+
+ private:
+  std::vector<Text> FLines;
+};
+
+}  // namespace xlate

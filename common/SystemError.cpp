@@ -1,0 +1,24 @@
+#include "common/SystemError.h"
+
+#include "platform/Platform.h"
+
+namespace xlate {
+
+namespace {
+constexpr std::size_t kMessageBufferUnits = 256;
+}
+
+Text TrimSystemMessage(const Text& aMessage) {
+  if (aMessage.size() >= kMessageBufferUnits) return Text();
+  std::size_t end = aMessage.size();
+  while (end > 0 && (aMessage[end - 1] <= 32 || aMessage[end - 1] == u'.')) --end;
+  return aMessage.substr(0, end);
+}
+
+Text SystemErrorText(std::uint32_t aCode) {
+  return TrimSystemMessage(CurrentPlatform().SystemErrorMessage(aCode));
+}
+
+Text LastSystemErrorText() { return SystemErrorText(CurrentPlatform().LastError()); }
+
+}  // namespace xlate

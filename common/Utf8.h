@@ -1,0 +1,21 @@
+#pragma once
+
+#include "common/Types.h"
+
+namespace xlate {
+
+// UTF-8 to UTF-16. Each malformed sequence (its maximal valid prefix, or a
+// single stray byte) becomes one U+FFFD. A byte-order mark is kept as U+FEFF.
+Text DecodeUtf8(const char* aBytes, std::size_t aCount);
+inline Text DecodeUtf8(const ByteString& aBytes) {
+  return DecodeUtf8(aBytes.data(), aBytes.size());
+}
+
+// UTF-16 to UTF-8. Surrogate pairs become 4-byte sequences; an unpaired
+// surrogate becomes U+FFFD.
+ByteString EncodeUtf8(const char16_t* aText, std::size_t aCount);
+inline ByteString EncodeUtf8(const Text& aText) { return EncodeUtf8(aText.data(), aText.size()); }
+// Appends instead of returning, so that callers can reuse one buffer.
+void AppendUtf8(const char16_t* aText, std::size_t aCount, ByteString& vOut);
+
+}  // namespace xlate

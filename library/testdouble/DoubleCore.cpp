@@ -1,0 +1,209 @@
+#include "library/testdouble/DoubleCore.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+namespace zta_double {
+
+namespace {
+
+constexpr std::uint32_t kTrue = 1;
+constexpr std::uint32_t kFalse = 0;
+constexpr std::uint32_t kTooSmall = 1;
+constexpr std::uint32_t kUnknownCode = 13;
+
+struct State {
+  std::vector<Call> calls;
+  std::uint32_t lastError = 0;
+  // Texts for failure codes; a code mapped to a number fails with it.
+  std::map<std::uint32_t, std::string> errorTexts;
+  std::map<std::uint32_t, std::uint32_t> errorTextFailures;
+  std::uint32_t busyLeft = 0;
+  bool busyActive = false;
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+void Record(const char* aEntry, std::uint32_t aMaxSize, const std::string& aText) {
+  S().calls.push_back({aEntry, aMaxSize, aText});
+  if (const char* log = std::getenv("ZTA_DOUBLE_LOG")) {
+    if (FILE* f = std::fopen(log, "ab")) {
+      std::fprintf(f, "%s %u %s\n", aEntry, aMaxSize, aText.c_str());
+      std::fclose(f);
+    }
+  }
+}
+
+std::uint32_t Fail(std::uint32_t aCode) {
+  S().lastError = aCode;
+  return kFalse;
+}
+
+// Copies a result with its NUL, or reports code 1 when it does not fit.
+std::uint32_t Deliver(const std::string& aResult, char* aDest, std::uint32_t aMaxSize) {
+  if (aResult.size() + 1 > aMaxSize) return Fail(kTooSmall);
+  std::memcpy(aDest, aResult.c_str(), aResult.size() + 1);
+  return kTrue;
+}
+
+std::string Unescape(const std::string& aText) {
+  std::string out;
+  for (std::size_t i = 0; i < aText.size(); ++i) {
+    if (aText[i] == '\\' && i + 1 < aText.size() && aText[i + 1] == 'n') {
+      out += '\n';
+      ++i;
+    } else {
+      out += aText[i];
+    }
+  }
+  return out;
+}
+
+bool StartsWith(const std::string& aText, const char* aPrefix) {
+  return aText.compare(0, std::strlen(aPrefix), aPrefix) == 0;
+}
+
+// Runs a command text; gives the Boolean to return, or -1 when the text is
+// not a command and the caller's ordinary result applies.
+long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSize) {
+  State& s = S();
+  if (StartsWith(aText, "@echo ")) return Deliver(aText.substr(6), aDest, aMaxSize);
+  if (StartsWith(aText, "@size ")) {
+    std::size_t size = std::strtoull(aText.c_str() + 6, nullptr, 10);
+    std::string result(size, 'a');
+    for (std::size_t i = 0; i < size; ++i) result[i] = static_cast<char>('a' + i % 26);
+    return Deliver(result, aDest, aMaxSize);
+  }
+  if (StartsWith(aText, "@fail ")) {
+    char* end = nullptr;
+    auto code = static_cast<std::uint32_t>(std::strtoul(aText.c_str() + 6, &end, 10));
+    std::string message = (*end == ' ') ? Unescape(end + 1) : "failure " + std::to_string(code);
+    s.errorTexts[code] = message;
+    return Fail(code);
+  }
+  if (StartsWith(aText, "@busy ")) {
+    if (!s.busyActive) {
+      s.busyActive = true;
+      s.busyLeft = static_cast<std::uint32_t>(std::strtoul(aText.c_str() + 6, nullptr, 10));
+    }
+    if (s.busyLeft > 0) {
+      --s.busyLeft;
+      return Fail(kTooSmall);
+    }
+    s.busyActive = false;
+    return Deliver("busy done", aDest, aMaxSize);
+  }
+  if (aText == "@errchain") {
+    s.errorTextFailures[7] = 9;
+    s.errorTextFailures[9] = 11;
+    return Fail(7);
+  }
+  if (aText == "@bigerror") {
+    s.errorTexts[8] = std::string(2990, 'e') + " big error";
+    return Fail(8);
+  }
+  if (aText == "@falselow") {
+    s.errorTexts[7] = "low byte false";
+    s.lastError = 7;
+    return 0xFFFFFF00u;
+  }
+  if (aText == "@truehigh") {
+    Deliver("high bits true", aDest, aMaxSize);
+    return 0xFFFF0001u;
+  }
+  if (aText == "@nonul") {
+    std::memset(aDest, 'x', aMaxSize);
+    return kTrue;
+  }
+  if (aText == "@alwaysbusy") return Fail(kTooSmall);
+  return -1;
+}
+
+}  // namespace
+
+const std::vector<Call>& Calls() { return S().calls; }
+
+void Reset() { S() = State(); }
+
+std::uint32_t LastErrorCode() {
+  Record("ztaLastErrorCode", 0, "");
+  return S().lastError;
+}
+
+std::uint32_t ErrorText(std::uint32_t aCode, char* aBuffer, std::uint32_t aMaxSize) {
+  Record("ztaErrorText", aMaxSize, std::to_string(aCode));
+  State& s = S();
+  auto failure = s.errorTextFailures.find(aCode);
+  if (failure != s.errorTextFailures.end()) return Fail(failure->second);
+  auto text = s.errorTexts.find(aCode);
+  if (text == s.errorTexts.end()) return Fail(kUnknownCode);
+  return Deliver(text->second, aBuffer, aMaxSize);
+}
+
+std::uint32_t Translate(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
+                        const char* aText, char* aDest, std::uint32_t aMaxSize) {
+  std::string text = aText;
+  Record("ztaTranslate", aMaxSize,
+         std::string(aLangInit) + "|" + aLangFrom + "|" + aLangTo + "|" + text);
+  long long command = RunCommand(text, aDest, aMaxSize);
+  if (command >= 0) return static_cast<std::uint32_t>(command);
+  const char* mode = std::getenv("ZTA_DOUBLE_MODE");
+  if (mode != nullptr && std::strcmp(mode, "echo") == 0) return Deliver(text, aDest, aMaxSize);
+  return Deliver(std::string("[") + aLangFrom + ">" + aLangTo + "] " + text, aDest, aMaxSize);
+}
+
+std::uint32_t LanguageList(const char* aLangInit, char* aDest, std::uint32_t aMaxSize) {
+  Record("ztaLaguageList", aMaxSize, aLangInit);
+  long long command = RunCommand(aLangInit, aDest, aMaxSize);
+  if (command >= 0) return static_cast<std::uint32_t>(command);
+  const char* languages = std::getenv("ZTA_DOUBLE_LANGUAGES");
+  return Deliver(languages ? languages : "en English\r\nde German\r\nfr French\r\n", aDest,
+                 aMaxSize);
+}
+
+std::uint32_t ToPostText(const char* aText, char* aDest, std::uint32_t aMaxSize) {
+  Record("ztaToPostText", aMaxSize, aText);
+  long long command = RunCommand(aText, aDest, aMaxSize);
+  if (command >= 0) return static_cast<std::uint32_t>(command);
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char* p = aText; *p; ++p) {
+    auto c = static_cast<unsigned char>(*p);
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+      out += static_cast<char>(c);
+    } else if (c == ' ') {
+      out += '+';
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return Deliver(out, aDest, aMaxSize);
+}
+
+std::uint32_t FromPostText(const char* aText, char* aDest, std::uint32_t aMaxSize) {
+  Record("ztaFromPostText", aMaxSize, aText);
+  long long command = RunCommand(aText, aDest, aMaxSize);
+  if (command >= 0) return static_cast<std::uint32_t>(command);
+  std::string out;
+  for (const char* p = aText; *p; ++p) {
+    if (*p == '+') {
+      out += ' ';
+    } else if (*p == '%' && std::isxdigit(static_cast<unsigned char>(p[1])) &&
+               std::isxdigit(static_cast<unsigned char>(p[2]))) {
+      out += static_cast<char>(std::strtoul(std::string(p + 1, 2).c_str(), nullptr, 16));
+      p += 2;
+    } else {
+      out += *p;
+    }
+  }
+  return Deliver(out, aDest, aMaxSize);
+}
+
+}  // namespace zta_double

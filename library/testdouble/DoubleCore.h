@@ -1,0 +1,49 @@
+#pragma once
+
+// The scriptable test double of the translation library. What a call does
+// is chosen by the text it is given (the text to translate, or aLangInit of
+// the language list), so that a test, in-process or end to end, can ask for
+// any behaviour:
+//   (plain text)          succeed with "[from>to] text", or the text alone
+//                         when ZTA_DOUBLE_MODE=echo
+//   @echo TEXT            succeed with TEXT
+//   @size N               succeed with N bytes of letters
+//   @fail CODE [MESSAGE]  fail with CODE; ztaErrorText(CODE) then gives
+//                         MESSAGE ("\n" in it stands for a line break)
+//   @busy N               report code 1 N times in a row, then succeed
+//   @errchain             fail with 7; the text of 7 fails with 9, the text
+//                         of 9 fails with 11
+//   @bigerror             fail with 8, whose text needs 3000 bytes
+//   @falselow             return 0xFFFFFF00 (a false Boolean) with code 7
+//   @truehigh             return 0xFFFF0001 (a true Boolean)
+//   @nonul                fill the whole buffer without a NUL
+//   @alwaysbusy           report code 1 whatever the buffer size
+// The language list is ZTA_DOUBLE_LANGUAGES, or three languages. Every call
+// is recorded in memory and, when ZTA_DOUBLE_LOG names a file, appended to
+// it as one line: the entry point, aMaxSize and the text.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zta_double {
+
+struct Call {
+  std::string entry;
+  std::uint32_t maxSize;
+  std::string text;
+};
+
+// The calls so far, in order, and a way to start afresh.
+const std::vector<Call>& Calls();
+void Reset();
+
+std::uint32_t LastErrorCode();
+std::uint32_t ErrorText(std::uint32_t aCode, char* aBuffer, std::uint32_t aMaxSize);
+std::uint32_t Translate(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
+                        const char* aText, char* aDest, std::uint32_t aMaxSize);
+std::uint32_t LanguageList(const char* aLangInit, char* aDest, std::uint32_t aMaxSize);
+std::uint32_t ToPostText(const char* aText, char* aDest, std::uint32_t aMaxSize);
+std::uint32_t FromPostText(const char* aText, char* aDest, std::uint32_t aMaxSize);
+
+}  // namespace zta_double

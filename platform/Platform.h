@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "common/Types.h"
+
+namespace xlate {
+
+using LibraryHandle = std::uintptr_t;  // 0 when loading failed
+
+// The type of the standard output handle, as far as the console writer
+// cares: a character device flushes at every line end.
+enum class HandleType { CharDevice, File, Pipe, Unknown };
+
+enum class StdStream { Output, Error };
+
+// An open file. Every failing call leaves its reason for
+// Platform::LastError.
+class PlatformFile {
+ public:
+  virtual ~PlatformFile() = default;
+  virtual bool Size(std::uint64_t& vSize) = 0;
+  // Reads up to aCount bytes; vRead 0 with true means the end of the file.
+  virtual bool Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) = 0;
+  virtual bool Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) = 0;
+  // Closing twice is harmless; the destructor closes a file left open.
+  virtual bool Close() = 0;
+};
+
+// Everything the program asks of the operating system, in its own terms.
+// One implementation per platform; tests replace it with a fake.
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Dynamic libraries.
+  virtual LibraryHandle LoadLibrary(const Text& aFileName) = 0;
+  virtual void* GetProcAddress(LibraryHandle aLibrary, const ByteString& aName) = 0;
+  virtual bool FreeLibrary(LibraryHandle aLibrary) = 0;
+  // The file name under which the translation library is loaded.
+  virtual Text LibraryFileName() = 0;
+
+  // The code of the last failed operation, and the system's text for a
+  // code as it stands (trimming is the caller's business); empty if none.
+  virtual std::uint32_t LastError() = 0;
+  virtual Text SystemErrorMessage(std::uint32_t aCode) = 0;
+
+  // Code pages.
+  virtual std::uint32_t AnsiCodePage() = 0;
+  virtual std::uint32_t OemCodePage() = 0;
+  virtual Text MultiByteToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount) = 0;
+  virtual void AppendTextAsMultiByte(std::uint32_t aCodePage, const char16_t* aText,
+                                     std::size_t aCount, ByteString& vOut) = 0;
+  virtual ByteString CharToOem(const ByteString& aBytes) = 0;
+  virtual ByteString OemToChar(const ByteString& aBytes) = 0;
+  // Equality ignoring case, as the user's locale sees it.
+  virtual bool EqualIgnoreCase(const Text& aLeft, const Text& aRight) = 0;
+
+  // The parameters after the program's name, and the program's own path.
+  virtual std::vector<Text> CommandLineParameters() = 0;
+  virtual Text ProgramPath() = 0;
+  // The characters after which a path's last component begins.
+  virtual Text PathSeparators() = 0;
+
+  // Standard handles. A write returns 0 or the failure's code; a missing
+  // handle, or one of a type the platform cannot tell, fails with 105.
+  virtual HandleType StdOutputType() = 0;
+  virtual std::uint32_t WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) = 0;
+  virtual bool IsTerminal(StdStream aStream) = 0;
+
+  // File system.
+  // An existing name that is not a directory.
+  virtual bool FileExists(const Text& aName) = 0;
+  // Opened exclusively; null on failure, with LastError set.
+  virtual std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) = 0;
+  virtual std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) = 0;
+  virtual Text FullPath(const Text& aName) = 0;
+
+  // The platform the program runs on, made from main's arguments (the
+  // Windows build reads its own command line instead).
+  static std::unique_ptr<Platform> Create(int argc, char** argv);
+};
+
+// The platform in use. Tests install a fake with ScopedPlatform.
+Platform& CurrentPlatform();
+void SetCurrentPlatform(Platform* aPlatform);
+
+class ScopedPlatform {
+ public:
+  explicit ScopedPlatform(Platform& aPlatform);
+  ~ScopedPlatform();
+  ScopedPlatform(const ScopedPlatform&) = delete;
+  ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+
+ private:
+  Platform* FPrevious;
+};
+
+}  // namespace xlate

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace xlate {
+
+struct LocaleCodePages {
+  std::uint32_t ansi;
+  std::uint32_t oem;
+};
+
+// The ANSI and OEM code pages that stand for a POSIX locale name such as
+// "de_DE.CP1252", "ru_RU.UTF-8" or "C". A UTF-8 codeset gives 65001 for
+// both; a codeset CPnnnn or WINDOWS-nnnn gives that ANSI code page; the OEM
+// code page is the one Windows pairs with the locale's language. An empty
+// name, C and POSIX give 1252 and 437.
+LocaleCodePages CodePagesForLocale(const std::string& aLocale);
+
+// The locale name the program goes by: the first non-empty of LC_ALL,
+// LC_CTYPE and LANG, as given.
+std::string LocaleFromEnvironment(const char* aLcAll, const char* aLcCtype, const char* aLang);
+
+}  // namespace xlate

@@ -1,0 +1,288 @@
+// The POSIX implementation of the platform interface.
+#include <dirent.h>
+#include <dlfcn.h>
+#include <limits.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "common/CodePages.h"
+#include "platform/Platform.h"
+#include "platform/posix/CaseFold.h"
+#include "platform/posix/LocaleCodePages.h"
+#include "platform/posix/PosixFile.h"
+
+namespace xlate {
+
+namespace {
+
+#if defined(__APPLE__)
+const char kLibraryFileName[] = "libjxZTAccess.dylib";
+#else
+const char kLibraryFileName[] = "libjxZTAccess.so";
+#endif
+
+constexpr std::uint32_t kMissingHandle = 105;
+constexpr std::uint32_t kDiskFull = 101;
+
+// Write failures in the codes whose texts the console writer knows.
+std::uint32_t WriteErrorCode(int aErrno) {
+  switch (aErrno) {
+    case ENOENT:
+      return 2;
+    case EMFILE:
+      return 4;
+    case EACCES:
+    case EPERM:
+      return 5;
+    case ENOSPC:
+      return kDiskFull;
+    case EBADF:
+      return kMissingHandle;
+    default:
+      return static_cast<std::uint32_t>(aErrno);
+  }
+}
+
+std::string DirectoryOf(const std::string& aPath) {
+  std::size_t slash = aPath.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : aPath.substr(0, slash);
+}
+
+std::string LastComponent(const std::string& aPath) {
+  std::size_t slash = aPath.rfind('/');
+  return slash == std::string::npos ? aPath : aPath.substr(slash + 1);
+}
+
+// Makes a path absolute and drops "." and ".." components without asking
+// the file system, for names that do not exist (yet).
+std::string NormalisePath(const std::string& aPath) {
+  std::string full = aPath;
+  if (full.empty() || full[0] != '/') {
+    char cwd[PATH_MAX];
+    if (getcwd(cwd, sizeof cwd) != nullptr) full = std::string(cwd) + "/" + full;
+  }
+  std::vector<std::string> parts;
+  std::size_t i = 0;
+  while (i <= full.size()) {
+    std::size_t next = full.find('/', i);
+    if (next == std::string::npos) next = full.size();
+    std::string part = full.substr(i, next - i);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    i = next + 1;
+  }
+  std::string out;
+  for (const std::string& part : parts) out += "/" + part;
+  return out.empty() ? "/" : out;
+}
+
+class PosixPlatform : public Platform {
+ public:
+  PosixPlatform(int argc, char** argv) {
+    LocaleCodePages pages = CodePagesForLocale(
+        LocaleFromEnvironment(getenv("LC_ALL"), getenv("LC_CTYPE"), getenv("LANG")));
+    FAnsi = pages.ansi;
+    FOem = pages.oem;
+    for (int i = 1; i < argc; ++i) {
+      if (argv[i] != nullptr && argv[i][0] != '\0') FArguments.emplace_back(argv[i]);
+    }
+    if (argc > 0 && argv[0] != nullptr) FArgv0 = argv[0];
+    // A closed pipe on standard output becomes a write error that is
+    // reported, as on Windows, instead of ending the process silently.
+    signal(SIGPIPE, SIG_IGN);
+  }
+
+  LibraryHandle LoadLibrary(const Text& aFileName) override {
+    // The program's own folder comes first, then the loader's search.
+    std::string name = Native(aFileName);
+    std::string besideProgram = DirectoryOf(Native(ProgramPath())) + "/" + name;
+    struct stat info;
+    const std::string& path = stat(besideProgram.c_str(), &info) == 0 ? besideProgram : name;
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) LoaderFailed();
+    return reinterpret_cast<LibraryHandle>(handle);
+  }
+
+  void* GetProcAddress(LibraryHandle aLibrary, const ByteString& aName) override {
+    dlerror();
+    void* address = dlsym(reinterpret_cast<void*>(aLibrary), aName.c_str());
+    if (address == nullptr) LoaderFailed();
+    return address;
+  }
+
+  bool FreeLibrary(LibraryHandle aLibrary) override {
+    if (dlclose(reinterpret_cast<void*>(aLibrary)) == 0) return true;
+    LoaderFailed();
+    return false;
+  }
+
+  Text LibraryFileName() override {
+    return Text(kLibraryFileName, kLibraryFileName + strlen(kLibraryFileName));
+  }
+
+  std::uint32_t LastError() override { return LastPosixError(); }
+
+  Text SystemErrorMessage(std::uint32_t aCode) override {
+    if (aCode == kLoaderError) return FromNative(FLoaderMessage);
+#if defined(__GLIBC__)
+    const char* text = strerrordesc_np(static_cast<int>(aCode));
+    return text ? FromNative(text) : Text();
+#else
+    return FromNative(strerror(static_cast<int>(aCode)));
+#endif
+  }
+
+  std::uint32_t AnsiCodePage() override { return FAnsi; }
+  std::uint32_t OemCodePage() override { return FOem; }
+
+  Text MultiByteToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount) override {
+    return CodePageToText(aCodePage, aBytes, aCount);
+  }
+
+  void AppendTextAsMultiByte(std::uint32_t aCodePage, const char16_t* aText, std::size_t aCount,
+                             ByteString& vOut) override {
+    AppendTextInCodePage(aCodePage, aText, aCount, vOut);
+  }
+
+  ByteString CharToOem(const ByteString& aBytes) override {
+    return ConvertBytes(FAnsi, FOem, aBytes);
+  }
+  ByteString OemToChar(const ByteString& aBytes) override {
+    return ConvertBytes(FOem, FAnsi, aBytes);
+  }
+
+  bool EqualIgnoreCase(const Text& aLeft, const Text& aRight) override {
+    return EqualIgnoringCase(aLeft, aRight);
+  }
+
+  std::vector<Text> CommandLineParameters() override {
+    std::vector<Text> parameters;
+    for (const std::string& argument : FArguments) parameters.push_back(FromNative(argument));
+    return parameters;
+  }
+
+  Text ProgramPath() override {
+    char path[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length > 0) return FromNative(std::string(path, static_cast<std::size_t>(length)));
+    char* resolved = realpath(FArgv0.c_str(), nullptr);
+    std::string full = resolved ? resolved : FArgv0;
+    free(resolved);
+    return FromNative(full);
+  }
+
+  Text PathSeparators() override { return u"/"; }
+
+  HandleType StdOutputType() override {
+    struct stat info;
+    if (fstat(STDOUT_FILENO, &info) != 0) return HandleType::Unknown;
+    if (S_ISCHR(info.st_mode)) return HandleType::CharDevice;
+    if (S_ISREG(info.st_mode)) return HandleType::File;
+    if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return HandleType::Pipe;
+    return HandleType::Unknown;
+  }
+
+  std::uint32_t WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
+    int fd = aStream == StdStream::Output ? STDOUT_FILENO : STDERR_FILENO;
+    struct stat info;
+    if (fstat(fd, &info) != 0) return kMissingHandle;
+    std::size_t done = 0;
+    while (done < aCount) {
+      ssize_t put = write(fd, aBytes + done, aCount - done);
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        return WriteErrorCode(errno);
+      }
+      if (put == 0) return kDiskFull;
+      done += static_cast<std::size_t>(put);
+    }
+    return 0;
+  }
+
+  bool IsTerminal(StdStream aStream) override {
+    return isatty(aStream == StdStream::Output ? STDOUT_FILENO : STDERR_FILENO) == 1;
+  }
+
+  bool FileExists(const Text& aName) override {
+    std::string name = Native(aName);
+    struct stat info;
+    if (stat(name.c_str(), &info) == 0) return !S_ISDIR(info.st_mode);
+    if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG || errno == EINVAL) {
+      return false;
+    }
+    // The name could not be examined (for example a folder that may be
+    // listed but not searched): look for it in its folder instead.
+    DIR* dir = opendir(DirectoryOf(name).c_str());
+    if (dir == nullptr) return false;
+    std::string leaf = LastComponent(name);
+    bool found = false;
+    while (struct dirent* entry = readdir(dir)) {
+      if (leaf == entry->d_name) {
+        found = true;
+        break;
+      }
+    }
+    closedir(dir);
+    return found;
+  }
+
+  std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) override {
+    return OpenPosixFile(Native(aName), OpenMode::Read);
+  }
+
+  std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) override {
+    return OpenPosixFile(Native(aName), OpenMode::Write);
+  }
+
+  Text FullPath(const Text& aName) override {
+    std::string name = Native(aName);
+    char* resolved = realpath(name.c_str(), nullptr);
+    if (resolved != nullptr) {
+      std::string full = resolved;
+      free(resolved);
+      return FromNative(full);
+    }
+    return FromNative(NormalisePath(name));
+  }
+
+ private:
+  // File names and arguments are bytes in the ANSI code page.
+  std::string Native(const Text& aText) {
+    std::string out;
+    AppendTextInCodePage(FAnsi, aText.data(), aText.size(), out);
+    return out;
+  }
+  Text FromNative(const std::string& aBytes) {
+    return CodePageToText(FAnsi, aBytes.data(), aBytes.size());
+  }
+
+  void LoaderFailed() {
+    const char* message = dlerror();
+    FLoaderMessage = message ? message : "";
+    SetLastPosixError(kLoaderError);
+  }
+
+  std::uint32_t FAnsi;
+  std::uint32_t FOem;
+  std::vector<std::string> FArguments;
+  std::string FArgv0;
+  std::string FLoaderMessage;
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> Platform::Create(int argc, char** argv) {
+  return std::make_unique<PosixPlatform>(argc, argv);
+}
+
+}  // namespace xlate

@@ -1,0 +1,202 @@
+#include "service/jxDLLInterface.h"
+
+#include <cstring>
+#include <new>
+
+#include "common/Conversions.h"
+#include "common/Exception.h"
+#include "common/SystemError.h"
+
+namespace xlate {
+
+namespace {
+
+constexpr std::uint32_t kFirstCapacity = 1024;
+
+// Reads a Boolean result from the low 8 bits only.
+inline bool LibraryBoolean(std::uint32_t aResult) { return (aResult & 0xFF) != 0; }
+
+Text Ascii(const char* aText) { return Text(aText, aText + std::strlen(aText)); }
+
+template <typename Proc>
+void Bind(Platform& aPlatform, LibraryHandle aLibrary, const Text& aLibraryName,
+          const char* aEntryName, Proc& vProc) {
+  void* address = aPlatform.GetProcAddress(aLibrary, aEntryName);
+  if (address == nullptr) {
+    throw Exception(Format(u"Can't find %s in %s because of \"%s\"",
+                           {Ascii(aEntryName), aLibraryName, LastSystemErrorText()}));
+  }
+  vProc = reinterpret_cast<Proc>(address);
+}
+
+// Owns one result buffer of the growing-buffer protocol.
+class ResultBuffer {
+ public:
+  explicit ResultBuffer(std::uint32_t aSize) : FData(new (std::nothrow) char[aSize]), FSize(aSize) {
+    if (!FData) throw Exception(u"Out of memory");
+    FData[0] = '\0';
+  }
+  char* Data() { return FData.get(); }
+  // The result up to its first NUL, but never past the buffer.
+  ByteString Result() const {
+    const void* nul = std::memchr(FData.get(), '\0', FSize);
+    std::size_t length =
+        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - FData.get()) : FSize;
+    return ByteString(FData.get(), length);
+  }
+
+ private:
+  std::unique_ptr<char[]> FData;
+  std::uint32_t FSize;
+};
+
+}  // namespace
+
+TdllZTA::TdllZTA() : FinErrorText(false), FDllHandle(0) {
+  Platform& platform = CurrentPlatform();
+  const Text libraryName = platform.LibraryFileName();
+  FDllHandle = platform.LoadLibrary(libraryName);
+  if (FDllHandle == 0) {
+    throw Exception(
+        Format(u"Can't load %s because of \"%s\"", {libraryName, LastSystemErrorText()}));
+  }
+  try {
+    Bind(platform, FDllHandle, libraryName, "ztaLastErrorCode", FprocLastErrorCode);
+    Bind(platform, FDllHandle, libraryName, "ztaErrorText", FprocErrorText);
+    Bind(platform, FDllHandle, libraryName, "ztaTranslate", FprocTranslate);
+    Bind(platform, FDllHandle, libraryName, "ztaLaguageList", FprocLaguageList);
+    Bind(platform, FDllHandle, libraryName, "ztaToPostText", FprocToPostText);
+    Bind(platform, FDllHandle, libraryName, "ztaFromPostText", FprocFromPostText);
+  } catch (const Exception&) {
+    // A failed unload replaces the binding failure, as it does in Destroy.
+    Unload();
+    throw;
+  }
+}
+
+TdllZTA::~TdllZTA() {
+  if (FDllHandle != 0) CurrentPlatform().FreeLibrary(FDllHandle);
+}
+
+void TdllZTA::Destroy() { Unload(); }
+
+void TdllZTA::Unload() {
+  if (FDllHandle == 0) return;
+  LibraryHandle handle = FDllHandle;
+  FDllHandle = 0;
+  Platform& platform = CurrentPlatform();
+  if (!platform.FreeLibrary(handle)) {
+    throw Exception(Format(u"Can't unload %s because of \"%s\"",
+                           {platform.LibraryFileName(), LastSystemErrorText()}));
+  }
+}
+
+std::int32_t TdllZTA::LastErrorCode() { return static_cast<std::int32_t>(FprocLastErrorCode()); }
+
+// Calls the library with buffers of 1024, 2048, ... bytes while it reports
+// code 1 (too small). True with the result, or false with the failure code.
+template <typename Call>
+bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, ByteString& vResult, std::int32_t& vCode) {
+  std::uint64_t capacity = kFirstCapacity;
+  for (;;) {
+    ResultBuffer buffer(static_cast<std::uint32_t>(capacity));
+    if (LibraryBoolean(aCall(buffer.Data(), static_cast<std::uint32_t>(capacity)))) {
+      vResult = buffer.Result();
+      return true;
+    }
+    vCode = LastErrorCode();
+    if (static_cast<std::uint32_t>(vCode) != ZTA_CODE_BUFFER_TOO_SMALL) return false;
+    capacity *= 2;
+    if (capacity > kMaxResultBuffer) throw Exception(u"Out of memory");
+  }
+}
+
+template <typename Call>
+ByteString TdllZTA::CallOrRaise(const Call& aCall, const Text& aFormat, const Text* aSubject) {
+  ByteString result;
+  std::int32_t code = 0;
+  if (CallWithGrowingBuffer(aCall, result, code)) return result;
+  Text reason = ErrorText(code);
+  if (aSubject) throw Exception(Format(aFormat, {*aSubject, reason}));
+  throw Exception(Format(aFormat, {reason}));
+}
+
+Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
+  // Restores FinErrorText on every way out.
+  struct Restore {
+    bool& flag;
+    bool value;
+    ~Restore() { flag = value; }
+  } restore{FinErrorText, FinErrorText};
+  FinErrorText = true;
+
+  ByteString result;
+  std::int32_t code = 0;
+  auto call = [&](char* aBuffer, std::uint32_t aMaxSize) {
+    return FprocErrorText(static_cast<std::uint32_t>(aErrorCode), aBuffer, aMaxSize);
+  };
+  if (CallWithGrowingBuffer(call, result, code)) return AnsiToText(result);
+  if (restore.value) {
+    throw Exception(Format(u"Can't get error text because of error code = %d", {code}));
+  }
+  throw Exception(Format(u"Can't get error text because of \"%s\"", {ErrorText(code)}));
+}
+
+Text TdllZTA::Translate(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
+                        const Text& aText) {
+  const ByteString langInit = TextToAnsi(aLangInit);
+  const ByteString langFrom = TextToAnsi(aLangFrom);
+  const ByteString langTo = TextToAnsi(aLangTo);
+  const ByteString text = TextToUtf8(aText);
+  auto call = [&](char* aDest, std::uint32_t aMaxSize) {
+    return FprocTranslate(langInit.c_str(), langFrom.c_str(), langTo.c_str(), text.c_str(), aDest,
+                          aMaxSize);
+  };
+  return Utf8ToText(
+      CallOrRaise(call, u"Can't get translation of text \"%s\" because of \"%s\"", &aText));
+}
+
+bool TdllZTA::TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom,
+                                   const Text& aLangTo, const Text& aText, Text& vTranslation,
+                                   Text& vError) {
+  vTranslation.clear();
+  vError.clear();
+  try {
+    vTranslation = Translate(aLangInit, aLangFrom, aLangTo, aText);
+    return true;
+  } catch (const Exception& e) {
+    vError = e.Message();
+    return false;
+  }
+}
+
+std::unique_ptr<TStringList> TdllZTA::LanguageList(const Text& aLangInit) {
+  auto list = std::make_unique<TStringList>();
+  const ByteString langInit = TextToAnsi(aLangInit);
+  auto call = [&](char* aDest, std::uint32_t aMaxSize) {
+    return FprocLaguageList(langInit.c_str(), aDest, aMaxSize);
+  };
+  list->SetText(Utf8ToText(
+      CallOrRaise(call, u"Can't get list of known languges because of \"%s\"", nullptr)));
+  return list;
+}
+
+Text TdllZTA::ToPOSTText(const Text& aText) {
+  const ByteString text = TextToUtf8(aText);
+  auto call = [&](char* aDest, std::uint32_t aMaxSize) {
+    return FprocToPostText(text.c_str(), aDest, aMaxSize);
+  };
+  return AnsiToText(
+      CallOrRaise(call, u"Can't get POST Text of text \"%s\" because of \"%s\"", &aText));
+}
+
+Text TdllZTA::FromPOSTText(const Text& aText) {
+  const ByteString text = TextToAnsi(aText);
+  auto call = [&](char* aDest, std::uint32_t aMaxSize) {
+    return FprocFromPostText(text.c_str(), aDest, aMaxSize);
+  };
+  return Utf8ToText(
+      CallOrRaise(call, u"Can't get Text of POST text \"%s\" because of \"%s\"", &aText));
+}
+
+}  // namespace xlate

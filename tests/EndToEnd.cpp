@@ -1,0 +1,82 @@
+#include "tests/EndToEnd.h"
+
+#include <atomic>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace xlate {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path NewFolder() {
+  static std::atomic<int> counter{0};
+  std::random_device random;
+  fs::path path = fs::temp_directory_path() /
+                  ("xlate-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
+  fs::create_directories(path);
+  return path;
+}
+
+#if defined(_WIN32)
+const char kLibraryName[] = "jxZTAccess.dll";
+#else
+const char kLibraryName[] = "libjxZTAccess.so";
+#endif
+
+}  // namespace
+
+ProgramFolder::ProgramFolder(const std::string& aLibrary, const std::string& aProgramName)
+    : FPath(NewFolder()), FProgram((FPath / aProgramName).string()) {
+  fs::copy_file(XLATE_PROGRAM, FProgram);
+  if (!aLibrary.empty()) fs::copy_file(aLibrary, FPath / kLibraryName);
+}
+
+ProgramFolder::~ProgramFolder() {
+  std::error_code ignored;
+  // Give back permissions a test took away, so that everything can go.
+  for (auto it = fs::recursive_directory_iterator(FPath, ignored);
+       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::permissions(FPath, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(FPath, ignored);
+}
+
+ProcessResult ProgramFolder::Run(const std::vector<std::string>& aArguments,
+                                 const std::string& aLocale, ProcessOptions aOptions) {
+  aOptions.arguments = aArguments;
+  aOptions.environment["LC_ALL"] = aLocale;
+  if (aOptions.workingDirectory.empty()) aOptions.workingDirectory = FPath.string();
+  return RunProcess(FProgram, aOptions);
+}
+
+std::string UsageFor(const std::string& aProgramName) {
+  return "Usage:\r\n" + aProgramName +
+         " DO=[TRANSLATE|LIST] LANGFROM=<LangCode> LANGTO=<LangCode> LANGINIT=<LangCode> "
+         "ICODING=[ANSI|UTF8|UNICODE|OEM] OCODING=[ANSI|UTF8|UNICODE|OEM] TEXT=<Text> "
+         "IFILE=<FileName> OFILE=<FileName>\r\n";
+}
+
+std::string ReportFor(const std::string& aMessage, const std::string& aProgramName) {
+  return "Error:\r\n" + aMessage + "\r\n\r\nUsage:\r\n" + UsageFor(aProgramName);
+}
+
+std::string ReadFileBytes(const std::string& aPath) {
+  std::ifstream in(aPath, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + aPath);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void WriteFileBytes(const std::string& aPath, const std::string& aBytes) {
+  std::ofstream out(aPath, std::ios::binary | std::ios::trunc);
+  out.write(aBytes.data(), static_cast<std::streamsize>(aBytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + aPath);
+}
+
+}  // namespace xlate

@@ -1,0 +1,149 @@
+#pragma once
+
+// An in-memory platform for tests: code pages, command line, standard
+// output and files are plain fields, and the "library" is a table of
+// function pointers (usually the test double linked into the test).
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/CodePages.h"
+#include "platform/Platform.h"
+
+namespace xlate {
+
+class FakePlatform : public Platform {
+ public:
+  // Configuration and what the program did.
+  std::uint32_t ansi = 1252;
+  std::uint32_t oem = 850;
+  std::vector<Text> parameters;
+  Text programPath = u"/opt/tools/xlate";
+  Text separators = u"/";
+  Text libraryName = u"libjxZTAccess.so";
+
+  bool libraryPresent = true;
+  std::map<std::string, void*> symbols;  // the entry points the library exports
+  bool freeFails = false;
+  int loadedLibraries = 0;  // loaded and not yet freed
+
+  HandleType outputType = HandleType::Pipe;
+  std::string stdOut;
+  std::string stdErr;
+  std::vector<std::size_t> writeSizes;  // the size of each write to standard output
+  std::uint32_t failWritesWith = 0;     // every standard-output write fails with this
+  std::size_t writesBeforeFailure = 0;  // ... after this many succeeded
+  std::size_t failuresLeft = SIZE_MAX;  // ... as many times as this
+
+  struct FileEntry {
+    std::string bytes;
+    bool directory = false;
+    bool locked = false;  // another process holds it open
+    bool unreadable = false;
+  };
+  std::map<Text, FileEntry> files;
+  bool failFileWrites = false;
+
+  std::uint32_t lastError = 0;
+  std::map<std::uint32_t, Text> errorMessages = {
+      {2, u"The system cannot find the file specified.\r\n"},
+      {5, u"Access is denied.\r\n"},
+      {32, u"The process cannot access the file because it is being used by another process.\r\n"},
+      {126, u"The specified module could not be found.\r\n"},
+      {127, u"The specified procedure could not be found.\r\n"},
+      {1234, u"Unloading failed.\r\n"},
+  };
+
+  LibraryHandle LoadLibrary(const Text& aFileName) override {
+    if (!libraryPresent || aFileName != libraryName) {
+      lastError = 126;
+      return 0;
+    }
+    ++loadedLibraries;
+    return 0x1000;
+  }
+  void* GetProcAddress(LibraryHandle, const ByteString& aName) override {
+    auto it = symbols.find(aName);
+    if (it == symbols.end()) {
+      lastError = 127;
+      return nullptr;
+    }
+    return it->second;
+  }
+  bool FreeLibrary(LibraryHandle) override {
+    if (freeFails) {
+      lastError = 1234;
+      return false;
+    }
+    --loadedLibraries;
+    return true;
+  }
+  Text LibraryFileName() override { return libraryName; }
+
+  std::uint32_t LastError() override { return lastError; }
+  Text SystemErrorMessage(std::uint32_t aCode) override {
+    auto it = errorMessages.find(aCode);
+    return it == errorMessages.end() ? Text() : it->second;
+  }
+
+  std::uint32_t AnsiCodePage() override { return ansi; }
+  std::uint32_t OemCodePage() override { return oem; }
+  Text MultiByteToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount) override {
+    return CodePageToText(aCodePage, aBytes, aCount);
+  }
+  void AppendTextAsMultiByte(std::uint32_t aCodePage, const char16_t* aText, std::size_t aCount,
+                             ByteString& vOut) override {
+    AppendTextInCodePage(aCodePage, aText, aCount, vOut);
+  }
+  ByteString CharToOem(const ByteString& aBytes) override {
+    return ConvertBytes(ansi, oem, aBytes);
+  }
+  ByteString OemToChar(const ByteString& aBytes) override {
+    return ConvertBytes(oem, ansi, aBytes);
+  }
+  bool EqualIgnoreCase(const Text& aLeft, const Text& aRight) override;
+
+  std::vector<Text> CommandLineParameters() override { return parameters; }
+  Text ProgramPath() override { return programPath; }
+  Text PathSeparators() override { return separators; }
+
+  HandleType StdOutputType() override { return outputType; }
+  std::uint32_t WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
+    if (aStream == StdStream::Error) {
+      stdErr.append(aBytes, aCount);
+      return 0;
+    }
+    if (failWritesWith != 0 && writesBeforeFailure == 0 && failuresLeft > 0) {
+      --failuresLeft;
+      return failWritesWith;
+    }
+    if (writesBeforeFailure > 0) --writesBeforeFailure;
+    writeSizes.push_back(aCount);
+    stdOut.append(aBytes, aCount);
+    return 0;
+  }
+  bool IsTerminal(StdStream) override { return false; }
+
+  bool FileExists(const Text& aName) override {
+    auto it = files.find(aName);
+    return it != files.end() && !it->second.directory;
+  }
+  std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) override;
+  std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) override;
+  Text FullPath(const Text& aName) override {
+    return !aName.empty() && aName[0] == u'/' ? aName : u"/work/" + aName;
+  }
+};
+
+// The test double's six entry points, for FakePlatform::symbols.
+std::map<std::string, void*> TestDoubleSymbols();
+
+// UTF-16 text from UTF-8, to write expectations readably.
+Text T(const std::string& aUtf8);
+std::string U8(const Text& aText);
+
+}  // namespace xlate

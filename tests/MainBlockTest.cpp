@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include "app/MainBlock.h"
+#include "library/testdouble/DoubleCore.h"
+#include "tests/FakePlatform.h"
+
+namespace xlate {
+namespace {
+
+const std::string kUsage =
+    "Usage:\r\nxlate DO=[TRANSLATE|LIST] LANGFROM=<LangCode> LANGTO=<LangCode> "
+    "LANGINIT=<LangCode> ICODING=[ANSI|UTF8|UNICODE|OEM] OCODING=[ANSI|UTF8|UNICODE|OEM] "
+    "TEXT=<Text> IFILE=<FileName> OFILE=<FileName>\r\n";
+
+std::string Report(const std::string& aMessage) {
+  return "Error:\r\n" + aMessage + "\r\n\r\nUsage:\r\n" + kUsage;
+}
+
+class MainBlockTest : public ::testing::Test {
+ protected:
+  MainBlockTest() {
+    zta_double::Reset();
+    platform.symbols = TestDoubleSymbols();
+    platform.ansi = 1252;
+    platform.oem = 850;
+  }
+  int Run(std::vector<Text> aParameters) {
+    platform.parameters = std::move(aParameters);
+    return RunProgram();
+  }
+  FakePlatform platform;
+  ScopedPlatform scoped{platform};
+};
+
+TEST_F(MainBlockTest, NoParametersPrintTheBannerAndUsageWithoutTranslating) {
+  EXPECT_EQ(Run({}), 0);
+  EXPECT_EQ(platform.stdOut,
+            "\r\nHello, this is xlate, a front end to a translation library.\r\n\r\n" + kUsage);
+  EXPECT_TRUE(zta_double::Calls().empty());
+  EXPECT_EQ(platform.loadedLibraries, 0);
+}
+
+TEST_F(MainBlockTest, NoParametersAndNoLibraryReportTheLoadFailure) {
+  platform.libraryPresent = false;
+  EXPECT_EQ(Run({}), 0);
+  EXPECT_EQ(platform.stdOut,
+            Report("Can't load libjxZTAccess.so because of \"The specified module could not be "
+                   "found\""));
+}
+
+TEST_F(MainBlockTest, TheTranslationIsPrintedInTheOutputCoding) {
+  // Default coding: ANSI in, OEM out.
+  EXPECT_EQ(Run({u"TEXT=gr\u00fc\u00df", u"LANGTO=de"}), 0);
+  EXPECT_EQ(platform.stdOut, "[en>de] gr\x81\xE1\r\n");
+  platform.stdOut.clear();
+  // UTF8 both ways: the TEXT bytes are read as UTF-8 (here the ANSI bytes
+  // of "Ã¼" are the UTF-8 bytes of u-umlaut).
+  EXPECT_EQ(Run({u"TEXT=\u00c3\u00bc", u"OCODING=UTF8"}), 0);
+  EXPECT_EQ(platform.stdOut, "[en>en] \xC3\xBC\r\n");
+  platform.stdOut.clear();
+  // UNICODE on the console is the ANSI code page.
+  EXPECT_EQ(Run({u"TEXT=\u00fc", u"OCODING=UNICODE"}), 0);
+  EXPECT_EQ(platform.stdOut, "[en>en] \xFC\r\n");
+  platform.stdOut.clear();
+  // OEM input: the bytes are OEM bytes carried in the ANSI string.
+  EXPECT_EQ(Run({u"TEXT=\u00fc", u"ICODING=OEM", u"OCODING=ANSI"}), 0);
+  EXPECT_EQ(platform.stdOut, "[en>en] \xB3\r\n");  // 0xFC in 850 is superscript three
+}
+
+TEST_F(MainBlockTest, AParameterThatSetsNothingTranslatesTheDefaultText) {
+  EXPECT_EQ(Run({u"hello"}), 0);
+  EXPECT_EQ(platform.stdOut,
+            "[en>en] Hello, this is xlate, a front end to a translation library.\r\n");
+}
+
+TEST_F(MainBlockTest, ListPrintsOneLanguagePerLine) {
+  EXPECT_EQ(Run({u"DO=LIST"}), 0);
+  EXPECT_EQ(platform.stdOut, "en English\r\nde German\r\nfr French\r\n");
+  platform.stdOut.clear();
+  // OCODING=X gives the output coding none: empty lines.
+  EXPECT_EQ(Run({u"DO=LIST", u"OCODING=X"}), 0);
+  EXPECT_EQ(platform.stdOut, "\r\n\r\n\r\n");
+}
+
+TEST_F(MainBlockTest, FailuresAreReportedWithTheUsageText) {
+  EXPECT_EQ(Run({u"DO=FOO"}), 0);
+  EXPECT_EQ(platform.stdOut, Report("Unknown task type"));
+  EXPECT_EQ(platform.loadedLibraries, 0);
+  platform.stdOut.clear();
+  EXPECT_EQ(Run({u"TEXT=@fail 7 bad \u00fc"}), 0);
+  // The system's own words are in the ANSI code page. The library's error
+  // text is read as ANSI too, so the UTF-8 bytes the double echoes come
+  // back as they were.
+  EXPECT_EQ(platform.stdOut, Report("Can't get translation of text \"@fail 7 bad \xFC\" because of "
+                                    "\"bad \xC3\xBC\""));
+  EXPECT_EQ(platform.loadedLibraries, 0);
+}
+
+TEST_F(MainBlockTest, TheUsageLineNamesTheProgramFileAfterItsLastSeparator) {
+  platform.programPath = u"C:\\tools\\xl.exe";
+  platform.separators = u"\\:";
+  EXPECT_EQ(Run({u"DO=x"}), 0);
+  EXPECT_NE(platform.stdOut.find("Usage:\r\nxl.exe DO="), std::string::npos);
+  platform.stdOut.clear();
+  platform.programPath = u"D:xl/t.exe";
+  EXPECT_EQ(Run({u"DO=x"}), 0);
+  EXPECT_NE(platform.stdOut.find("Usage:\r\nxl/t.exe DO="), std::string::npos);
+}
+
+TEST_F(MainBlockTest, AFailedUnloadReplacesTheMessageOnItsWay) {
+  platform.freeFails = true;
+  EXPECT_EQ(Run({u"TEXT=@fail 7 bad"}), 0);
+  EXPECT_EQ(platform.stdOut,
+            Report("Can't unload libjxZTAccess.so because of \"Unloading failed\""));
+  platform.stdOut.clear();
+  // And after a successful task the failed unload is reported as well.
+  EXPECT_EQ(Run({u"TEXT=fine"}), 0);
+  EXPECT_EQ(platform.stdOut,
+            "[en>en] fine\r\n" + Report("Can't unload libjxZTAccess.so because of \"Unloading "
+                                        "failed\""));
+}
+
+TEST_F(MainBlockTest, AListFailingHalfwayKeepsTheLinesWrittenSoFar) {
+  platform.outputType = HandleType::CharDevice;
+  platform.failWritesWith = 112;
+  platform.writesBeforeFailure = 2;
+  platform.failuresLeft = 1;
+  EXPECT_EQ(Run({u"DO=LIST"}), 0);
+  EXPECT_EQ(platform.stdOut, "en English\r\nde German\r\n" + Report("I/O error 112"));
+  EXPECT_EQ(platform.loadedLibraries, 0);
+}
+
+TEST_F(MainBlockTest, AReportThatCannotBeWrittenEndsWithExitCode1) {
+  platform.outputType = HandleType::CharDevice;
+  platform.failWritesWith = 112;
+  EXPECT_EQ(Run({u"DO=LIST"}), 1);
+  EXPECT_EQ(platform.stdErr,
+            "xlate: the error report could not be written (I/O error 112): I/O error 112\r\n");
+  // Without a usable handle, with a message in the OEM code page (the
+  // double's UTF-8 error text, read as ANSI, has no OEM counterpart).
+  platform.stdErr.clear();
+  platform.outputType = HandleType::Unknown;
+  platform.oem = 437;
+  EXPECT_EQ(Run({u"TEXT=@fail 7 \u00e4"}), 1);
+  EXPECT_EQ(platform.stdOut, "");
+  EXPECT_EQ(platform.stdErr,
+            "xlate: the error report could not be written (I/O error 105): Can't get translation "
+            "of text \"@fail 7 \x84\" because of \"??\"\r\n");
+}
+
+}  // namespace
+}  // namespace xlate

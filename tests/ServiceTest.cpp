@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include "common/Exception.h"
+#include "library/testdouble/DoubleCore.h"
+#include "service/jxDLLInterface.h"
+#include "tests/FakePlatform.h"
+
+namespace xlate {
+namespace {
+
+class ServiceTest : public ::testing::Test {
+ protected:
+  ServiceTest() {
+    zta_double::Reset();
+    platform.symbols = TestDoubleSymbols();
+  }
+
+  // The message of the exception that aAction raises.
+  template <typename Action>
+  Text ErrorOf(Action aAction) {
+    try {
+      aAction();
+    } catch (const Exception& e) {
+      return e.Message();
+    }
+    return u"(no error)";
+  }
+
+  std::vector<std::uint32_t> MaxSizesOf(const std::string& aEntry) {
+    std::vector<std::uint32_t> sizes;
+    for (const zta_double::Call& call : zta_double::Calls()) {
+      if (call.entry == aEntry) sizes.push_back(call.maxSize);
+    }
+    return sizes;
+  }
+
+  Text Translate(TdllZTA& aService, const Text& aText) {
+    return aService.Translate(u"en", u"en", u"de", aText);
+  }
+
+  FakePlatform platform;
+  ScopedPlatform scoped{platform};
+};
+
+TEST_F(ServiceTest, TranslatesWithTheCodingsOfTheContract) {
+  platform.ansi = 1252;
+  TdllZTA service;
+  EXPECT_EQ(platform.loadedLibraries, 1);
+  // The text goes in UTF-8 and the result comes back as UTF-8; the codes go
+  // in the ANSI code page.
+  EXPECT_EQ(service.Translate(u"\u00e9", u"en", u"de", u"gr\u00fc\u00df \u20ac"),
+            u"[en>de] gr\u00fc\u00df \u20ac");
+  ASSERT_EQ(zta_double::Calls().size(), 1u);
+  EXPECT_EQ(zta_double::Calls()[0].text, "\xE9|en|de|gr\xC3\xBC\xC3\x9F \xE2\x82\xAC");
+  EXPECT_EQ(zta_double::Calls()[0].maxSize, 1024u);
+  service.Destroy();
+  EXPECT_EQ(platform.loadedLibraries, 0);
+}
+
+TEST_F(ServiceTest, AnEmptyTextIsPassedAsAnEmptyString) {
+  TdllZTA service;
+  EXPECT_EQ(Translate(service, u""), u"[en>de] ");
+  EXPECT_EQ(zta_double::Calls()[0].text, "en|en|de|");
+}
+
+TEST_F(ServiceTest, TheBufferDoublesUntilTheResultFits) {
+  TdllZTA service;
+  EXPECT_EQ(Translate(service, u"@size 1023").size(), 1023u);
+  EXPECT_EQ(MaxSizesOf("ztaTranslate"), (std::vector<std::uint32_t>{1024}));
+  zta_double::Reset();
+  Text big = Translate(service, u"@size 3000");
+  EXPECT_EQ(big.size(), 3000u);
+  EXPECT_EQ(big.substr(0, 3), u"abc");
+  EXPECT_EQ(MaxSizesOf("ztaTranslate"), (std::vector<std::uint32_t>{1024, 2048, 4096}));
+  zta_double::Reset();
+  EXPECT_EQ(Translate(service, u"@busy 5"), u"busy done");
+  EXPECT_EQ(MaxSizesOf("ztaTranslate"),
+            (std::vector<std::uint32_t>{1024, 2048, 4096, 8192, 16384, 32768}));
+}
+
+TEST_F(ServiceTest, ALibraryThatAlwaysReportsTooSmallEndsInOutOfMemory) {
+  TdllZTA service;
+  EXPECT_EQ(ErrorOf([&] { Translate(service, u"@alwaysbusy"); }), u"Out of memory");
+  std::vector<std::uint32_t> sizes = MaxSizesOf("ztaTranslate");
+  // 1024 up to 2^31, never wrapping around to 0.
+  ASSERT_EQ(sizes.size(), 22u);
+  EXPECT_EQ(sizes.front(), 1024u);
+  EXPECT_EQ(sizes.back(), 2147483648u);
+}
+
+TEST_F(ServiceTest, AResultIsNeverReadPastTheBuffer) {
+  TdllZTA service;
+  EXPECT_EQ(Translate(service, u"@nonul"), Text(1024, u'x'));
+}
+
+TEST_F(ServiceTest, BooleansAreReadFromTheLowByteOnly) {
+  TdllZTA service;
+  EXPECT_EQ(ErrorOf([&] { Translate(service, u"@falselow"); }),
+            u"Can't get translation of text \"@falselow\" because of \"low byte false\"");
+  EXPECT_EQ(Translate(service, u"@truehigh"), u"high bits true");
+}
+
+TEST_F(ServiceTest, FailuresCarryTheLibrarysErrorText) {
+  TdllZTA service;
+  EXPECT_EQ(
+      ErrorOf([&] { Translate(service, u"@fail 7 short message"); }),
+      u"Can't get translation of text \"@fail 7 short message\" because of \"short message\"");
+  EXPECT_EQ(MaxSizesOf("ztaErrorText"), (std::vector<std::uint32_t>{1024}));
+  // Error texts grow their buffer like any other result.
+  zta_double::Reset();
+  Text message = ErrorOf([&] { Translate(service, u"@bigerror"); });
+  EXPECT_NE(message.find(u" big error\""), Text::npos);
+  EXPECT_EQ(MaxSizesOf("ztaErrorText"), (std::vector<std::uint32_t>{1024, 2048, 4096}));
+  EXPECT_EQ(service.ErrorText(8).size(), 3000u);
+}
+
+TEST_F(ServiceTest, AnErrorTextThatCannotBeFetchedRecursesOneLevel) {
+  TdllZTA service;
+  // 7 fails; the text of 7 fails with 9; the text of 9 fails with 11.
+  EXPECT_EQ(ErrorOf([&] { Translate(service, u"@errchain"); }),
+            u"Can't get error text because of error code = 11");
+  // The text of an unknown code fails with 13, whose text the double has
+  // not either: the inner call's code is what the caller sees.
+  EXPECT_EQ(ErrorOf([&] { service.ErrorText(99); }),
+            u"Can't get error text because of error code = 13");
+  // With a known text for the second code, the outer message carries it.
+  zta_double::Reset();
+  ErrorOf([&] { Translate(service, u"@fail 13 thirteen"); });
+  EXPECT_EQ(ErrorOf([&] { service.ErrorText(99); }),
+            u"Can't get error text because of \"thirteen\"");
+  // And afterwards the object is not stuck inside an ErrorText call.
+  EXPECT_EQ(service.ErrorText(13), u"thirteen");
+}
+
+TEST_F(ServiceTest, TranslateAndGetErrorClearsBothOutputs) {
+  TdllZTA service;
+  Text translation = u"old", error = u"old";
+  EXPECT_FALSE(
+      service.TranslateAndGetError(u"en", u"en", u"de", u"@fail 7 bad", translation, error));
+  EXPECT_EQ(translation, u"");
+  EXPECT_EQ(error, u"Can't get translation of text \"@fail 7 bad\" because of \"bad\"");
+  EXPECT_TRUE(service.TranslateAndGetError(u"en", u"en", u"de", u"x", translation, error));
+  EXPECT_EQ(translation, u"[en>de] x");
+  EXPECT_EQ(error, u"");
+}
+
+TEST_F(ServiceTest, LanguageListSplitsTheResultIntoLines) {
+  TdllZTA service;
+  std::unique_ptr<TStringList> list = service.LanguageList(u"de");
+  EXPECT_EQ(list->Lines(), (std::vector<Text>{u"en English", u"de German", u"fr French"}));
+  EXPECT_EQ(zta_double::Calls()[0].text, "de");
+  EXPECT_EQ(ErrorOf([&] { service.LanguageList(u"@fail 3 no list"); }),
+            u"Can't get list of known languges because of \"no list\"");
+}
+
+TEST_F(ServiceTest, PostTextConvertsBothWays) {
+  platform.ansi = 1252;
+  TdllZTA service;
+  EXPECT_EQ(service.ToPOSTText(u"a b\u00e4&"), u"a+b%C3%A4%26");
+  EXPECT_EQ(service.FromPOSTText(u"a+b%C3%A4%26"), u"a b\u00e4&");
+  EXPECT_EQ(ErrorOf([&] { service.ToPOSTText(u"@fail 4 nope"); }),
+            u"Can't get POST Text of text \"@fail 4 nope\" because of \"nope\"");
+  EXPECT_EQ(ErrorOf([&] { service.FromPOSTText(u"@fail 4 nope"); }),
+            u"Can't get Text of POST text \"@fail 4 nope\" because of \"nope\"");
+}
+
+TEST_F(ServiceTest, AMissingLibraryLeavesNoHandleOpen) {
+  platform.libraryPresent = false;
+  EXPECT_EQ(ErrorOf([] { TdllZTA service; }),
+            u"Can't load libjxZTAccess.so because of \"The specified module could not be found\"");
+  EXPECT_EQ(platform.loadedLibraries, 0);
+}
+
+TEST_F(ServiceTest, AMissingEntryPointUnloadsTheLibraryAndStopsBinding) {
+  platform.symbols.erase("ztaFromPostText");
+  EXPECT_EQ(ErrorOf([] { TdllZTA service; }),
+            u"Can't find ztaFromPostText in libjxZTAccess.so because of \"The specified procedure "
+            u"could not be found\"");
+  EXPECT_EQ(platform.loadedLibraries, 0);
+  // The entry points are bound in order, and the first missing one is named.
+  platform.symbols = TestDoubleSymbols();
+  platform.symbols.erase("ztaErrorText");
+  platform.symbols.erase("ztaTranslate");
+  EXPECT_EQ(ErrorOf([] { TdllZTA service; }),
+            u"Can't find ztaErrorText in libjxZTAccess.so because of \"The specified procedure "
+            u"could not be found\"");
+}
+
+TEST_F(ServiceTest, AFailedUnloadIsRaisedAndReplacesAConstructionFailure) {
+  {
+    TdllZTA service;
+    platform.freeFails = true;
+    EXPECT_EQ(ErrorOf([&] { service.Destroy(); }),
+              u"Can't unload libjxZTAccess.so because of \"Unloading failed\"");
+    // Destroying the object afterwards does not try again.
+  }
+  platform.symbols.erase("ztaTranslate");
+  EXPECT_EQ(ErrorOf([] { TdllZTA service; }),
+            u"Can't unload libjxZTAccess.so because of \"Unloading failed\"");
+}
+
+}  // namespace
+}  // namespace xlate

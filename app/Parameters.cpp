@@ -76,7 +76,10 @@ TRunSettings ParseParameters(const std::vector<Text>& aParameters) {
 
   // File names are derived before the language defaults apply, so they use
   // the codes as given, which may be empty.
-  if (s.OutFile.empty() && !s.InFile.empty()) s.OutFile = s.InFile + u"." + s.LangTo;
+  if (s.OutFile.empty() && !s.InFile.empty()) {
+    s.OutFile = s.InFile + u"." + s.LangTo;
+    s.OutFileDerived = true;
+  }
   if (s.InFile.empty() && !s.OutFile.empty()) s.InFile = s.OutFile + u"." + s.LangFrom;
 
   if (s.Task == ttUnknown && DefaultApplies(aParameters, u"DO")) s.Task = ttTranslate;

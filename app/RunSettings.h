@@ -17,6 +17,7 @@ struct TRunSettings {
   xlate::Text InFile;
   xlate::Text OutFile;
   bool UseFiles = false;
+  bool OutFileDerived = false;  // OutFile was made from InFile, not given
 };
 
 }  // namespace xlate

@@ -4,19 +4,9 @@ namespace xlate {
 
 void TStringList::SetText(const char16_t* aText, std::size_t aCount) {
   FLines.clear();
-  const char16_t* p = aText;
-  const char16_t* end = aText + aCount;
-  while (p < end && *p != u'\0') {
-    const char16_t* start = p;
-    while (p < end && *p != u'\r' && *p != u'\n' && *p != u'\0') ++p;
-    FLines.emplace_back(start, p);
-    if (p < end && *p == u'\r') {
-      ++p;
-      if (p < end && *p == u'\n') ++p;
-    } else if (p < end && *p == u'\n') {
-      ++p;
-    }
-  }
+  ForEachLine(aText, aCount, [this](const char16_t* aStart, const char16_t* aEnd) {
+    FLines.emplace_back(aStart, aEnd);
+  });
 }
 
 Text TStringList::GetText() const {

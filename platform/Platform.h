@@ -28,6 +28,11 @@ class PlatformFile {
   virtual bool Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) = 0;
   // Closing twice is harmless; the destructor closes a file left open.
   virtual bool Close() = 0;
+  // For a file from CreateForWriting: makes what was written the file's
+  // content. Until then the file that stood under the name is untouched,
+  // and a file destroyed without Commit leaves it so. Devices and pipes are
+  // written directly, and Commit only closes them.
+  virtual bool Commit() { return Close(); }
 };
 
 // Everything the program asks of the operating system, in its own terms.
@@ -76,8 +81,11 @@ class Platform {
   virtual bool FileExists(const Text& aName) = 0;
   // Opened exclusively; null on failure, with LastError set.
   virtual std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) = 0;
+  // Creates the file or replaces it when committed; exclusive as well.
   virtual std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) = 0;
   virtual Text FullPath(const Text& aName) = 0;
+  // Whether two names denote one existing file.
+  virtual bool SameFile(const Text& aLeft, const Text& aRight) = 0;
 
   // The platform the program runs on, made from main's arguments (the
   // Windows build reads its own command line instead).

@@ -3,6 +3,7 @@
 // Starting the built program from the end-to-end tests. Test support only:
 // the program itself never starts processes.
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,6 +23,9 @@ struct ProcessOptions {
   std::string input;                               // fed to standard input
   std::string workingDirectory;                    // empty: the test's own
   OutputTarget output = OutputTarget::Capture;
+  // Run without the privileges of an administrator, so that file
+  // permissions apply even when the tests run as root.
+  bool unprivileged = false;
 };
 
 struct ProcessResult {
@@ -32,5 +36,31 @@ struct ProcessResult {
 };
 
 ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOptions);
+
+// Holds an exclusive lock on a file, as another run of the program would.
+class HeldFileLock {
+ public:
+  explicit HeldFileLock(const std::string& aPath);
+  ~HeldFileLock();
+  HeldFileLock(const HeldFileLock&) = delete;
+  HeldFileLock& operator=(const HeldFileLock&) = delete;
+
+ private:
+  std::intptr_t FHandle;
+};
+
+// A named pipe with its reading end open, so that a writer does not block.
+class NamedPipe {
+ public:
+  explicit NamedPipe(const std::string& aPath);
+  ~NamedPipe();
+  NamedPipe(const NamedPipe&) = delete;
+  NamedPipe& operator=(const NamedPipe&) = delete;
+  // What has been written into the pipe so far.
+  std::string ReadAvailable();
+
+ private:
+  std::intptr_t FHandle;
+};
 
 }  // namespace xlate

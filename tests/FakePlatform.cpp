@@ -1,5 +1,7 @@
 #include "tests/FakePlatform.h"
 
+#include <algorithm>
+
 #define ZTA_IMPLEMENTATION
 #include "common/Utf8.h"
 #include "platform/posix/CaseFold.h"
@@ -9,36 +11,62 @@ namespace xlate {
 
 namespace {
 
-class FakeFile : public PlatformFile {
+class FakeInput : public PlatformFile {
  public:
-  FakeFile(FakePlatform& aPlatform, FakePlatform::FileEntry& aEntry)
-      : FPlatform(aPlatform), FEntry(aEntry) {}
+  FakeInput(FakePlatform& aPlatform, const std::string& aBytes)
+      : FPlatform(aPlatform), FBytes(aBytes) {}
   bool Size(std::uint64_t& vSize) override {
-    vSize = FEntry.bytes.size();
+    vSize = FBytes.size();
     return true;
   }
   bool Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
-    vRead = std::min(aCount, FEntry.bytes.size() - FPosition);
-    FEntry.bytes.copy(aBuffer, vRead, FPosition);
+    if (FPosition >= FPlatform.readFailsAfter) {
+      FPlatform.lastError = 23;
+      return false;
+    }
+    vRead = std::min({aCount, FBytes.size() - FPosition, FPlatform.readChunk});
+    FBytes.copy(aBuffer, vRead, FPosition);
     FPosition += vRead;
     return true;
   }
+  bool Write(const char*, std::size_t, std::size_t&) override { return false; }
+  bool Close() override { return true; }
+
+ private:
+  FakePlatform& FPlatform;
+  std::string FBytes;
+  std::size_t FPosition = 0;
+};
+
+// Collects what is written and puts it in place on Commit only.
+class FakeOutput : public PlatformFile {
+ public:
+  FakeOutput(FakePlatform& aPlatform, Text aName) : FPlatform(aPlatform), FName(std::move(aName)) {}
+  bool Size(std::uint64_t& vSize) override {
+    vSize = FBytes.size();
+    return true;
+  }
+  bool Read(char*, std::size_t, std::size_t&) override { return false; }
   bool Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
     if (FPlatform.failFileWrites) {
       vWritten = 0;
       FPlatform.lastError = 112;
       return false;
     }
-    FEntry.bytes.append(aBuffer, aCount);
+    FBytes.append(aBuffer, aCount);
     vWritten = aCount;
     return true;
   }
-  bool Close() override { return true; }
+  bool Close() override { return Commit(); }
+  bool Commit() override {
+    FPlatform.files[FName].bytes = FBytes;
+    return true;
+  }
 
  private:
   FakePlatform& FPlatform;
-  FakePlatform::FileEntry& FEntry;
-  std::size_t FPosition = 0;
+  Text FName;
+  std::string FBytes;
 };
 
 }  // namespace
@@ -61,17 +89,20 @@ std::unique_ptr<PlatformFile> FakePlatform::OpenForReading(const Text& aName) {
     lastError = 5;
     return nullptr;
   }
-  return std::make_unique<FakeFile>(*this, it->second);
+  return std::make_unique<FakeInput>(*this, it->second.bytes);
 }
 
 std::unique_ptr<PlatformFile> FakePlatform::CreateForWriting(const Text& aName) {
-  FileEntry& entry = files[aName];
-  if (entry.locked || entry.directory) {
-    lastError = entry.locked ? 32 : 5;
+  auto it = files.find(aName);
+  if (it != files.end() && (it->second.locked || it->second.directory)) {
+    lastError = it->second.locked ? 32 : 5;
     return nullptr;
   }
-  entry.bytes.clear();
-  return std::make_unique<FakeFile>(*this, entry);
+  if (aName.find(u"missing-folder/") != Text::npos) {
+    lastError = 3;
+    return nullptr;
+  }
+  return std::make_unique<FakeOutput>(*this, aName);
 }
 
 std::map<std::string, void*> TestDoubleSymbols() {

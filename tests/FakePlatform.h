@@ -46,12 +46,17 @@ class FakePlatform : public Platform {
     bool unreadable = false;
   };
   std::map<Text, FileEntry> files;
-  bool failFileWrites = false;
+  bool failFileWrites = false;            // writes into files fail with 112 (disk full)
+  std::size_t readFailsAfter = SIZE_MAX;  // reading fails once this many bytes are read
+  std::size_t readChunk = SIZE_MAX;       // the most one read returns
 
   std::uint32_t lastError = 0;
   std::map<std::uint32_t, Text> errorMessages = {
       {2, u"The system cannot find the file specified.\r\n"},
+      {3, u"The system cannot find the path specified.\r\n"},
       {5, u"Access is denied.\r\n"},
+      {23, u"Data error (cyclic redundancy check).\r\n"},
+      {112, u"There is not enough space on the disk.\r\n"},
       {32, u"The process cannot access the file because it is being used by another process.\r\n"},
       {126, u"The specified module could not be found.\r\n"},
       {127, u"The specified procedure could not be found.\r\n"},
@@ -126,7 +131,10 @@ class FakePlatform : public Platform {
     stdOut.append(aBytes, aCount);
     return 0;
   }
-  bool IsTerminal(StdStream) override { return false; }
+  bool stdErrIsTerminal = false;
+  bool IsTerminal(StdStream aStream) override {
+    return aStream == StdStream::Error && stdErrIsTerminal;
+  }
 
   bool FileExists(const Text& aName) override {
     auto it = files.find(aName);
@@ -134,6 +142,14 @@ class FakePlatform : public Platform {
   }
   std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) override;
   std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) override;
+  bool SameFile(const Text& aLeft, const Text& aRight) override {
+    // Like Windows, a trailing dot does not count.
+    auto strip = [](Text aName) {
+      while (!aName.empty() && aName.back() == u'.') aName.pop_back();
+      return aName;
+    };
+    return FileExists(aLeft) && strip(aLeft) == strip(aRight);
+  }
   Text FullPath(const Text& aName) override {
     return !aName.empty() && aName[0] == u'/' ? aName : u"/work/" + aName;
   }

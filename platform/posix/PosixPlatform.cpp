@@ -237,11 +237,17 @@ class PosixPlatform : public Platform {
   }
 
   std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) override {
-    return OpenPosixFile(Native(aName), OpenMode::Read);
+    return OpenPosixInput(Native(aName));
   }
 
   std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) override {
-    return OpenPosixFile(Native(aName), OpenMode::Write);
+    return CreatePosixOutput(Native(aName));
+  }
+
+  bool SameFile(const Text& aLeft, const Text& aRight) override {
+    struct stat left, right;
+    return stat(Native(aLeft).c_str(), &left) == 0 && stat(Native(aRight).c_str(), &right) == 0 &&
+           left.st_dev == right.st_dev && left.st_ino == right.st_ino;
   }
 
   Text FullPath(const Text& aName) override {

@@ -2,6 +2,8 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,7 +67,12 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
     posix_spawn_file_actions_addclose(&actions, fd);
   }
 
+  std::string program = aProgram;
   std::vector<std::string> argStrings{aProgram};
+  if (aOptions.unprivileged && geteuid() == 0) {
+    program = "/usr/bin/setpriv";
+    argStrings = {program, "--reuid=65534", "--regid=65534", "--clear-groups", aProgram};
+  }
   argStrings.insert(argStrings.end(), aOptions.arguments.begin(), aOptions.arguments.end());
   std::vector<std::string> envStrings = MergedEnvironment(aOptions.environment);
   std::vector<char*> argv = Pointers(argStrings);
@@ -80,7 +87,7 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
     if (chdir(aOptions.workingDirectory.c_str()) != 0) throw std::runtime_error("chdir");
   }
   pid_t pid;
-  int spawned = posix_spawn(&pid, aProgram.c_str(), &actions, nullptr, argv.data(), envp.data());
+  int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   if (!previous.empty() && chdir(previous.c_str()) != 0) throw std::runtime_error("chdir back");
   posix_spawn_file_actions_destroy(&actions);
   close(in[0]);
@@ -138,6 +145,33 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   return result;
+}
+
+HeldFileLock::HeldFileLock(const std::string& aPath) {
+  int fd = open(aPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || flock(fd, LOCK_EX) != 0) throw std::runtime_error("cannot lock " + aPath);
+  FHandle = fd;
+}
+
+HeldFileLock::~HeldFileLock() { close(static_cast<int>(FHandle)); }
+
+NamedPipe::NamedPipe(const std::string& aPath) {
+  if (mkfifo(aPath.c_str(), 0600) != 0) throw std::runtime_error("cannot make " + aPath);
+  int fd = open(aPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw std::runtime_error("cannot open " + aPath);
+  FHandle = fd;
+}
+
+NamedPipe::~NamedPipe() { close(static_cast<int>(FHandle)); }
+
+std::string NamedPipe::ReadAvailable() {
+  std::string out;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(static_cast<int>(FHandle), buffer, sizeof buffer)) > 0) {
+    out.append(buffer, static_cast<std::size_t>(got));
+  }
+  return out;
 }
 
 }  // namespace xlate

@@ -1,0 +1,74 @@
+#include "app/filemode/OutputFile.h"
+
+#include "common/CodePages.h"
+#include "common/Conversions.h"
+#include "common/Exception.h"
+#include "common/SystemError.h"
+
+namespace xlate {
+
+namespace {
+constexpr std::size_t kFlushSize = 1 << 20;
+}
+
+TOutputFile::TOutputFile(const TRunSettings& aSettings)
+    : FPlatform(CurrentPlatform()), FCoding(aSettings.OutCoding) {
+  FFile = FPlatform.CreateForWriting(aSettings.OutFile);
+  if (!FFile) {
+    Text reason = LastSystemErrorText();
+    throw Exception(
+        Format(u"Cannot create file \"%s\". %s", {FPlatform.FullPath(aSettings.OutFile), reason}));
+  }
+  FBuffer.reserve(kFlushSize + 4096);
+  if (FCoding == ctUNICODE) FBuffer = "\xFF\xFE";
+  if (FCoding == ctUTF8) FBuffer = "\xEF\xBB\xBF";
+}
+
+void TOutputFile::WriteLine(const Text& aLine) {
+  switch (FCoding) {
+    case ctUNICODE:
+      for (char16_t unit : aLine) {
+        FBuffer += static_cast<char>(unit & 0xFF);
+        FBuffer += static_cast<char>(unit >> 8);
+      }
+      FBuffer.append("\r\0\n\0", 4);
+      break;
+    case ctUTF8:
+      FPlatform.AppendTextAsMultiByte(kCodePageUtf8, aLine.data(), aLine.size(), FBuffer);
+      FBuffer += "\r\n";
+      break;
+    case ctANSI:
+      FPlatform.AppendTextAsMultiByte(FPlatform.AnsiCodePage(), aLine.data(), aLine.size(),
+                                      FBuffer);
+      FBuffer += "\r\n";
+      break;
+    case ctOEM:
+      FBuffer += AnsiToOem(TextToAnsi(aLine));
+      FBuffer += "\r\n";
+      break;
+    case ctNone:
+      return;
+  }
+  if (FBuffer.size() >= kFlushSize) Flush();
+}
+
+void TOutputFile::Flush() {
+  std::size_t written = 0;
+  if (!FBuffer.empty() && !FFile->Write(FBuffer.data(), FBuffer.size(), written)) {
+    throw Exception(u"Stream write error");
+  }
+  FBuffer.clear();
+}
+
+void TOutputFile::Finish() {
+  Flush();
+  if (!FFile->Commit()) throw Exception(u"Stream write error");
+}
+
+void WriteOutputFile(const TRunSettings& aSettings, const TStringList& aLines) {
+  TOutputFile file(aSettings);
+  for (const Text& line : aLines.Lines()) file.WriteLine(line);
+  file.Finish();
+}
+
+}  // namespace xlate

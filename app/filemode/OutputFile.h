@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+
+#include "app/RunSettings.h"
+#include "common/StringList.h"
+#include "platform/Platform.h"
+
+namespace xlate {
+
+// Writes OutFile in OutCoding: its byte-order mark, then line after line,
+// each followed by CR LF. The bytes are encoded and written as they come,
+// the same bytes as joining the lines first. The file takes the place of
+// what stood under the name only when Finish has written every byte;
+// destroyed before that, it leaves the old file as it was.
+class TOutputFile {
+ public:
+  // Raises "Cannot create file ...".
+  explicit TOutputFile(const TRunSettings& aSettings);
+  void WriteLine(const Text& aLine);
+  // Raises "Stream write error".
+  void Finish();
+
+ private:
+  void Flush();
+
+  Platform& FPlatform;
+  TCodingType FCoding;
+  std::unique_ptr<PlatformFile> FFile;
+  ByteString FBuffer;
+};
+
+// Writes the lines into OutFile.
+void WriteOutputFile(const TRunSettings& aSettings, const TStringList& aLines);
+
+}  // namespace xlate

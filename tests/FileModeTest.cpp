@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+
+#include "app/MainBlock.h"
+#include "app/filemode/InputFile.h"
+#include "app/filemode/Progress.h"
+#include "library/testdouble/DoubleCore.h"
+#include "tests/FakePlatform.h"
+
+namespace xlate {
+namespace {
+
+const std::string kUsage =
+    "Usage:\r\nxlate DO=[TRANSLATE|LIST] LANGFROM=<LangCode> LANGTO=<LangCode> "
+    "LANGINIT=<LangCode> ICODING=[ANSI|UTF8|UNICODE|OEM] OCODING=[ANSI|UTF8|UNICODE|OEM] "
+    "TEXT=<Text> IFILE=<FileName> OFILE=<FileName>\r\n";
+
+std::string Report(const std::string& aMessage) {
+  return "Error:\r\n" + aMessage + "\r\n\r\nUsage:\r\n" + kUsage;
+}
+
+std::string Utf16(const std::u16string& aText) {
+  std::string bytes;
+  for (char16_t unit : aText) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+class FileModeTest : public ::testing::Test {
+ protected:
+  FileModeTest() {
+    zta_double::Reset();
+    platform.symbols = TestDoubleSymbols();
+    platform.ansi = 1252;
+    platform.oem = 850;
+  }
+  int Run(std::vector<Text> aParameters) {
+    platform.parameters = std::move(aParameters);
+    return RunProgram();
+  }
+  std::string& File(const Text& aName) { return platform.files[aName].bytes; }
+  std::size_t TranslateCalls() {
+    std::size_t n = 0;
+    for (const auto& call : zta_double::Calls()) n += call.entry == "ztaTranslate";
+    return n;
+  }
+  FakePlatform platform;
+  ScopedPlatform scoped{platform};
+};
+
+TEST_F(FileModeTest, TranslatesEveryLineOnItsOwnIntoUtf16WithItsMark) {
+  File(u"notes.txt") = "\xEF\xBB\xBFGood morning\r\n\r\ngr\xC3\xBC\xC3\x9F";
+  EXPECT_EQ(Run({u"IFILE=notes.txt", u"LANGTO=es", u"ICODING=UTF8", u"OCODING=UNICODE"}), 0);
+  EXPECT_EQ(platform.stdOut, "");
+  EXPECT_EQ(File(u"notes.txt.es"),
+            "\xFF\xFE" + Utf16(u"[en>es] Good morning\r\n[en>es] \r\n[en>es] gr\u00fc\u00df\r\n"));
+  // Empty lines go to the library too.
+  EXPECT_EQ(TranslateCalls(), 3u);
+}
+
+TEST_F(FileModeTest, EachCodingIsReadAndWrittenWithItsBytes) {
+  struct Case {
+    const char16_t* coding;
+    std::string in;   // "gr\u00fc\u00df" in the coding, with its mark
+    std::string out;  // the translation, with the mark the writer adds
+  };
+  for (const Case& c : {
+           Case{u"ANSI", "gr\xFC\xDF", "[en>en] gr\xFC\xDF\r\n"},
+           Case{u"OEM", "gr\x81\xE1", "[en>en] gr\x81\xE1\r\n"},
+           Case{u"UTF8", "\xEF\xBB\xBFgr\xC3\xBC\xC3\x9F",
+                "\xEF\xBB\xBF[en>en] gr\xC3\xBC\xC3\x9F\r\n"},
+           Case{u"UNICODE", "\xFF\xFE" + Utf16(u"gr\u00fc\u00df"),
+                "\xFF\xFE" + Utf16(u"[en>en] gr\u00fc\u00df\r\n")},
+       }) {
+    File(u"in") = c.in;
+    EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", Text(u"ICODING=") + c.coding}), 0);
+    EXPECT_EQ(File(u"out"), c.out) << U8(c.coding);
+  }
+}
+
+TEST_F(FileModeTest, AMarkIsDroppedOnlyWhenItIsThere) {
+  TStringList lines;
+  DecodeFileBytes(ctUTF8, "abc\r\ndef", lines);
+  EXPECT_EQ(lines.Lines(), (std::vector<Text>{u"abc", u"def"}));
+  DecodeFileBytes(ctUTF8, "\xEF\xBB\xBF", lines);
+  EXPECT_EQ(lines.Count(), 0u);
+  TStringList units;
+  DecodeFileBytes(ctUNICODE, Utf16(u"ab\nc"), units);
+  EXPECT_EQ(units.Lines(), (std::vector<Text>{u"ab", u"c"}));
+  // Seven bytes: three units, the mark dropped, the odd byte ignored.
+  TStringList seven;
+  DecodeFileBytes(ctUNICODE,
+                  std::string("\xFF\xFE"
+                              "a\0b\0X",
+                              7),
+                  seven);
+  EXPECT_EQ(seven.Lines(), (std::vector<Text>{u"ab"}));
+  TStringList one;
+  DecodeFileBytes(ctUNICODE, "a", one);
+  EXPECT_EQ(one.Count(), 0u);
+  // A mark that is not at the start is text.
+  TStringList inner;
+  DecodeFileBytes(ctUTF8, "a\xEF\xBB\xBF", inner);
+  EXPECT_EQ(inner.Lines(), (std::vector<Text>{u"a\uFEFF"}));
+}
+
+TEST_F(FileModeTest, LineBreaksAndNulInFiles) {
+  TStringList lines;
+  DecodeFileBytes(ctANSI, std::string("a\rb\n\rc\r\nd\0e\r\nf", 14), lines);
+  EXPECT_EQ(lines.Lines(), (std::vector<Text>{u"a", u"b", u"", u"c", u"d"}));
+  TStringList units;
+  DecodeFileBytes(ctUNICODE, Utf16(std::u16string(u"x\r\ny\0z", 6)), units);
+  EXPECT_EQ(units.Lines(), (std::vector<Text>{u"x", u"y"}));
+  // A malformed UTF-8 sequence before a line break does not swallow it.
+  TStringList malformed;
+  DecodeFileBytes(ctUTF8, "a\xE2\x82\nb", malformed);
+  EXPECT_EQ(malformed.Lines(), (std::vector<Text>{u"a\uFFFD", u"b"}));
+}
+
+TEST_F(FileModeTest, AFailingLineCarriesItsMessageAndTheOthersAreTranslated) {
+  File(u"in") = "one\r\n@fail 7 broken\r\n@fail 8 first\\nsecond\r\nfour";
+  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", u"OCODING=ANSI"}), 0);
+  EXPECT_EQ(
+      File(u"out"),
+      "[en>en] one\r\n"
+      "Can't get translation of text \"@fail 7 broken\" because of \"broken\"\r\n"
+      "Can't get translation of text \"@fail 8 first\\nsecond\" because of \"first\nsecond\"\r\n"
+      "[en>en] four\r\n");
+}
+
+TEST_F(FileModeTest, AnEmptyInputCallsNothingAndWritesOnlyTheMark) {
+  for (const char16_t* coding : {u"ANSI", u"OEM", u"UTF8", u"UNICODE"}) {
+    File(u"empty") = "";
+    EXPECT_EQ(Run({u"IFILE=empty", u"OFILE=out", Text(u"OCODING=") + coding}), 0);
+    std::string expected = Text(coding) == u"UTF8"      ? "\xEF\xBB\xBF"
+                           : Text(coding) == u"UNICODE" ? "\xFF\xFE"
+                                                        : "";
+    EXPECT_EQ(File(u"out"), expected) << U8(coding);
+  }
+  EXPECT_EQ(TranslateCalls(), 0u);
+}
+
+TEST_F(FileModeTest, AnUnknownInputCodingReadsNoLines) {
+  File(u"in") = "text\r\n";
+  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", u"ICODING=X"}), 0);
+  EXPECT_EQ(File(u"out"), "");
+  EXPECT_EQ(TranslateCalls(), 0u);
+}
+
+TEST_F(FileModeTest, MissingUnopenableAndDirectoryInputsAreReported) {
+  EXPECT_EQ(Run({u"IFILE=nothing.txt", u"LANGTO=de"}), 0);
+  EXPECT_EQ(platform.stdOut, Report("File \"nothing.txt\" not found"));
+  platform.stdOut.clear();
+  platform.files[u"dir"].directory = true;
+  EXPECT_EQ(Run({u"IFILE=dir", u"OFILE=out"}), 0);
+  EXPECT_EQ(platform.stdOut, Report("File \"dir\" not found"));
+  platform.stdOut.clear();
+  platform.files[u"held.txt"].locked = true;
+  EXPECT_EQ(Run({u"IFILE=held.txt", u"OFILE=out"}), 0);
+  EXPECT_EQ(platform.stdOut,
+            Report("Cannot open file \"/work/held.txt\". The process cannot access the file "
+                   "because it is being used by another process"));
+  // No output file came into being.
+  EXPECT_EQ(platform.files.count(u"out"), 0u);
+}
+
+TEST_F(FileModeTest, AFailedReadWritesNoOutput) {
+  File(u"in") = std::string(200000, 'a');
+  File(u"out") = "precious";
+  platform.readChunk = 4096;
+  platform.readFailsAfter = 100000;
+  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out"}), 0);
+  EXPECT_EQ(platform.stdOut, Report("Stream read error"));
+  EXPECT_EQ(File(u"out"), "precious");
+  EXPECT_EQ(TranslateCalls(), 0u);
+}
+
+TEST_F(FileModeTest, ReadsInAnyNumberOfPieces) {
+  File(u"in") = std::string(100000, 'b') + "\r\nc";
+  platform.readChunk = 777;
+  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", u"OCODING=ANSI", u"LANGINIT=x"}), 0);
+  EXPECT_EQ(File(u"out"), "[en>en] " + std::string(100000, 'b') + "\r\n[en>en] c\r\n");
+}
+
+TEST_F(FileModeTest, AFailedWriteLeavesTheOldFileAsItWas) {
+  File(u"in") = "a\r\nb";
+  File(u"out") = "precious";
+  platform.failFileWrites = true;
+  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out"}), 0);
+  EXPECT_EQ(platform.stdOut, Report("Stream write error"));
+  EXPECT_EQ(File(u"out"), "precious");
+  // In place, the input survives a failed write.
+  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=in"}), 0);
+  EXPECT_EQ(File(u"in"), "a\r\nb");
+}
+
+TEST_F(FileModeTest, AnOutputThatCannotBeCreatedIsReportedWithItsFullPath) {
+  File(u"in") = "a";
+  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=missing-folder/out"}), 0);
+  EXPECT_EQ(platform.stdOut, Report("Cannot create file \"/work/missing-folder/out\". The system "
+                                    "cannot find the path specified"));
+}
+
+TEST_F(FileModeTest, TheSameFileGivenTwiceIsTranslatedInPlace) {
+  File(u"book.txt") = "one\ntwo\n";
+  EXPECT_EQ(Run({u"IFILE=book.txt", u"OFILE=book.txt", u"OCODING=ANSI"}), 0);
+  EXPECT_EQ(File(u"book.txt"), "[en>en] one\r\n[en>en] two\r\n");
+}
+
+TEST_F(FileModeTest, ADerivedOutputNameThatIsTheInputIsRefused) {
+  // IFILE alone derives "a.txt.", which names a.txt where trailing dots drop.
+  File(u"a.txt") = "keep me";
+  EXPECT_EQ(Run({u"IFILE=a.txt"}), 0);
+  EXPECT_EQ(platform.stdOut, Report("Output file \"/work/a.txt.\" is the input file; give OFILE"));
+  EXPECT_EQ(File(u"a.txt"), "keep me");
+  EXPECT_EQ(TranslateCalls(), 0u);
+  platform.stdOut.clear();
+  EXPECT_EQ(Run({u"DO=LIST", u"IFILE=a.txt"}), 0);
+  EXPECT_EQ(platform.stdOut, Report("Output file \"/work/a.txt.\" is the input file; give OFILE"));
+  EXPECT_EQ(File(u"a.txt"), "keep me");
+}
+
+TEST_F(FileModeTest, TheLanguageListGoesIntoTheFile) {
+  EXPECT_EQ(Run({u"DO=LIST", u"OFILE=langs.txt", u"OCODING=UTF8"}), 0);
+  EXPECT_EQ(File(u"langs.txt"),
+            "\xEF\xBB\xBF"
+            "en English\r\nde German\r\nfr French\r\n");
+  EXPECT_EQ(platform.stdOut, "");
+  // The input file plays no part, even when it does not exist.
+  EXPECT_EQ(platform.files.count(u"langs.txt.en"), 0u);
+}
+
+TEST_F(FileModeTest, ProgressShowsOnlyOnATerminalAndIsClearedAtTheEnd) {
+  {
+    TProgress quiet(platform, 10000, std::chrono::milliseconds(0));
+    for (std::size_t i = 1; i <= 10000; ++i) quiet.LineDone(i);
+  }
+  EXPECT_EQ(platform.stdErr, "");
+  platform.stdErrIsTerminal = true;
+  {
+    TProgress shortFile(platform, TProgress::kMinimumLines - 1, std::chrono::milliseconds(0));
+    for (std::size_t i = 1; i < TProgress::kMinimumLines; ++i) shortFile.LineDone(i);
+  }
+  EXPECT_EQ(platform.stdErr, "");
+  {
+    TProgress progress(platform, 1000, std::chrono::milliseconds(0));
+    for (std::size_t i = 1; i <= 1000; ++i) progress.LineDone(i);
+  }
+  EXPECT_NE(platform.stdErr.find("\r64/1000 lines (6%), "), std::string::npos);
+  EXPECT_NE(platform.stdErr.find("\r960/1000 lines (96%), "), std::string::npos);
+  EXPECT_EQ(platform.stdErr.substr(platform.stdErr.size() - 74),
+            "\r" + std::string(72, ' ') + "\r");
+}
+
+}  // namespace
+}  // namespace xlate

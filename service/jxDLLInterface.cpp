@@ -6,6 +6,7 @@
 #include "common/Conversions.h"
 #include "common/Exception.h"
 #include "common/SystemError.h"
+#include "platform/FaultGuard.h"
 
 namespace xlate {
 
@@ -27,6 +28,17 @@ void Bind(Platform& aPlatform, LibraryHandle aLibrary, const Text& aLibraryName,
                            {Ascii(aEntryName), aLibraryName, LastSystemErrorText()}));
   }
   vProc = reinterpret_cast<Proc>(address);
+}
+
+// Calls into the library with its processor faults contained: a fault
+// becomes an Exception with the fault's message.
+template <typename Call>
+std::uint32_t CallLibrary(const Call& aCall) {
+  std::uint32_t result = 0;
+  auto run = [&] { result = aCall(); };
+  FaultInfo fault;
+  if (!CallGuarded(run, fault)) throw Exception(FaultMessage(fault));
+  return result;
 }
 
 // Owns one result buffer of the growing-buffer protocol.
@@ -53,6 +65,7 @@ class ResultBuffer {
 }  // namespace
 
 TdllZTA::TdllZTA() : FinErrorText(false), FDllHandle(0) {
+  InstallFaultGuard();
   Platform& platform = CurrentPlatform();
   const Text libraryName = platform.LibraryFileName();
   FDllHandle = platform.LoadLibrary(libraryName);
@@ -91,7 +104,9 @@ void TdllZTA::Unload() {
   }
 }
 
-std::int32_t TdllZTA::LastErrorCode() { return static_cast<std::int32_t>(FprocLastErrorCode()); }
+std::int32_t TdllZTA::LastErrorCode() {
+  return static_cast<std::int32_t>(CallLibrary([this] { return FprocLastErrorCode(); }));
+}
 
 // Calls the library with buffers of 1024, 2048, ... bytes while it reports
 // code 1 (too small). True with the result, or false with the failure code.
@@ -100,7 +115,9 @@ bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, ByteString& vResult, std:
   std::uint64_t capacity = kFirstCapacity;
   for (;;) {
     ResultBuffer buffer(static_cast<std::uint32_t>(capacity));
-    if (LibraryBoolean(aCall(buffer.Data(), static_cast<std::uint32_t>(capacity)))) {
+    char* data = buffer.Data();
+    const auto size = static_cast<std::uint32_t>(capacity);
+    if (LibraryBoolean(CallLibrary([&] { return aCall(data, size); }))) {
       vResult = buffer.Result();
       return true;
     }

@@ -77,7 +77,7 @@ bool FakePlatform::EqualIgnoreCase(const Text& aLeft, const Text& aRight) {
 
 std::unique_ptr<PlatformFile> FakePlatform::OpenForReading(const Text& aName) {
   auto it = files.find(aName);
-  if (it == files.end()) {
+  if (it == files.end() || it->second.vanishes) {
     lastError = 2;
     return nullptr;
   }

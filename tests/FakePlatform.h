@@ -44,6 +44,7 @@ class FakePlatform : public Platform {
     bool directory = false;
     bool locked = false;  // another process holds it open
     bool unreadable = false;
+    bool vanishes = false;  // removed between the existence test and the open
   };
   std::map<Text, FileEntry> files;
   bool failFileWrites = false;            // writes into files fail with 112 (disk full)

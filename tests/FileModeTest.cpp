@@ -163,6 +163,14 @@ TEST_F(FileModeTest, MissingUnopenableAndDirectoryInputsAreReported) {
                    "because it is being used by another process"));
   // No output file came into being.
   EXPECT_EQ(platform.files.count(u"out"), 0u);
+  // A file removed between the existence test and the open: the open's
+  // error, with the system's reason, is what the user sees.
+  platform.stdOut.clear();
+  platform.files[u"gone.txt"].vanishes = true;
+  EXPECT_EQ(Run({u"IFILE=gone.txt", u"OFILE=out"}), 0);
+  EXPECT_EQ(platform.stdOut, Report("Cannot open file \"/work/gone.txt\". The system cannot find "
+                                    "the file specified"));
+  EXPECT_EQ(platform.files.count(u"out"), 0u);
 }
 
 TEST_F(FileModeTest, AFailedReadWritesNoOutput) {

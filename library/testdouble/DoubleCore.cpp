@@ -5,6 +5,8 @@
 #include <cstring>
 #include <map>
 
+#include "library/testdouble/Faults.h"
+
 namespace zta_double {
 
 namespace {
@@ -13,6 +15,7 @@ constexpr std::uint32_t kTrue = 1;
 constexpr std::uint32_t kFalse = 0;
 constexpr std::uint32_t kTooSmall = 1;
 constexpr std::uint32_t kUnknownCode = 13;
+constexpr std::uint32_t kNoSuchFault = 14;
 
 struct State {
   std::vector<Call> calls;
@@ -31,6 +34,8 @@ State& S() {
 
 void Record(const char* aEntry, std::uint32_t aMaxSize, const std::string& aText) {
   S().calls.push_back({aEntry, aMaxSize, aText});
+  // ZTA_DOUBLE_FAULT makes every call fault.
+  if (const char* fault = std::getenv("ZTA_DOUBLE_FAULT")) RaiseFault(fault);
   if (const char* log = std::getenv("ZTA_DOUBLE_LOG")) {
     if (FILE* f = std::fopen(log, "ab")) {
       std::fprintf(f, "%s %u %s\n", aEntry, aMaxSize, aText.c_str());
@@ -121,6 +126,10 @@ long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSi
     return kTrue;
   }
   if (aText == "@alwaysbusy") return Fail(kTooSmall);
+  if (StartsWith(aText, "@fault ")) {
+    RaiseFault(aText.c_str() + 7);
+    return Fail(kNoSuchFault);
+  }
   return -1;
 }
 

@@ -18,6 +18,9 @@
 //   @truehigh             return 0xFFFF0001 (a true Boolean)
 //   @nonul                fill the whole buffer without a NUL
 //   @alwaysbusy           report code 1 whatever the buffer size
+//   @fault KIND           raise a processor fault (see Faults.h); fails
+//                         with 14 when it cannot
+// ZTA_DOUBLE_FAULT=KIND makes every call of every entry point fault.
 // The language list is ZTA_DOUBLE_LANGUAGES, or three languages. Every call
 // is recorded in memory and, when ZTA_DOUBLE_LOG names a file, appended to
 // it as one line: the entry point, aMaxSize and the text.

@@ -1,0 +1,55 @@
+#pragma once
+
+// Containment of processor faults inside calls into the translation
+// library: a call that faults (bad pointer, stack overflow, division by
+// zero, a trapped floating-point operation, an illegal instruction) comes
+// back as a description of the fault instead of ending the process. While
+// a guarded call runs, floating-point invalid operation, division by zero
+// and overflow trap; the caller's floating-point settings come back after
+// the call, also after a fault. A fault outside a guarded call ends the
+// process as it would without the guard.
+
+#include <cstdint>
+
+#include "common/Types.h"
+
+namespace xlate {
+
+struct FaultInfo {
+  enum Kind {
+    kAccessViolation,
+    kStackOverflow,
+    kIntegerDivisionByZero,
+    kIntegerOverflow,
+    kInvalidFloatingPoint,
+    kFloatingPointDivisionByZero,
+    kFloatingPointOverflow,
+    kFloatingPointUnderflow,
+    kPrivilegedInstruction,
+    kOther,
+  };
+  Kind kind = kOther;
+  std::uintptr_t codeAddress = 0;  // the faulting instruction
+  std::uintptr_t dataAddress = 0;  // the address accessed (access violations)
+  bool write = false;              // the access was a write
+  Text module;                     // file name of the module holding codeAddress; empty if none
+  std::uint32_t code = 0;          // the platform's exception code (kOther)
+};
+
+// The message for a fault, as the program reports it.
+Text FaultMessage(const FaultInfo& aFault);
+
+// Installs the fault handlers; done once, later calls do nothing.
+void InstallFaultGuard();
+
+// Runs aCall(aContext) under the guard. True when it returned normally;
+// false, with vFault filled in, when it faulted.
+bool RunGuarded(void (*aCall)(void*), void* aContext, FaultInfo& vFault);
+
+// The same for any callable whose frames hold nothing to destroy.
+template <typename Call>
+bool CallGuarded(Call& aCall, FaultInfo& vFault) {
+  return RunGuarded([](void* aContext) { (*static_cast<Call*>(aContext))(); }, &aCall, vFault);
+}
+
+}  // namespace xlate

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include "tests/EndToEnd.h"
+
+namespace xlate {
+namespace {
+
+// The second line of the report: the message.
+std::string MessageOf(const ProcessResult& aResult) {
+  std::size_t start = aResult.out.find("\r\n");
+  if (aResult.out.compare(0, 6, "Error:") != 0 || start == std::string::npos) return "(no report)";
+  start += 2;
+  return aResult.out.substr(start, aResult.out.find("\r\n", start) - start);
+}
+
+std::string Hex(unsigned long long aValue) {
+  std::string digits(sizeof(void*) * 2, '0');
+  for (std::size_t i = digits.size(); i-- > 0; aValue >>= 4)
+    digits[i] = "0123456789ABCDEF"[aValue & 15];
+  return digits;
+}
+
+class FaultEndToEnd : public ::testing::Test {
+ protected:
+  ProcessResult Translate(const std::string& aText, ProcessOptions aOptions = {}) {
+    return folder.Run({"TEXT=" + aText}, "en_US.CP1252", aOptions);
+  }
+  ProgramFolder folder;
+};
+
+TEST_F(FaultEndToEnd, EachFaultIsReportedAndTheRunEndsNormally) {
+  const std::pair<const char*, const char*> faults[] = {
+      {"stack", "Stack overflow"},
+      {"intdiv", "Division by zero"},
+      {"fltinv", "Invalid floating point operation"},
+      {"fltdiv", "Floating point division by zero"},
+      {"fltovf", "Floating point overflow"},
+      {"fltund", "Floating point underflow"},
+      {"privileged", "Privileged instruction"},
+      {"illegal", "External exception C000001D"},
+      {"inexact", "External exception C000008F"},
+  };
+  for (const auto& [kind, message] : faults) {
+    ProcessResult r = Translate(std::string("@fault ") + kind);
+    EXPECT_EQ(r.exitCode, 0) << kind;
+    EXPECT_EQ(r.signal, 0) << kind;
+    EXPECT_EQ(r.out, ReportFor(message)) << kind;
+  }
+}
+
+TEST_F(FaultEndToEnd, AccessViolationsNameTheModuleTheAccessAndTheAddress) {
+  const std::string prefix = "Access violation at address ";
+  std::string read = MessageOf(Translate("@fault read"));
+  EXPECT_EQ(read.substr(0, prefix.size()), prefix);
+  EXPECT_EQ(read.substr(prefix.size() + sizeof(void*) * 2),
+            " in module 'libjxZTAccess.so'. Read of address " + Hex(0x10));
+  std::string write = MessageOf(Translate("@fault write"));
+  EXPECT_EQ(write.substr(prefix.size() + sizeof(void*) * 2),
+            " in module 'libjxZTAccess.so'. Write of address " + Hex(0x20));
+}
+
+TEST_F(FaultEndToEnd, AfterAFaultingLineTheNextLinesAreTranslated) {
+  WriteFileBytes(folder.File("in.txt"), "one\n@fault stack\ntwo\n@fault fltdiv\nthree\n");
+  ProcessResult r = folder.Run({"IFILE=in.txt", "OFILE=out.txt", "OCODING=ANSI"});
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(ReadFileBytes(folder.File("out.txt")),
+            "[en>en] one\r\nStack overflow\r\n[en>en] two\r\nFloating point division by "
+            "zero\r\n[en>en] three\r\n");
+}
+
+TEST_F(FaultEndToEnd, ALibraryWhoseEveryCallFaults) {
+  ProcessOptions faulting;
+  faulting.environment["ZTA_DOUBLE_FAULT"] = "intdiv";
+  EXPECT_EQ(Translate("x", faulting).out, ReportFor("Division by zero"));
+  EXPECT_EQ(folder.Run({"DO=LIST"}, "en_US.CP1252", faulting).out, ReportFor("Division by zero"));
+  WriteFileBytes(folder.File("in.txt"), "a\nb\n");
+  WriteFileBytes(folder.File("out.txt"), "old");
+  ProcessResult r =
+      folder.Run({"IFILE=in.txt", "OFILE=out.txt", "OCODING=ANSI"}, "en_US.CP1252", faulting);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(ReadFileBytes(folder.File("out.txt")), "Division by zero\r\nDivision by zero\r\n");
+  // Without parameters the library is loaded but never called.
+  EXPECT_EQ(folder.Run({}, "en_US.CP1252", faulting).out.substr(0, 2), "\r\n");
+}
+
+}  // namespace
+}  // namespace xlate

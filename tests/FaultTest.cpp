@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <xmmintrin.h>
+#endif
+
+#include "common/Exception.h"
+#include "library/testdouble/DoubleCore.h"
+#include "library/testdouble/Faults.h"
+#include "platform/FaultGuard.h"
+#if !defined(_WIN32)
+#include "platform/posix/SignalFault.h"
+#endif
+#include "service/jxDLLInterface.h"
+#include "tests/FakePlatform.h"
+
+namespace xlate {
+namespace {
+
+TEST(FaultMessage, NamesEveryKindOfFault) {
+  FaultInfo fault;
+  fault.kind = FaultInfo::kAccessViolation;
+  fault.codeAddress = 0x1234;
+  fault.dataAddress = 0x10;
+  fault.module = u"libjxZTAccess.so";
+  const Text code = AddressToHex(0x1234), data = AddressToHex(0x10);
+  EXPECT_EQ(FaultMessage(fault), u"Access violation at address " + code +
+                                     u" in module 'libjxZTAccess.so'. Read of address " + data);
+  fault.write = true;
+  fault.module.clear();
+  EXPECT_EQ(FaultMessage(fault),
+            u"Access violation at address " + code + u". Write of address " + data);
+  EXPECT_EQ(code.size(), sizeof(void*) * 2);
+
+  const std::pair<FaultInfo::Kind, const char16_t*> kinds[] = {
+      {FaultInfo::kStackOverflow, u"Stack overflow"},
+      {FaultInfo::kIntegerDivisionByZero, u"Division by zero"},
+      {FaultInfo::kIntegerOverflow, u"Integer overflow"},
+      {FaultInfo::kInvalidFloatingPoint, u"Invalid floating point operation"},
+      {FaultInfo::kFloatingPointDivisionByZero, u"Floating point division by zero"},
+      {FaultInfo::kFloatingPointOverflow, u"Floating point overflow"},
+      {FaultInfo::kFloatingPointUnderflow, u"Floating point underflow"},
+      {FaultInfo::kPrivilegedInstruction, u"Privileged instruction"},
+  };
+  for (const auto& [kind, message] : kinds) {
+    FaultInfo f;
+    f.kind = kind;
+    EXPECT_EQ(FaultMessage(f), message);
+  }
+  FaultInfo other;
+  other.code = 0xC000001D;
+  EXPECT_EQ(FaultMessage(other), u"External exception C000001D");
+}
+
+#if !defined(_WIN32)
+TEST(ClassifySignal, ReadsTheSignalAndItsCode) {
+  SignalFacts facts;
+  facts.signal = SIGFPE;
+  facts.code = 2;  // FPE_INTOVF, which 64-bit x86 cannot raise by itself
+  EXPECT_EQ(ClassifySignal(facts).kind, FaultInfo::kIntegerOverflow);
+  facts.code = 1;
+  EXPECT_EQ(ClassifySignal(facts).kind, FaultInfo::kIntegerDivisionByZero);
+  facts.signal = SIGILL;
+  facts.code = 5;  // ILL_PRVOPC
+  EXPECT_EQ(ClassifySignal(facts).kind, FaultInfo::kPrivilegedInstruction);
+  facts.signal = SIGBUS;
+  facts.code = 1;  // BUS_ADRALN
+  FaultInfo misaligned = ClassifySignal(facts);
+  EXPECT_EQ(misaligned.kind, FaultInfo::kOther);
+  EXPECT_EQ(misaligned.code, 0x80000002u);
+  facts.signal = SIGSEGV;
+  facts.code = 1;
+  facts.onStackGuard = true;
+  EXPECT_EQ(ClassifySignal(facts).kind, FaultInfo::kStackOverflow);
+}
+
+TEST(ClassifySignal, RecognisesPrivilegedInstructions) {
+  const unsigned char hlt[] = {0xF4, 0, 0}, cli[] = {0xFA, 0, 0}, outDx[] = {0xEE, 0, 0},
+                      movCr[] = {0x0F, 0x22, 0xD8}, lgdt[] = {0x0F, 0x01, 0x10},
+                      withRex[] = {0x48, 0x0F, 0x20, 0xC0};
+  for (const unsigned char* bytes : {hlt, cli, outDx, movCr, lgdt, withRex}) {
+    EXPECT_TRUE(IsPrivilegedX86Instruction(bytes));
+  }
+  const unsigned char nop[] = {0x90, 0, 0}, mov[] = {0x48, 0x8B, 0x00, 0},
+                      cpuid[] = {0x0F, 0xA2, 0}, syscall[] = {0x0F, 0x05, 0};
+  for (const unsigned char* bytes : {nop, mov, cpuid, syscall}) {
+    EXPECT_FALSE(IsPrivilegedX86Instruction(bytes));
+  }
+}
+
+#endif
+
+class GuardedLibraryTest : public ::testing::Test {
+ protected:
+  GuardedLibraryTest() {
+    zta_double::Reset();
+    platform.symbols = TestDoubleSymbols();
+  }
+  Text ErrorOf(TdllZTA& aService, const Text& aText) {
+    try {
+      aService.Translate(u"en", u"en", u"de", aText);
+    } catch (const Exception& e) {
+      return e.Message();
+    }
+    return u"(no error)";
+  }
+  FakePlatform platform;
+  ScopedPlatform scoped{platform};
+};
+
+TEST_F(GuardedLibraryTest, FaultsInsideTheLibraryBecomeExceptions) {
+  TdllZTA service;
+  EXPECT_EQ(ErrorOf(service, u"@fault stack"), u"Stack overflow");
+  EXPECT_EQ(ErrorOf(service, u"@fault intdiv"), u"Division by zero");
+  EXPECT_EQ(ErrorOf(service, u"@fault fltdiv"), u"Floating point division by zero");
+  Text violation = ErrorOf(service, u"@fault write");
+  EXPECT_EQ(violation.substr(0, 28), u"Access violation at address ");
+  EXPECT_NE(violation.find(u". Write of address " + AddressToHex(0x20)), Text::npos);
+  // The same faults, again and again, are contained each time.
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(ErrorOf(service, u"@fault read").substr(0, 6), u"Access");
+  // And calls in between work as before.
+  EXPECT_EQ(service.Translate(u"en", u"en", u"de", u"x"), u"[en>de] x");
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+TEST_F(GuardedLibraryTest, TheCallersFloatingPointSettingsComeBack) {
+  TdllZTA service;
+  const unsigned before = _mm_getcsr();
+  unsigned short x87Before;
+  __asm__ volatile("fnstcw %0" : "=m"(x87Before));
+  service.Translate(u"en", u"en", u"de", u"x");
+  EXPECT_EQ(_mm_getcsr(), before);
+  ErrorOf(service, u"@fault fltinv");
+  ErrorOf(service, u"@fault fltund");  // the double unmasks underflow itself
+  EXPECT_EQ(_mm_getcsr(), before);
+  unsigned short x87After;
+  __asm__ volatile("fnstcw %0" : "=m"(x87After));
+  EXPECT_EQ(x87After, x87Before);
+  // Outside the library, floating-point errors stay quiet.
+  volatile double zero = 0.0;
+  volatile double quiet = 1.0 / zero;
+  EXPECT_GT(quiet, 1e308);
+}
+#endif
+
+#if !defined(_WIN32)
+TEST(FaultGuardDeathTest, AFaultOutsideAGuardedCallStillEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        InstallFaultGuard();
+        zta_double::RaiseFault("write");
+      },
+      ::testing::KilledBySignal(SIGSEGV), "");
+  EXPECT_EXIT(
+      {
+        InstallFaultGuard();
+        std::raise(SIGFPE);
+      },
+      ::testing::KilledBySignal(SIGFPE), "");
+}
+
+#endif
+
+}  // namespace
+}  // namespace xlate

@@ -26,6 +26,9 @@ struct ProcessOptions {
   // Run without the privileges of an administrator, so that file
   // permissions apply even when the tests run as root.
   bool unprivileged = false;
+  // A command put before the program, such as a memory checker; split at
+  // blanks.
+  std::string wrapper;
 };
 
 struct ProcessResult {

@@ -3,7 +3,7 @@
 # missing. Uses sudo when not root.
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev clang-format apertium apertium-eng-spa)
+packages=(g++ cmake make libgtest-dev clang-format valgrind clang libclang-rt-14-dev apertium apertium-eng-spa)
 [ "$#" -gt 0 ] && packages=("$@")
 
 missing=()

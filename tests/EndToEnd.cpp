@@ -1,6 +1,7 @@
 #include "tests/EndToEnd.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -51,7 +52,14 @@ ProcessResult ProgramFolder::Run(const std::vector<std::string>& aArguments,
   aOptions.arguments = aArguments;
   aOptions.environment["LC_ALL"] = aLocale;
   if (aOptions.workingDirectory.empty()) aOptions.workingDirectory = FPath.string();
-  return RunProcess(FProgram, aOptions);
+  // XLATE_TEST_WRAPPER runs the program under a checker such as valgrind,
+  // which ends the run with 99 when it finds an error.
+  if (const char* wrapper = std::getenv("XLATE_TEST_WRAPPER")) aOptions.wrapper = wrapper;
+  ProcessResult result = RunProcess(FProgram, aOptions);
+  if (!aOptions.wrapper.empty() && result.exitCode == 99) {
+    throw std::runtime_error("the checker found errors:\n" + result.err);
+  }
+  return result;
 }
 
 std::string UsageFor(const std::string& aProgramName) {

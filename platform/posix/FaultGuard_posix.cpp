@@ -38,6 +38,7 @@ struct GuardFrame {
 GuardFrame* volatile gFrame = nullptr;
 struct sigaction gPrevious[4];
 bool gInstalled = false;
+alignas(16) char gAltStack[kAltStackSize];  // where the handlers run
 std::uintptr_t gStackLow = 0;
 
 int SignalIndex(int aSignal) {
@@ -160,9 +161,9 @@ void InstallFaultGuard() {
   gInstalled = true;
   RememberStackLimit();
   stack_t altStack{};
-  altStack.ss_sp = malloc(kAltStackSize);  // lives as long as the process
+  altStack.ss_sp = gAltStack;
   altStack.ss_size = kAltStackSize;
-  if (altStack.ss_sp != nullptr) sigaltstack(&altStack, nullptr);
+  sigaltstack(&altStack, nullptr);
   struct sigaction action {};
   action.sa_sigaction = Handler;
   // SA_NODEFER: the handler leaves by siglongjmp without restoring the

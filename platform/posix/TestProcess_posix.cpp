@@ -67,12 +67,19 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
     posix_spawn_file_actions_addclose(&actions, fd);
   }
 
-  std::string program = aProgram;
-  std::vector<std::string> argStrings{aProgram};
+  std::vector<std::string> argStrings;
   if (aOptions.unprivileged && geteuid() == 0) {
-    program = "/usr/bin/setpriv";
-    argStrings = {program, "--reuid=65534", "--regid=65534", "--clear-groups", aProgram};
+    argStrings = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
   }
+  std::size_t start = 0;
+  while (start < aOptions.wrapper.size()) {
+    std::size_t blank = aOptions.wrapper.find(' ', start);
+    if (blank == std::string::npos) blank = aOptions.wrapper.size();
+    if (blank > start) argStrings.push_back(aOptions.wrapper.substr(start, blank - start));
+    start = blank + 1;
+  }
+  argStrings.push_back(aProgram);
+  const std::string program = argStrings[0];
   argStrings.insert(argStrings.end(), aOptions.arguments.begin(), aOptions.arguments.end());
   std::vector<std::string> envStrings = MergedEnvironment(aOptions.environment);
   std::vector<char*> argv = Pointers(argStrings);
@@ -87,7 +94,7 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
     if (chdir(aOptions.workingDirectory.c_str()) != 0) throw std::runtime_error("chdir");
   }
   pid_t pid;
-  int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  int spawned = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   if (!previous.empty() && chdir(previous.c_str()) != 0) throw std::runtime_error("chdir back");
   posix_spawn_file_actions_destroy(&actions);
   close(in[0]);

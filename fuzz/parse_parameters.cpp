@@ -1,0 +1,33 @@
+// Parameter parsing: it either raises one of its two messages or gives
+// settings that pass its checks.
+#include <cstdint>
+
+#include "app/Parameters.h"
+#include "common/Exception.h"
+#include "common/Utf8.h"
+#include "fuzz/FuzzSupport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSize) {
+  using namespace xlate;
+  FakePlatform& platform = FuzzPlatform();
+  platform.ansi = aSize > 0 && (aData[0] & 1) ? 65001 : 1251;
+  std::vector<Text> parameters;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= aSize; ++i) {
+    if (i == aSize || aData[i] == '\n') {
+      parameters.push_back(DecodeUtf8(reinterpret_cast<const char*>(aData) + start, i - start));
+      start = i + 1;
+    }
+  }
+  try {
+    TRunSettings s = ParseParameters(parameters);
+    Check(s.Task != ttUnknown, "an unknown task passed");
+    Check(s.InCoding != ctNone || s.OutCoding != ctNone, "no coding passed");
+    Check(s.UseFiles == (!s.InFile.empty() || !s.OutFile.empty()), "UseFiles is wrong");
+    Check(!s.OutFileDerived || !s.InFile.empty(), "an output name derived from nothing");
+  } catch (const Exception& e) {
+    Check(e.Message() == u"Unknown task type" || e.Message() == u"Unknown coding type",
+          "an unexpected message");
+  }
+  return 0;
+}

@@ -1,5 +1,6 @@
 #include "common/CodePages.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <mutex>
@@ -12,6 +13,8 @@ namespace xlate {
 namespace {
 
 constexpr std::uint32_t kFallbackCodePage = 1252;
+// Conversions go through a buffer on the stack, in pieces of this size.
+constexpr std::size_t kPiece = 1024;
 
 const CodePageTable* FindTable(std::uint32_t aCodePage) {
   for (std::size_t i = 0; i < kCodePageTableCount; ++i) {
@@ -68,10 +71,15 @@ Text CodePageToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCo
   if (aCodePage == kCodePageUtf8) return DecodeUtf8(aBytes, aCount);
   const CodePageTable& table = TableOrFallback(aCodePage);
   Text out;
-  out.resize(aCount);
-  for (std::size_t i = 0; i < aCount; ++i) {
-    auto b = static_cast<unsigned char>(aBytes[i]);
-    out[i] = b < 0x80 ? b : UnitOf(table, b);
+  out.reserve(aCount);
+  char16_t piece[kPiece];
+  for (std::size_t done = 0; done < aCount; done += kPiece) {
+    std::size_t n = std::min(kPiece, aCount - done);
+    for (std::size_t i = 0; i < n; ++i) {
+      auto b = static_cast<unsigned char>(aBytes[done + i]);
+      piece[i] = b < 0x80 ? b : UnitOf(table, b);
+    }
+    out.append(piece, n);
   }
   return out;
 }
@@ -83,26 +91,29 @@ void AppendTextInCodePage(std::uint32_t aCodePage, const char16_t* aText, std::s
     return;
   }
   const ReverseTable& reverse = Reverse(TableOrFallback(aCodePage));
-  std::size_t start = vOut.size();
-  vOut.resize(start + aCount);
-  char* o = &vOut[start];
+  char piece[kPiece];
+  std::size_t filled = 0;
   for (std::size_t i = 0; i < aCount; ++i) {
+    if (filled == kPiece) {
+      vOut.append(piece, filled);
+      filled = 0;
+    }
     char16_t c = aText[i];
     if (c < 0x80) {
-      *o++ = static_cast<char>(c);
+      piece[filled++] = static_cast<char>(c);
       continue;
     }
     // A surrogate pair is one character and becomes one "?".
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < aCount && aText[i + 1] >= 0xDC00 &&
         aText[i + 1] <= 0xDFFF) {
       ++i;
-      *o++ = '?';
+      piece[filled++] = '?';
       continue;
     }
     unsigned char b = reverse[c];
-    *o++ = b != 0 ? static_cast<char>(b) : '?';
+    piece[filled++] = b != 0 ? static_cast<char>(b) : '?';
   }
-  vOut.resize(static_cast<std::size_t>(o - vOut.data()));
+  vOut.append(piece, filled);
 }
 
 ByteString TextToCodePage(std::uint32_t aCodePage, const char16_t* aText, std::size_t aCount) {

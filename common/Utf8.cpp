@@ -1,27 +1,54 @@
 #include "common/Utf8.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace xlate {
 
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
+// Text is converted in pieces through a buffer on the stack, so that the
+// result is written once, without first filling it with zeros.
+constexpr std::size_t kPiece = 1024;
 
 inline bool IsContinuation(unsigned char aByte) { return (aByte & 0xC0) == 0x80; }
+inline bool IsHighSurrogate(char16_t aUnit) { return aUnit >= 0xD800 && aUnit <= 0xDBFF; }
+inline bool IsLowSurrogate(char16_t aUnit) { return aUnit >= 0xDC00 && aUnit <= 0xDFFF; }
 
-}  // namespace
-
-Text DecodeUtf8(const char* aBytes, std::size_t aCount) {
-  const auto* p = reinterpret_cast<const unsigned char*>(aBytes);
+// Decodes aCount bytes into vOut, which has room for aCount units; returns
+// the end of what was written.
+char16_t* DecodeInto(const unsigned char* p, std::size_t aCount, char16_t* o) {
   const unsigned char* end = p + aCount;
-  Text out;
-  out.resize(aCount);  // never more units than bytes
-  char16_t* o = &out[0];
   while (p < end) {
     unsigned char b = *p;
     if (b < 0x80) {
-      *o++ = b;
-      ++p;
+      // ASCII, eight bytes at a time where it can.
+      while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ull) break;
+        for (int k = 0; k < 8; ++k) o[k] = p[k];
+        o += 8;
+        p += 8;
+      }
+      while (p < end && *p < 0x80) *o++ = *p++;
       continue;
+    }
+    // Well-formed two- and three-byte sequences, the usual non-ASCII text.
+    if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && IsContinuation(p[1])) {
+      *o++ = static_cast<char16_t>(((b & 0x1F) << 6) | (p[1] & 0x3F));
+      p += 2;
+      continue;
+    }
+    if ((b & 0xF0) == 0xE0 && end - p >= 3 && IsContinuation(p[1]) && IsContinuation(p[2])) {
+      const char16_t code =
+          static_cast<char16_t>(((b & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+      if (code >= 0x800 && (code < 0xD800 || code > 0xDFFF)) {
+        *o++ = code;
+        p += 3;
+        continue;
+      }
     }
     // Length of the sequence and the valid range of its second byte, so that
     // overlong forms and surrogates are refused at the earliest byte.
@@ -76,17 +103,25 @@ Text DecodeUtf8(const char* aBytes, std::size_t aCount) {
     }
     p = q;
   }
-  out.resize(static_cast<std::size_t>(o - out.data()));
-  return out;
+  return o;
 }
 
-void AppendUtf8(const char16_t* aText, std::size_t aCount, ByteString& vOut) {
-  std::size_t start = vOut.size();
-  vOut.resize(start + aCount * 3);  // a UTF-16 unit never needs more than 3 bytes
-  char* o = &vOut[start];
-  const char16_t* end = aText + aCount;
-  for (const char16_t* p = aText; p < end; ++p) {
-    std::uint32_t c = *p;
+// Encodes aCount units into o, which has room for three bytes a unit;
+// returns the end of what was written.
+char* EncodeInto(const char16_t* p, std::size_t aCount, char* o) {
+  const char16_t* end = p + aCount;
+  while (p < end) {
+    // Eight ASCII units at a time, the common case.
+    while (end - p >= 8) {
+      std::uint64_t words[2];
+      std::memcpy(words, p, 16);
+      if ((words[0] | words[1]) & 0xFF80FF80FF80FF80ull) break;
+      for (int k = 0; k < 8; ++k) o[k] = static_cast<char>(p[k]);
+      o += 8;
+      p += 8;
+    }
+    if (p == end) break;
+    std::uint32_t c = *p++;
     if (c < 0x80) {
       *o++ = static_cast<char>(c);
       continue;
@@ -97,9 +132,8 @@ void AppendUtf8(const char16_t* aText, std::size_t aCount, ByteString& vOut) {
       continue;
     }
     if (c >= 0xD800 && c <= 0xDFFF) {
-      if (c <= 0xDBFF && p + 1 < end && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-        std::uint32_t code = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
-        ++p;
+      if (IsHighSurrogate(static_cast<char16_t>(c)) && p < end && IsLowSurrogate(*p)) {
+        std::uint32_t code = 0x10000 + ((c - 0xD800) << 10) + (*p++ - 0xDC00u);
         *o++ = static_cast<char>(0xF0 | (code >> 18));
         *o++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
         *o++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
@@ -112,11 +146,49 @@ void AppendUtf8(const char16_t* aText, std::size_t aCount, ByteString& vOut) {
     *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     *o++ = static_cast<char>(0x80 | (c & 0x3F));
   }
-  vOut.resize(static_cast<std::size_t>(o - vOut.data()));
+  return o;
+}
+
+}  // namespace
+
+Text DecodeUtf8(const char* aBytes, std::size_t aCount) {
+  const auto* p = reinterpret_cast<const unsigned char*>(aBytes);
+  char16_t piece[kPiece];
+  if (aCount <= kPiece) return Text(piece, DecodeInto(p, aCount, piece));
+  Text out;
+  out.reserve(aCount);
+  std::size_t done = 0;
+  while (done < aCount) {
+    std::size_t cut = std::min(aCount, done + kPiece);
+    // Cut before a byte that starts a sequence, so that no sequence, valid
+    // or not, is split: a sequence has at most three continuation bytes,
+    // so a cut with more of them before it is in stray bytes already.
+    std::size_t start = cut;
+    for (int back = 0; back < 3 && cut < aCount && cut > done + 1 && IsContinuation(p[cut]);
+         ++back) {
+      --cut;
+    }
+    if (cut < aCount && IsContinuation(p[cut])) cut = start;
+    out.append(piece, DecodeInto(p + done, cut - done, piece));
+    done = cut;
+  }
+  return out;
+}
+
+void AppendUtf8(const char16_t* aText, std::size_t aCount, ByteString& vOut) {
+  char piece[kPiece * 3];
+  while (aCount > 0) {
+    std::size_t n = std::min(aCount, kPiece);
+    if (n < aCount && IsHighSurrogate(aText[n - 1])) --n;  // keep a pair together
+    vOut.append(piece, EncodeInto(aText, n, piece));
+    aText += n;
+    aCount -= n;
+  }
 }
 
 ByteString EncodeUtf8(const char16_t* aText, std::size_t aCount) {
   ByteString out;
+  out.reserve(aCount);
   AppendUtf8(aText, aCount, out);
   return out;
 }

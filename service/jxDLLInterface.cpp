@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "common/CodePages.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
 #include "common/SystemError.h"
@@ -41,26 +42,13 @@ std::uint32_t CallLibrary(const Call& aCall) {
   return result;
 }
 
-// Owns one result buffer of the growing-buffer protocol.
-class ResultBuffer {
- public:
-  explicit ResultBuffer(std::uint32_t aSize) : FData(new (std::nothrow) char[aSize]), FSize(aSize) {
-    if (!FData) throw Exception(u"Out of memory");
-    FData[0] = '\0';
-  }
-  char* Data() { return FData.get(); }
-  // The result up to its first NUL, but never past the buffer.
-  ByteString Result() const {
-    const void* nul = std::memchr(FData.get(), '\0', FSize);
-    std::size_t length =
-        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - FData.get()) : FSize;
-    return ByteString(FData.get(), length);
-  }
+template <typename Result>
+Text Decode(std::uint32_t aCodePage, const Result& aResult) {
+  return CurrentPlatform().MultiByteToText(aCodePage, aResult.data, aResult.size);
+}
 
- private:
-  std::unique_ptr<char[]> FData;
-  std::uint32_t FSize;
-};
+// A buffer larger than this is given back after its call.
+constexpr std::uint32_t kKeptBuffer = 64 * 1024;
 
 }  // namespace
 
@@ -108,17 +96,35 @@ std::int32_t TdllZTA::LastErrorCode() {
   return static_cast<std::int32_t>(CallLibrary([this] { return FprocLastErrorCode(); }));
 }
 
+char* TdllZTA::Buffer(std::uint32_t aSize) {
+  if (FBufferSize != aSize) {
+    FBuffer.reset();
+    FBufferSize = 0;
+    FBuffer.reset(new (std::nothrow) char[aSize]);
+    if (!FBuffer) throw Exception(u"Out of memory");
+    FBufferSize = aSize;
+  }
+  FBuffer[0] = '\0';
+  return FBuffer.get();
+}
+
 // Calls the library with buffers of 1024, 2048, ... bytes while it reports
 // code 1 (too small). True with the result, or false with the failure code.
 template <typename Call>
-bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, ByteString& vResult, std::int32_t& vCode) {
+bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, Result& vResult, std::int32_t& vCode) {
+  if (FBufferSize > kKeptBuffer) {
+    FBuffer.reset();
+    FBufferSize = 0;
+  }
   std::uint64_t capacity = kFirstCapacity;
   for (;;) {
-    ResultBuffer buffer(static_cast<std::uint32_t>(capacity));
-    char* data = buffer.Data();
     const auto size = static_cast<std::uint32_t>(capacity);
+    char* data = Buffer(size);
     if (LibraryBoolean(CallLibrary([&] { return aCall(data, size); }))) {
-      vResult = buffer.Result();
+      // The result up to its first NUL, but never past the buffer.
+      const void* nul = std::memchr(data, '\0', size);
+      vResult.data = data;
+      vResult.size = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - data) : size;
       return true;
     }
     vCode = LastErrorCode();
@@ -129,13 +135,22 @@ bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, ByteString& vResult, std:
 }
 
 template <typename Call>
-ByteString TdllZTA::CallOrRaise(const Call& aCall, const Text& aFormat, const Text* aSubject) {
-  ByteString result;
+TdllZTA::Result TdllZTA::CallOrRaise(const Call& aCall, const Text& aFormat, const Text* aSubject) {
+  Result result{};
   std::int32_t code = 0;
   if (CallWithGrowingBuffer(aCall, result, code)) return result;
   Text reason = ErrorText(code);
   if (aSubject) throw Exception(Format(aFormat, {*aSubject, reason}));
   throw Exception(Format(aFormat, {reason}));
+}
+
+const ByteString& TdllZTA::AnsiArgument(int aSlot, const Text& aText) {
+  if (!FArgumentKnown[aSlot] || FArgumentTexts[aSlot] != aText) {
+    FArgumentBytes[aSlot] = TextToAnsi(aText);
+    FArgumentTexts[aSlot] = aText;
+    FArgumentKnown[aSlot] = true;
+  }
+  return FArgumentBytes[aSlot];
 }
 
 Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
@@ -147,12 +162,13 @@ Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
   } restore{FinErrorText, FinErrorText};
   FinErrorText = true;
 
-  ByteString result;
+  Result result{};
   std::int32_t code = 0;
   auto call = [&](char* aBuffer, std::uint32_t aMaxSize) {
     return FprocErrorText(static_cast<std::uint32_t>(aErrorCode), aBuffer, aMaxSize);
   };
-  if (CallWithGrowingBuffer(call, result, code)) return AnsiToText(result);
+  if (CallWithGrowingBuffer(call, result, code))
+    return Decode(CurrentPlatform().AnsiCodePage(), result);
   if (restore.value) {
     throw Exception(Format(u"Can't get error text because of error code = %d", {code}));
   }
@@ -161,15 +177,17 @@ Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
 
 Text TdllZTA::Translate(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
                         const Text& aText) {
-  const ByteString langInit = TextToAnsi(aLangInit);
-  const ByteString langFrom = TextToAnsi(aLangFrom);
-  const ByteString langTo = TextToAnsi(aLangTo);
-  const ByteString text = TextToUtf8(aText);
+  const char* langInit = AnsiArgument(0, aLangInit).c_str();
+  const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
+  const char* langTo = AnsiArgument(2, aLangTo).c_str();
+  FTextArgument.clear();
+  CurrentPlatform().AppendTextAsMultiByte(kCodePageUtf8, aText.data(), aText.size(), FTextArgument);
+  const char* text = FTextArgument.c_str();
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
-    return FprocTranslate(langInit.c_str(), langFrom.c_str(), langTo.c_str(), text.c_str(), aDest,
-                          aMaxSize);
+    return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
   };
-  return Utf8ToText(
+  return Decode(
+      kCodePageUtf8,
       CallOrRaise(call, u"Can't get translation of text \"%s\" because of \"%s\"", &aText));
 }
 
@@ -193,8 +211,9 @@ std::unique_ptr<TStringList> TdllZTA::LanguageList(const Text& aLangInit) {
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocLaguageList(langInit.c_str(), aDest, aMaxSize);
   };
-  list->SetText(Utf8ToText(
-      CallOrRaise(call, u"Can't get list of known languges because of \"%s\"", nullptr)));
+  list->SetText(
+      Decode(kCodePageUtf8,
+             CallOrRaise(call, u"Can't get list of known languges because of \"%s\"", nullptr)));
   return list;
 }
 
@@ -203,8 +222,8 @@ Text TdllZTA::ToPOSTText(const Text& aText) {
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocToPostText(text.c_str(), aDest, aMaxSize);
   };
-  return AnsiToText(
-      CallOrRaise(call, u"Can't get POST Text of text \"%s\" because of \"%s\"", &aText));
+  return Decode(CurrentPlatform().AnsiCodePage(),
+                CallOrRaise(call, u"Can't get POST Text of text \"%s\" because of \"%s\"", &aText));
 }
 
 Text TdllZTA::FromPOSTText(const Text& aText) {
@@ -212,8 +231,8 @@ Text TdllZTA::FromPOSTText(const Text& aText) {
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocFromPostText(text.c_str(), aDest, aMaxSize);
   };
-  return Utf8ToText(
-      CallOrRaise(call, u"Can't get Text of POST text \"%s\" because of \"%s\"", &aText));
+  return Decode(kCodePageUtf8,
+                CallOrRaise(call, u"Can't get Text of POST text \"%s\" because of \"%s\"", &aText));
 }
 
 }  // namespace xlate

@@ -38,10 +38,19 @@ class TdllZTA {
   Text FromPOSTText(const Text& aText);
 
  private:
+  // A result in the buffer: valid until the next call into the library.
+  struct Result {
+    const char* data;
+    std::size_t size;
+  };
   template <typename Call>
-  bool CallWithGrowingBuffer(const Call& aCall, ByteString& vResult, std::int32_t& vCode);
+  bool CallWithGrowingBuffer(const Call& aCall, Result& vResult, std::int32_t& vCode);
   template <typename Call>
-  ByteString CallOrRaise(const Call& aCall, const Text& aFormat, const Text* aSubject);
+  Result CallOrRaise(const Call& aCall, const Text& aFormat, const Text* aSubject);
+  char* Buffer(std::uint32_t aSize);
+  // A language code in the ANSI code page; the last few are kept, as a
+  // file sends the same codes with every line.
+  const ByteString& AnsiArgument(int aSlot, const Text& aText);
   void Unload();
 
   bool FinErrorText;
@@ -52,6 +61,14 @@ class TdllZTA {
   TprocLaguageList FprocLaguageList = nullptr;
   TprocPostText FprocToPostText = nullptr;
   TprocPostText FprocFromPostText = nullptr;
+
+  // The result buffer, kept from call to call while it is small.
+  std::unique_ptr<char[]> FBuffer;
+  std::uint32_t FBufferSize = 0;
+  Text FArgumentTexts[3];
+  ByteString FArgumentBytes[3];
+  bool FArgumentKnown[3] = {false, false, false};
+  ByteString FTextArgument;
 };
 
 // The largest result buffer the service offers: aMaxSize is a 32-bit

@@ -34,6 +34,15 @@ TEST(Utf8, DecodesValidTextIncludingSupplementaryCharactersAndTheMark) {
   EXPECT_EQ(DecodeUtf8(std::string("a\0b", 3)), Text(u"a\0b", 3));
 }
 
+TEST(Utf8, LongTextsDecodeAlikeWhereverTheirPiecesEnd) {
+  // Long texts are decoded in pieces; a four-byte sequence followed by a
+  // stray continuation byte must come out the same at every offset.
+  for (std::size_t lead = 1015; lead < 1030; ++lead) {
+    const std::string bytes = std::string(lead, 'a') + "\xF2\x8B\x97\x8B\x97" + "\xC3\xA4x";
+    EXPECT_EQ(DecodeUtf8(bytes), Text(lead, u'a') + u"\U0008B5CB\uFFFD\u00e4x") << lead;
+  }
+}
+
 TEST(Utf8, EncodesPairsAsFourBytesAndLoneSurrogatesAsReplacement) {
   EXPECT_EQ(EncodeUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
   EXPECT_EQ(EncodeUtf8(Text(1, char16_t(0xD800)) + u"a"),
@@ -41,6 +50,11 @@ TEST(Utf8, EncodesPairsAsFourBytesAndLoneSurrogatesAsReplacement) {
             "a");
   EXPECT_EQ(EncodeUtf8(Text(1, char16_t(0xDC00))), "\xEF\xBF\xBD");
   EXPECT_EQ(EncodeUtf8(Text(1, char16_t(0xDBFF))), "\xEF\xBF\xBD");
+  // A pair that long texts would cut in two stays together.
+  for (std::size_t lead = 1020; lead < 1026; ++lead) {
+    EXPECT_EQ(EncodeUtf8(Text(lead, u'a') + u"\U0001F600"),
+              std::string(lead, 'a') + "\xF0\x9F\x98\x80");
+  }
   EXPECT_EQ(EncodeUtf8(u"\u007f\u0080\u07ff\u0800\uffff"),
             "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF");
 }

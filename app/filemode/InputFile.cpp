@@ -1,6 +1,7 @@
 #include "app/filemode/InputFile.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "common/CodePages.h"
 #include "common/Conversions.h"
@@ -13,10 +14,18 @@ namespace {
 
 constexpr std::size_t kMinimumRead = 64 * 1024;
 
-template <typename Unit>
-std::size_t CountLineBreaks(const Unit* aText, std::size_t aCount) {
-  return static_cast<std::size_t>(std::count(aText, aText + aCount, Unit('\n'))) +
-         static_cast<std::size_t>(std::count(aText, aText + aCount, Unit('\r')));
+std::size_t CountByte(const char* aText, std::size_t aCount, char aByte) {
+  std::size_t count = 0;
+  const char* end = aText + aCount;
+  for (const char* p = aText; (p = static_cast<const char*>(std::memchr(p, aByte, end - p))); ++p) {
+    ++count;
+  }
+  return count;
+}
+
+// An upper bound of the number of lines, to size the list once.
+std::size_t CountLineBreaks(const char* aText, std::size_t aCount) {
+  return CountByte(aText, aCount, '\n') + CountByte(aText, aCount, '\r');
 }
 
 // Splits 8-bit text into lines first and decodes each line on its own, so
@@ -26,10 +35,26 @@ std::size_t CountLineBreaks(const Unit* aText, std::size_t aCount) {
 template <typename Decode>
 void DecodeByteLines(const char* aBytes, std::size_t aCount, TStringList& vLines,
                      const Decode& aDecode) {
+  // The first NUL ends the text.
+  if (const void* nul = std::memchr(aBytes, '\0', aCount)) {
+    aCount = static_cast<std::size_t>(static_cast<const char*>(nul) - aBytes);
+  }
   vLines.Reserve(CountLineBreaks(aBytes, aCount) + 1);
-  ForEachLine(aBytes, aCount, [&](const char* aStart, const char* aEnd) {
-    vLines.Add(aDecode(aStart, static_cast<std::size_t>(aEnd - aStart)));
-  });
+  const char* p = aBytes;
+  const char* end = aBytes + aCount;
+  while (p < end) {
+    // The line ends at the first CR or LF; memchr finds both fast.
+    const char* lf =
+        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    const char* stop = lf ? lf : end;
+    const char* cr =
+        static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(stop - p)));
+    const char* lineEnd = cr ? cr : stop;
+    vLines.Add(aDecode(p, static_cast<std::size_t>(lineEnd - p)));
+    p = lineEnd;
+    if (p < end && *p == '\r') ++p;
+    if (p < end && *p == '\n' && (p == lineEnd || p[-1] == '\r')) ++p;
+  }
 }
 
 }  // namespace

@@ -120,34 +120,44 @@ Text ModuleOf(std::uintptr_t aAddress) {
 }
 
 // Floating-point settings while the library runs: invalid operation,
-// division by zero and overflow trap.
+// division by zero and overflow trap. 64-bit code does its floating point
+// in SSE, so there the MXCSR alone is set (loading the x87 control word
+// costs more than the rest of a call); 32-bit code uses the x87 unit.
 struct FloatingPointState {
 #if defined(__x86_64__) || defined(__i386__)
   unsigned mxcsr;
+#endif
+#if defined(__i386__)
   unsigned short x87;
 #endif
 };
 
-constexpr unsigned short kLibraryX87ControlWord = 0x1332;
 constexpr unsigned kMxcsrFlags = 0x3F;
 constexpr unsigned kMxcsrTrapped = 0x80 | 0x200 | 0x400;  // invalid, zero divide, overflow masks
+#if defined(__i386__)
+constexpr unsigned short kLibraryX87ControlWord = 0x1332;
+#endif
 
 inline FloatingPointState EnterLibraryFloatingPoint() {
   FloatingPointState saved{};
 #if defined(__x86_64__) || defined(__i386__)
   saved.mxcsr = _mm_getcsr();
+  _mm_setcsr(saved.mxcsr & ~(kMxcsrFlags | kMxcsrTrapped));
+#endif
+#if defined(__i386__)
   __asm__ volatile("fnstcw %0" : "=m"(saved.x87));
   unsigned short word = kLibraryX87ControlWord;
   __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(word));
-  _mm_setcsr(saved.mxcsr & ~(kMxcsrFlags | kMxcsrTrapped));
 #endif
   return saved;
 }
 
 inline void LeaveLibraryFloatingPoint(const FloatingPointState& aSaved) {
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__i386__)
   unsigned short word = aSaved.x87;
   __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(word));
+#endif
+#if defined(__x86_64__) || defined(__i386__)
   _mm_setcsr(aSaved.mxcsr);
 #else
   (void)aSaved;

@@ -1,0 +1,54 @@
+// The cheapest library that keeps the contract: every translation is its
+// input, so that measuring xlate with it measures only xlate.
+#define ZTA_IMPLEMENTATION
+#include <cstring>
+
+#include "service/ZtaContract.h"
+
+namespace {
+
+constexpr uint32_t kTooSmall = 1;
+constexpr uint32_t kNoText = 2;
+uint32_t gLastError = 0;
+
+uint32_t Copy(const char* aText, char* aDest, uint32_t aMaxSize) {
+  std::size_t length = std::strlen(aText);
+  if (length + 1 > aMaxSize) {
+    gLastError = kTooSmall;
+    return 0;
+  }
+  std::memcpy(aDest, aText, length + 1);
+  return 1;
+}
+
+}  // namespace
+
+extern "C" {
+
+uint32_t ZTA_CALL ztaLastErrorCode(void) { return gLastError; }
+
+uint32_t ZTA_CALL ztaErrorText(uint32_t aErrorCode, char* aBuffer, uint32_t aMaxSize) {
+  if (aErrorCode != kTooSmall) {
+    gLastError = kNoText;
+    return 0;
+  }
+  return Copy("buffer too small", aBuffer, aMaxSize);
+}
+
+uint32_t ZTA_CALL ztaTranslate(const char*, const char*, const char*, const char* aText,
+                               char* aDest, uint32_t aMaxSize) {
+  return Copy(aText, aDest, aMaxSize);
+}
+
+uint32_t ZTA_CALL ztaLaguageList(const char*, char* aDest, uint32_t aMaxSize) {
+  return Copy("en English\r\n", aDest, aMaxSize);
+}
+
+uint32_t ZTA_CALL ztaToPostText(const char* aText, char* aDest, uint32_t aMaxSize) {
+  return Copy(aText, aDest, aMaxSize);
+}
+
+uint32_t ZTA_CALL ztaFromPostText(const char* aText, char* aDest, uint32_t aMaxSize) {
+  return Copy(aText, aDest, aMaxSize);
+}
+}

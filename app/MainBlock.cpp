@@ -65,7 +65,7 @@ void RunTask(const TRunSettings& aSettings, std::size_t aParameterCount, TdllZTA
     if (aSettings.UseFiles) {
       WriteListFile(aSettings, *languages);
     } else {
-      for (const Text& language : languages->Lines()) {
+      for (const Text& language : *languages) {
         aConsole.WriteLine(EncodeForConsole(aSettings, language));
       }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <vector>
 
 #include "common/Types.h"
@@ -52,15 +53,19 @@ class TStringList {
   Text GetText() const;
 
   void Add(Text aLine) { FLines.push_back(std::move(aLine)); }
-  void Reserve(std::size_t aCount) { FLines.reserve(aCount); }
   void Clear() { FLines.clear(); }
   std::size_t Count() const { return FLines.size(); }
   const Text& operator[](std::size_t aIndex) const { return FLines[aIndex]; }
   Text& operator[](std::size_t aIndex) { return FLines[aIndex]; }
-  const std::vector<Text>& Lines() const { return FLines; }
+  std::deque<Text>::const_iterator begin() const { return FLines.begin(); }
+  std::deque<Text>::const_iterator end() const { return FLines.end(); }
+  // A copy of the lines, for comparing small lists.
+  std::vector<Text> Lines() const { return std::vector<Text>(FLines.begin(), FLines.end()); }
 
  private:
-  std::vector<Text> FLines;
+  // A deque grows in blocks: a file of millions of lines never needs a
+  // second, larger copy of the whole index the way a vector would.
+  std::deque<Text> FLines;
 };
 
 }  // namespace xlate

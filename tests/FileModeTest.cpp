@@ -109,6 +109,11 @@ TEST_F(FileModeTest, LineBreaksAndNulInFiles) {
   TStringList lines;
   DecodeFileBytes(ctANSI, std::string("a\rb\n\rc\r\nd\0e\r\nf", 14), lines);
   EXPECT_EQ(lines.Lines(), (std::vector<Text>{u"a", u"b", u"", u"c", u"d"}));
+  TStringList nul;
+  DecodeFileBytes(ctOEM, std::string("\0", 1), nul);
+  EXPECT_EQ(nul.Count(), 0u);
+  DecodeFileBytes(ctANSI, std::string("a\n\0b", 4), nul);
+  EXPECT_EQ(nul.Lines(), (std::vector<Text>{u"a"}));
   TStringList units;
   DecodeFileBytes(ctUNICODE, Utf16(std::u16string(u"x\r\ny\0z", 6)), units);
   EXPECT_EQ(units.Lines(), (std::vector<Text>{u"x", u"y"}));
@@ -189,6 +194,17 @@ TEST_F(FileModeTest, ReadsInAnyNumberOfPieces) {
   platform.readChunk = 777;
   EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", u"OCODING=ANSI", u"LANGINIT=x"}), 0);
   EXPECT_EQ(File(u"out"), "[en>en] " + std::string(100000, 'b') + "\r\n[en>en] c\r\n");
+}
+
+TEST_F(FileModeTest, LineBreaksSplitAcrossReadsCountOnce) {
+  // One byte a read: a CR LF arrives in two reads, and so does each unit.
+  File(u"in") = "a\r\nb\rc\n\r\xEF";
+  platform.readChunk = 1;
+  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", u"OCODING=ANSI", u"ICODING=UTF8"}), 0);
+  EXPECT_EQ(File(u"out"), "[en>en] a\r\n[en>en] b\r\n[en>en] c\r\n[en>en] \r\n[en>en] ?\r\n");
+  File(u"in16") = "\xFF\xFE" + Utf16(u"x\r\ny");
+  EXPECT_EQ(Run({u"IFILE=in16", u"OFILE=out", u"OCODING=ANSI", u"ICODING=UNICODE"}), 0);
+  EXPECT_EQ(File(u"out"), "[en>en] x\r\n[en>en] y\r\n");
 }
 
 TEST_F(FileModeTest, AFailedWriteLeavesTheOldFileAsItWas) {

@@ -1,6 +1,5 @@
 #include "app/filemode/InputFile.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "common/CodePages.h"
@@ -12,122 +11,144 @@ namespace xlate {
 
 namespace {
 
-constexpr std::size_t kMinimumRead = 64 * 1024;
+constexpr std::size_t kReadSize = 1 << 20;
 
-std::size_t CountByte(const char* aText, std::size_t aCount, char aByte) {
-  std::size_t count = 0;
-  const char* end = aText + aCount;
-  for (const char* p = aText; (p = static_cast<const char*>(std::memchr(p, aByte, end - p))); ++p) {
-    ++count;
-  }
-  return count;
+// The first CR, LF or NUL in [aFrom, aEnd), or aEnd.
+const char* FindBreak(const char* aFrom, const char* aEnd) {
+  const auto size = [](const char* a, const char* b) { return static_cast<std::size_t>(b - a); };
+  const char* stop = static_cast<const char*>(std::memchr(aFrom, '\n', size(aFrom, aEnd)));
+  if (stop == nullptr) stop = aEnd;
+  if (const void* cr = std::memchr(aFrom, '\r', size(aFrom, stop)))
+    stop = static_cast<const char*>(cr);
+  if (const void* nul = std::memchr(aFrom, '\0', size(aFrom, stop)))
+    stop = static_cast<const char*>(nul);
+  return stop;
 }
 
-// An upper bound of the number of lines, to size the list once.
-std::size_t CountLineBreaks(const char* aText, std::size_t aCount) {
-  return CountByte(aText, aCount, '\n') + CountByte(aText, aCount, '\r');
-}
-
-// Splits 8-bit text into lines first and decodes each line on its own, so
-// that the whole file is never held as one UTF-16 text beside its lines.
-// CR, LF and NUL are the same bytes in every code page, and no multi-byte
-// sequence contains them.
-template <typename Decode>
-void DecodeByteLines(const char* aBytes, std::size_t aCount, TStringList& vLines,
-                     const Decode& aDecode) {
-  // The first NUL ends the text.
-  if (const void* nul = std::memchr(aBytes, '\0', aCount)) {
-    aCount = static_cast<std::size_t>(static_cast<const char*>(nul) - aBytes);
-  }
-  vLines.Reserve(CountLineBreaks(aBytes, aCount) + 1);
-  const char* p = aBytes;
-  const char* end = aBytes + aCount;
-  while (p < end) {
-    // The line ends at the first CR or LF; memchr finds both fast.
-    const char* lf =
-        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-    const char* stop = lf ? lf : end;
-    const char* cr =
-        static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(stop - p)));
-    const char* lineEnd = cr ? cr : stop;
-    vLines.Add(aDecode(p, static_cast<std::size_t>(lineEnd - p)));
-    p = lineEnd;
-    if (p < end && *p == '\r') ++p;
-    if (p < end && *p == '\n' && (p == lineEnd || p[-1] == '\r')) ++p;
-  }
+const char16_t* FindBreak(const char16_t* aFrom, const char16_t* aEnd) {
+  while (aFrom < aEnd && *aFrom != u'\n' && *aFrom != u'\r' && *aFrom != u'\0') ++aFrom;
+  return aFrom;
 }
 
 }  // namespace
 
-ByteString ReadWholeFile(PlatformFile& aFile) {
-  std::uint64_t size = 0;
-  if (!aFile.Size(size)) throw Exception(u"Stream read error");
-  ByteString bytes;
-  // One byte more than the size, so that the end shows at once.
-  bytes.resize(std::max<std::uint64_t>(size + 1, kMinimumRead));
-  std::size_t filled = 0;
-  for (;;) {
-    if (filled == bytes.size()) bytes.resize(bytes.size() * 2);
-    std::size_t got = 0;
-    if (!aFile.Read(&bytes[filled], bytes.size() - filled, got)) {
-      throw Exception(u"Stream read error");
+// Splits the text in aData into lines and gives each to aAdd: CR LF, a
+// lone CR and a lone LF end a line, and the first NUL ends the text. Unless
+// aFinal, a last line without its break is left for more data to come (a CR
+// at the very end waits too, as an LF may follow). Returns how many units
+// were used; vSearchFrom tells where, in what is left, no break was found.
+template <typename Unit, typename Add>
+std::size_t TLineSplitter::Split(const Unit* aData, std::size_t aCount, bool aFinal,
+                                 const Add& aAdd) {
+  std::size_t start = 0;
+  std::size_t from = FSearchFrom;
+  while (start < aCount) {
+    const Unit* found = FindBreak(aData + from, aData + aCount);
+    const auto at = static_cast<std::size_t>(found - aData);
+    if (at == aCount) {
+      if (!aFinal) {
+        FSearchFrom = aCount - start;
+        return start;
+      }
+      aAdd(aData + start, aCount - start);
+      break;
     }
-    if (got == 0) break;
-    filled += got;
+    if (*found == 0) {
+      // What stands before the NUL on its line is a line of its own.
+      if (at > start) aAdd(aData + start, at - start);
+      FEnded = true;
+      break;
+    }
+    if (*found == '\r' && at + 1 == aCount && !aFinal) {
+      FSearchFrom = at - start;
+      return start;
+    }
+    aAdd(aData + start, at - start);
+    std::size_t next = at + 1;
+    if (*found == '\r' && next < aCount && aData[next] == '\n') ++next;
+    start = from = next;
   }
-  bytes.resize(filled);
-  return bytes;
+  FSearchFrom = 0;
+  return aCount;
+}
+
+TLineSplitter::TLineSplitter(TCodingType aCoding, TStringList& vLines)
+    : FCoding(aCoding), FLines(vLines), FPlatform(CurrentPlatform()) {}
+
+void TLineSplitter::Feed(const char* aBytes, std::size_t aCount) { Take(aBytes, aCount, false); }
+
+void TLineSplitter::Finish() { Take(nullptr, 0, true); }
+
+void TLineSplitter::Take(const char* aBytes, std::size_t aCount, bool aFinal) {
+  if (FEnded || FCoding == ctNone) return;
+  if (FCoding == ctUNICODE) {
+    TakeUnits(aBytes, aCount, aFinal);
+    return;
+  }
+  FBytes.append(aBytes, aCount);
+  if (!FStarted) {
+    // A UTF-8 byte-order mark is dropped when it is there.
+    if (FCoding == ctUTF8) {
+      if (FBytes.size() < 3 && !aFinal) return;
+      if (FBytes.compare(0, 3, "\xEF\xBB\xBF") == 0) FBytes.erase(0, 3);
+    }
+    FStarted = true;
+  }
+  const std::uint32_t codePage = FCoding == ctUTF8 ? kCodePageUtf8 : FPlatform.AnsiCodePage();
+  // CR, LF and NUL are the same bytes in every code page, and no multi-byte
+  // sequence contains them, so each line is decoded on its own.
+  std::size_t used =
+      Split(FBytes.data(), FBytes.size(), aFinal, [&](const char* aLine, std::size_t aSize) {
+        if (FCoding == ctOEM) {
+          FLines.Add(OemToText(ByteString(aLine, aSize)));
+        } else {
+          FLines.Add(FPlatform.MultiByteToText(codePage, aLine, aSize));
+        }
+      });
+  FBytes.erase(0, used);
+}
+
+void TLineSplitter::TakeUnits(const char* aBytes, std::size_t aCount, bool aFinal) {
+  // 16-bit units, low byte first; an odd last byte is ignored.
+  const auto* b = reinterpret_cast<const unsigned char*>(aBytes);
+  std::size_t i = 0;
+  if (FHasOddByte && aCount > 0) {
+    FUnits += static_cast<char16_t>(FOddByte | (b[0] << 8));
+    FHasOddByte = false;
+    i = 1;
+  }
+  for (; i + 1 < aCount; i += 2) FUnits += static_cast<char16_t>(b[i] | (b[i + 1] << 8));
+  if (i < aCount) {
+    FOddByte = b[i];
+    FHasOddByte = true;
+  }
+  if (!FStarted) {
+    if (FUnits.empty() && !aFinal) return;
+    if (!FUnits.empty() && FUnits[0] == 0xFEFF) FUnits.erase(0, 1);
+    FStarted = true;
+  }
+  std::size_t used =
+      Split(FUnits.data(), FUnits.size(), aFinal,
+            [&](const char16_t* aLine, std::size_t aSize) { FLines.Add(Text(aLine, aSize)); });
+  FUnits.erase(0, used);
+}
+
+void ReadLines(PlatformFile& aFile, TLineSplitter& vSplitter) {
+  std::unique_ptr<char[]> buffer(new char[kReadSize]);
+  for (;;) {
+    std::size_t got = 0;
+    if (!aFile.Read(buffer.get(), kReadSize, got)) throw Exception(u"Stream read error");
+    if (got == 0) break;
+    vSplitter.Feed(buffer.get(), got);
+  }
+  vSplitter.Finish();
 }
 
 void DecodeFileBytes(TCodingType aCoding, const ByteString& aBytes, TStringList& vLines) {
-  Platform& platform = CurrentPlatform();
   vLines.Clear();
-  switch (aCoding) {
-    case ctUNICODE: {
-      // 16-bit units, low byte first; an odd last byte is ignored.
-      const auto* b = reinterpret_cast<const unsigned char*>(aBytes.data());
-      auto unitAt = [b](std::size_t i) {
-        return static_cast<char16_t>(b[2 * i] | (b[2 * i + 1] << 8));
-      };
-      std::size_t units = aBytes.size() / 2;
-      std::size_t start = units > 0 && unitAt(0) == 0xFEFF ? 1 : 0;
-      auto shifted = [&](std::size_t i) { return unitAt(start + i); };
-      std::size_t breaks = 0;
-      for (std::size_t i = start; i < units; ++i)
-        breaks += unitAt(i) == u'\n' || unitAt(i) == u'\r';
-      vLines.Reserve(breaks + 1);
-      ForEachLineAt(units - start, shifted, [&](std::size_t aFirst, std::size_t aLast) {
-        Text line(aLast - aFirst, u'\0');
-        for (std::size_t i = aFirst; i < aLast; ++i) line[i - aFirst] = shifted(i);
-        vLines.Add(std::move(line));
-      });
-      return;
-    }
-    case ctUTF8: {
-      std::size_t start = aBytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-      DecodeByteLines(aBytes.data() + start, aBytes.size() - start, vLines,
-                      [&](const char* aLine, std::size_t aCount) {
-                        return platform.MultiByteToText(kCodePageUtf8, aLine, aCount);
-                      });
-      return;
-    }
-    case ctANSI: {
-      const std::uint32_t ansi = platform.AnsiCodePage();
-      DecodeByteLines(aBytes.data(), aBytes.size(), vLines,
-                      [&](const char* aLine, std::size_t aCount) {
-                        return platform.MultiByteToText(ansi, aLine, aCount);
-                      });
-      return;
-    }
-    case ctOEM:
-      DecodeByteLines(aBytes.data(), aBytes.size(), vLines,
-                      [&](const char* aLine, std::size_t aCount) {
-                        return OemToText(ByteString(aLine, aCount));
-                      });
-      return;
-    case ctNone:
-      return;
-  }
+  TLineSplitter splitter(aCoding, vLines);
+  splitter.Feed(aBytes.data(), aBytes.size());
+  splitter.Finish();
 }
 
 std::unique_ptr<TStringList> ReadInputFile(const TRunSettings& aSettings) {
@@ -136,17 +157,17 @@ std::unique_ptr<TStringList> ReadInputFile(const TRunSettings& aSettings) {
     throw Exception(Format(u"File \"%s\" not found", {aSettings.InFile}));
   }
   auto lines = std::make_unique<TStringList>();
-  ByteString bytes;
-  {
-    std::unique_ptr<PlatformFile> file = platform.OpenForReading(aSettings.InFile);
-    if (!file) {
-      Text reason = LastSystemErrorText();
-      throw Exception(
-          Format(u"Cannot open file \"%s\". %s", {platform.FullPath(aSettings.InFile), reason}));
-    }
-    bytes = ReadWholeFile(*file);
-  }  // closed before anything else is done with the bytes
-  DecodeFileBytes(aSettings.InCoding, bytes, *lines);
+  std::unique_ptr<PlatformFile> file = platform.OpenForReading(aSettings.InFile);
+  if (!file) {
+    Text reason = LastSystemErrorText();
+    throw Exception(
+        Format(u"Cannot open file \"%s\". %s", {platform.FullPath(aSettings.InFile), reason}));
+  }
+  // The file is read to its end, whatever size it gave: pipes and growing
+  // files read whole. A failed read ends the run before anything is
+  // translated or written.
+  TLineSplitter splitter(aSettings.InCoding, *lines);
+  ReadLines(*file, splitter);
   return lines;
 }
 

@@ -67,7 +67,7 @@ void TOutputFile::Finish() {
 
 void WriteOutputFile(const TRunSettings& aSettings, const TStringList& aLines) {
   TOutputFile file(aSettings);
-  for (const Text& line : aLines.Lines()) file.WriteLine(line);
+  for (const Text& line : aLines) file.WriteLine(line);
   file.Finish();
 }
 

@@ -117,7 +117,10 @@ void TLineSplitter::TakeUnits(const char* aBytes, std::size_t aCount, bool aFina
     FHasOddByte = false;
     i = 1;
   }
-  for (; i + 1 < aCount; i += 2) FUnits += static_cast<char16_t>(b[i] | (b[i + 1] << 8));
+  const std::size_t first = FUnits.size();
+  FUnits.resize(first + (aCount - i) / 2);
+  char16_t* o = &FUnits[first];
+  for (; i + 1 < aCount; i += 2) *o++ = static_cast<char16_t>(b[i] | (b[i + 1] << 8));
   if (i < aCount) {
     FOddByte = b[i];
     FHasOddByte = true;

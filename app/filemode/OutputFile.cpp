@@ -26,13 +26,16 @@ TOutputFile::TOutputFile(const TRunSettings& aSettings)
 
 void TOutputFile::WriteLine(const Text& aLine) {
   switch (FCoding) {
-    case ctUNICODE:
+    case ctUNICODE: {
+      const std::size_t start = FBuffer.size();
+      FBuffer.resize(start + aLine.size() * 2);
+      char* o = &FBuffer[start];
       for (char16_t unit : aLine) {
-        FBuffer += static_cast<char>(unit & 0xFF);
-        FBuffer += static_cast<char>(unit >> 8);
+        *o++ = static_cast<char>(unit & 0xFF);
+        *o++ = static_cast<char>(unit >> 8);
       }
       FBuffer.append("\r\0\n\0", 4);
-      break;
+    } break;
     case ctUTF8:
       FPlatform.AppendTextAsMultiByte(kCodePageUtf8, aLine.data(), aLine.size(), FBuffer);
       FBuffer += "\r\n";

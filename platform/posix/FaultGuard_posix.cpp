@@ -10,12 +10,9 @@
 #include <string.h>
 #include <ucontext.h>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <xmmintrin.h>
-#endif
-
 #include "common/CodePages.h"
 #include "platform/FaultGuard.h"
+#include "platform/FloatingPointControl.h"
 #include "platform/posix/SignalFault.h"
 
 namespace xlate {
@@ -117,51 +114,6 @@ Text ModuleOf(std::uintptr_t aAddress) {
   const char* name = strrchr(info.dli_fname, '/');
   name = name ? name + 1 : info.dli_fname;
   return CodePageToText(kCodePageUtf8, name, strlen(name));
-}
-
-// Floating-point settings while the library runs: invalid operation,
-// division by zero and overflow trap. 64-bit code does its floating point
-// in SSE, so there the MXCSR alone is set (loading the x87 control word
-// costs more than the rest of a call); 32-bit code uses the x87 unit.
-struct FloatingPointState {
-#if defined(__x86_64__) || defined(__i386__)
-  unsigned mxcsr;
-#endif
-#if defined(__i386__)
-  unsigned short x87;
-#endif
-};
-
-constexpr unsigned kMxcsrFlags = 0x3F;
-constexpr unsigned kMxcsrTrapped = 0x80 | 0x200 | 0x400;  // invalid, zero divide, overflow masks
-#if defined(__i386__)
-constexpr unsigned short kLibraryX87ControlWord = 0x1332;
-#endif
-
-inline FloatingPointState EnterLibraryFloatingPoint() {
-  FloatingPointState saved{};
-#if defined(__x86_64__) || defined(__i386__)
-  saved.mxcsr = _mm_getcsr();
-  _mm_setcsr(saved.mxcsr & ~(kMxcsrFlags | kMxcsrTrapped));
-#endif
-#if defined(__i386__)
-  __asm__ volatile("fnstcw %0" : "=m"(saved.x87));
-  unsigned short word = kLibraryX87ControlWord;
-  __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(word));
-#endif
-  return saved;
-}
-
-inline void LeaveLibraryFloatingPoint(const FloatingPointState& aSaved) {
-#if defined(__i386__)
-  unsigned short word = aSaved.x87;
-  __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(word));
-#endif
-#if defined(__x86_64__) || defined(__i386__)
-  _mm_setcsr(aSaved.mxcsr);
-#else
-  (void)aSaved;
-#endif
 }
 
 }  // namespace

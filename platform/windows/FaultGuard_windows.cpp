@@ -1,0 +1,180 @@
+// Fault containment on Windows: a vectored exception handler that acts only
+// while a guarded call runs. It records the processor fault and jumps back
+// to the call site; the SEH chain and the stack's guard page are put back
+// there. Software exceptions (a C++ throw inside the library, say) are left
+// to the library's own handlers; one that nobody handles comes back as
+// "External exception" through the unhandled-exception filter.
+#include <windows.h>
+
+#include "platform/FaultGuard.h"
+#include "platform/FloatingPointControl.h"
+
+namespace xlate {
+
+namespace {
+
+struct GuardFrame {
+  void* env[5];  // for __builtin_setjmp
+  EXCEPTION_RECORD record;
+  GuardFrame* previous;
+#if defined(__i386__)
+  void* exceptionList;  // the SEH chain at the call site
+#endif
+};
+
+GuardFrame* volatile gFrame = nullptr;
+bool gInstalled = false;
+LPTOP_LEVEL_EXCEPTION_FILTER gPreviousFilter = nullptr;
+
+bool IsProcessorFault(DWORD aCode) {
+  switch (aCode) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_IN_PAGE_ERROR:
+    case EXCEPTION_STACK_OVERFLOW:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_OVERFLOW:
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_STACK_CHECK:
+    case EXCEPTION_FLT_DENORMAL_OPERAND:
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+    case EXCEPTION_FLT_OVERFLOW:
+    case EXCEPTION_FLT_UNDERFLOW:
+    case EXCEPTION_FLT_INEXACT_RESULT:
+    case EXCEPTION_PRIV_INSTRUCTION:
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_DATATYPE_MISALIGNMENT:
+    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+    case STATUS_FLOAT_MULTIPLE_FAULTS:
+    case STATUS_FLOAT_MULTIPLE_TRAPS:
+      return true;
+    default:
+      return false;
+  }
+}
+
+[[noreturn]] void ReturnToCallSite(const EXCEPTION_RECORD& aRecord) {
+  GuardFrame* frame = gFrame;
+  frame->record = aRecord;
+  gFrame = frame->previous;
+  __builtin_longjmp(frame->env, 1);
+}
+
+LONG CALLBACK VectoredHandler(EXCEPTION_POINTERS* aPointers) {
+  if (gFrame == nullptr || !IsProcessorFault(aPointers->ExceptionRecord->ExceptionCode)) {
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+  ReturnToCallSite(*aPointers->ExceptionRecord);
+}
+
+LONG WINAPI UnhandledFilter(EXCEPTION_POINTERS* aPointers) {
+  if (gFrame != nullptr) ReturnToCallSite(*aPointers->ExceptionRecord);
+  return gPreviousFilter ? gPreviousFilter(aPointers) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+Text ModuleOf(const void* aAddress) {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          static_cast<LPCWSTR>(aAddress), &module)) {
+    return Text();
+  }
+  wchar_t path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return Text();
+  Text full(reinterpret_cast<const char16_t*>(path), length);
+  std::size_t cut = full.find_last_of(u"\\:/");
+  return cut == Text::npos ? full : full.substr(cut + 1);
+}
+
+// Gives the stack its guard page back after an overflow, so that the next
+// overflow is caught as well.
+void RestoreStackGuard() {
+  using Reset = int(__cdecl*)();
+  HMODULE runtime = GetModuleHandleW(L"msvcrt.dll");
+  if (runtime == nullptr) return;
+  if (auto reset = reinterpret_cast<Reset>(
+          reinterpret_cast<void*>(GetProcAddress(runtime, "_resetstkoflw")))) {
+    reset();
+  }
+}
+
+FaultInfo Describe(const EXCEPTION_RECORD& aRecord) {
+  FaultInfo fault;
+  fault.codeAddress = reinterpret_cast<std::uintptr_t>(aRecord.ExceptionAddress);
+  fault.code = aRecord.ExceptionCode;
+  switch (aRecord.ExceptionCode) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_IN_PAGE_ERROR:
+      fault.kind = FaultInfo::kAccessViolation;
+      fault.write = aRecord.NumberParameters >= 1 && aRecord.ExceptionInformation[0] == 1;
+      if (aRecord.NumberParameters >= 2) fault.dataAddress = aRecord.ExceptionInformation[1];
+      fault.module = ModuleOf(aRecord.ExceptionAddress);
+      break;
+    case EXCEPTION_STACK_OVERFLOW:
+      fault.kind = FaultInfo::kStackOverflow;
+      break;
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+      fault.kind = FaultInfo::kIntegerDivisionByZero;
+      break;
+    case EXCEPTION_INT_OVERFLOW:
+      fault.kind = FaultInfo::kIntegerOverflow;
+      break;
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_STACK_CHECK:
+    case EXCEPTION_FLT_DENORMAL_OPERAND:
+      fault.kind = FaultInfo::kInvalidFloatingPoint;
+      break;
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+      fault.kind = FaultInfo::kFloatingPointDivisionByZero;
+      break;
+    case EXCEPTION_FLT_OVERFLOW:
+      fault.kind = FaultInfo::kFloatingPointOverflow;
+      break;
+    case EXCEPTION_FLT_UNDERFLOW:
+      fault.kind = FaultInfo::kFloatingPointUnderflow;
+      break;
+    case EXCEPTION_PRIV_INSTRUCTION:
+      fault.kind = FaultInfo::kPrivilegedInstruction;
+      break;
+    default:
+      fault.kind = FaultInfo::kOther;
+      break;
+  }
+  return fault;
+}
+
+}  // namespace
+
+void InstallFaultGuard() {
+  if (gInstalled) return;
+  gInstalled = true;
+  AddVectoredExceptionHandler(1, VectoredHandler);
+  gPreviousFilter = SetUnhandledExceptionFilter(UnhandledFilter);
+}
+
+bool RunGuarded(void (*aCall)(void*), void* aContext, FaultInfo& vFault) {
+  GuardFrame frame;
+  frame.previous = gFrame;
+#if defined(__i386__)
+  frame.exceptionList = reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList;
+#endif
+  const FloatingPointState saved = EnterLibraryFloatingPoint();
+  if (__builtin_setjmp(frame.env) == 0) {
+    gFrame = &frame;
+    aCall(aContext);
+    gFrame = frame.previous;
+    LeaveLibraryFloatingPoint(saved);
+    return true;
+  }
+  // Back from the handler: the frames the fault left behind are gone.
+#if defined(__i386__)
+  reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList =
+      static_cast<EXCEPTION_REGISTRATION_RECORD*>(frame.exceptionList);
+#endif
+  LeaveLibraryFloatingPoint(saved);
+  vFault = Describe(frame.record);
+  if (vFault.kind == FaultInfo::kStackOverflow) RestoreStackGuard();
+  return false;
+}
+
+}  // namespace xlate

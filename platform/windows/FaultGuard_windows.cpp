@@ -73,9 +73,9 @@ LONG WINAPI UnhandledFilter(EXCEPTION_POINTERS* aPointers) {
 
 Text ModuleOf(const void* aAddress) {
   HMODULE module = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          static_cast<LPCWSTR>(aAddress), &module)) {
+  if (!GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<LPCWSTR>(aAddress), &module)) {
     return Text();
   }
   wchar_t path[MAX_PATH];

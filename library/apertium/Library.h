@@ -1,0 +1,84 @@
+// The state behind the six exported functions: the installed pairs, one warm
+// translator per pair, the last result, and the last failure.
+//
+// Every method returns what the exported function of the same name returns:
+// true with a NUL-terminated result in the destination, or false with the
+// failure's code in lastErrorCode(). A result that does not fit fails with
+// code 1; the same request with a larger buffer is then answered from the
+// kept result, without translating again.
+//
+// aLangInit (the caller's interface language) is accepted and not used: the
+// language names are English.
+#ifndef XLATE_LIBRARY_APERTIUM_LIBRARY_H
+#define XLATE_LIBRARY_APERTIUM_LIBRARY_H
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "LibrarySettings.h"
+#include "PairCatalog.h"
+#include "PairTranslator.h"
+
+namespace zta {
+
+class TranslationLibrary {
+ public:
+  explicit TranslationLibrary(LibrarySettings settings);
+  ~TranslationLibrary();
+  TranslationLibrary(const TranslationLibrary&) = delete;
+  TranslationLibrary& operator=(const TranslationLibrary&) = delete;
+
+  bool translate(const char* langInit, const char* langFrom, const char* langTo, const char* text,
+                 char* dest, uint32_t maxSize);
+  bool languageList(const char* langInit, char* dest, uint32_t maxSize);
+  bool toPostText(const char* text, char* dest, uint32_t maxSize);
+  bool fromPostText(const char* text, char* dest, uint32_t maxSize);
+  bool errorText(uint32_t code, char* buffer, uint32_t maxSize);
+  uint32_t lastErrorCode() const;
+
+  // The translator of a pair by its mode name ("eng-spa"), if one was made.
+  PairTranslator* translatorFor(const std::string& modeName);
+
+  // Ends every running chain (they start again when needed).
+  void stopAll();
+
+ private:
+  struct Translation {
+    std::string langFrom;
+    std::string langTo;
+    std::string text;
+    std::string result;
+  };
+
+  // Runs produce under the lock, copies its result into dest, and records
+  // success or the failure.
+  bool run(char* dest, uint32_t maxSize, const std::function<std::string()>& produce);
+  void fail(uint32_t code, const std::string& text);
+
+  std::string translateText(const char* langFrom, const char* langTo, const char* text);
+  std::string languageListText();
+  const PairCatalog& catalog(bool rescan);
+  PairTranslator& translatorForPair(const LanguagePair& pair);
+
+  mutable std::recursive_mutex mutex_;
+  LibrarySettings settings_;
+  std::optional<PairCatalog> catalog_;
+  std::map<std::string, std::unique_ptr<PairTranslator>> translators_;  // by mode name
+  std::optional<Translation> lastTranslation_;
+  std::map<uint32_t, std::string> errorTexts_;  // the latest text for each failure code
+  uint32_t lastError_ = 0;
+};
+
+// The one library state that the exported functions use; made on first use
+// from the environment and ended (with all its chains) when the library is
+// unloaded or the process exits.
+TranslationLibrary& sharedLibrary();
+
+}  // namespace zta
+
+#endif

@@ -1,0 +1,58 @@
+// What the library reads from its environment, and how it turns an installed
+// pair into the stages of its process chain.
+//
+//   ZTA_APERTIUM_MODES  directory of Apertium's mode files
+//                       (default /usr/share/apertium/modes)
+//   ZTA_MARK_UNKNOWN    1, yes or true: mark unknown words with "*" as
+//                       Apertium does (default: clean text, no marks)
+//   ZTA_TIMEOUT_MS      how long a request may take before the chain is
+//                       killed, on top of an allowance per kilobyte of text
+//                       (default 20000)
+//   ZTA_PIN_CHAIN       0, no or false: let the stages of a chain run on any
+//                       processor (default: all stages of a chain on one)
+#ifndef XLATE_LIBRARY_APERTIUM_LIBRARY_SETTINGS_H
+#define XLATE_LIBRARY_APERTIUM_LIBRARY_SETTINGS_H
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ModeScript.h"
+#include "PairCatalog.h"
+
+namespace zta {
+
+struct LibrarySettings;
+
+// Fills *stages with the process chain for pair, or returns false with a
+// reason in *error.
+using CommandBuilder = std::function<bool(const LanguagePair& pair, const LibrarySettings& settings,
+                                          StageList* stages, std::string* error)>;
+
+struct LibrarySettings {
+  std::string modesDirectory = "/usr/share/apertium/modes";
+  bool markUnknownWords = false;
+  bool pinChainToOneProcessor = true;
+  std::chrono::milliseconds baseTimeout{20000};
+  std::chrono::milliseconds timeoutPerKilobyte{50};
+  CommandBuilder commandBuilder;  // empty: apertiumNullFlushStages
+
+  static LibrarySettings fromEnvironment();
+};
+
+// The null-flush chain of an Apertium mode: the mode's pipeline as
+// apertium-wblank-mode -z writes it, with the generator's option as $1 (-n for
+// clean text, -g to mark unknown words) and no tagger option as $2. The
+// stages that attach and detach word-bound blanks are left out: requests hold
+// no word-bound blanks ("[[...]]"), since every "[" of a text is escaped. A
+// pipeline that needs a shell runs as one stage, sh -c.
+bool apertiumNullFlushStages(const LanguagePair& pair, const LibrarySettings& settings,
+                             StageList* stages, std::string* error);
+
+// The same stages from the text of a null-flush mode pipeline.
+bool nullFlushStagesFromScript(const std::string& script, bool markUnknownWords, StageList* stages);
+
+}  // namespace zta
+
+#endif

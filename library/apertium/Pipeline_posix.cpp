@@ -1,0 +1,494 @@
+// POSIX side of the library: starting the Apertium process chain, talking to
+// it through one poll loop, and ending it without leaving anything behind.
+//
+// The library lives inside someone else's process, so it never touches the
+// host's signal dispositions: the chain's input is a socket written with
+// MSG_NOSIGNAL (a dead chain gives EPIPE, not SIGPIPE), and children are
+// reaped by pid with waitpid, never through a SIGCHLD handler.
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "Pipeline.h"
+#include "Utf8Text.h"
+
+extern char** environ;
+
+namespace zta {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kErrorTailSize = 400;  // bytes of the chain's stderr kept for messages
+
+class FileDescriptor {
+ public:
+  FileDescriptor() = default;
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ~FileDescriptor() { reset(); }
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+std::string errnoText(int error) { return std::strerror(error); }
+
+void setNonBlocking(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
+
+int millisecondsUntil(Clock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
+}
+
+void sleepMilliseconds(long milliseconds) {
+  timespec pause{0, milliseconds * 1000000L};
+  ::nanosleep(&pause, nullptr);
+}
+
+// True once the process has ended; it is left unreaped (a zombie) so that its
+// pid, and with it its process group id, cannot be reused before we are done.
+bool hasExited(pid_t pid) {
+  siginfo_t info;
+  std::memset(&info, 0, sizeof info);
+  if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+    return errno == ECHILD;  // already reaped elsewhere (e.g. the host ignores SIGCHLD)
+  }
+  return info.si_pid == pid;
+}
+
+// Our ends of a started chain.
+struct SpawnedChain {
+  std::vector<pid_t> pids;  // the stages, first to last; the first leads the group
+  FileDescriptor input;     // the first stage's standard input (a socket)
+  FileDescriptor output;    // read end of the last stage's standard output
+  FileDescriptor errors;    // read end of every stage's standard error
+};
+
+// Starts one stage with the given standard streams, in process group
+// groupId (0: a new group led by the stage), with default signal handling
+// and an empty signal mask whatever the host has set for itself.
+int spawnStage(const std::vector<std::string>& argv, int in, int out, int err, pid_t groupId,
+               pid_t* pid) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
+
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setpgroup(&attributes, groupId);
+  sigset_t noSignals;
+  sigemptyset(&noSignals);
+  posix_spawnattr_setsigmask(&attributes, &noSignals);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  for (int sig :
+       {SIGPIPE, SIGCHLD, SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGALRM, SIGUSR1, SIGUSR2, SIGXFSZ}) {
+    sigaddset(&defaults, sig);
+  }
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  const int rc = ::posix_spawnp(pid, args[0], &actions, &attributes, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  return rc;
+}
+
+void keepOnProcessor(pid_t pid, int cpu) {
+  if (cpu < 0 || cpu >= CPU_SETSIZE) return;
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  CPU_SET(cpu, &set);
+  ::sched_setaffinity(pid, sizeof set, &set);  // only a matter of speed if it fails
+}
+
+void killAndReap(const std::vector<pid_t>& pids) {
+  if (pids.empty()) return;
+  // The group leader is not reaped yet, so the group id is still ours.
+  ::kill(-pids.front(), SIGKILL);
+  for (pid_t pid : pids) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+}
+
+bool spawnChain(const StageList& stages, int cpu, SpawnedChain* chain, std::string* error) {
+  if (stages.empty() || stages.front().empty()) {
+    *error = "no program to start";
+    return false;
+  }
+  int input[2];
+  int output[2];
+  int errors[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, input) != 0) {
+    *error = "socketpair failed: " + errnoText(errno);
+    return false;
+  }
+  FileDescriptor inputOurs(input[0]);
+  FileDescriptor stageInput(input[1]);
+  if (::pipe2(output, O_CLOEXEC) != 0) {
+    *error = "pipe failed: " + errnoText(errno);
+    return false;
+  }
+  FileDescriptor outputOurs(output[0]);
+  FileDescriptor outputTheirs(output[1]);
+  if (::pipe2(errors, O_CLOEXEC) != 0) {
+    *error = "pipe failed: " + errnoText(errno);
+    return false;
+  }
+  FileDescriptor errorsOurs(errors[0]);
+  FileDescriptor errorsTheirs(errors[1]);
+
+  std::vector<pid_t> pids;
+  for (std::size_t i = 0; i < stages.size(); ++i) {
+    FileDescriptor nextInput;
+    FileDescriptor linkOutput;
+    if (i + 1 < stages.size()) {
+      int link[2];
+      if (::pipe2(link, O_CLOEXEC) != 0) {
+        *error = "pipe failed: " + errnoText(errno);
+        killAndReap(pids);
+        return false;
+      }
+      nextInput.reset(link[0]);
+      linkOutput.reset(link[1]);
+    }
+    const int stageOutput = linkOutput.valid() ? linkOutput.get() : outputTheirs.get();
+    pid_t pid = -1;
+    const int rc = spawnStage(stages[i], stageInput.get(), stageOutput, errorsTheirs.get(),
+                              pids.empty() ? 0 : pids.front(), &pid);
+    if (rc != 0) {
+      *error = "cannot start " + asciiForMessage(stages[i].empty() ? "" : stages[i][0]) + ": " +
+               errnoText(rc);
+      killAndReap(pids);
+      return false;
+    }
+    pids.push_back(pid);
+    keepOnProcessor(pid, cpu);
+    stageInput = std::move(nextInput);
+  }
+  setNonBlocking(inputOurs.get());
+  setNonBlocking(outputOurs.get());
+  setNonBlocking(errorsOurs.get());
+  chain->pids = std::move(pids);
+  chain->input = std::move(inputOurs);
+  chain->output = std::move(outputOurs);
+  chain->errors = std::move(errorsOurs);
+  return true;
+}
+
+class PosixPipeline : public ChildPipeline {
+ public:
+  explicit PosixPipeline(SpawnedChain chain)
+      : pids_(std::move(chain.pids)),
+        ownerPid_(::getpid()),
+        input_(std::move(chain.input)),
+        output_(std::move(chain.output)),
+        errors_(std::move(chain.errors)) {}
+
+  ~PosixPipeline() override { terminate(true); }
+
+  ExchangeResult exchange(std::string_view request, std::chrono::milliseconds limit,
+                          std::size_t maxReplySize) override {
+    ExchangeResult result;
+    if (pids_.empty() || !input_.valid() || !output_.valid()) {
+      return stopped(std::move(result), "the pipeline is not running");
+    }
+    const Clock::time_point deadline = Clock::now() + limit;
+    std::size_t sent = 0;
+    char buffer[65536];
+    for (;;) {
+      pollfd fds[3] = {{sent < request.size() ? input_.get() : -1, POLLOUT, 0},
+                       {output_.get(), POLLIN, 0},
+                       {errors_.get(), POLLIN, 0}};
+      const int timeout = millisecondsUntil(deadline);
+      if (timeout == 0) {
+        result.status = ExchangeStatus::kTimedOut;
+        result.detail = "no reply within " + std::to_string(limit.count()) + " ms";
+        return result;
+      }
+      const int ready = ::poll(fds, 3, timeout);
+      if (ready < 0) {
+        if (errno == EINTR) continue;
+        return stopped(std::move(result), "poll failed: " + errnoText(errno));
+      }
+      if (fds[2].revents != 0) drainErrors();
+      if (fds[0].revents != 0) {
+        const ssize_t n = ::send(input_.get(), request.data() + sent, request.size() - sent,
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+          sent += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+          return stopped(std::move(result), "it closed its input (" + errnoText(errno) + ")");
+        }
+      }
+      if (fds[1].revents != 0) {
+        const ssize_t n = ::read(output_.get(), buffer, sizeof buffer);
+        if (n == 0) return stopped(std::move(result), "it closed its output");
+        if (n < 0) {
+          if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
+          return stopped(std::move(result), "reading failed (" + errnoText(errno) + ")");
+        }
+        const std::size_t length = static_cast<std::size_t>(n);
+        const void* nul = std::memchr(buffer, '\0', length);
+        if (nul == nullptr) {
+          result.reply.append(buffer, length);
+          if (result.reply.size() > maxReplySize) {
+            return outOfStep(std::move(result),
+                             "its reply grew past " + std::to_string(maxReplySize) + " bytes");
+          }
+          continue;
+        }
+        const std::size_t used = static_cast<std::size_t>(static_cast<const char*>(nul) - buffer);
+        result.reply.append(buffer, used);
+        if (result.reply.size() > maxReplySize) {
+          return outOfStep(std::move(result),
+                           "its reply grew past " + std::to_string(maxReplySize) + " bytes");
+        }
+        if (sent < request.size()) {
+          return outOfStep(std::move(result), "it answered before the request was complete");
+        }
+        if (used + 1 != length) {
+          return outOfStep(std::move(result), "it wrote more than one reply");
+        }
+        result.status = ExchangeStatus::kAnswered;
+        return result;
+      }
+    }
+  }
+
+  bool readyForRequest() override {
+    if (pids_.empty() || !input_.valid() || !output_.valid()) return false;
+    pollfd fds[2] = {{output_.get(), POLLIN, 0}, {errors_.get(), POLLIN, 0}};
+    if (::poll(fds, 2, 0) < 0) return false;
+    if (fds[1].revents != 0) drainErrors();
+    if (fds[0].revents != 0) return false;  // output nobody asked for, or its end
+    return !anyStageExited();
+  }
+
+  int processId() const override { return pids_.empty() ? 0 : static_cast<int>(pids_.front()); }
+
+  std::vector<int> stageProcessIds() const override {
+    return std::vector<int>(pids_.begin(), pids_.end());
+  }
+
+  void terminate(bool graceful) override {
+    if (pids_.empty()) return;
+    if (::getpid() != ownerPid_) {
+      // A forked copy of the host: the chain belongs to the parent.
+      input_.reset();
+      output_.reset();
+      errors_.reset();
+      pids_.clear();
+      return;
+    }
+    input_.reset();  // end of input: every stage finishes and exits
+    if (graceful) waitForExit(Clock::now() + std::chrono::milliseconds(1000));
+    killAndReap(pids_);
+    output_.reset();
+    errors_.reset();
+    pids_.clear();
+  }
+
+ private:
+  ExchangeResult stopped(ExchangeResult result, const std::string& what) {
+    collectErrorsBriefly();
+    result.status = ExchangeStatus::kStopped;
+    result.detail = what;
+    if (!errorTail_.empty()) result.detail += "; it said: " + asciiForMessage(errorTail_);
+    return result;
+  }
+
+  static ExchangeResult outOfStep(ExchangeResult result, const std::string& what) {
+    result.status = ExchangeStatus::kOutOfStep;
+    result.detail = what;
+    return result;
+  }
+
+  void drainErrors() {
+    char buffer[4096];
+    while (errors_.valid()) {
+      const ssize_t n = ::read(errors_.get(), buffer, sizeof buffer);
+      if (n > 0) {
+        errorTail_.append(buffer, static_cast<std::size_t>(n));
+        if (errorTail_.size() > kErrorTailSize) {
+          errorTail_.erase(0, errorTail_.size() - kErrorTailSize);
+        }
+        continue;
+      }
+      if (n == 0) errors_.reset();
+      if (n < 0 && errno == EINTR) continue;
+      break;
+    }
+  }
+
+  // A stage that fails usually says why on its way out: wait a little for it.
+  void collectErrorsBriefly() {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(200);
+    while (errors_.valid()) {
+      pollfd fd = {errors_.get(), POLLIN, 0};
+      const int timeout = millisecondsUntil(deadline);
+      if (timeout == 0 || ::poll(&fd, 1, timeout) <= 0) break;
+      drainErrors();
+    }
+    while (!errorTail_.empty() && std::strchr("\r\n ", errorTail_.back()) != nullptr) {
+      errorTail_.pop_back();
+    }
+  }
+
+  bool anyStageExited() const { return std::any_of(pids_.begin(), pids_.end(), hasExited); }
+
+  bool allStagesExited() const { return std::all_of(pids_.begin(), pids_.end(), hasExited); }
+
+  void waitForExit(Clock::time_point deadline) {
+    char buffer[4096];
+    while (!allStagesExited() && Clock::now() < deadline) {
+      if (!output_.valid()) {
+        sleepMilliseconds(2);
+        continue;
+      }
+      // Keep reading so that a stage writing on its way out never blocks.
+      pollfd fd = {output_.get(), POLLIN, 0};
+      if (::poll(&fd, 1, std::min(5, millisecondsUntil(deadline))) > 0) {
+        const ssize_t n = ::read(output_.get(), buffer, sizeof buffer);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) output_.reset();
+      }
+    }
+  }
+
+  std::vector<pid_t> pids_;
+  pid_t ownerPid_;
+  FileDescriptor input_;
+  FileDescriptor output_;
+  FileDescriptor errors_;
+  std::string errorTail_;
+};
+
+}  // namespace
+
+std::unique_ptr<ChildPipeline> startChildPipeline(const StageList& stages, int cpu,
+                                                  std::string* error) {
+  SpawnedChain chain;
+  if (!spawnChain(stages, cpu, &chain, error)) return nullptr;
+  return std::make_unique<PosixPipeline>(std::move(chain));
+}
+
+int processorForChain(unsigned chainIndex) {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (::sched_getaffinity(0, sizeof allowed, &allowed) != 0) return -1;
+  std::vector<int> cpus;
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (CPU_ISSET(cpu, &allowed)) cpus.push_back(cpu);
+  }
+  if (cpus.size() < 2) return -1;
+  // From the last processor down: the host tends to run on the first ones.
+  return cpus[cpus.size() - 1 - chainIndex % cpus.size()];
+}
+
+bool runForOutput(const std::vector<std::string>& argv, std::chrono::milliseconds limit,
+                  std::string* output, std::string* error) {
+  SpawnedChain child;
+  if (!spawnChain({argv}, -1, &child, error)) return false;
+  child.input.reset();
+  const Clock::time_point deadline = Clock::now() + limit;
+  std::string errors;
+  char buffer[65536];
+  bool timedOut = false;
+  while (child.output.valid() || child.errors.valid()) {
+    pollfd fds[2] = {{child.output.get(), POLLIN, 0}, {child.errors.get(), POLLIN, 0}};
+    const int timeout = millisecondsUntil(deadline);
+    if (timeout == 0) {
+      timedOut = true;
+      break;
+    }
+    const int ready = ::poll(fds, 2, timeout);
+    if (ready < 0 && errno != EINTR) break;
+    for (int i = 0; i < 2; ++i) {
+      if (ready <= 0 || fds[i].revents == 0) continue;
+      FileDescriptor& fd = i == 0 ? child.output : child.errors;
+      const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+      if (n > 0) {
+        (i == 0 ? *output : errors).append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        fd.reset();
+      }
+    }
+  }
+  const pid_t pid = child.pids.front();
+  if (timedOut) ::kill(-pid, SIGKILL);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (timedOut) {
+    *error = asciiForMessage(argv[0]) + " did not finish within " + std::to_string(limit.count()) +
+             " ms";
+    return false;
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    *error = asciiForMessage(argv[0]) + " failed";
+    if (WIFEXITED(status)) *error += " with exit code " + std::to_string(WEXITSTATUS(status));
+    while (!errors.empty() && std::strchr("\r\n ", errors.back()) != nullptr) errors.pop_back();
+    if (!errors.empty()) *error += ": " + asciiForMessage(errors);
+    return false;
+  }
+  return true;
+}
+
+bool programInPath(const std::string& name) {
+  if (name.find('/') != std::string::npos) return ::access(name.c_str(), X_OK) == 0;
+  const char* path = std::getenv("PATH");
+  std::string_view rest = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+  while (true) {
+    const std::size_t colon = rest.find(':');
+    std::string directory(rest.substr(0, colon));
+    if (directory.empty()) directory = ".";
+    if (::access((directory + "/" + name).c_str(), X_OK) == 0) return true;
+    if (colon == std::string_view::npos) return false;
+    rest.remove_prefix(colon + 1);
+  }
+}
+
+}  // namespace zta

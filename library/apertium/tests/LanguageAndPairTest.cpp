@@ -1,0 +1,92 @@
+// Language codes and the catalog of installed pairs.
+#include <gtest/gtest.h>
+
+#include "LanguageCodes.h"
+#include "PairCatalog.h"
+#include "TestSupport.h"
+
+namespace zta {
+namespace {
+
+TEST(ParseLanguageCode, TakesTwoAndThreeLetterCodesInAnyCase) {
+  EXPECT_EQ(parseLanguageCode("en"), (Language{"eng", ""}));
+  EXPECT_EQ(parseLanguageCode("eng"), (Language{"eng", ""}));
+  EXPECT_EQ(parseLanguageCode("ES"), (Language{"spa", ""}));
+  EXPECT_EQ(parseLanguageCode(" spa "), (Language{"spa", ""}));
+  EXPECT_EQ(parseLanguageCode("xyz"), (Language{"xyz", ""}));  // a pair may use any code
+}
+
+TEST(ParseLanguageCode, KeepsAVariant) {
+  EXPECT_EQ(parseLanguageCode("en_US"), (Language{"eng", "US"}));
+  EXPECT_EQ(parseLanguageCode("eng-US"), (Language{"eng", "US"}));
+}
+
+TEST(ParseLanguageCode, RejectsWhatIsNotALanguageCode) {
+  for (const char* bad : {"", "e", "engl", "e1", "en_", "en_U S", "qq", "12"}) {
+    EXPECT_FALSE(parseLanguageCode(bad)) << bad;
+  }
+}
+
+TEST(DisplayCode, PrefersTheTwoLetterCode) {
+  EXPECT_EQ(displayCode({"eng", ""}), "en");
+  EXPECT_EQ(displayCode({"spa", ""}), "es");
+  EXPECT_EQ(displayCode({"eng", "US"}), "en_US");
+  EXPECT_EQ(displayCode({"ast", ""}), "ast");  // Asturian has no two-letter code
+  EXPECT_EQ(displayCode({"xyz", ""}), "xyz");
+  EXPECT_EQ(languageName({"spa", ""}), "Spanish");
+  EXPECT_EQ(languageName({"xyz", ""}), "");
+}
+
+class PairCatalogTest : public ::testing::Test {
+ protected:
+  PairCatalog catalog_ = PairCatalog::fromModeNames(
+      {"spa-eng_US", "eng-spa", "spa-eng", "eng-spa-tagger", "README", "cat-spa"});
+};
+
+TEST_F(PairCatalogTest, KeepsOnlySourceTargetNames) {
+  ASSERT_EQ(catalog_.pairs().size(), 4u);
+  EXPECT_EQ(catalog_.installedPairsText(), "ca-es, en-es, es-en, es-en_US");
+}
+
+TEST_F(PairCatalogTest, FindsPairsAndPrefersThePlainOneToAVariant) {
+  const LanguagePair* pair = catalog_.find({"eng", ""}, {"spa", ""});
+  ASSERT_NE(pair, nullptr);
+  EXPECT_EQ(pair->modeName, "eng-spa");
+  pair = catalog_.find({"spa", ""}, {"eng", ""});
+  ASSERT_NE(pair, nullptr);
+  EXPECT_EQ(pair->modeName, "spa-eng");
+  pair = catalog_.find({"spa", ""}, {"eng", "us"});
+  ASSERT_NE(pair, nullptr);
+  EXPECT_EQ(pair->modeName, "spa-eng_US");
+  EXPECT_EQ(catalog_.find({"eng", ""}, {"deu", ""}), nullptr);
+  EXPECT_EQ(catalog_.find({"spa", ""}, {"cat", ""}), nullptr);  // only cat-spa is there
+  EXPECT_EQ(catalog_.find({"eng", "GB"}, {"spa", ""}), nullptr);
+}
+
+TEST(PairCatalog, TakesAVariantPairWhenNoPlainOneIsInstalled) {
+  const PairCatalog catalog = PairCatalog::fromModeNames({"por-spa", "spa-por_BR"});
+  const LanguagePair* pair = catalog.find({"spa", ""}, {"por", ""});
+  ASSERT_NE(pair, nullptr);
+  EXPECT_EQ(pair->modeName, "spa-por_BR");
+}
+
+TEST_F(PairCatalogTest, ListsEachLanguageOnceByDisplayCode) {
+  std::vector<std::string> codes;
+  for (const Language& language : catalog_.languages()) codes.push_back(displayCode(language));
+  EXPECT_EQ(codes, (std::vector<std::string>{"ca", "en", "es"}));
+}
+
+TEST(PairCatalog, ReadsTheModeFilesOfADirectory) {
+  test::TempDirectory directory;
+  directory.writeFile("eng-spa.mode", "lt-proc x");
+  directory.writeFile("spa-eng.mode", "lt-proc y");
+  directory.writeFile("notes.txt", "");
+  const PairCatalog catalog = PairCatalog::fromModesDirectory(directory.path());
+  ASSERT_EQ(catalog.pairs().size(), 2u);
+  EXPECT_EQ(catalog.pairs()[0].modePath, directory.path() + "/eng-spa.mode");
+  EXPECT_TRUE(PairCatalog::fromModesDirectory(directory.path() + "/missing").pairs().empty());
+  EXPECT_EQ(PairCatalog::fromModeNames({}).installedPairsText(), "none");
+}
+
+}  // namespace
+}  // namespace zta

@@ -1,0 +1,226 @@
+// The library's side of the contract, with a stand-in chain that echoes
+// each text back: codes, buffers, error texts, the POST form, and how the
+// library recovers from a chain that fails.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstring>
+#include <thread>
+
+#include "Library.h"
+#include "TestSupport.h"
+#include "ZtaErrors.h"
+#include "service/ZtaContract.h"
+
+namespace zta {
+namespace {
+
+using namespace std::chrono_literals;
+using test::CallResult;
+
+class LibraryContract : public ::testing::Test {
+ protected:
+  test::TempDirectory modes_;
+  TranslationLibrary library_{test::fakeSettings(modes_, {"eng-spa", "spa-eng"}, 500ms)};
+
+  PairTranslator* englishToSpanish() { return library_.translatorFor("eng-spa"); }
+
+  std::string errorText(uint32_t code) {
+    std::vector<char> buffer(4096);
+    EXPECT_TRUE(library_.errorText(code, buffer.data(), static_cast<uint32_t>(buffer.size())));
+    return buffer.data();
+  }
+};
+
+TEST_F(LibraryContract, TranslatesWithTwoAndThreeLetterCodes) {
+  for (const auto& [from, to] : {std::pair{"en", "es"}, {"eng", "spa"}, {"EN", "spa"}}) {
+    const CallResult result = test::translate(library_, from, to, "A <b>tag</b> and $5.");
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(result.text, "A <b>tag</b> and $5.");
+  }
+  EXPECT_EQ(library_.lastErrorCode(), 0u);
+  ASSERT_NE(englishToSpanish(), nullptr);
+  EXPECT_EQ(englishToSpanish()->startCount(), 1u);  // one chain for the pair, kept warm
+}
+
+TEST_F(LibraryContract, GivesTheTextBackForTheSameLanguageWithoutAChain) {
+  const CallResult result = test::translate(library_, "en", "eng", "Unchanged text.");
+  ASSERT_TRUE(result.ok);
+  EXPECT_EQ(result.text, "Unchanged text.");
+  EXPECT_EQ(englishToSpanish(), nullptr);
+}
+
+TEST_F(LibraryContract, AnswersBlankTextsWithoutARoundTrip) {
+  for (const char* text : {"", "   ", " \t "}) {
+    const CallResult result = test::translate(library_, "en", "es", text);
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.text, text);
+  }
+  const PairTranslator* translator = englishToSpanish();
+  EXPECT_TRUE(translator == nullptr || translator->exchangeCount() == 0);
+}
+
+TEST_F(LibraryContract, NamesTheInstalledPairsWhenAPairIsMissing) {
+  const CallResult result = test::translate(library_, "en", "de", "Hello");
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.code, static_cast<uint32_t>(ErrorCode::kPairNotInstalled));
+  EXPECT_NE(result.message.find("en-es, es-en"), std::string::npos) << result.message;
+  EXPECT_NE(result.message.find("de"), std::string::npos) << result.message;
+}
+
+TEST_F(LibraryContract, RejectsBadCodesTextsAndArguments) {
+  CallResult result = test::translate(library_, "english", "es", "Hello");
+  EXPECT_EQ(result.code, static_cast<uint32_t>(ErrorCode::kBadLanguageCode));
+  EXPECT_NE(result.message.find("\"english\""), std::string::npos) << result.message;
+  result = test::translate(library_, "", "es", "Hello");
+  EXPECT_EQ(result.code, static_cast<uint32_t>(ErrorCode::kBadLanguageCode));
+  result = test::translate(library_, "en", "es", "bad \xC3 byte");
+  EXPECT_EQ(result.code, static_cast<uint32_t>(ErrorCode::kInvalidUtf8));
+  char buffer[64];
+  EXPECT_FALSE(library_.translate("en", "en", "es", nullptr, buffer, sizeof buffer));
+  EXPECT_EQ(library_.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kInvalidArgument));
+  EXPECT_FALSE(library_.translate("en", nullptr, "es", "Hi", buffer, sizeof buffer));
+  EXPECT_EQ(library_.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kInvalidArgument));
+  EXPECT_FALSE(library_.translate("en", "en", "es", "Hi", nullptr, 64));
+  EXPECT_EQ(library_.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kInvalidArgument));
+}
+
+TEST_F(LibraryContract, ReportsCodeOneAndAnswersTheRetryWithoutTranslatingAgain) {
+  const std::string text = "Exactly twenty bytes";
+  ASSERT_EQ(text.size(), 20u);
+  // 20 bytes and the NUL do not fit into 20, nor into nothing.
+  for (uint32_t size : {0u, 1u, 20u}) {
+    const CallResult result = test::translate(library_, "en", "es", text, size);
+    EXPECT_FALSE(result.ok) << size;
+    EXPECT_EQ(result.code, ZTA_CODE_BUFFER_TOO_SMALL) << size;
+  }
+  EXPECT_NE(errorText(1).find("needs 21 bytes"), std::string::npos) << errorText(1);
+  std::vector<char> buffer(21, 'x');
+  ASSERT_TRUE(library_.translate("en", "en", "es", text.c_str(), buffer.data(), 21));
+  EXPECT_EQ(std::string(buffer.data()), text);
+  EXPECT_EQ(buffer[20], '\0');
+  EXPECT_EQ(englishToSpanish()->exchangeCount(), 1u);
+  // Another text is translated again.
+  ASSERT_TRUE(test::translate(library_, "en", "es", "Other").ok);
+  EXPECT_EQ(englishToSpanish()->exchangeCount(), 2u);
+}
+
+TEST_F(LibraryContract, ListsTheLanguagesOfThePairsOnePerLine) {
+  char buffer[256];
+  ASSERT_TRUE(library_.languageList("en", buffer, sizeof buffer));
+  EXPECT_STREQ(buffer, "en English\r\nes Spanish");
+  EXPECT_FALSE(library_.languageList("en", buffer, 5));
+  EXPECT_EQ(library_.lastErrorCode(), ZTA_CODE_BUFFER_TOO_SMALL);
+}
+
+TEST_F(LibraryContract, FailsTheLanguageListWhenNoPairIsInstalled) {
+  test::TempDirectory empty;
+  TranslationLibrary library(test::fakeSettings(empty, {}));
+  char buffer[256];
+  EXPECT_FALSE(library.languageList("en", buffer, sizeof buffer));
+  EXPECT_EQ(library.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kEngineUnavailable));
+}
+
+TEST_F(LibraryContract, GivesErrorTextsInAsciiAndKeepsTheLastErrorCode) {
+  const CallResult failed = test::translate(library_, "\xC3\xB1x", "es", "Hello");
+  ASSERT_EQ(failed.code, static_cast<uint32_t>(ErrorCode::kBadLanguageCode));
+  for (unsigned char c : failed.message) EXPECT_LT(c, 0x80);
+  // Fetching the text is no new call outcome, and a too small buffer gives
+  // code 1 and the same text on the retry.
+  EXPECT_EQ(library_.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kBadLanguageCode));
+  char tiny[4];
+  EXPECT_FALSE(library_.errorText(3, tiny, sizeof tiny));
+  EXPECT_EQ(library_.lastErrorCode(), ZTA_CODE_BUFFER_TOO_SMALL);
+  EXPECT_EQ(errorText(3), failed.message);
+  // A code without a failure yet has its general text.
+  EXPECT_EQ(errorText(8), genericErrorText(8));
+  EXPECT_EQ(errorText(0), "No error");
+}
+
+TEST_F(LibraryContract, FailsTheErrorTextOfAnUnknownCodeWithACodeOfItsOwn) {
+  char buffer[256];
+  EXPECT_FALSE(library_.errorText(4242, buffer, sizeof buffer));
+  EXPECT_EQ(library_.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kUnknownErrorCode));
+  EXPECT_NE(errorText(11).find("4242"), std::string::npos);
+}
+
+TEST_F(LibraryContract, RoundTripsThePostForm) {
+  const std::string text =
+      "La ni\xC3\xB1"
+      "a & el perro = 100% \"bien\"";
+  char post[256];
+  ASSERT_TRUE(library_.toPostText(text.c_str(), post, sizeof post));
+  EXPECT_STREQ(post, "La+ni%C3%B1a+%26+el+perro+%3D+100%25+%22bien%22");
+  char back[256];
+  ASSERT_TRUE(library_.fromPostText(post, back, sizeof back));
+  EXPECT_EQ(std::string(back), text);
+  EXPECT_FALSE(library_.fromPostText("50%", back, sizeof back));
+  EXPECT_EQ(library_.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kBadPostText));
+  EXPECT_FALSE(library_.fromPostText("a%00b", back, sizeof back));
+  EXPECT_EQ(library_.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kBadPostText));
+  EXPECT_FALSE(library_.fromPostText("%C3", back, sizeof back));
+  EXPECT_EQ(library_.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kInvalidUtf8));
+  EXPECT_FALSE(library_.toPostText(text.c_str(), post, 10));
+  EXPECT_EQ(library_.lastErrorCode(), ZTA_CODE_BUFFER_TOO_SMALL);
+}
+
+TEST_F(LibraryContract, FailsTheCallWhoseChainDiesAndWorksOnTheNext) {
+  ASSERT_TRUE(test::translate(library_, "en", "es", "first").ok);
+  const CallResult failed = test::translate(library_, "en", "es", "now DIE");
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(failed.code, static_cast<uint32_t>(ErrorCode::kEngineStopped));
+  EXPECT_NE(failed.message.find("stopped"), std::string::npos) << failed.message;
+  EXPECT_NE(failed.message.find("told to die"), std::string::npos) << failed.message;
+  const CallResult next = test::translate(library_, "en", "es", "second");
+  ASSERT_TRUE(next.ok) << next.message;
+  EXPECT_EQ(next.text, "second");
+  EXPECT_EQ(englishToSpanish()->startCount(), 2u);
+}
+
+TEST_F(LibraryContract, KillsAChainThatHangsOrAnswersGarbageAndRestartsIt) {
+  const struct {
+    const char* text;
+    ErrorCode code;
+    const char* says;
+  } cases[] = {{"HANG here", ErrorCode::kEngineTimedOut, "in time"},
+               {"GARBAGE here", ErrorCode::kEngineOutOfStep, "out of step"}};
+  for (const auto& failure : cases) {
+    ASSERT_TRUE(test::translate(library_, "en", "es", "before").ok);
+    const int group = englishToSpanish()->processId();
+    const CallResult failed = test::translate(library_, "en", "es", failure.text);
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(failed.code, static_cast<uint32_t>(failure.code));
+    EXPECT_NE(failed.message.find(failure.says), std::string::npos) << failed.message;
+    EXPECT_TRUE(test::waitForGroupToVanish(group, 5s)) << failure.text;  // killed, not left hanging
+    EXPECT_EQ(englishToSpanish()->processId(), 0);
+    const CallResult next = test::translate(library_, "en", "es", "after");
+    ASSERT_TRUE(next.ok) << next.message;
+    EXPECT_EQ(next.text, "after");
+  }
+}
+
+TEST_F(LibraryContract, ReplacesAChainThatDiedBetweenCallsWithoutFailing) {
+  ASSERT_TRUE(test::translate(library_, "en", "es", "one").ok);
+  const int group = englishToSpanish()->processId();
+  ASSERT_TRUE(test::killAndWaitForEnd(group, englishToSpanish()->stageProcessIds()));
+  const CallResult result = test::translate(library_, "en", "es", "two");
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_EQ(result.text, "two");
+  EXPECT_EQ(englishToSpanish()->startCount(), 2u);
+  EXPECT_NE(englishToSpanish()->processId(), group);
+}
+
+TEST_F(LibraryContract, KeepsOneChainPerPairAndEndsThemAll) {
+  ASSERT_TRUE(test::translate(library_, "en", "es", "one").ok);
+  ASSERT_TRUE(test::translate(library_, "es", "en", "uno").ok);
+  const int english = englishToSpanish()->processId();
+  const int spanish = library_.translatorFor("spa-eng")->processId();
+  EXPECT_NE(english, spanish);
+  library_.stopAll();
+  EXPECT_TRUE(test::waitForGroupToVanish(english, 5s));
+  EXPECT_TRUE(test::waitForGroupToVanish(spanish, 5s));
+  EXPECT_FALSE(test::isUnreapedChild(english));
+}
+
+}  // namespace
+}  // namespace zta

@@ -1,0 +1,162 @@
+#include "TestSupport.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "Pipeline.h"
+
+namespace zta::test {
+
+std::string apertiumMissingReason() {
+  for (const char* program : {"apertium-wblank-mode", "lt-proc", "apertium-transfer"}) {
+    if (!programInPath(program)) return std::string(program) + " is not in PATH";
+  }
+  for (const char* mode : {"eng-spa", "spa-eng"}) {
+    const std::string path = std::string("/usr/share/apertium/modes/") + mode + ".mode";
+    if (!std::filesystem::exists(path)) return path + " does not exist";
+  }
+  return std::string();
+}
+
+TempDirectory::TempDirectory() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zta_test.XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDirectory::~TempDirectory() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void TempDirectory::writeFile(const std::string& name, const std::string& content) const {
+  std::ofstream(std::filesystem::path(path_) / name, std::ios::binary) << content;
+}
+
+LibrarySettings fakeSettings(const TempDirectory& directory,
+                             const std::vector<std::string>& modeNames,
+                             std::chrono::milliseconds baseTimeout) {
+  for (const std::string& name : modeNames) directory.writeFile(name + ".mode", "");
+  LibrarySettings settings;
+  settings.modesDirectory = directory.path();
+  settings.baseTimeout = baseTimeout;
+  settings.commandBuilder = [](const LanguagePair&, const LibrarySettings&, StageList* stages,
+                               std::string*) {
+    *stages = {{ZTA_FAKE_PIPELINE}};
+    return true;
+  };
+  return settings;
+}
+
+LibrarySettings apertiumSettings(bool markUnknownWords) {
+  LibrarySettings settings;
+  settings.markUnknownWords = markUnknownWords;
+  return settings;
+}
+
+CallResult translate(TranslationLibrary& library, const std::string& from, const std::string& to,
+                     const std::string& text, uint32_t bufferSize) {
+  CallResult result;
+  std::vector<char> buffer(bufferSize == 0 ? 1 : bufferSize, 'x');
+  result.ok = library.translate("en", from.c_str(), to.c_str(), text.c_str(),
+                                bufferSize == 0 ? nullptr : buffer.data(), bufferSize);
+  if (result.ok) {
+    result.text = buffer.data();
+    return result;
+  }
+  result.code = library.lastErrorCode();
+  std::vector<char> message(8192);
+  if (library.errorText(result.code, message.data(), static_cast<uint32_t>(message.size()))) {
+    result.message = message.data();
+  }
+  return result;
+}
+
+bool processGroupExists(int groupId) { return ::kill(-groupId, 0) == 0 || errno == EPERM; }
+
+bool waitForGroupToVanish(int groupId, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (processGroupExists(groupId)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+bool isUnreapedChild(int pid) {
+  siginfo_t info{};
+  return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0;
+}
+
+namespace {
+
+// The state letter of a process from /proc/PID/stat, or 0 when it is gone.
+char processState(int pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return 0;
+  const std::size_t close = line.rfind(')');
+  return close == std::string::npos || close + 2 >= line.size() ? 0 : line[close + 2];
+}
+
+}  // namespace
+
+bool killAndWaitForEnd(int groupId, const std::vector<int>& pids) {
+  if (::kill(-groupId, SIGKILL) != 0) return false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  for (int pid : pids) {
+    for (char state = processState(pid); state != 0 && state != 'Z'; state = processState(pid)) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  return true;
+}
+
+std::vector<int> childProcessesOf(int pid) {
+  std::vector<int> children;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // pid (comm) state ppid ...; comm may hold spaces, so read after the last ')'.
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(line.substr(close + 1));
+    std::string state;
+    int parent = 0;
+    rest >> state >> parent;
+    if (parent == pid) children.push_back(std::stoi(name));
+  }
+  return children;
+}
+
+std::string longEnglishLine(std::size_t size, std::size_t* sentenceCount) {
+  static const char* const kSentences[] = {
+      "The house is big and my friend reads a book.",
+      "We walked along the river until the sun went down.",
+      "The children were playing in the garden when it started to rain.",
+      "My brother works at a small company that makes furniture.",
+  };
+  std::string line;
+  std::size_t count = 0;
+  while (line.size() < size) {
+    if (!line.empty()) line += ' ';
+    line += kSentences[count % 4];
+    ++count;
+  }
+  if (sentenceCount != nullptr) *sentenceCount = count;
+  return line;
+}
+
+}  // namespace zta::test

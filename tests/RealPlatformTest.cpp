@@ -73,6 +73,15 @@ TEST_F(RealPlatform, AnOutputReplacesItsTargetOnlyOnCommitAndHoldsItMeanwhile) {
   EXPECT_EQ(platform->LastError(), kHeldByAnother);
   EXPECT_FALSE(platform->CreateForWriting(Name("out.txt")));
   EXPECT_EQ(platform->LastError(), kHeldByAnother);
+#if defined(_WIN32)
+  // Held open and shared with nobody: even a reader that shares everything
+  // is kept out.
+  EXPECT_FALSE(std::ifstream(folder / "out.txt").is_open());
+#else
+  // The lock keeps other runs out, not a plain reader, which sees the old
+  // content.
+  EXPECT_EQ(Read("out.txt"), "old");
+#endif
   ASSERT_TRUE(out->Commit());
   EXPECT_EQ(Read("out.txt"), "new content");
   EXPECT_EQ(Entries(), 1u);  // the file written beside it is gone
@@ -119,6 +128,9 @@ TEST_F(RealPlatform, AnInputIsReadWholeAndHeld) {
   ASSERT_TRUE(in);
   EXPECT_FALSE(platform->OpenForReading(Name("in.bin")));
   EXPECT_EQ(platform->LastError(), kHeldByAnother);
+#if defined(_WIN32)
+  EXPECT_FALSE(std::ifstream(folder / "in.bin").is_open());
+#endif
   std::uint64_t size = 0;
   ASSERT_TRUE(in->Size(size));
   EXPECT_EQ(size, bytes.size());

@@ -13,18 +13,30 @@ namespace xlate {
 enum class OutputTarget {
   Capture,  // a pipe, read into ProcessResult::out
   Closed,   // standard output closed
-  DevFull,  // /dev/full on POSIX: every write fails with "no space"
-  DevNull,
+  DevFull,  // /dev/full on POSIX: every write fails with "no space"; none on Windows
+  DevNull,  // /dev/null, or NUL on Windows
+  // A pipe whose reading end is closed before the program starts, so that
+  // every write into it fails.
+  BrokenPipe,
 };
 
+// Arguments, the raw command line and environment values are bytes in the
+// ANSI code page the program runs with. POSIX passes them as they are; on
+// Windows they become UTF-16 through this process's ANSI code page, which
+// the program shares, so that it sees the same bytes again.
 struct ProcessOptions {
-  std::vector<std::string> arguments;              // after the program's name
+  std::vector<std::string> arguments;  // after the program's name
+  // Windows only: the command line after the quoted program name, blanks
+  // included, passed as it stands instead of `arguments`. On Windows a
+  // program gets one string and splits it itself; on POSIX there is no
+  // such string, and setting this fails there.
+  std::string rawCommandLine;
   std::map<std::string, std::string> environment;  // added to or replacing the test's own
   std::string input;                               // fed to standard input
   std::string workingDirectory;                    // empty: the test's own
   OutputTarget output = OutputTarget::Capture;
   // Run without the privileges of an administrator, so that file
-  // permissions apply even when the tests run as root.
+  // permissions apply even when the tests run as root. POSIX only.
   bool unprivileged = false;
   // A command put before the program, such as a memory checker; split at
   // blanks.
@@ -40,7 +52,8 @@ struct ProcessResult {
 
 ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOptions);
 
-// Holds an exclusive lock on a file, as another run of the program would.
+// Holds a file the way another run of the program would: with an exclusive
+// lock on POSIX, open and shared with nobody on Windows.
 class HeldFileLock {
  public:
   explicit HeldFileLock(const std::string& aPath);
@@ -52,7 +65,10 @@ class HeldFileLock {
   std::intptr_t FHandle;
 };
 
+#if !defined(_WIN32)
 // A named pipe with its reading end open, so that a writer does not block.
+// POSIX only: a Windows named pipe is a server that the program would have
+// to connect to, which is another way of writing than a file's.
 class NamedPipe {
  public:
   explicit NamedPipe(const std::string& aPath);
@@ -65,5 +81,24 @@ class NamedPipe {
  private:
   std::intptr_t FHandle;
 };
+#endif
+
+#if defined(_WIN32)
+// The ANSI and OEM code pages of this test process. A program it starts
+// runs with the same ones: on Windows they belong to the system, and Wine
+// hands a process's own on to the processes it starts (LC_ALL in their
+// environment plays no part).
+std::uint32_t OwnAnsiCodePage();
+std::uint32_t OwnOemCodePage();
+
+// The system's message for an error code as the program shows it: without
+// its trailing blanks, line breaks and periods, in the ANSI code page.
+std::string SystemMessage(std::uint32_t aCode);
+
+// A file's attribute bits (FILE_ATTRIBUTE_...), and adding some to them.
+constexpr std::uint32_t kHiddenAttribute = 0x2;  // FILE_ATTRIBUTE_HIDDEN
+std::uint32_t FileAttributeBits(const std::string& aPath);
+void SetFileAttributeBits(const std::string& aPath, std::uint32_t aBits);
+#endif
 
 }  // namespace xlate

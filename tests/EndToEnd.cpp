@@ -22,13 +22,41 @@ fs::path NewFolder() {
   return path;
 }
 
+}  // namespace
+
 #if defined(_WIN32)
+const char kProgramName[] = "xlate.exe";
 const char kLibraryName[] = "jxZTAccess.dll";
 #else
+const char kProgramName[] = "xlate";
 const char kLibraryName[] = "libjxZTAccess.so";
 #endif
 
-}  // namespace
+void CheckLocaleOfProcess(const std::string& aLocale) {
+#if defined(_WIN32)
+  // The Windows code pages of the locales the tests use.
+  struct Pages {
+    const char* locale;
+    std::uint32_t ansi, oem;
+  };
+  static const Pages kPages[] = {
+      {"en_US.CP1252", 1252, 437}, {"de_DE.CP1252", 1252, 850}, {"fr_FR.CP1252", 1252, 850},
+      {"ru_RU.CP1251", 1251, 866}, {"pl_PL.CP1250", 1250, 852},
+  };
+  for (const Pages& pages : kPages) {
+    if (aLocale != pages.locale) continue;
+    if (pages.ansi == OwnAnsiCodePage() && pages.oem == OwnOemCodePage()) return;
+    throw std::runtime_error("this run needs the code pages of " + aLocale + " (" +
+                             std::to_string(pages.ansi) + " and " + std::to_string(pages.oem) +
+                             "), but the system has " + std::to_string(OwnAnsiCodePage()) +
+                             " and " + std::to_string(OwnOemCodePage()) +
+                             "; under Wine run this test with LC_ALL=" + aLocale);
+  }
+  throw std::runtime_error("no Windows code pages known for the locale " + aLocale);
+#else
+  (void)aLocale;
+#endif
+}
 
 ProgramFolder::ProgramFolder(const std::string& aLibrary, const std::string& aProgramName)
     : FPath(NewFolder()), FProgram((FPath / aProgramName).string()) {
@@ -49,6 +77,7 @@ ProgramFolder::~ProgramFolder() {
 
 ProcessResult ProgramFolder::Run(const std::vector<std::string>& aArguments,
                                  const std::string& aLocale, ProcessOptions aOptions) {
+  CheckLocaleOfProcess(aLocale);
   aOptions.arguments = aArguments;
   aOptions.environment["LC_ALL"] = aLocale;
   if (aOptions.workingDirectory.empty()) aOptions.workingDirectory = FPath.string();

@@ -11,20 +11,32 @@
 
 namespace xlate {
 
+// The program's and the translation library's file names, which differ by
+// platform by nature.
+extern const char kProgramName[];
+extern const char kLibraryName[];
+
 class ProgramFolder {
  public:
   // A fresh folder with the program (under aProgramName) and, unless
   // aLibrary is empty, that library under the name the program loads.
   explicit ProgramFolder(const std::string& aLibrary = XLATE_TEST_DOUBLE,
-                         const std::string& aProgramName = "xlate");
+                         const std::string& aProgramName = kProgramName);
   ~ProgramFolder();
   ProgramFolder(const ProgramFolder&) = delete;
   ProgramFolder& operator=(const ProgramFolder&) = delete;
 
   const std::filesystem::path& Path() const { return FPath; }
-  std::string File(const std::string& aName) const { return (FPath / aName).string(); }
+  // A name in the folder as the system writes it: "/" inside aName becomes
+  // "\\" on Windows.
+  std::string File(const std::string& aName) const {
+    return (FPath / std::filesystem::path(aName).make_preferred()).string();
+  }
+  const std::string& Program() const { return FProgram; }
 
-  // Runs the program in its folder with the locale aLocale (LC_ALL).
+  // Runs the program in its folder with the locale aLocale (LC_ALL). On
+  // Windows the program runs with this process's code pages, and a locale
+  // with others fails the test: see CheckLocaleOfProcess.
   ProcessResult Run(const std::vector<std::string>& aArguments,
                     const std::string& aLocale = "en_US.CP1252", ProcessOptions aOptions = {});
 
@@ -36,7 +48,13 @@ class ProgramFolder {
 // The usage text for a program file name, and the error report around a
 // message, as the program prints them.
 std::string UsageFor(const std::string& aProgramName);
-std::string ReportFor(const std::string& aMessage, const std::string& aProgramName = "xlate");
+std::string ReportFor(const std::string& aMessage, const std::string& aProgramName = kProgramName);
+
+// Throws unless the programs this process starts get the code pages of
+// aLocale. On POSIX every run gets its own locale, so any locale will do;
+// on Windows the code pages are the system's (under Wine, those of this
+// test process, set by its LC_ALL).
+void CheckLocaleOfProcess(const std::string& aLocale);
 
 std::string ReadFileBytes(const std::string& aPath);
 void WriteFileBytes(const std::string& aPath, const std::string& aBytes);

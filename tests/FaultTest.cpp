@@ -2,7 +2,7 @@
 
 #include <csignal>
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
 
@@ -125,19 +125,26 @@ TEST_F(GuardedLibraryTest, FaultsInsideTheLibraryBecomeExceptions) {
 }
 
 #if defined(__x86_64__) || defined(__i386__)
+// The MXCSR where there is SSE, and the x87 control word.
+std::pair<unsigned, unsigned short> FloatingPointSettings() {
+  unsigned mxcsr = 0;
+#if defined(__SSE__)
+  mxcsr = _mm_getcsr();
+#endif
+  unsigned short x87;
+  __asm__ volatile("fnstcw %0" : "=m"(x87));
+  return {mxcsr, x87};
+}
+
 TEST_F(GuardedLibraryTest, TheCallersFloatingPointSettingsComeBack) {
   TdllZTA service;
-  const unsigned before = _mm_getcsr();
-  unsigned short x87Before;
-  __asm__ volatile("fnstcw %0" : "=m"(x87Before));
+  const auto before = FloatingPointSettings();
   service.Translate(u"en", u"en", u"de", u"x");
-  EXPECT_EQ(_mm_getcsr(), before);
+  EXPECT_EQ(FloatingPointSettings(), before);
   ErrorOf(service, u"@fault fltinv");
+  EXPECT_EQ(FloatingPointSettings(), before);
   ErrorOf(service, u"@fault fltund");  // the double unmasks underflow itself
-  EXPECT_EQ(_mm_getcsr(), before);
-  unsigned short x87After;
-  __asm__ volatile("fnstcw %0" : "=m"(x87After));
-  EXPECT_EQ(x87After, x87Before);
+  EXPECT_EQ(FloatingPointSettings(), before);
   // Outside the library, floating-point errors stay quiet.
   volatile double zero = 0.0;
   volatile double quiet = 1.0 / zero;

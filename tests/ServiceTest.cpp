@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "common/Exception.h"
 #include "library/testdouble/DoubleCore.h"
 #include "service/jxDLLInterface.h"
@@ -82,10 +84,18 @@ TEST_F(ServiceTest, ALibraryThatAlwaysReportsTooSmallEndsInOutOfMemory) {
   TdllZTA service;
   EXPECT_EQ(ErrorOf([&] { Translate(service, u"@alwaysbusy"); }), u"Out of memory");
   std::vector<std::uint32_t> sizes = MaxSizesOf("ztaTranslate");
+#if SIZE_MAX > UINT32_MAX
   // 1024 up to 2^31, never wrapping around to 0.
   ASSERT_EQ(sizes.size(), 22u);
-  EXPECT_EQ(sizes.front(), 1024u);
   EXPECT_EQ(sizes.back(), 2147483648u);
+#else
+  // A 32-bit process runs out of address space on the way: the buffer
+  // that cannot be allocated ends the loop before 2^31.
+  ASSERT_GE(sizes.size(), 11u);
+  ASSERT_LE(sizes.size(), 22u);
+  for (std::size_t i = 1; i < sizes.size(); ++i) EXPECT_EQ(sizes[i], 2 * sizes[i - 1]);
+#endif
+  EXPECT_EQ(sizes.front(), 1024u);
 }
 
 TEST_F(ServiceTest, AResultIsNeverReadPastTheBuffer) {

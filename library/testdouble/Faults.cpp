@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
 
@@ -32,14 +32,17 @@ int Recurse(int aDepth) {
 
 // Lets a floating-point exception trap that the caller's settings mask.
 void Unmask(unsigned aMxcsrMask, unsigned short aX87Mask) {
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__SSE__)
   _mm_setcsr(_mm_getcsr() & ~aMxcsrMask);
+#else
+  (void)aMxcsrMask;
+#endif
+#if defined(__x86_64__) || defined(__i386__)
   unsigned short word;
   __asm__ volatile("fnstcw %0" : "=m"(word));
   word = static_cast<unsigned short>(word & ~aX87Mask);
   __asm__ volatile("fldcw %0" : : "m"(word));
 #else
-  (void)aMxcsrMask;
   (void)aX87Mask;
 #endif
 }

@@ -143,6 +143,7 @@ bool RunGuarded(void (*aCall)(void*), void* aContext, FaultInfo& vFault) {
   if (sigsetjmp(frame.env, 0) == 0) {
     gFrame = &frame;
     aCall(aContext);
+    RaisePendingFloatingPointTraps();
     gFrame = frame.previous;
     LeaveLibraryFloatingPoint(saved);
     return true;

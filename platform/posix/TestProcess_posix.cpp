@@ -42,8 +42,15 @@ std::vector<char*> Pointers(std::vector<std::string>& aStrings) {
 }  // namespace
 
 ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOptions) {
-  int in[2], out[2], err[2];
+  if (!aOptions.rawCommandLine.empty()) {
+    throw std::invalid_argument("a POSIX program gets its arguments one by one, not as one line");
+  }
+  int in[2], out[2], err[2], broken[2] = {-1, -1};
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
+  if (aOptions.output == OutputTarget::BrokenPipe) {
+    if (pipe(broken) != 0) throw std::runtime_error("pipe");
+    close(broken[0]);  // nobody reads: every write fails with EPIPE
+  }
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -60,6 +67,10 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
       break;
     case OutputTarget::DevNull:
       posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+      break;
+    case OutputTarget::BrokenPipe:
+      posix_spawn_file_actions_adddup2(&actions, broken[1], 1);
+      posix_spawn_file_actions_addclose(&actions, broken[1]);
       break;
   }
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
@@ -97,6 +108,7 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
   int spawned = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   if (!previous.empty() && chdir(previous.c_str()) != 0) throw std::runtime_error("chdir back");
   posix_spawn_file_actions_destroy(&actions);
+  if (broken[1] >= 0) close(broken[1]);
   close(in[0]);
   close(out[1]);
   close(err[1]);

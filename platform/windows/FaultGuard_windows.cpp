@@ -52,6 +52,19 @@ bool IsProcessorFault(DWORD aCode) {
   }
 }
 
+#if defined(__i386__)
+// The head of the thread's SEH chain, at fs:0.
+void* ExceptionList() {
+  void* head;
+  __asm__ volatile("movl %%fs:0, %0" : "=r"(head));
+  return head;
+}
+
+void SetExceptionList(void* aHead) {
+  __asm__ volatile("movl %0, %%fs:0" : : "r"(aHead) : "memory");
+}
+#endif
+
 [[noreturn]] void ReturnToCallSite(const EXCEPTION_RECORD& aRecord) {
   GuardFrame* frame = gFrame;
   frame->record = aRecord;
@@ -156,20 +169,20 @@ bool RunGuarded(void (*aCall)(void*), void* aContext, FaultInfo& vFault) {
   GuardFrame frame;
   frame.previous = gFrame;
 #if defined(__i386__)
-  frame.exceptionList = reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList;
+  frame.exceptionList = ExceptionList();
 #endif
   const FloatingPointState saved = EnterLibraryFloatingPoint();
   if (__builtin_setjmp(frame.env) == 0) {
     gFrame = &frame;
     aCall(aContext);
+    RaisePendingFloatingPointTraps();
     gFrame = frame.previous;
     LeaveLibraryFloatingPoint(saved);
     return true;
   }
   // Back from the handler: the frames the fault left behind are gone.
 #if defined(__i386__)
-  reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList =
-      static_cast<EXCEPTION_REGISTRATION_RECORD*>(frame.exceptionList);
+  SetExceptionList(frame.exceptionList);
 #endif
   LeaveLibraryFloatingPoint(saved);
   vFault = Describe(frame.record);

@@ -1,0 +1,223 @@
+#include "platform/windows/WindowsFile.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace xlate {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
+
+namespace {
+
+std::uint32_t gLastError = 0;
+
+const wchar_t* W(const Text& aText) { return reinterpret_cast<const wchar_t*>(aText.c_str()); }
+
+bool Fail() {
+  RememberLastWindowsError();
+  return false;
+}
+
+// Closes a handle once.
+bool CloseOnce(HANDLE& vHandle) {
+  if (vHandle == INVALID_HANDLE_VALUE) return true;
+  HANDLE handle = vHandle;
+  vHandle = INVALID_HANDLE_VALUE;
+  return CloseHandle(handle) != 0;
+}
+
+// The most one ReadFile or WriteFile call is asked to move.
+constexpr std::size_t kMaxTransfer = 1u << 30;
+
+class WindowsFile : public PlatformFile {
+ public:
+  explicit WindowsFile(HANDLE aHandle) : FHandle(aHandle) {}
+  ~WindowsFile() override { CloseOnce(FHandle); }
+
+  bool Size(std::uint64_t& vSize) override {
+    // Devices and pipes have no size; they are read to their end.
+    if (GetFileType(FHandle) != FILE_TYPE_DISK) {
+      vSize = 0;
+      return true;
+    }
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(FHandle, &size)) return Fail();
+    vSize = static_cast<std::uint64_t>(size.QuadPart);
+    return true;
+  }
+
+  bool Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
+    DWORD got = 0;
+    DWORD ask = static_cast<DWORD>(aCount < kMaxTransfer ? aCount : kMaxTransfer);
+    if (!ReadFile(FHandle, aBuffer, ask, &got, nullptr)) {
+      // The writer of a pipe has gone: that is its end.
+      if (GetLastError() == ERROR_BROKEN_PIPE || GetLastError() == ERROR_HANDLE_EOF) {
+        vRead = 0;
+        return true;
+      }
+      return Fail();
+    }
+    vRead = got;
+    return true;
+  }
+
+  bool Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
+    vWritten = 0;
+    while (vWritten < aCount) {
+      std::size_t left = aCount - vWritten;
+      DWORD ask = static_cast<DWORD>(left < kMaxTransfer ? left : kMaxTransfer);
+      DWORD put = 0;
+      if (!WriteFile(FHandle, aBuffer + vWritten, ask, &put, nullptr)) return Fail();
+      if (put == 0) {
+        SetLastWindowsError(ERROR_DISK_FULL);
+        return false;
+      }
+      vWritten += put;
+    }
+    return true;
+  }
+
+  bool Close() override { return CloseOnce(FHandle) || Fail(); }
+
+ protected:
+  HANDLE FHandle;
+};
+
+// Writes into a new file beside the target and moves it over the target
+// on Commit.
+class ReplacingFile : public WindowsFile {
+ public:
+  ReplacingFile(HANDLE aTemp, Text aTempPath, Text aTarget, HANDLE aHold)
+      : WindowsFile(aTemp),
+        FTempPath(std::move(aTempPath)),
+        FTarget(std::move(aTarget)),
+        FHold(aHold) {}
+
+  ~ReplacingFile() override {
+    if (!FCommitted) {
+      CloseOnce(FHandle);
+      DeleteFileW(W(FTempPath));
+    }
+    CloseOnce(FHold);
+  }
+
+  bool Close() override { return Commit(); }
+
+  bool Commit() override {
+    if (FCommitted) return true;
+    // The replaced file is gone after the move, so its new content must be
+    // on the disk first.
+    if (!FlushFileBuffers(FHandle)) return Fail();
+    if (!CloseOnce(FHandle)) return Fail();
+    // Nobody may move a file over one that is open, this program included.
+    CloseOnce(FHold);
+    if (!MoveFileExW(W(FTempPath), W(FTarget),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return Fail();
+    }
+    FCommitted = true;
+    return true;
+  }
+
+ private:
+  Text FTempPath;
+  Text FTarget;
+  HANDLE FHold;  // the file being replaced, held open until the move
+  bool FCommitted = false;
+};
+
+bool StartsWith(const Text& aText, const char16_t* aPrefix) {
+  return aText.compare(0, std::char_traits<char16_t>::length(aPrefix), aPrefix) == 0;
+}
+
+Text Hex(std::uint32_t aValue) {
+  static const char16_t kDigits[] = u"0123456789abcdef";
+  Text out;
+  do {
+    out.insert(out.begin(), kDigits[aValue & 15]);
+    aValue >>= 4;
+  } while (aValue != 0);
+  return out;
+}
+
+// Creates a new, empty file beside aFullTarget; its name holds ".xlate-".
+HANDLE CreateTemporaryBeside(const Text& aFullTarget, DWORD aAttributes, Text& vPath) {
+  static std::uint32_t counter = 0;
+  const std::uint32_t process = GetCurrentProcessId();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    vPath = aFullTarget + u".xlate-" + Hex(process) + u"-" + Hex(counter++) + u".tmp";
+    HANDLE temp =
+        CreateFileW(W(vPath), GENERIC_WRITE, 0, nullptr, CREATE_NEW, aAttributes, nullptr);
+    if (temp != INVALID_HANDLE_VALUE) return temp;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  RememberLastWindowsError();
+  return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+void SetLastWindowsError(std::uint32_t aCode) { gLastError = aCode; }
+void RememberLastWindowsError() { gLastError = GetLastError(); }
+std::uint32_t LastWindowsError() { return gLastError; }
+
+Text WindowsFullPath(const Text& aName) {
+  if (aName.empty()) return aName;
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length =
+        GetFullPathNameW(W(aName), static_cast<DWORD>(buffer.size()), &buffer[0], nullptr);
+    if (length == 0) return aName;
+    if (length < buffer.size()) {
+      return Text(reinterpret_cast<const char16_t*>(buffer.data()), length);
+    }
+    buffer.resize(length);  // the size needed, with its NUL
+  }
+}
+
+std::unique_ptr<PlatformFile> OpenWindowsInput(const Text& aName) {
+  HANDLE handle = CreateFileW(W(aName), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    RememberLastWindowsError();
+    return nullptr;
+  }
+  return std::make_unique<WindowsFile>(handle);
+}
+
+std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName) {
+  // Opening the existing name proves that it may be written (a directory
+  // or a read-only file fails here) and keeps every other opener out.
+  HANDLE existing = CreateFileW(W(aName), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (existing == INVALID_HANDLE_VALUE) {
+    if (GetLastError() != ERROR_FILE_NOT_FOUND || StartsWith(aName, u"\\\\.\\")) {
+      RememberLastWindowsError();
+      return nullptr;
+    }
+  } else if (StartsWith(aName, u"\\\\.\\") || GetFileType(existing) != FILE_TYPE_DISK) {
+    // A device or a pipe: written as it is, nothing to replace.
+    return std::make_unique<WindowsFile>(existing);
+  }
+
+  // A regular file, or a new name: write a file beside it and move that
+  // over it at the end. The new file gets the old one's attributes.
+  const Text target = WindowsFullPath(aName);
+  DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+  if (existing != INVALID_HANDLE_VALUE) {
+    DWORD old = GetFileAttributesW(W(target));
+    constexpr DWORD kKept = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if (old != INVALID_FILE_ATTRIBUTES && (old & kKept) != 0) attributes = old & kKept;
+  }
+  Text tempPath;
+  HANDLE temp = CreateTemporaryBeside(target, attributes, tempPath);
+  if (temp == INVALID_HANDLE_VALUE) {
+    CloseOnce(existing);
+    return nullptr;
+  }
+  return std::make_unique<ReplacingFile>(temp, tempPath, target, existing);
+}
+
+}  // namespace xlate

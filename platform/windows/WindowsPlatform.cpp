@@ -1,0 +1,280 @@
+// The Win32 implementation of the platform interface.
+#include <windows.h>
+
+// <windows.h> maps these names to their A or W functions; in this program
+// they are the platform interface's method names, so the macros go before
+// its header is read, and the W functions are called by their full names.
+#undef LoadLibrary
+#undef CharToOem
+#undef OemToChar
+
+#include <climits>
+#include <string>
+
+#include "common/CommandLine.h"
+#include "platform/Platform.h"
+#include "platform/windows/WindowsFile.h"
+
+namespace xlate {
+
+namespace {
+
+constexpr std::uint32_t kMissingHandle = 105;
+constexpr std::uint32_t kShortWrite = 101;
+constexpr DWORD kMessageBufferUnits = 256;
+// The most units or bytes handed to one conversion call.
+constexpr std::size_t kMaxConversion = 1u << 28;
+
+const wchar_t* W(const Text& aText) { return reinterpret_cast<const wchar_t*>(aText.c_str()); }
+const wchar_t* W(const char16_t* aText) { return reinterpret_cast<const wchar_t*>(aText); }
+
+// A piece of at most kMaxConversion bytes that does not cut a UTF-8
+// sequence in two. Other multi-byte code pages could be cut, but no line
+// or result comes near this size.
+std::size_t BytePiece(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount) {
+  if (aCount <= kMaxConversion) return aCount;
+  std::size_t piece = kMaxConversion;
+  if (aCodePage == CP_UTF8) {
+    while (piece > kMaxConversion - 4 && (static_cast<unsigned char>(aBytes[piece]) & 0xC0) == 0x80)
+      --piece;
+  }
+  return piece;
+}
+
+// A piece of at most kMaxConversion units that does not split a surrogate
+// pair.
+std::size_t UnitPiece(const char16_t* aText, std::size_t aCount) {
+  if (aCount <= kMaxConversion) return aCount;
+  std::size_t piece = kMaxConversion;
+  if (aText[piece] >= 0xDC00 && aText[piece] <= 0xDFFF) --piece;
+  return piece;
+}
+
+HANDLE StdHandle(StdStream aStream) {
+  return GetStdHandle(aStream == StdStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
+bool Missing(HANDLE aHandle) { return aHandle == INVALID_HANDLE_VALUE || aHandle == nullptr; }
+
+bool SameText(const Text& aLeft, const Text& aRight) {
+  if (aLeft.size() > INT_MAX || aRight.size() > INT_MAX) return false;
+  return CompareStringOrdinal(W(aLeft), static_cast<int>(aLeft.size()), W(aRight),
+                              static_cast<int>(aRight.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The volume and index of an existing file or folder, which tell two
+// names of one file apart from names of two files.
+bool FileIdentity(const Text& aName, BY_HANDLE_FILE_INFORMATION& vInfo) {
+  // No access rights asked: this open does not collide with an opener that
+  // shares nothing.
+  HANDLE handle = CreateFileW(W(aName), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool ok = GetFileInformationByHandle(handle, &vInfo) != 0;
+  CloseHandle(handle);
+  return ok;
+}
+
+class WindowsPlatform : public Platform {
+ public:
+  LibraryHandle LoadLibrary(const Text& aFileName) override {
+    HMODULE module = LoadLibraryW(W(aFileName));
+    if (module == nullptr) RememberLastWindowsError();
+    return reinterpret_cast<LibraryHandle>(module);
+  }
+
+  void* GetProcAddress(LibraryHandle aLibrary, const ByteString& aName) override {
+    FARPROC address = ::GetProcAddress(reinterpret_cast<HMODULE>(aLibrary), aName.c_str());
+    if (address == nullptr) RememberLastWindowsError();
+    return reinterpret_cast<void*>(address);
+  }
+
+  bool FreeLibrary(LibraryHandle aLibrary) override {
+    if (::FreeLibrary(reinterpret_cast<HMODULE>(aLibrary))) return true;
+    RememberLastWindowsError();
+    return false;
+  }
+
+  Text LibraryFileName() override { return u"jxZTAccess.dll"; }
+
+  std::uint32_t LastError() override { return LastWindowsError(); }
+
+  Text SystemErrorMessage(std::uint32_t aCode) override {
+    wchar_t buffer[kMessageBufferUnits];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, aCode, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer,
+                                  kMessageBufferUnits, nullptr);
+    return Text(reinterpret_cast<const char16_t*>(buffer), length);
+  }
+
+  std::uint32_t AnsiCodePage() override { return GetACP(); }
+  std::uint32_t OemCodePage() override { return GetOEMCP(); }
+
+  Text MultiByteToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount) override {
+    Text out;
+    while (aCount > 0) {
+      std::size_t piece = BytePiece(aCodePage, aBytes, aCount);
+      int length = MultiByteToWideChar(aCodePage, 0, aBytes, static_cast<int>(piece), nullptr, 0);
+      if (length > 0) {
+        std::size_t start = out.size();
+        out.resize(start + static_cast<std::size_t>(length));
+        MultiByteToWideChar(aCodePage, 0, aBytes, static_cast<int>(piece),
+                            reinterpret_cast<wchar_t*>(&out[start]), length);
+      }
+      aBytes += piece;
+      aCount -= piece;
+    }
+    return out;
+  }
+
+  void AppendTextAsMultiByte(std::uint32_t aCodePage, const char16_t* aText, std::size_t aCount,
+                             ByteString& vOut) override {
+    while (aCount > 0) {
+      std::size_t piece = UnitPiece(aText, aCount);
+      int length = WideCharToMultiByte(aCodePage, 0, W(aText), static_cast<int>(piece), nullptr, 0,
+                                       nullptr, nullptr);
+      if (length > 0) {
+        std::size_t start = vOut.size();
+        vOut.resize(start + static_cast<std::size_t>(length));
+        WideCharToMultiByte(aCodePage, 0, W(aText), static_cast<int>(piece), &vOut[start], length,
+                            nullptr, nullptr);
+      }
+      aText += piece;
+      aCount -= piece;
+    }
+  }
+
+  ByteString CharToOem(const ByteString& aBytes) override {
+    ByteString out(aBytes.size(), '\0');
+    for (std::size_t done = 0; done < aBytes.size(); done += kMaxConversion) {
+      std::size_t left = aBytes.size() - done;
+      CharToOemBuffA(aBytes.data() + done, &out[done],
+                     static_cast<DWORD>(left < kMaxConversion ? left : kMaxConversion));
+    }
+    return out;
+  }
+
+  ByteString OemToChar(const ByteString& aBytes) override {
+    ByteString out(aBytes.size(), '\0');
+    for (std::size_t done = 0; done < aBytes.size(); done += kMaxConversion) {
+      std::size_t left = aBytes.size() - done;
+      OemToCharBuffA(aBytes.data() + done, &out[done],
+                     static_cast<DWORD>(left < kMaxConversion ? left : kMaxConversion));
+    }
+    return out;
+  }
+
+  bool EqualIgnoreCase(const Text& aLeft, const Text& aRight) override {
+    if (aLeft.size() > INT_MAX || aRight.size() > INT_MAX) return false;
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, W(aLeft),
+                          static_cast<int>(aLeft.size()), W(aRight),
+                          static_cast<int>(aRight.size())) == CSTR_EQUAL;
+  }
+
+  std::vector<Text> CommandLineParameters() override {
+    const wchar_t* line = GetCommandLineW();
+    std::vector<Text> words =
+        SplitCommandLine(line ? Text(reinterpret_cast<const char16_t*>(line)) : Text());
+    if (!words.empty()) words.erase(words.begin());  // the program's name
+    return words;
+  }
+
+  Text ProgramPath() override {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+      DWORD length = GetModuleFileNameW(nullptr, &buffer[0], static_cast<DWORD>(buffer.size()));
+      if (length == 0) return Text();
+      // A path that fills the buffer may have been cut short.
+      if (length < buffer.size()) {
+        return Text(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      }
+      buffer.resize(buffer.size() * 2);
+    }
+  }
+
+  Text PathSeparators() override { return u"\\:"; }
+
+  HandleType StdOutputType() override {
+    HANDLE handle = StdHandle(StdStream::Output);
+    if (Missing(handle)) return HandleType::Unknown;
+    switch (GetFileType(handle)) {
+      case FILE_TYPE_CHAR:
+        return HandleType::CharDevice;
+      case FILE_TYPE_DISK:
+        return HandleType::File;
+      case FILE_TYPE_PIPE:
+        return HandleType::Pipe;
+      default:
+        return HandleType::Unknown;
+    }
+  }
+
+  std::uint32_t WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
+    HANDLE handle = StdHandle(aStream);
+    if (Missing(handle)) return kMissingHandle;
+    while (aCount > 0) {
+      DWORD ask = static_cast<DWORD>(aCount < kMaxConversion ? aCount : kMaxConversion);
+      DWORD put = 0;
+      if (!WriteFile(handle, aBytes, ask, &put, nullptr)) return GetLastError();
+      if (put < ask) return kShortWrite;
+      aBytes += put;
+      aCount -= put;
+    }
+    return 0;
+  }
+
+  bool IsTerminal(StdStream aStream) override {
+    HANDLE handle = StdHandle(aStream);
+    DWORD mode = 0;
+    // The null device is a character device too, but has no console mode.
+    return !Missing(handle) && GetFileType(handle) == FILE_TYPE_CHAR &&
+           GetConsoleMode(handle, &mode) != 0;
+  }
+
+  bool FileExists(const Text& aName) override {
+    DWORD attributes = GetFileAttributesW(W(aName));
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+        error == ERROR_INVALID_NAME) {
+      return false;
+    }
+    // The name could not be examined (for example a file in use by the
+    // system): look for it in its folder instead.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(W(aName), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+
+  std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) override {
+    return OpenWindowsInput(aName);
+  }
+
+  std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) override {
+    return CreateWindowsOutput(aName);
+  }
+
+  Text FullPath(const Text& aName) override { return WindowsFullPath(aName); }
+
+  bool SameFile(const Text& aLeft, const Text& aRight) override {
+    // The full paths settle the usual case, "a.txt." and "a.txt" included
+    // (the system drops trailing dots); the file index catches other
+    // names of one file: hard links, short names, other drive letters.
+    BY_HANDLE_FILE_INFORMATION left, right;
+    if (!FileIdentity(aLeft, left)) return false;
+    if (SameText(WindowsFullPath(aLeft), WindowsFullPath(aRight))) return true;
+    return FileIdentity(aRight, right) && left.dwVolumeSerialNumber == right.dwVolumeSerialNumber &&
+           left.nFileIndexHigh == right.nFileIndexHigh && left.nFileIndexLow == right.nFileIndexLow;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> Platform::Create(int, char**) {
+  // The command line is read whole from the system, not from main's words.
+  return std::make_unique<WindowsPlatform>();
+}
+
+}  // namespace xlate

@@ -1,0 +1,352 @@
+// The end-to-end cases that do not depend on the platform: parameters,
+// codings, messages and the byte layout of console output and files. Every
+// case runs on POSIX and on Windows and expects the same bytes on both; the
+// only difference, by nature, is the program's file name in the usage text.
+//
+// The cases are grouped by locale, and the group's name (en_US_CP1252, ...)
+// leads the name of each test, so that a Windows test run can give each
+// group a process with that locale's code pages.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "tests/EndToEnd.h"
+
+namespace xlate {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FileBytes {
+  std::string name;
+  std::string bytes;
+};
+
+struct SharedCase {
+  std::string name;
+  std::vector<std::string> arguments;
+  std::string out;                       // the whole console output
+  std::vector<FileBytes> inputs = {};    // written before the run
+  std::vector<FileBytes> outputs = {};   // what the files hold afterwards
+  std::vector<std::string> absent = {};  // files that must not exist afterwards
+  std::map<std::string, std::string> environment = {};
+  std::vector<std::string> folders = {};  // made before the run
+};
+
+// Test names show a case by its name.
+void PrintTo(const SharedCase& aCase, std::ostream* aOut) { *aOut << aCase.name; }
+
+const std::string kBanner = "Hello, this is xlate, a front end to a translation library.";
+
+std::string Utf16(const std::u16string& aText) {
+  std::string bytes;
+  for (char16_t unit : aText) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+std::string Letters(std::size_t aCount) {
+  std::string out;
+  for (std::size_t i = 0; i < aCount; ++i) out += static_cast<char>('a' + i % 26);
+  return out;
+}
+
+// Parameters, defaults, the console codings of a US system (1252 and 437)
+// and the messages of the translation service.
+std::vector<SharedCase> UsCases() {
+  const std::string banner = "\r\n" + kBanner + "\r\n\r\n" + UsageFor(kProgramName);
+  const std::string list = "en English\r\nde German\r\nfr French\r\n";
+  return {
+      {"NoParametersPrintTheBanner", {}, banner},
+      {"AnEmptyParameterCountsAsNone", {""}, banner},
+      {"AParameterThatSetsNothingTranslatesTheDefaultText",
+       {"hello"},
+       "[en>en] " + kBanner + "\r\n"},
+      {"AnEmptyTextGivesTheDefaultText", {"TEXT="}, "[en>en] " + kBanner + "\r\n"},
+      {"AnEmptyTaskGivesTranslate", {"DO=", "TEXT=x"}, "[en>en] x\r\n"},
+      {"TheTaskIsUpperCase", {"DO=list"}, ReportFor("Unknown task type")},
+      {"ANameInTheWrongCaseBlocksTheDefault", {"do=LIST"}, ReportFor("Unknown task type")},
+      {"AnUnknownTask", {"DO=FOO"}, ReportFor("Unknown task type")},
+      {"TwoUnknownCodings", {"ICODING=X", "OCODING=Y"}, ReportFor("Unknown coding type")},
+      {"LanguagesReachTheLibrary", {"TEXT=Hello", "LANGFROM=fr", "LANGTO=de"}, "[fr>de] Hello\r\n"},
+      {"ALanguageNameInTheWrongCaseLeavesItEmpty", {"langfrom=de", "TEXT=x"}, "[>en] x\r\n"},
+      {"TheLastOfTwoNamesWinsAndTheFirstBlocksTheDefault",
+       {"LANGTO=de", "TEXT=x", "LANGTO="},
+       "[en>] x\r\n"},
+      {"AValueMayHoldEqualSigns", {"TEXT=a=b"}, "[en>en] a=b\r\n"},
+      {"AValueMayHoldBlanks", {"TEXT=Good morning", "LANGTO=de"}, "[en>de] Good morning\r\n"},
+      {"TheDefaultOutputIsTheOemCodePage", {"TEXT=gr\xFC\xDF"}, "[en>en] gr\x81\xE1\r\n"},
+      {"ACharacterTheOemCodePageLacksBecomesAQuestionMark", {"TEXT=\x80"}, "[en>en] ?\r\n"},
+      {"Utf8InAndOut",
+       {"TEXT=\xC3\xBC\xE2\x82\xAC", "OCODING=UTF8"},
+       "[en>en] \xC3\xBC\xE2\x82\xAC\r\n"},
+      // Both platforms decode these malformed sequences to one U+FFFD each.
+      {"MalformedUtf8BecomesReplacementCharacters",
+       {"TEXT=a\xC3", "ICODING=UTF8", "OCODING=UTF8"},
+       "[en>en] a\xEF\xBF\xBD\r\n"},
+      {"StrayUtf8ContinuationBytes",
+       {"TEXT=\x80\xBF", "ICODING=UTF8"},
+       "[en>en] \xEF\xBF\xBD\xEF\xBF\xBD\r\n"},
+      {"UnicodeOnTheConsoleIsTheAnsiCodePage",
+       {"TEXT=\xFC\x80", "OCODING=UNICODE"},
+       "[en>en] \xFC\x80\r\n"},
+      {"OemInputIsReadThroughTheAnsiCodePage",
+       {"TEXT=\x81\xE1", "ICODING=OEM", "OCODING=ANSI"},
+       "[en>en] \xFC\xDF\r\n"},
+      // The TEXT value in UTF-8 holds a Cyrillic letter, which the ANSI
+      // messages show as "?"; the library's error text is ANSI bytes,
+      // which come back as they were.
+      {"MessagesAreWrittenInTheAnsiCodePage",
+       {"TEXT=@fail 7 \xD0\x96", "ICODING=UTF8"},
+       ReportFor("Can't get translation of text \"@fail 7 ?\" because of \"\xD0\x96\"")},
+      {"TheListHasOneLanguagePerLine", {"DO=LIST"}, list},
+      {"AListWithoutCodingGivesEmptyLines", {"DO=LIST", "OCODING=X"}, "\r\n\r\n\r\n"},
+      {"ListNamesGoOutInTheOutputCoding",
+       {"DO=LIST"},
+       "en English\r\nfr Fran\x87"
+       "ais\r\n",
+       {},
+       {},
+       {},
+       {{"ZTA_DOUBLE_LANGUAGES",
+         "en English\nfr Fran\xC3\xA7"
+         "ais"}}},
+      {"ALibraryFailure",
+       {"TEXT=@fail 7 short message"},
+       ReportFor("Can't get translation of text \"@fail 7 short message\" because of \"short "
+                 "message\"")},
+      {"AFailingErrorTextEndsInTheLastCode",
+       {"TEXT=@errchain"},
+       ReportFor("Can't get error text because of error code = 11")},
+      {"ALongErrorTextComesThroughTheGrowingBuffer",
+       {"TEXT=@bigerror"},
+       ReportFor("Can't get translation of text \"@bigerror\" because of \"" +
+                 std::string(2990, 'e') + " big error\"")},
+      {"ALongResultComesThroughTheGrowingBuffer", {"TEXT=@size 5000"}, Letters(5000) + "\r\n"},
+      {"TooSmallIsRetried", {"TEXT=@busy 3"}, "busy done\r\n"},
+      {"OnlyTheLowByteOfAResultCounts",
+       {"TEXT=@falselow"},
+       ReportFor("Can't get translation of text \"@falselow\" because of \"low byte false\"")},
+      {"HighBitsOfATrueResultDoNotMatter", {"TEXT=@truehigh"}, "high bits true\r\n"},
+
+      // File mode.
+      {"Utf8WithMarkIntoUtf16WithMark",
+       {"IFILE=notes.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8", "OCODING=UNICODE"},
+       "",
+       {{"notes.txt", "\xEF\xBB\xBFGood morning\r\nSee you \xE2\x82\xAC"}},
+       {{"notes.txt.es",
+         "\xFF\xFE" + Utf16(u"[en>es] Good morning\r\n[en>es] See you \u20ac\r\n")}}},
+      {"TheOutputNameIsDerivedFromTheInput",
+       {"IFILE=a.txt", "LANGTO=de", "OCODING=ANSI"},
+       "",
+       {{"a.txt", "x"}},
+       {{"a.txt.de", "[en>de] x\r\n"}}},
+      {"TheInputNameIsDerivedFromTheOutput",
+       {"OFILE=b.txt", "LANGFROM=fr", "OCODING=ANSI"},
+       "",
+       {{"b.txt.fr", "y"}},
+       {{"b.txt", "[fr>en] y\r\n"}}},
+      {"Utf8WithoutAMarkLosesNothing",
+       {"IFILE=plain.txt", "OFILE=out.txt", "ICODING=UTF8"},
+       "",
+       {{"plain.txt", "abc\ndef"}},
+       {{"out.txt", "\xEF\xBB\xBF[en>en] abc\r\n[en>en] def\r\n"}}},
+      {"EveryLineBreakEndsALineAndTheLastGetsOne",
+       {"IFILE=in.txt", "OFILE=out.txt", "OCODING=ANSI"},
+       "",
+       {{"in.txt", "a\r\nb\rc\n\rd"}},
+       {{"out.txt", "[en>en] a\r\n[en>en] b\r\n[en>en] c\r\n[en>en] \r\n[en>en] d\r\n"}}},
+      {"FailingLinesCarryTheirMessage",
+       {"IFILE=in.txt", "OFILE=out.txt", "OCODING=ANSI"},
+       "",
+       {{"in.txt", "one\n@fail 7 bad line\n@fail 8 two\\nlines\nfour"}},
+       {{"out.txt",
+         "[en>en] one\r\n"
+         "Can't get translation of text \"@fail 7 bad line\" because of \"bad line\"\r\n"
+         "Can't get translation of text \"@fail 8 two\\nlines\" because of \"two\nlines\"\r\n"
+         "[en>en] four\r\n"}}},
+      {"AnEmptyUtf16InputGivesOnlyTheMark",
+       {"IFILE=empty.txt", "OFILE=out.txt", "ICODING=UNICODE"},
+       "",
+       {{"empty.txt", ""}},
+       {{"out.txt", "\xFF\xFE"}}},
+      {"AnEmptyInputIntoAnsiGivesAnEmptyFile",
+       {"IFILE=empty.txt", "OFILE=out.txt", "OCODING=ANSI"},
+       "",
+       {{"empty.txt", ""}},
+       {{"out.txt", ""}}},
+      {"AnOddLastByteOfUtf16IsIgnored",
+       {"IFILE=in.txt", "OFILE=out.txt", "ICODING=UNICODE", "OCODING=ANSI"},
+       "",
+       {{"in.txt", "\xFF\xFE" + Utf16(u"ab") + "c"}},
+       {{"out.txt", "[en>en] ab\r\n"}}},
+      {"AnUnknownInputCodingReadsNoLines",
+       {"IFILE=in.txt", "OFILE=out.txt", "ICODING=utf8"},
+       "",
+       {{"in.txt", "text"}},
+       {{"out.txt", ""}}},
+      {"TheSameFileGivenTwiceIsTranslatedInPlace",
+       {"IFILE=book.txt", "OFILE=book.txt", "OCODING=ANSI"},
+       "",
+       {{"book.txt", "one\r\ntwo"}},
+       {{"book.txt", "[en>en] one\r\n[en>en] two\r\n"}}},
+      {"TheLanguageListIntoAFile",
+       {"DO=LIST", "OFILE=langs.txt", "OCODING=UTF8"},
+       "",
+       {},
+       {{"langs.txt",
+         "\xEF\xBB\xBF"
+         "en English\r\nde German\r\nfr French\r\n"}}},
+      {"AMissingInput",
+       {"IFILE=nothing.txt"},
+       ReportFor("File \"nothing.txt\" not found"),
+       {},
+       {},
+       {"nothing.txt.", "nothing.txt.en"}},
+      {"AFolderIsNoInput",
+       {"IFILE=dir", "OFILE=out.txt"},
+       ReportFor("File \"dir\" not found"),
+       {},
+       {},
+       {"out.txt"},
+       {},
+       {"dir"}},
+  };
+}
+
+// "grüße €" in each coding of a German system (1252 and 850), read and
+// written in every pair of codings; 850 has no euro sign.
+std::vector<SharedCase> GermanCases() {
+  struct Coding {
+    const char* word;
+    std::string bytes;  // the line without its mark and line break
+    std::string mark;
+    std::string lineBreak;
+  };
+  const Coding codings[] = {
+      {"ANSI",
+       "gr\xFC\xDF"
+       "e \x80",
+       "", "\r\n"},
+      {"OEM",
+       "gr\x81\xE1"
+       "e ?",
+       "", "\r\n"},
+      {"UTF8",
+       "gr\xC3\xBC\xC3\x9F"
+       "e \xE2\x82\xAC",
+       "\xEF\xBB\xBF", "\r\n"},
+      {"UNICODE", Utf16(u"gr\u00fc\u00dfe \u20ac"), "\xFF\xFE", Utf16(u"\r\n")},
+  };
+  // What OEM input lost, the euro sign, stays lost.
+  const std::map<std::string, std::string> fromOem = {
+      {"ANSI",
+       "gr\xFC\xDF"
+       "e ?"},
+      {"OEM",
+       "gr\x81\xE1"
+       "e ?"},
+      {"UTF8",
+       "gr\xC3\xBC\xC3\x9F"
+       "e ?"},
+      {"UNICODE", Utf16(u"gr\u00fc\u00dfe ?")},
+  };
+  std::vector<SharedCase> cases = {
+      {"TranslationsGoOutInTheOemCodePage",
+       {"TEXT=gr\xFC\xDF", "LANGTO=de"},
+       "[en>de] gr\x81\xE1\r\n"},
+      {"ListNamesGoOutInTheOemCodePage",
+       {"DO=LIST"},
+       "en English\r\nfr Fran\x87"
+       "ais\r\n",
+       {},
+       {},
+       {},
+       {{"ZTA_DOUBLE_LANGUAGES",
+         "en English\r\nfr Fran\xC3\xA7"
+         "ais"}}},
+  };
+  for (const Coding& in : codings) {
+    for (const Coding& out : codings) {
+      const bool oemIn = std::string(in.word) == "OEM";
+      const std::string prefix =
+          std::string(out.word) == "UNICODE" ? Utf16(u"[en>en] ") : "[en>en] ";
+      cases.push_back({std::string(in.word) + "To" + out.word,
+                       {"IFILE=in.txt", "OFILE=out.txt", std::string("ICODING=") + in.word,
+                        std::string("OCODING=") + out.word},
+                       "",
+                       {{"in.txt", in.mark + in.bytes + in.lineBreak}},
+                       {{"out.txt", out.mark + prefix + (oemIn ? fromOem.at(out.word) : out.bytes) +
+                                        out.lineBreak}}});
+    }
+  }
+  return cases;
+}
+
+// Russian (1251 and 866) and Polish (1250 and 852) systems.
+std::vector<SharedCase> RussianCases() {
+  return {
+      {"TranslationsGoOutInTheOemCodePage", {"TEXT=\xC6", "LANGTO=ru"}, "[en>ru] \x86\r\n"},
+      {"AnAnsiFileIntoOem",
+       {"IFILE=in.txt", "OFILE=out.txt", "ICODING=ANSI", "OCODING=OEM"},
+       "",
+       {{"in.txt", "\xC6\xE6\r\n"}},
+       {{"out.txt", "[en>en] \x86\xA6\r\n"}}},
+      {"Utf8IntoAnsi", {"TEXT=\xD0\x96", "ICODING=UTF8", "OCODING=ANSI"}, "[en>en] \xC6\r\n"},
+  };
+}
+
+std::vector<SharedCase> PolishCases() {
+  return {
+      {"TranslationsGoOutInTheOemCodePage", {"TEXT=\xB3", "LANGTO=pl"}, "[en>pl] \x88\r\n"},
+  };
+}
+
+class SharedEndToEnd : public ::testing::TestWithParam<SharedCase> {
+ protected:
+  // The locale is the name of the group, with its last "_" as the dot.
+  static std::string Locale() {
+    std::string group = ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name();
+    group = group.substr(0, group.find('/'));
+    group[group.rfind('_')] = '.';
+    return group;
+  }
+};
+
+TEST_P(SharedEndToEnd, Run) {
+  const SharedCase& c = GetParam();
+  ProgramFolder folder;
+  for (const std::string& name : c.folders) fs::create_directory(folder.File(name));
+  for (const FileBytes& file : c.inputs) WriteFileBytes(folder.File(file.name), file.bytes);
+  ProcessOptions options;
+  options.environment = c.environment;
+  ProcessResult r = folder.Run(c.arguments, Locale(), options);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, c.out);
+  EXPECT_EQ(r.err, "");
+  for (const FileBytes& file : c.outputs) {
+    ASSERT_TRUE(fs::exists(folder.File(file.name))) << file.name;
+    EXPECT_EQ(ReadFileBytes(folder.File(file.name)), file.bytes) << file.name;
+  }
+  for (const std::string& name : c.absent) EXPECT_FALSE(fs::exists(folder.File(name))) << name;
+  // Outputs are written beside their target and moved into place: nothing
+  // of that is left.
+  for (const auto& entry : fs::directory_iterator(folder.Path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".xlate-"), std::string::npos)
+        << entry.path().filename().string();
+  }
+}
+
+std::string NameOf(const ::testing::TestParamInfo<SharedCase>& aInfo) { return aInfo.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(en_US_CP1252, SharedEndToEnd, ::testing::ValuesIn(UsCases()), NameOf);
+INSTANTIATE_TEST_SUITE_P(de_DE_CP1252, SharedEndToEnd, ::testing::ValuesIn(GermanCases()), NameOf);
+INSTANTIATE_TEST_SUITE_P(ru_RU_CP1251, SharedEndToEnd, ::testing::ValuesIn(RussianCases()), NameOf);
+INSTANTIATE_TEST_SUITE_P(pl_PL_CP1250, SharedEndToEnd, ::testing::ValuesIn(PolishCases()), NameOf);
+
+}  // namespace
+}  // namespace xlate

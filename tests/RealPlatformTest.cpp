@@ -1,0 +1,239 @@
+// The platform the program runs on, against the real file system: what
+// the file mode and the parameters rely on. Where the platforms differ by
+// nature (error codes, path syntax, trailing dots, code pages) the test
+// says so.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "platform/Platform.h"
+
+namespace xlate {
+namespace {
+
+namespace fs = std::filesystem;
+
+#if defined(_WIN32)
+constexpr std::uint32_t kHeldByAnother = 32;  // ERROR_SHARING_VIOLATION
+const char kNullDevice[] = "NUL";
+const char kOwnFileName[] = "xlate_unit_tests.exe";
+#else
+constexpr std::uint32_t kHeldByAnother = EWOULDBLOCK;  // the lock is taken
+const char kNullDevice[] = "/dev/null";
+const char kOwnFileName[] = "xlate_unit_tests";
+#endif
+
+class RealPlatform : public ::testing::Test {
+ protected:
+  RealPlatform() : platform(Platform::Create(0, nullptr)) {
+    std::random_device random;
+    folder = fs::temp_directory_path() / ("xlate-platform-" + std::to_string(random()));
+    fs::create_directories(folder);
+  }
+  ~RealPlatform() override {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+
+  Text Name(const std::string& aLeaf) { return (folder / aLeaf).u16string(); }
+  void Write(const std::string& aLeaf, const std::string& aBytes) {
+    std::ofstream(folder / aLeaf, std::ios::binary) << aBytes;
+  }
+  std::string Read(const std::string& aLeaf) {
+    std::ifstream in(folder / aLeaf, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  }
+  std::size_t Entries() {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+  }
+  static bool WriteAll(PlatformFile& aFile, const std::string& aBytes) {
+    std::size_t written = 0;
+    return aFile.Write(aBytes.data(), aBytes.size(), written) && written == aBytes.size();
+  }
+
+  std::unique_ptr<Platform> platform;
+  fs::path folder;
+};
+
+TEST_F(RealPlatform, AnOutputReplacesItsTargetOnlyOnCommitAndHoldsItMeanwhile) {
+  Write("out.txt", "old");
+  std::unique_ptr<PlatformFile> out = platform->CreateForWriting(Name("out.txt"));
+  ASSERT_TRUE(out);
+  ASSERT_TRUE(WriteAll(*out, "new content"));
+  // Nobody else gets the file while it is being replaced.
+  EXPECT_FALSE(platform->OpenForReading(Name("out.txt")));
+  EXPECT_EQ(platform->LastError(), kHeldByAnother);
+  EXPECT_FALSE(platform->CreateForWriting(Name("out.txt")));
+  EXPECT_EQ(platform->LastError(), kHeldByAnother);
+#if defined(_WIN32)
+  // Held open and shared with nobody: even a reader that shares everything
+  // is kept out.
+  EXPECT_FALSE(std::ifstream(folder / "out.txt").is_open());
+#else
+  // The lock keeps other runs out, not a plain reader, which sees the old
+  // content.
+  EXPECT_EQ(Read("out.txt"), "old");
+#endif
+  ASSERT_TRUE(out->Commit());
+  EXPECT_EQ(Read("out.txt"), "new content");
+  EXPECT_EQ(Entries(), 1u);  // the file written beside it is gone
+  out.reset();
+  EXPECT_EQ(Read("out.txt"), "new content");
+}
+
+TEST_F(RealPlatform, AnOutputDestroyedWithoutCommitLeavesTheOldFile) {
+  Write("out.txt", "old");
+  {
+    std::unique_ptr<PlatformFile> out = platform->CreateForWriting(Name("out.txt"));
+    ASSERT_TRUE(out);
+    ASSERT_TRUE(WriteAll(*out, "half"));
+  }
+  EXPECT_EQ(Read("out.txt"), "old");
+  EXPECT_EQ(Entries(), 1u);
+  EXPECT_TRUE(platform->OpenForReading(Name("out.txt")));
+}
+
+TEST_F(RealPlatform, ANewNameAppearsOnlyOnCommit) {
+  std::unique_ptr<PlatformFile> out = platform->CreateForWriting(Name("new.txt"));
+  ASSERT_TRUE(out);
+  ASSERT_TRUE(WriteAll(*out, "x"));
+  EXPECT_FALSE(fs::exists(folder / "new.txt"));
+  ASSERT_TRUE(out->Commit());
+  EXPECT_EQ(Read("new.txt"), "x");
+  EXPECT_EQ(Entries(), 1u);
+}
+
+TEST_F(RealPlatform, TheNullDeviceIsWrittenDirectly) {
+  std::unique_ptr<PlatformFile> out = platform->CreateForWriting(
+      Text(kNullDevice, kNullDevice + std::char_traits<char>::length(kNullDevice)));
+  ASSERT_TRUE(out);
+  EXPECT_TRUE(WriteAll(*out, std::string(100000, 'x')));
+  EXPECT_TRUE(out->Commit());
+  EXPECT_EQ(Entries(), 0u);
+}
+
+TEST_F(RealPlatform, AnInputIsReadWholeAndHeld) {
+  std::string bytes;
+  for (int i = 0; i < 100000; ++i) bytes += static_cast<char>(i * 7);
+  Write("in.bin", bytes);
+  std::unique_ptr<PlatformFile> in = platform->OpenForReading(Name("in.bin"));
+  ASSERT_TRUE(in);
+  EXPECT_FALSE(platform->OpenForReading(Name("in.bin")));
+  EXPECT_EQ(platform->LastError(), kHeldByAnother);
+#if defined(_WIN32)
+  EXPECT_FALSE(std::ifstream(folder / "in.bin").is_open());
+#endif
+  std::uint64_t size = 0;
+  ASSERT_TRUE(in->Size(size));
+  EXPECT_EQ(size, bytes.size());
+  std::string got;
+  char buffer[4096];
+  std::size_t read = 0;
+  while (in->Read(buffer, sizeof buffer, read) && read > 0) got.append(buffer, read);
+  EXPECT_EQ(read, 0u);
+  EXPECT_EQ(got, bytes);
+  EXPECT_TRUE(in->Close());
+  EXPECT_TRUE(platform->OpenForReading(Name("in.bin")));
+}
+
+TEST_F(RealPlatform, OnlyExistingNamesThatAreNoFoldersExist) {
+  Write("a.txt", "a");
+  fs::create_directory(folder / "dir");
+  EXPECT_TRUE(platform->FileExists(Name("a.txt")));
+  EXPECT_FALSE(platform->FileExists(Name("dir")));
+  EXPECT_FALSE(platform->FileExists(Name("missing.txt")));
+  EXPECT_FALSE(platform->FileExists(Name("missing/a.txt")));
+  EXPECT_FALSE(platform->OpenForReading(Name("missing.txt")));
+#if defined(_WIN32)
+  EXPECT_EQ(platform->LastError(), 2u);  // ERROR_FILE_NOT_FOUND
+  // A pattern is not a name of a file.
+  EXPECT_FALSE(platform->FileExists(Name("*.txt")));
+#else
+  EXPECT_EQ(platform->LastError(), static_cast<std::uint32_t>(ENOENT));
+#endif
+}
+
+TEST_F(RealPlatform, SameFileTellsNamesOfOneFileFromNamesOfTwo) {
+  Write("a.txt", "a");
+  Write("b.txt", "b");
+  fs::create_directory(folder / "dir");
+  EXPECT_TRUE(platform->SameFile(Name("a.txt"), Name("a.txt")));
+  EXPECT_TRUE(platform->SameFile(Name("a.txt"), Name("dir/../a.txt")));
+  EXPECT_FALSE(platform->SameFile(Name("a.txt"), Name("b.txt")));
+  EXPECT_FALSE(platform->SameFile(Name("missing"), Name("missing")));
+  fs::create_hard_link(folder / "a.txt", folder / "link.txt");
+  EXPECT_TRUE(platform->SameFile(Name("a.txt"), Name("link.txt")));
+#if defined(_WIN32)
+  // Windows drops trailing dots and ignores case in names.
+  EXPECT_TRUE(platform->SameFile(Name("a.txt"), Name("a.txt.")));
+  EXPECT_TRUE(platform->SameFile(Name("a.txt."), Name("a.txt")));
+  EXPECT_TRUE(platform->SameFile(Name("A.TXT"), Name("a.txt")));
+#else
+  EXPECT_FALSE(platform->SameFile(Name("a.txt"), Name("a.txt.")));
+#endif
+}
+
+TEST_F(RealPlatform, FullPathsAreAbsolute) {
+  fs::path relative = "some-name.txt";
+  EXPECT_EQ(platform->FullPath(relative.u16string()), (fs::current_path() / relative).u16string());
+  EXPECT_EQ(platform->FullPath(Name("sub/../x.txt")), Name("x.txt"));
+}
+
+TEST_F(RealPlatform, NamesCompareIgnoringCase) {
+  EXPECT_TRUE(platform->EqualIgnoreCase(u"ICODING", u"icoding"));
+  EXPECT_TRUE(platform->EqualIgnoreCase(u"\u0416\u00c4", u"\u0436\u00e4"));
+  EXPECT_FALSE(platform->EqualIgnoreCase(u"DO", u"DA"));
+  EXPECT_FALSE(platform->EqualIgnoreCase(u"DO", u"DOO"));
+}
+
+TEST_F(RealPlatform, ACodeWithoutMessageGivesNone) {
+  EXPECT_EQ(platform->SystemErrorMessage(0x1234567u), u"");
+  EXPECT_NE(platform->SystemErrorMessage(2), u"");
+}
+
+TEST_F(RealPlatform, TheProgramPathIsTheRunningFile) {
+  const Text path = platform->ProgramPath();
+  const std::string name = kOwnFileName;
+  ASSERT_GT(path.size(), name.size());
+  EXPECT_EQ(path.substr(path.size() - name.size()), Text(name.begin(), name.end()));
+  EXPECT_TRUE(platform->FileExists(path));
+}
+
+#if defined(_WIN32)
+// The Windows tests run with LC_ALL=en_US.CP1252, which Wine turns into the
+// code pages of a US system.
+TEST_F(RealPlatform, WindowsConvertsWithTheSystemsCodePages) {
+  EXPECT_EQ(platform->AnsiCodePage(), 1252u);
+  EXPECT_EQ(platform->OemCodePage(), 437u);
+  EXPECT_EQ(platform->CharToOem("gr\xFC\xDF\x80"), "gr\x81\xE1?");
+  EXPECT_EQ(platform->OemToChar("gr\x81\xE1"), "gr\xFC\xDF");
+  EXPECT_EQ(platform->MultiByteToText(1252, "\x80\xFC", 2), u"\u20ac\u00fc");
+  EXPECT_EQ(platform->MultiByteToText(65001, "a\xC3", 2), u"a\uFFFD");
+  ByteString out = "x";
+  const Text text = u"a\u0416\U0001F600";
+  platform->AppendTextAsMultiByte(1252, text.data(), text.size(), out);
+  EXPECT_EQ(out, "xa???");
+  out.clear();
+  platform->AppendTextAsMultiByte(65001, text.data(), text.size(), out);
+  EXPECT_EQ(out, "a\xD0\x96\xF0\x9F\x98\x80");
+  EXPECT_EQ(platform->MultiByteToText(1252, "", 0), u"");
+}
+
+TEST_F(RealPlatform, WindowsNamesItsLibraryAndPaths) {
+  EXPECT_EQ(platform->LibraryFileName(), u"jxZTAccess.dll");
+  EXPECT_EQ(platform->PathSeparators(), u"\\:");
+  EXPECT_EQ(platform->LoadLibrary(u"no-such-library.dll"), 0u);
+  EXPECT_EQ(platform->LastError(), 126u);  // ERROR_MOD_NOT_FOUND
+}
+#endif
+
+}  // namespace
+}  // namespace xlate

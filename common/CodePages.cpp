@@ -67,11 +67,15 @@ bool IsKnownCodePage(std::uint32_t aCodePage) {
   return aCodePage == kCodePageUtf8 || FindTable(aCodePage) != nullptr;
 }
 
-Text CodePageToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount) {
-  if (aCodePage == kCodePageUtf8) return DecodeUtf8(aBytes, aCount);
+void AssignCodePageText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount,
+                        Text& vText) {
+  if (aCodePage == kCodePageUtf8) {
+    AssignUtf8(aBytes, aCount, vText);
+    return;
+  }
   const CodePageTable& table = TableOrFallback(aCodePage);
-  Text out;
-  out.reserve(aCount);
+  vText.clear();
+  vText.reserve(aCount);
   char16_t piece[kPiece];
   for (std::size_t done = 0; done < aCount; done += kPiece) {
     std::size_t n = std::min(kPiece, aCount - done);
@@ -79,9 +83,14 @@ Text CodePageToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCo
       auto b = static_cast<unsigned char>(aBytes[done + i]);
       piece[i] = b < 0x80 ? b : UnitOf(table, b);
     }
-    out.append(piece, n);
+    vText.append(piece, n);
   }
-  return out;
+}
+
+Text CodePageToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount) {
+  Text text;
+  AssignCodePageText(aCodePage, aBytes, aCount, text);
+  return text;
 }
 
 void AppendTextInCodePage(std::uint32_t aCodePage, const char16_t* aText, std::size_t aCount,

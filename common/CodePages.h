@@ -15,6 +15,8 @@ bool IsKnownCodePage(std::uint32_t aCodePage);
 // conversion of their own. A character the code page cannot show becomes
 // "?"; an unknown code page is treated as 1252.
 Text CodePageToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount);
+void AssignCodePageText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount,
+                        Text& vText);
 ByteString TextToCodePage(std::uint32_t aCodePage, const char16_t* aText, std::size_t aCount);
 void AppendTextInCodePage(std::uint32_t aCodePage, const char16_t* aText, std::size_t aCount,
                           ByteString& vOut);

@@ -7,6 +7,8 @@ namespace xlate {
 // UTF-8 to UTF-16. Each malformed sequence (its maximal valid prefix, or a
 // single stray byte) becomes one U+FFFD. A byte-order mark is kept as U+FEFF.
 Text DecodeUtf8(const char* aBytes, std::size_t aCount);
+// The same into an existing text, whose storage it may reuse.
+void AssignUtf8(const char* aBytes, std::size_t aCount, Text& vText);
 inline Text DecodeUtf8(const ByteString& aBytes) {
   return DecodeUtf8(aBytes.data(), aBytes.size());
 }

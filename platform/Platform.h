@@ -57,6 +57,11 @@ class Platform {
   virtual std::uint32_t AnsiCodePage() = 0;
   virtual std::uint32_t OemCodePage() = 0;
   virtual Text MultiByteToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount) = 0;
+  // The same into an existing text, whose storage it may reuse.
+  virtual void AssignMultiByteAsText(std::uint32_t aCodePage, const char* aBytes,
+                                     std::size_t aCount, Text& vText) {
+    vText = MultiByteToText(aCodePage, aBytes, aCount);
+  }
   virtual void AppendTextAsMultiByte(std::uint32_t aCodePage, const char16_t* aText,
                                      std::size_t aCount, ByteString& vOut) = 0;
   virtual ByteString CharToOem(const ByteString& aBytes) = 0;

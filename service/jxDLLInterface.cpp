@@ -177,18 +177,26 @@ Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
 
 Text TdllZTA::Translate(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
                         const Text& aText) {
+  Text translation = aText;
+  TranslateInPlace(aLangInit, aLangFrom, aLangTo, translation);
+  return translation;
+}
+
+void TdllZTA::TranslateInPlace(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
+                               Text& vText) {
   const char* langInit = AnsiArgument(0, aLangInit).c_str();
   const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
   const char* langTo = AnsiArgument(2, aLangTo).c_str();
+  Platform& platform = CurrentPlatform();
   FTextArgument.clear();
-  CurrentPlatform().AppendTextAsMultiByte(kCodePageUtf8, aText.data(), aText.size(), FTextArgument);
+  platform.AppendTextAsMultiByte(kCodePageUtf8, vText.data(), vText.size(), FTextArgument);
   const char* text = FTextArgument.c_str();
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
   };
-  return Decode(
-      kCodePageUtf8,
-      CallOrRaise(call, u"Can't get translation of text \"%s\" because of \"%s\"", &aText));
+  Result result =
+      CallOrRaise(call, u"Can't get translation of text \"%s\" because of \"%s\"", &vText);
+  platform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vText);
 }
 
 bool TdllZTA::TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom,

@@ -30,6 +30,10 @@ class TdllZTA {
   Text ErrorText(std::int32_t aErrorCode);
   Text Translate(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
                  const Text& aText);
+  // Replaces vText with its translation, reusing its storage; on a failure
+  // vText is left as it was.
+  void TranslateInPlace(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
+                        Text& vText);
   // Like Translate, but a failure comes back as false with its message.
   bool TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
                             const Text& aText, Text& vTranslation, Text& vError);

@@ -32,7 +32,7 @@ void TranslateFile(const TRunSettings& aSettings, TdllZTA& aService) {
     for (std::size_t i = 0; i < count; ++i) {
       Text& line = (*lines)[i];
       try {
-        line = aService.Translate(aSettings.LangInit, aSettings.LangFrom, aSettings.LangTo, line);
+        aService.TranslateInPlace(aSettings.LangInit, aSettings.LangFrom, aSettings.LangTo, line);
       } catch (const Exception& e) {
         line = e.Message();
       }

@@ -1,5 +1,7 @@
 #include "app/filemode/OutputFile.h"
 
+#include <cstring>
+
 #include "common/CodePages.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
@@ -30,10 +32,15 @@ void TOutputFile::WriteLine(const Text& aLine) {
       const std::size_t start = FBuffer.size();
       FBuffer.resize(start + aLine.size() * 2);
       char* o = &FBuffer[start];
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+      // Units in memory are already low byte first.
+      if (!aLine.empty()) std::memcpy(o, aLine.data(), aLine.size() * 2);
+#else
       for (char16_t unit : aLine) {
         *o++ = static_cast<char>(unit & 0xFF);
         *o++ = static_cast<char>(unit >> 8);
       }
+#endif
       FBuffer.append("\r\0\n\0", 4);
     } break;
     case ctUTF8:

@@ -149,6 +149,11 @@ class PosixPlatform : public Platform {
     return CodePageToText(aCodePage, aBytes, aCount);
   }
 
+  void AssignMultiByteAsText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount,
+                             Text& vText) override {
+    AssignCodePageText(aCodePage, aBytes, aCount, vText);
+  }
+
   void AppendTextAsMultiByte(std::uint32_t aCodePage, const char16_t* aText, std::size_t aCount,
                              ByteString& vOut) override {
     AppendTextInCodePage(aCodePage, aText, aCount, vOut);

@@ -91,17 +91,6 @@ ProcessResult ProgramFolder::Run(const std::vector<std::string>& aArguments,
   return result;
 }
 
-std::string UsageFor(const std::string& aProgramName) {
-  return "Usage:\r\n" + aProgramName +
-         " DO=[TRANSLATE|LIST] LANGFROM=<LangCode> LANGTO=<LangCode> LANGINIT=<LangCode> "
-         "ICODING=[ANSI|UTF8|UNICODE|OEM] OCODING=[ANSI|UTF8|UNICODE|OEM] TEXT=<Text> "
-         "IFILE=<FileName> OFILE=<FileName>\r\n";
-}
-
-std::string ReportFor(const std::string& aMessage, const std::string& aProgramName) {
-  return "Error:\r\n" + aMessage + "\r\n\r\nUsage:\r\n" + UsageFor(aProgramName);
-}
-
 std::string ReadFileBytes(const std::string& aPath) {
   std::ifstream in(aPath, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + aPath);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/TestProcess.h"
+#include "tests/Expected.h"
 
 namespace xlate {
 
@@ -47,8 +48,11 @@ class ProgramFolder {
 
 // The usage text for a program file name, and the error report around a
 // message, as the program prints them.
-std::string UsageFor(const std::string& aProgramName);
-std::string ReportFor(const std::string& aMessage, const std::string& aProgramName = kProgramName);
+inline std::string UsageFor(const std::string& aProgramName) { return ExpectedUsage(aProgramName); }
+inline std::string ReportFor(const std::string& aMessage,
+                             const std::string& aProgramName = kProgramName) {
+  return ExpectedReport(aMessage, aProgramName);
+}
 
 // Throws unless the programs this process starts get the code pages of
 // aLocale. On POSIX every run gets its own locale, so any locale will do;

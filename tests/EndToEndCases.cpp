@@ -40,14 +40,7 @@ void PrintTo(const SharedCase& aCase, std::ostream* aOut) { *aOut << aCase.name;
 
 const std::string kBanner = "Hello, this is xlate, a front end to a translation library.";
 
-std::string Utf16(const std::u16string& aText) {
-  std::string bytes;
-  for (char16_t unit : aText) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
-}
+std::string Utf16(const std::u16string& aText) { return Utf16Bytes(aText); }
 
 std::string Letters(std::size_t aCount) {
   std::string out;

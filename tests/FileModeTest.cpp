@@ -1,53 +1,15 @@
 #include <gtest/gtest.h>
 
-#include "app/MainBlock.h"
 #include "app/filemode/InputFile.h"
 #include "app/filemode/Progress.h"
-#include "library/testdouble/DoubleCore.h"
-#include "tests/FakePlatform.h"
+#include "tests/ProgramTest.h"
 
 namespace xlate {
 namespace {
 
-const std::string kUsage =
-    "Usage:\r\nxlate DO=[TRANSLATE|LIST] LANGFROM=<LangCode> LANGTO=<LangCode> "
-    "LANGINIT=<LangCode> ICODING=[ANSI|UTF8|UNICODE|OEM] OCODING=[ANSI|UTF8|UNICODE|OEM] "
-    "TEXT=<Text> IFILE=<FileName> OFILE=<FileName>\r\n";
+using FileModeTest = ProgramTest;
 
-std::string Report(const std::string& aMessage) {
-  return "Error:\r\n" + aMessage + "\r\n\r\nUsage:\r\n" + kUsage;
-}
-
-std::string Utf16(const std::u16string& aText) {
-  std::string bytes;
-  for (char16_t unit : aText) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
-}
-
-class FileModeTest : public ::testing::Test {
- protected:
-  FileModeTest() {
-    zta_double::Reset();
-    platform.symbols = TestDoubleSymbols();
-    platform.ansi = 1252;
-    platform.oem = 850;
-  }
-  int Run(std::vector<Text> aParameters) {
-    platform.parameters = std::move(aParameters);
-    return RunProgram();
-  }
-  std::string& File(const Text& aName) { return platform.files[aName].bytes; }
-  std::size_t TranslateCalls() {
-    std::size_t n = 0;
-    for (const auto& call : zta_double::Calls()) n += call.entry == "ztaTranslate";
-    return n;
-  }
-  FakePlatform platform;
-  ScopedPlatform scoped{platform};
-};
+std::string Utf16(const std::u16string& aText) { return Utf16Bytes(aText); }
 
 TEST_F(FileModeTest, TranslatesEveryLineOnItsOwnIntoUtf16WithItsMark) {
   File(u"notes.txt") = "\xEF\xBB\xBFGood morning\r\n\r\ngr\xC3\xBC\xC3\x9F";

@@ -1,36 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "app/MainBlock.h"
-#include "library/testdouble/DoubleCore.h"
-#include "tests/FakePlatform.h"
+#include "tests/ProgramTest.h"
 
 namespace xlate {
 namespace {
 
-const std::string kUsage =
-    "Usage:\r\nxlate DO=[TRANSLATE|LIST] LANGFROM=<LangCode> LANGTO=<LangCode> "
-    "LANGINIT=<LangCode> ICODING=[ANSI|UTF8|UNICODE|OEM] OCODING=[ANSI|UTF8|UNICODE|OEM] "
-    "TEXT=<Text> IFILE=<FileName> OFILE=<FileName>\r\n";
+const std::string kUsage = ExpectedUsage("xlate");
 
-std::string Report(const std::string& aMessage) {
-  return "Error:\r\n" + aMessage + "\r\n\r\nUsage:\r\n" + kUsage;
-}
-
-class MainBlockTest : public ::testing::Test {
- protected:
-  MainBlockTest() {
-    zta_double::Reset();
-    platform.symbols = TestDoubleSymbols();
-    platform.ansi = 1252;
-    platform.oem = 850;
-  }
-  int Run(std::vector<Text> aParameters) {
-    platform.parameters = std::move(aParameters);
-    return RunProgram();
-  }
-  FakePlatform platform;
-  ScopedPlatform scoped{platform};
-};
+using MainBlockTest = ProgramTest;
 
 TEST_F(MainBlockTest, NoParametersPrintTheBannerAndUsageWithoutTranslating) {
   EXPECT_EQ(Run({}), 0);

@@ -1,0 +1,41 @@
+#pragma once
+
+// A whole run of the program on the in-memory platform, with the test
+// double as its library and a German Windows's code pages (1252 and 850).
+
+#include <gtest/gtest.h>
+
+#include "app/MainBlock.h"
+#include "library/testdouble/DoubleCore.h"
+#include "tests/Expected.h"
+#include "tests/FakePlatform.h"
+
+namespace xlate {
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  ProgramTest() {
+    zta_double::Reset();
+    platform.symbols = TestDoubleSymbols();
+    platform.ansi = 1252;
+    platform.oem = 850;
+  }
+  int Run(std::vector<Text> aParameters) {
+    platform.parameters = std::move(aParameters);
+    return RunProgram();
+  }
+  static std::string Report(const std::string& aMessage) {
+    return ExpectedReport(aMessage, "xlate");
+  }
+  std::string& File(const Text& aName) { return platform.files[aName].bytes; }
+  std::size_t TranslateCalls() const {
+    std::size_t n = 0;
+    for (const auto& call : zta_double::Calls()) n += call.entry == "ztaTranslate";
+    return n;
+  }
+
+  FakePlatform platform;
+  ScopedPlatform scoped{platform};
+};
+
+}  // namespace xlate

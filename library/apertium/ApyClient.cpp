@@ -1,5 +1,6 @@
 #include "ApyClient.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "ApyAnswers.h"
@@ -111,6 +112,14 @@ std::string ApyClient::translatePiece(const std::string& langPair, std::string_v
     throw ZtaError(ErrorCode::kServerBadAnswer, "The translation server " + url_ + " answered " +
                                                     request + " with no translation (" + problem +
                                                     "): " + quoted(result.body));
+  }
+  // APY runs its generator with marks and takes out only the "*" of unknown
+  // words: a word it could not inflect keeps a "#" before it, where the
+  // local pipeline's clean output has the bare word. When the text holds no
+  // "#" of its own, every "#" in the answer is such a mark.
+  if (!markUnknownWords_ && piece.find('#') == std::string_view::npos) {
+    translation->erase(std::remove(translation->begin(), translation->end(), '#'),
+                       translation->end());
   }
   return *translation;
 }

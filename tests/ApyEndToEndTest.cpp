@@ -107,11 +107,15 @@ TEST_F(ApyEndToEnd, AStoppedServerFailsEveryLineAndTheRunEndsNormally) {
 }
 
 TEST_F(ApyEndToEnd, SeveralProgramsShareOneServer) {
-  WriteFileBytes(folder.File("book.txt"), LinesOf(zta::test::proseLines(150)));
-  // Three runs at once, started by one shell.
+  // Three runs at once, started by one shell; each has a copy of the book,
+  // since a run locks its input file.
+  for (int i = 0; i < 3; ++i) {
+    WriteFileBytes(folder.File("book" + std::to_string(i) + ".txt"),
+                   LinesOf(zta::test::proseLines(150)));
+  }
   ProcessOptions options;
   options.arguments = {"-c",
-                       "for i in 0 1 2; do ./xlate IFILE=book.txt OFILE=out$i.txt LANGFROM=en "
+                       "for i in 0 1 2; do ./xlate IFILE=book$i.txt OFILE=out$i.txt LANGFROM=en "
                        "LANGTO=es ICODING=UTF8 > said$i.txt & done; wait"};
   options.environment["ZTA_SERVER"] = server->url();
   options.environment["LC_ALL"] = "C.UTF-8";

@@ -246,6 +246,15 @@ void ApyServer::stop() {
 
 CannedServer::CannedServer(CannedBehaviour behaviour, std::string answer)
     : behaviour_(behaviour), answer_(std::move(answer)) {
+  listen();
+}
+
+CannedServer::CannedServer(Responder respond)
+    : behaviour_(CannedBehaviour::kAnswer), respond_(std::move(respond)) {
+  listen();
+}
+
+void CannedServer::listen() {
   listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address = loopbackAddress(0);
   socklen_t size = sizeof address;
@@ -300,7 +309,7 @@ void CannedServer::serveConnection(int connection) {
     }
     switch (behaviour_) {
       case CannedBehaviour::kAnswer:
-        if (!writeAll(connection, answer_)) return;
+        if (!writeAll(connection, respond_ ? respond_(request) : answer_)) return;
         break;
       case CannedBehaviour::kSilent:
         while (!stopping_) std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -70,7 +71,11 @@ enum class CannedBehaviour {
 // An HTTP server on a loopback port, one connection at a time.
 class CannedServer {
  public:
+  using Responder = std::function<std::string(const std::string& request)>;
+
   CannedServer(CannedBehaviour behaviour, std::string answer = std::string());
+  // Answers each request with what respond makes of it.
+  explicit CannedServer(Responder respond);
   ~CannedServer();
   CannedServer(const CannedServer&) = delete;
   CannedServer& operator=(const CannedServer&) = delete;
@@ -89,8 +94,11 @@ class CannedServer {
   void serve();
   void serveConnection(int connection);
 
+  void listen();
+
   CannedBehaviour behaviour_;
   std::string answer_;
+  Responder respond_;
   int listener_ = -1;
   int port_ = 0;
   std::atomic<bool> stopping_{false};

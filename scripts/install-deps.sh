@@ -3,7 +3,8 @@
 # missing. Uses sudo when not root.
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev clang-format valgrind clang libclang-rt-14-dev apertium apertium-eng-spa)
+packages=(g++ cmake make libgtest-dev clang-format valgrind clang libclang-rt-14-dev apertium apertium-eng-spa
+  apertium-apy libcurl4-openssl-dev nlohmann-json3-dev)
 [ "$#" -gt 0 ] && packages=("$@")
 
 missing=()

@@ -22,13 +22,15 @@ void requireText(const char* text, const char* what) {
   }
 }
 
-Language requireLanguage(const char* code, const char* side, const PairCatalog& catalog) {
+Language requireLanguage(const char* code, const char* side,
+                         const std::function<std::string()>& pairsNote) {
   requireText(code, side);
   std::optional<Language> language = parseLanguageCode(code);
   if (!language) {
-    throw ZtaError(ErrorCode::kBadLanguageCode,
-                   std::string("Unknown language code \"") + asciiForMessage(code, 40) + "\" (" +
-                       side + "); installed pairs: " + catalog.installedPairsText());
+    const std::string note = pairsNote();
+    throw ZtaError(ErrorCode::kBadLanguageCode, std::string("Unknown language code \"") +
+                                                    asciiForMessage(code, 40) + "\" (" + side +
+                                                    ")" + (note.empty() ? "" : "; " + note));
   }
   return *language;
 }
@@ -92,9 +94,47 @@ bool TranslationLibrary::run(char* dest, uint32_t maxSize,
   return false;
 }
 
+const ApyClient* TranslationLibrary::serverClient() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return server_.get();
+}
+
+ApyClient& TranslationLibrary::server() {
+  if (server_) return *server_;
+  const std::string url = normalisedServerUrl(settings_.serverUrl);
+  if (url.empty()) {
+    throw ZtaError(ErrorCode::kServerUnreachable,
+                   "ZTA_SERVER=\"" + asciiForMessage(settings_.serverUrl, 80) +
+                       "\" is not the http:// or https:// address of a translation server");
+  }
+  std::string error;
+  std::unique_ptr<HttpTransport> transport =
+      settings_.transportFactory ? settings_.transportFactory(settings_.serverLimits, &error)
+                                 : makeCurlTransport(settings_.serverLimits, &error);
+  if (!transport) {
+    throw ZtaError(ErrorCode::kEngineUnavailable,
+                   "Cannot talk to the translation server " + url + ": " + error);
+  }
+  server_ = std::make_unique<ApyClient>(url, std::move(transport), settings_.markUnknownWords,
+                                        settings_.serverLimits);
+  return *server_;
+}
+
 const PairCatalog& TranslationLibrary::catalog(bool rescan) {
-  if (!catalog_ || rescan) catalog_ = PairCatalog::fromModesDirectory(settings_.modesDirectory);
+  if (!catalog_ || rescan) {
+    catalog_ = usesServer() ? PairCatalog::fromModeNames(server().pairNames())
+                            : PairCatalog::fromModesDirectory(settings_.modesDirectory);
+  }
   return *catalog_;
+}
+
+std::string TranslationLibrary::pairsNote() {
+  if (!usesServer()) return "installed pairs: " + catalog(false).installedPairsText();
+  try {
+    return "the server's pairs: " + catalog(false).installedPairsText();
+  } catch (const ZtaError&) {
+    return std::string();  // the failure to translate says more than this one
+  }
 }
 
 PairTranslator& TranslationLibrary::translatorForPair(const LanguagePair& pair) {
@@ -126,8 +166,9 @@ std::string TranslationLibrary::translateText(const char* langFrom, const char* 
       lastTranslation_->langTo == langTo && lastTranslation_->text == text) {
     return lastTranslation_->result;
   }
-  const Language source = requireLanguage(langFrom, "source language", catalog(false));
-  const Language target = requireLanguage(langTo, "target language", catalog(false));
+  const auto note = [this] { return pairsNote(); };
+  const Language source = requireLanguage(langFrom, "source language", note);
+  const Language target = requireLanguage(langTo, "target language", note);
   const std::string_view input(text);
   if (!isValidUtf8(input)) throw ZtaError(ErrorCode::kInvalidUtf8, "The text is not valid UTF-8");
   std::string result;
@@ -137,14 +178,32 @@ std::string TranslationLibrary::translateText(const char* langFrom, const char* 
     const LanguagePair* pair = catalog(false).find(source, target);
     if (pair == nullptr) pair = catalog(true).find(source, target);  // installed meanwhile?
     if (pair == nullptr) {
+      const std::string languages = displayCode(source) + " into " + displayCode(target);
+      if (usesServer()) {
+        throw ZtaError(ErrorCode::kPairNotInstalled,
+                       "The translation server " + server().url() + " has no pair from " +
+                           languages + "; its pairs: " + catalog(false).installedPairsText());
+      }
       throw ZtaError(ErrorCode::kPairNotInstalled,
-                     "Apertium has no pair from " + displayCode(source) + " into " +
-                         displayCode(target) +
+                     "Apertium has no pair from " + languages +
                          "; installed pairs: " + catalog(false).installedPairsText() +
                          " (modes in " + settings_.modesDirectory + ")");
     }
-    // A blank text is its own translation: no chain needs to start for it.
-    result = isBlankText(input) ? std::string(input) : translatorForPair(*pair).translate(input);
+    // A blank text is its own translation: no chain or request is needed.
+    if (isBlankText(input)) {
+      result = input;
+    } else if (usesServer()) {
+      try {
+        result = server().translate(pair->modeName, input);
+      } catch (const ZtaError& error) {
+        // A server that refuses a pair it listed may have changed: read its
+        // pairs again on the next call.
+        if (error.code() == ErrorCode::kServerRefused) catalog_.reset();
+        throw;
+      }
+    } else {
+      result = translatorForPair(*pair).translate(input);
+    }
   }
   lastTranslation_ = Translation{langFrom, langTo, text, result};
   return result;
@@ -152,6 +211,10 @@ std::string TranslationLibrary::translateText(const char* langFrom, const char* 
 
 std::string TranslationLibrary::languageListText() {
   const std::vector<Language> languages = catalog(true).languages();
+  if (languages.empty() && usesServer()) {
+    throw ZtaError(ErrorCode::kEngineUnavailable,
+                   "The translation server " + server().url() + " has no language pairs");
+  }
   if (languages.empty()) {
     throw ZtaError(ErrorCode::kEngineUnavailable,
                    "No Apertium language pairs are installed (no mode files in " +

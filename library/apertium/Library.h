@@ -7,6 +7,10 @@
 // code 1; the same request with a larger buffer is then answered from the
 // kept result, without translating again.
 //
+// With a server address in the settings, the pairs and the translations come
+// from that Apertium APY server (ApyClient.h) instead of local chains; the
+// rest (codes, texts, the kept result, error texts) is the same in both modes.
+//
 // aLangInit (the caller's interface language) is accepted and not used: the
 // language names are English.
 #ifndef XLATE_LIBRARY_APERTIUM_LIBRARY_H
@@ -20,6 +24,7 @@
 #include <optional>
 #include <string>
 
+#include "ApyClient.h"
 #include "LibrarySettings.h"
 #include "PairCatalog.h"
 #include "PairTranslator.h"
@@ -47,6 +52,9 @@ class TranslationLibrary {
   // Ends every running chain (they start again when needed).
   void stopAll();
 
+  // The server client, once a call has needed it (server mode only).
+  const ApyClient* serverClient() const;
+
  private:
   struct Translation {
     std::string langFrom;
@@ -63,12 +71,18 @@ class TranslationLibrary {
   std::string translateText(const char* langFrom, const char* langTo, const char* text);
   std::string languageListText();
   const PairCatalog& catalog(bool rescan);
+  bool usesServer() const { return !settings_.serverUrl.empty(); }
+  ApyClient& server();
+  // "installed pairs: en-es, ..." or "the server's pairs: ...", for error
+  // texts; empty when the server's pairs cannot be read.
+  std::string pairsNote();
   PairTranslator& translatorForPair(const LanguagePair& pair);
 
   mutable std::recursive_mutex mutex_;
   LibrarySettings settings_;
   std::optional<PairCatalog> catalog_;
   std::map<std::string, std::unique_ptr<PairTranslator>> translators_;  // by mode name
+  std::unique_ptr<ApyClient> server_;
   std::optional<Translation> lastTranslation_;
   std::map<uint32_t, std::string> errorTexts_;  // the latest text for each failure code
   uint32_t lastError_ = 0;

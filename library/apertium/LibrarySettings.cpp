@@ -28,6 +28,16 @@ bool isWordBlankStage(const std::vector<std::string>& stage) {
          (name == "apertium-wblank-attach" || name == "apertium-wblank-detach");
 }
 
+// A positive number of milliseconds from the environment, or fallback.
+std::chrono::milliseconds millisecondsFrom(const char* name, std::chrono::milliseconds fallback) {
+  const char* text = std::getenv(name);
+  if (text == nullptr) return fallback;
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value <= 0) return fallback;
+  return std::chrono::milliseconds(value);
+}
+
 }  // namespace
 
 LibrarySettings LibrarySettings::fromEnvironment() {
@@ -37,13 +47,13 @@ LibrarySettings LibrarySettings::fromEnvironment() {
   }
   settings.markUnknownWords = isYes(std::getenv("ZTA_MARK_UNKNOWN"));
   settings.pinChainToOneProcessor = !isNo(std::getenv("ZTA_PIN_CHAIN"));
-  if (const char* timeout = std::getenv("ZTA_TIMEOUT_MS"); timeout != nullptr) {
-    char* end = nullptr;
-    const long value = std::strtol(timeout, &end, 10);
-    if (end != timeout && *end == '\0' && value > 0) {
-      settings.baseTimeout = std::chrono::milliseconds(value);
-    }
-  }
+  settings.baseTimeout = millisecondsFrom("ZTA_TIMEOUT_MS", settings.baseTimeout);
+  if (const char* server = std::getenv("ZTA_SERVER"); server != nullptr)
+    settings.serverUrl = server;
+  settings.serverLimits.connectTimeout =
+      millisecondsFrom("ZTA_SERVER_CONNECT_TIMEOUT_MS", settings.serverLimits.connectTimeout);
+  settings.serverLimits.totalTimeout =
+      millisecondsFrom("ZTA_SERVER_TIMEOUT_MS", settings.serverLimits.totalTimeout);
   return settings;
 }
 

@@ -10,20 +10,38 @@
 //                       (default 20000)
 //   ZTA_PIN_CHAIN       0, no or false: let the stages of a chain run on any
 //                       processor (default: all stages of a chain on one)
+//
+// Translation through an Apertium APY server instead of local chains:
+//
+//   ZTA_SERVER          the server's address, e.g. http://translate.example:2737
+//                       (default: none, translate with local chains)
+//   ZTA_SERVER_CONNECT_TIMEOUT_MS
+//                       how long connecting to the server may take (default 5000)
+//   ZTA_SERVER_TIMEOUT_MS
+//                       how long one request may take, connecting included
+//                       (default 60000); a long text is sent in pieces of
+//                       about 3 KB, each one request
 #ifndef XLATE_LIBRARY_APERTIUM_LIBRARY_SETTINGS_H
 #define XLATE_LIBRARY_APERTIUM_LIBRARY_SETTINGS_H
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "HttpTransport.h"
 #include "ModeScript.h"
 #include "PairCatalog.h"
 
 namespace zta {
 
 struct LibrarySettings;
+
+// Makes the transport for server mode, or returns nothing with a reason in
+// *error.
+using TransportFactory =
+    std::function<std::unique_ptr<HttpTransport>(const HttpLimits& limits, std::string* error)>;
 
 // Fills *stages with the process chain for pair, or returns false with a
 // reason in *error.
@@ -37,6 +55,10 @@ struct LibrarySettings {
   std::chrono::milliseconds baseTimeout{20000};
   std::chrono::milliseconds timeoutPerKilobyte{50};
   CommandBuilder commandBuilder;  // empty: apertiumNullFlushStages
+
+  std::string serverUrl;  // empty: local chains
+  HttpLimits serverLimits;
+  TransportFactory transportFactory;  // empty: makeCurlTransport
 
   static LibrarySettings fromEnvironment();
 };

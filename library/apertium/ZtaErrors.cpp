@@ -37,6 +37,14 @@ const char* genericErrorText(uint32_t code) {
       return "Unknown error code";
     case ErrorCode::kInternal:
       return "Internal failure of the translation library";
+    case ErrorCode::kServerRefused:
+      return "The translation server answered with an error";
+    case ErrorCode::kServerUnreachable:
+      return "The translation server cannot be reached";
+    case ErrorCode::kServerTimedOut:
+      return "The translation server did not answer in time";
+    case ErrorCode::kServerBadAnswer:
+      return "The translation server's answer is not the expected one";
   }
   return nullptr;
 }

@@ -18,6 +18,12 @@
 //  10  The POST text is malformed
 //  11  Unknown error code (asked ztaErrorText for a code this library never gives)
 //  12  Internal failure (out of memory or an unexpected exception)
+//  13  The translation server answered with an HTTP error (the text has the
+//      status and the server's explanation)
+//  14  The translation server cannot be reached (bad address, connection
+//      refused or not made in time, connection broken)
+//  15  The translation server did not answer in time
+//  16  The translation server's answer is not the expected JSON
 #ifndef XLATE_LIBRARY_APERTIUM_ZTA_ERRORS_H
 #define XLATE_LIBRARY_APERTIUM_ZTA_ERRORS_H
 
@@ -41,6 +47,10 @@ enum class ErrorCode : uint32_t {
   kBadPostText = 10,
   kUnknownErrorCode = 11,
   kInternal = 12,
+  kServerRefused = 13,
+  kServerUnreachable = 14,
+  kServerTimedOut = 15,
+  kServerBadAnswer = 16,
 };
 
 // The generic text of a code, or nullptr when the library has no such code.

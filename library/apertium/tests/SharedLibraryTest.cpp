@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "LoopbackServers.h"
 #include "TestSupport.h"
 #include "service/ZtaContract.h"
 
@@ -116,6 +117,41 @@ TEST(SharedLibrary, ChainEndsWhenTheHostDiesWithoutCleanup) {
   SKIP_WITHOUT_APERTIUM();
   hostThatLeaves(false);
 }
+
+// A host in a child process that loads the library with ZTA_SERVER set,
+// translates through the server and leaves: by unloading the library and
+// exiting, or by exiting with the library still loaded (its state and
+// libcurl then end in the exit handlers). Either way the host must end
+// normally, without a crash in the cleanup.
+void serverHostThatLeaves(bool unloadFirst) {
+  test::CannedServer server([](const std::string& request) {
+    const std::string body =
+        request.rfind("GET /listPairs", 0) == 0
+            ? R"({"responseData": [{"sourceLanguage": "eng", "targetLanguage": "spa"}]})"
+            : R"({"responseData": {"translatedText": "La casa es grande."}})";
+    return test::CannedServer::answer("200 OK", "application/json", body);
+  });
+  const pid_t host = fork();
+  ASSERT_GE(host, 0);
+  if (host == 0) {
+    setenv("ZTA_SERVER", server.url().c_str(), 1);
+    LoadedLibrary library;
+    for (const char* text : {"The house is big.", "The house is big, really."}) {
+      if (library.translate(text) != "La casa es grande.") _exit(2);
+    }
+    if (unloadFirst) library.unload();
+    exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(host, &status, 0), host);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "host status " << status;
+  EXPECT_EQ(server.requests().size(), 3u);  // the pairs, then two translations
+  EXPECT_EQ(server.connectionsAccepted(), 1);
+}
+
+TEST(SharedLibrary, AServerHostUnloadsTheLibraryAndExitsCleanly) { serverHostThatLeaves(true); }
+
+TEST(SharedLibrary, AServerHostExitsCleanlyWithTheLibraryLoaded) { serverHostThatLeaves(false); }
 
 }  // namespace
 }  // namespace zta

@@ -1,0 +1,138 @@
+#include "ApyClient.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "ApyAnswers.h"
+#include "PostForm.h"
+#include "TextPieces.h"
+#include "Utf8Text.h"
+#include "ZtaErrors.h"
+
+namespace zta {
+namespace {
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  }
+  return true;
+}
+
+std::string quoted(std::string_view body) { return "\"" + asciiForMessage(body, 80) + "\""; }
+
+}  // namespace
+
+std::string normalisedServerUrl(std::string_view url) {
+  std::size_t schemeEnd = 0;
+  if (startsWithNoCase(url, "http://")) {
+    schemeEnd = 7;
+  } else if (startsWithNoCase(url, "https://")) {
+    schemeEnd = 8;
+  } else {
+    return std::string();
+  }
+  while (url.size() > schemeEnd && url.back() == '/') url.remove_suffix(1);
+  if (url.size() == schemeEnd) return std::string();
+  return std::string(url);
+}
+
+ApyClient::ApyClient(std::string serverUrl, std::unique_ptr<HttpTransport> transport,
+                     bool markUnknownWords, const HttpLimits& limits)
+    : url_(std::move(serverUrl)),
+      transport_(std::move(transport)),
+      markUnknownWords_(markUnknownWords),
+      limits_(limits) {}
+
+void ApyClient::failRequest(const HttpResult& result, const std::string& request) {
+  switch (result.outcome) {
+    case HttpOutcome::kUnreachable:
+      throw ZtaError(ErrorCode::kServerUnreachable,
+                     "Cannot reach the translation server " + url_ + ": " + result.detail);
+    case HttpOutcome::kTimedOut:
+      throw ZtaError(ErrorCode::kServerTimedOut,
+                     "The translation server " + url_ + " did not answer " + request + " within " +
+                         std::to_string(limits_.totalTimeout.count()) +
+                         " ms (ZTA_SERVER_TIMEOUT_MS): " + result.detail);
+    case HttpOutcome::kBroken:
+      throw ZtaError(ErrorCode::kServerUnreachable, "The connection to the translation server " +
+                                                        url_ + " broke during " + request + ": " +
+                                                        result.detail);
+    case HttpOutcome::kTooLarge:
+      throw ZtaError(ErrorCode::kServerBadAnswer,
+                     "The translation server " + url_ + " answered " + request +
+                         " with more than " + std::to_string(limits_.maxAnswerBytes) + " bytes");
+    case HttpOutcome::kAnswered:
+      break;
+  }
+  std::string text = "The translation server " + url_ + " answered " + request + " with HTTP " +
+                     std::to_string(result.status);
+  const std::string said = readErrorAnswer(result.body);
+  if (!said.empty()) {
+    text += " (" + said + ")";
+  } else if (!result.body.empty()) {
+    text += " and a body that is no APY error answer: " + quoted(result.body);
+  }
+  // APY answers 503 when a pipeline did not finish in time or broke down.
+  if (result.status == 503) text += "; its Apertium pipeline failed or did not finish in time";
+  throw ZtaError(ErrorCode::kServerRefused, text);
+}
+
+std::vector<std::string> ApyClient::pairNames() {
+  const std::string request = "GET /listPairs";
+  const HttpResult result = transport_->get(url_ + "/listPairs");
+  if (result.outcome != HttpOutcome::kAnswered || result.status != 200) {
+    failRequest(result, request);
+  }
+  std::string problem;
+  std::optional<std::vector<std::string>> pairs = readPairListAnswer(result.body, &problem);
+  if (!pairs) {
+    throw ZtaError(ErrorCode::kServerBadAnswer, "The translation server " + url_ + " answered " +
+                                                    request + " with no pair list (" + problem +
+                                                    "): " + quoted(result.body));
+  }
+  return *pairs;
+}
+
+std::string ApyClient::translatePiece(const std::string& langPair, std::string_view piece) {
+  // format=txt: the text is plain text, as for the local pipeline. APY's
+  // default HTML deformatter would take "<b>" or "&amp;" for markup.
+  const std::string form = "q=" + toPostText(piece) + "&langpair=" + toPostText(langPair) +
+                           "&markUnknown=" + (markUnknownWords_ ? "yes" : "no") + "&format=txt";
+  const std::string request = "POST /translate for " + langPair;
+  ++translateRequests_;
+  const HttpResult result = transport_->postForm(url_ + "/translate", form);
+  if (result.outcome != HttpOutcome::kAnswered || result.status != 200) {
+    failRequest(result, request);
+  }
+  std::string problem;
+  std::optional<std::string> translation = readTranslationAnswer(result.body, &problem);
+  if (!translation) {
+    throw ZtaError(ErrorCode::kServerBadAnswer, "The translation server " + url_ + " answered " +
+                                                    request + " with no translation (" + problem +
+                                                    "): " + quoted(result.body));
+  }
+  // APY runs its generator with marks and takes out only the "*" of unknown
+  // words: a word it could not inflect keeps a "#" before it, where the
+  // local pipeline's clean output has the bare word. When the text holds no
+  // "#" of its own, every "#" in the answer is such a mark.
+  if (!markUnknownWords_ && piece.find('#') == std::string_view::npos) {
+    translation->erase(std::remove(translation->begin(), translation->end(), '#'),
+                       translation->end());
+  }
+  return *translation;
+}
+
+std::string ApyClient::translate(const std::string& modeName, std::string_view text) {
+  std::string langPair = modeName;
+  const std::size_t dash = langPair.find('-');
+  if (dash != std::string::npos) langPair[dash] = '|';
+  std::string result;
+  for (const TextSegment& segment : splitIntoPieces(text)) {
+    result += segment.blank ? std::string(segment.text) : translatePiece(langPair, segment.text);
+  }
+  return result;
+}
+
+}  // namespace zta

@@ -1,0 +1,53 @@
+// Translation through an Apertium APY server: its pairs from GET /listPairs,
+// and translations from POST /translate, one request per piece of a long
+// text (TextPieces.h). Every failure is thrown as a ZtaError whose text
+// names the server and says what happened.
+#ifndef XLATE_LIBRARY_APERTIUM_APY_CLIENT_H
+#define XLATE_LIBRARY_APERTIUM_APY_CLIENT_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "HttpTransport.h"
+
+namespace zta {
+
+// The server's address without trailing slashes ("http://host:2737"), or
+// an empty text when it is not an http:// or https:// address with a host.
+std::string normalisedServerUrl(std::string_view url);
+
+class ApyClient {
+ public:
+  // serverUrl as normalisedServerUrl gives it; limits are those the
+  // transport was made with (the error texts name them).
+  ApyClient(std::string serverUrl, std::unique_ptr<HttpTransport> transport, bool markUnknownWords,
+            const HttpLimits& limits);
+
+  // The server's pairs as mode names ("eng-spa").
+  std::vector<std::string> pairNames();
+
+  // The translation of text by the server's pair modeName ("eng-spa"). The
+  // pieces are sent one after the other; the first failure ends the call.
+  std::string translate(const std::string& modeName, std::string_view text);
+
+  const std::string& url() const { return url_; }
+  std::uint64_t translateRequests() const { return translateRequests_; }
+  const HttpTransport& transport() const { return *transport_; }
+
+ private:
+  std::string translatePiece(const std::string& langPair, std::string_view piece);
+  [[noreturn]] void failRequest(const HttpResult& result, const std::string& request);
+
+  std::string url_;
+  std::unique_ptr<HttpTransport> transport_;
+  bool markUnknownWords_;
+  HttpLimits limits_;
+  std::uint64_t translateRequests_ = 0;
+};
+
+}  // namespace zta
+
+#endif

@@ -1,0 +1,467 @@
+// The library in server mode with a scripted transport in place of HTTP:
+// what it sends, how it joins pieces, and how every kind of failure becomes
+// an error code and text.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "Library.h"
+#include "PostForm.h"
+#include "TestSupport.h"
+#include "TextPieces.h"
+#include "ZtaErrors.h"
+#include "service/ZtaContract.h"
+
+namespace zta {
+namespace {
+
+using test::CallResult;
+
+constexpr const char* kServer = "http://apy.test:2737";
+
+struct Request {
+  std::string method;
+  std::string url;
+  std::string body;
+};
+
+std::map<std::string, std::string> formFields(const std::string& body) {
+  std::map<std::string, std::string> fields;
+  std::size_t start = 0;
+  while (start <= body.size()) {
+    std::size_t end = body.find('&', start);
+    if (end == std::string::npos) end = body.size();
+    const std::string field = body.substr(start, end - start);
+    const std::size_t equals = field.find('=');
+    const std::optional<std::string> value = fromPostText(field.substr(equals + 1));
+    fields[field.substr(0, equals)] = value.value_or("<malformed>");
+    start = end + 1;
+  }
+  return fields;
+}
+
+HttpResult answered(long status, const std::string& body) {
+  HttpResult result;
+  result.outcome = HttpOutcome::kAnswered;
+  result.status = status;
+  result.body = body;
+  return result;
+}
+
+std::string upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Answers as APY would: its three English-Spanish pairs, and a
+// "translation" that is the text in upper case with its outer blanks
+// trimmed (APY trims them).
+HttpResult apyLike(const Request& request) {
+  if (request.method == "GET" && request.url == std::string(kServer) + "/listPairs") {
+    return answered(200, R"({"responseData": [{"sourceLanguage": "spa", "targetLanguage": "eng"},)"
+                         R"( {"sourceLanguage": "spa", "targetLanguage": "eng_US"},)"
+                         R"( {"sourceLanguage": "eng", "targetLanguage": "spa"}],)"
+                         R"( "responseDetails": null, "responseStatus": 200})");
+  }
+  if (request.method == "POST" && request.url == std::string(kServer) + "/translate") {
+    std::string text = formFields(request.body)["q"];
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    text = first == std::string::npos
+               ? std::string()
+               : text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+    nlohmann::json answer = {{"responseData", {{"translatedText", upper(text)}}},
+                             {"responseDetails", nullptr},
+                             {"responseStatus", 200}};
+    return answered(200, answer.dump());
+  }
+  return answered(404, "<html><title>404: Not Found</title></html>");
+}
+
+// What the scripted transport saw and how it answers; shared with the test,
+// since the library owns the transport.
+struct Script {
+  std::vector<Request> requests;
+  std::function<HttpResult(const Request&)> answer = apyLike;
+  int transportsMade = 0;
+  HttpLimits limits;
+
+  std::vector<Request> posts() const {
+    std::vector<Request> found;
+    for (const Request& request : requests) {
+      if (request.method == "POST") found.push_back(request);
+    }
+    return found;
+  }
+  std::size_t gets() const { return requests.size() - posts().size(); }
+};
+
+class ScriptedTransport : public HttpTransport {
+ public:
+  explicit ScriptedTransport(std::shared_ptr<Script> script) : script_(std::move(script)) {}
+  HttpResult get(const std::string& url) override { return record({"GET", url, ""}); }
+  HttpResult postForm(const std::string& url, const std::string& body) override {
+    return record({"POST", url, body});
+  }
+  std::uint64_t connectionsOpened() const override { return 1; }
+
+ private:
+  HttpResult record(const Request& request) {
+    script_->requests.push_back(request);
+    return script_->answer(request);
+  }
+  std::shared_ptr<Script> script_;
+};
+
+LibrarySettings serverSettings(const std::shared_ptr<Script>& script, bool markUnknown = false,
+                               const std::string& url = kServer) {
+  LibrarySettings settings;
+  settings.serverUrl = url;
+  settings.markUnknownWords = markUnknown;
+  settings.modesDirectory = "/nonexistent";  // nothing may come from local modes
+  settings.transportFactory = [script](const HttpLimits& limits, std::string*) {
+    ++script->transportsMade;
+    script->limits = limits;
+    return std::make_unique<ScriptedTransport>(script);
+  };
+  return settings;
+}
+
+class ServerMode : public ::testing::Test {
+ protected:
+  std::shared_ptr<Script> script_ = std::make_shared<Script>();
+  TranslationLibrary library_{serverSettings(script_)};
+
+  std::string listLanguages() {
+    char buffer[4096];
+    if (!library_.languageList("en", buffer, sizeof buffer)) return "failed";
+    return buffer;
+  }
+};
+
+TEST_F(ServerMode, SendsEachTextAsAFormWithTheServersPairCodes) {
+  const std::string text = "The house & the caf\xC3\xA9 = 100%.";
+  const CallResult result = test::translate(library_, "en", "es", text);
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_EQ(result.text, upper(text));
+  ASSERT_EQ(script_->requests.size(), 2u);
+  EXPECT_EQ(script_->requests[0].method, "GET");
+  EXPECT_EQ(script_->requests[0].url, "http://apy.test:2737/listPairs");
+  EXPECT_EQ(script_->requests[1].url, "http://apy.test:2737/translate");
+  // The library's own form encoding, as ztaToPostText gives it.
+  EXPECT_EQ(script_->requests[1].body,
+            "q=" + toPostText(text) + "&langpair=eng%7Cspa&markUnknown=no&format=txt");
+
+  // Two- and three-letter codes in any case, and a variant pair.
+  const struct {
+    const char* from;
+    const char* to;
+    const char* langPair;
+  } pairs[] = {{"eng", "spa", "eng|spa"},
+               {"EN", "Spa", "eng|spa"},
+               {"es", "en", "spa|eng"},
+               {"spa", "en_US", "spa|eng_US"}};
+  for (const auto& pair : pairs) {
+    const CallResult next = test::translate(library_, pair.from, pair.to, "Hello");
+    ASSERT_TRUE(next.ok) << next.message;
+    EXPECT_EQ(formFields(script_->posts().back().body)["langpair"], pair.langPair) << pair.from;
+  }
+  EXPECT_EQ(script_->gets(), 1u);  // the pairs are read once and kept
+  EXPECT_EQ(script_->transportsMade, 1);
+  EXPECT_EQ(library_.lastErrorCode(), 0u);
+}
+
+TEST_F(ServerMode, AsksForMarksOnlyWhenTheyAreWantedAndDropsTheGeneratorsOwn) {
+  script_->answer = [](const Request& request) {
+    if (request.method == "GET") return apyLike(request);
+    return answered(200, R"({"responseData": {"translatedText": "en la #canal"}})");
+  };
+  CallResult result = test::translate(library_, "en", "es", "at the station");
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_EQ(formFields(script_->posts().back().body)["markUnknown"], "no");
+  EXPECT_EQ(result.text, "en la canal");  // as the local pipeline's clean output has it
+  // A "#" of the text itself may be in the answer: then nothing is dropped.
+  result = test::translate(library_, "en", "es", "at the #station");
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_EQ(result.text, "en la #canal");
+
+  auto marking = std::make_shared<Script>();
+  marking->answer = script_->answer;
+  TranslationLibrary withMarks(serverSettings(marking, /*markUnknown=*/true));
+  result = test::translate(withMarks, "en", "es", "at the station");
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_EQ(formFields(marking->posts().back().body)["markUnknown"], "yes");
+  EXPECT_EQ(result.text, "en la #canal");
+}
+
+TEST_F(ServerMode, AnswersARetryWithALargerBufferWithoutAskingAgain) {
+  const std::string text = test::longEnglishLine(2000);
+  const CallResult tooSmall = test::translate(library_, "en", "es", text, 1024);
+  EXPECT_FALSE(tooSmall.ok);
+  EXPECT_EQ(tooSmall.code, ZTA_CODE_BUFFER_TOO_SMALL);
+  const CallResult retry = test::translate(library_, "en", "es", text, 4096);
+  ASSERT_TRUE(retry.ok) << retry.message;
+  EXPECT_EQ(retry.text, upper(text));
+  EXPECT_EQ(script_->posts().size(), 1u);
+  // A different text is a new request.
+  ASSERT_TRUE(test::translate(library_, "en", "es", "Other text.").ok);
+  EXPECT_EQ(script_->posts().size(), 2u);
+}
+
+TEST_F(ServerMode, SendsNothingForBlankTextsOrTheSameLanguage) {
+  for (const char* text : {"", "   ", " \t "}) {
+    const CallResult result = test::translate(library_, "en", "es", text);
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(result.text, text);
+  }
+  const CallResult same = test::translate(library_, "en", "eng", "Unchanged.");
+  ASSERT_TRUE(same.ok) << same.message;
+  EXPECT_EQ(same.text, "Unchanged.");
+  EXPECT_TRUE(script_->posts().empty());
+}
+
+TEST_F(ServerMode, KeepsTheOuterBlanksThatTheServerTrims) {
+  const CallResult result = test::translate(library_, "en", "es", "  Two spaces and a tab\t");
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_EQ(result.text, "  TWO SPACES AND A TAB\t");
+  EXPECT_EQ(formFields(script_->posts().back().body)["q"], "Two spaces and a tab");
+}
+
+TEST_F(ServerMode, SendsALongLineInPiecesAndJoinsTheirTranslations) {
+  const std::string text = test::longEnglishLine(70 * 1024) + "  and\tthe end";
+  const CallResult result = test::translate(library_, "en", "es", text, 1 << 20);
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_EQ(result.text, upper(text));  // every piece, in order, blanks as they were
+  const std::vector<Request> posts = script_->posts();
+  EXPECT_GE(posts.size(), text.size() / kServerPieceBytes);
+  std::string sent;
+  for (const Request& post : posts) {
+    const std::string piece = formFields(post.body)["q"];
+    EXPECT_LE(piece.size(), kServerPieceBytes);
+    sent += piece;
+  }
+  std::string expected;
+  for (char c : text) {
+    if (c != ' ' && c != '\t') expected.push_back(c);
+  }
+  sent.erase(std::remove_if(sent.begin(), sent.end(), [](char c) { return c == ' ' || c == '\t'; }),
+             sent.end());
+  EXPECT_EQ(sent, expected);  // nothing left out, nothing sent twice
+}
+
+TEST_F(ServerMode, NamesTheServersPairsWhenAPairIsMissing) {
+  const CallResult result = test::translate(library_, "en", "de", "Hello");
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.code, static_cast<uint32_t>(ErrorCode::kPairNotInstalled));
+  EXPECT_EQ(result.message,
+            "The translation server http://apy.test:2737 has no pair from en into de; its pairs: "
+            "en-es, es-en, es-en_US");
+  EXPECT_EQ(script_->gets(), 2u);  // read again in case the server has it by now
+  EXPECT_TRUE(script_->posts().empty());
+  const CallResult badCode = test::translate(library_, "english", "es", "Hello");
+  EXPECT_EQ(badCode.code, static_cast<uint32_t>(ErrorCode::kBadLanguageCode));
+  EXPECT_NE(badCode.message.find("the server's pairs: en-es"), std::string::npos)
+      << badCode.message;
+}
+
+TEST_F(ServerMode, ReportsTheServersRefusalAndReadsItsPairsAgainAfterIt) {
+  script_->answer = [](const Request& request) {
+    if (request.method == "GET") return apyLike(request);
+    return answered(400, R"({"status": "error", "code": 400, "message": "Bad Request",)"
+                         R"( "explanation": "That pair is not installed"})");
+  };
+  CallResult result = test::translate(library_, "en", "es", "Hello");
+  EXPECT_EQ(result.code, static_cast<uint32_t>(ErrorCode::kServerRefused));
+  EXPECT_EQ(result.message,
+            "The translation server http://apy.test:2737 answered POST /translate for eng|spa "
+            "with HTTP 400 (Bad Request: That pair is not installed)");
+  result = test::translate(library_, "en", "es", "Hello again");
+  EXPECT_EQ(result.code, static_cast<uint32_t>(ErrorCode::kServerRefused));
+  EXPECT_EQ(script_->gets(), 2u);
+  EXPECT_EQ(script_->posts().size(), 2u);  // a failed call is tried again, not remembered
+
+  script_->answer = [](const Request& request) {
+    if (request.method == "GET") return apyLike(request);
+    return answered(503, R"({"status": "error", "code": 503, "message": "Service Unavailable",)"
+                         R"( "explanation": "internal error"})");
+  };
+  result = test::translate(library_, "en", "es", "Hello");
+  EXPECT_EQ(result.code, static_cast<uint32_t>(ErrorCode::kServerRefused));
+  EXPECT_NE(result.message.find("HTTP 503 (Service Unavailable: internal error)"),
+            std::string::npos)
+      << result.message;
+  EXPECT_NE(result.message.find("did not finish in time"), std::string::npos) << result.message;
+}
+
+TEST_F(ServerMode, GivesEachKindOfFailureItsOwnCodeAndText) {
+  struct Case {
+    HttpResult answer;
+    ErrorCode code;
+    std::vector<std::string> says;
+  };
+  HttpResult unreachable;
+  unreachable.outcome = HttpOutcome::kUnreachable;
+  unreachable.detail = "Failed to connect to apy.test port 2737: Connection refused";
+  HttpResult timedOut;
+  timedOut.outcome = HttpOutcome::kTimedOut;
+  timedOut.detail = "Operation timed out after 60000 milliseconds";
+  HttpResult broken;
+  broken.outcome = HttpOutcome::kBroken;
+  broken.detail = "Empty reply from server";
+  HttpResult tooLarge;
+  tooLarge.outcome = HttpOutcome::kTooLarge;
+  const std::vector<Case> cases = {
+      {unreachable,
+       ErrorCode::kServerUnreachable,
+       {"Cannot reach the translation server http://apy.test:2737", "Connection refused"}},
+      {timedOut,
+       ErrorCode::kServerTimedOut,
+       {"http://apy.test:2737 did not answer POST /translate", "within 60000 ms",
+        "ZTA_SERVER_TIMEOUT_MS"}},
+      {broken, ErrorCode::kServerUnreachable, {"broke during", "Empty reply from server"}},
+      {tooLarge, ErrorCode::kServerBadAnswer, {"with more than"}},
+      {answered(200, "<html>Welcome to nginx</html>"),
+       ErrorCode::kServerBadAnswer,
+       {"with no translation (not JSON)", "\"<html>Welcome to nginx</html>\""}},
+      {answered(200, R"({"responseData": {}})"),
+       ErrorCode::kServerBadAnswer,
+       {"no translatedText"}},
+      {answered(404, "<html><title>404: Not Found</title></html>"),
+       ErrorCode::kServerRefused,
+       {"with HTTP 404 and a body that is no APY error answer", "404: Not Found"}},
+      {answered(502, ""), ErrorCode::kServerRefused, {"with HTTP 502"}},
+  };
+  for (const Case& failure : cases) {
+    script_->answer = [&failure](const Request& request) {
+      return request.method == "GET" ? apyLike(request) : failure.answer;
+    };
+    const CallResult result = test::translate(library_, "en", "es", "Hello");
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.code, static_cast<uint32_t>(failure.code)) << result.message;
+    for (const std::string& part : failure.says) {
+      EXPECT_NE(result.message.find(part), std::string::npos) << result.message;
+    }
+    for (unsigned char c : result.message) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << result.message;
+  }
+  // Each failure was its own request; the next one works again.
+  script_->answer = apyLike;
+  const CallResult next = test::translate(library_, "en", "es", "Hello");
+  ASSERT_TRUE(next.ok) << next.message;
+  EXPECT_EQ(next.text, "HELLO");
+  EXPECT_EQ(script_->posts().size(), cases.size() + 1);
+}
+
+TEST_F(ServerMode, KeepsErrorTextsAscii) {
+  script_->answer = [](const Request& request) {
+    if (request.method == "GET") return apyLike(request);
+    return answered(400, "{\"message\": \"Petici\xC3\xB3n incorrecta\"}");
+  };
+  const CallResult result = test::translate(library_, "en", "es", "Hello");
+  EXPECT_NE(result.message.find("(Petici??n incorrecta)"), std::string::npos) << result.message;
+}
+
+TEST_F(ServerMode, ListsTheServersLanguagesAsTheLocalModeListsItsOwn) {
+  EXPECT_EQ(listLanguages(), "en English\r\nes Spanish");
+  EXPECT_EQ(listLanguages(), "en English\r\nes Spanish");
+  EXPECT_EQ(script_->gets(), 2u);  // the list is always read anew, as local mode rescans
+
+  script_->answer = [](const Request&) {
+    return answered(200, R"({"responseData": [], "responseStatus": 200})");
+  };
+  EXPECT_EQ(listLanguages(), "failed");
+  EXPECT_EQ(library_.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kEngineUnavailable));
+
+  script_->answer = [](const Request&) { return answered(200, R"({"responseData": "none"})"); };
+  EXPECT_EQ(listLanguages(), "failed");
+  EXPECT_EQ(library_.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kServerBadAnswer));
+
+  script_->answer = [](const Request&) {
+    HttpResult refused;
+    refused.detail = "Connection refused";
+    return refused;
+  };
+  EXPECT_EQ(listLanguages(), "failed");
+  EXPECT_EQ(library_.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kServerUnreachable));
+}
+
+TEST(ServerAddress, IsNormalisedOrRefusedBeforeAnythingIsSent) {
+  EXPECT_EQ(normalisedServerUrl("http://translate.example:2737"), "http://translate.example:2737");
+  EXPECT_EQ(normalisedServerUrl("HTTPS://host/apy//"), "HTTPS://host/apy");
+  for (const char* bad : {"", "translate.example:2737", "ftp://host", "http://", "http:///"}) {
+    EXPECT_EQ(normalisedServerUrl(bad), "") << bad;
+  }
+  auto script = std::make_shared<Script>();
+  TranslationLibrary library(serverSettings(script, false, "ftp://translate.example"));
+  const CallResult result = test::translate(library, "en", "es", "Hello");
+  EXPECT_EQ(result.code, static_cast<uint32_t>(ErrorCode::kServerUnreachable));
+  EXPECT_EQ(result.message,
+            "ZTA_SERVER=\"ftp://translate.example\" is not the http:// or https:// address of a "
+            "translation server");
+  EXPECT_EQ(script->transportsMade, 0);
+}
+
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value != nullptr) {
+      ::setenv(name, value, 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
+  ~ScopedEnvironment() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(ServerSettings, ComeFromTheEnvironmentWithDefaults) {
+  {
+    ScopedEnvironment server("ZTA_SERVER", nullptr);
+    ScopedEnvironment connect("ZTA_SERVER_CONNECT_TIMEOUT_MS", nullptr);
+    ScopedEnvironment total("ZTA_SERVER_TIMEOUT_MS", nullptr);
+    const LibrarySettings settings = LibrarySettings::fromEnvironment();
+    EXPECT_EQ(settings.serverUrl, "");
+    EXPECT_EQ(settings.serverLimits.connectTimeout.count(), 5000);
+    EXPECT_EQ(settings.serverLimits.totalTimeout.count(), 60000);
+  }
+  {
+    ScopedEnvironment server("ZTA_SERVER", "http://translate.example:2737");
+    ScopedEnvironment connect("ZTA_SERVER_CONNECT_TIMEOUT_MS", "250");
+    ScopedEnvironment total("ZTA_SERVER_TIMEOUT_MS", "9000");
+    ScopedEnvironment marks("ZTA_MARK_UNKNOWN", "1");
+    const LibrarySettings settings = LibrarySettings::fromEnvironment();
+    EXPECT_EQ(settings.serverUrl, "http://translate.example:2737");
+    EXPECT_EQ(settings.serverLimits.connectTimeout.count(), 250);
+    EXPECT_EQ(settings.serverLimits.totalTimeout.count(), 9000);
+    EXPECT_TRUE(settings.markUnknownWords);
+  }
+  for (const char* bad : {"0", "-5", "fast", "10s", ""}) {
+    ScopedEnvironment total("ZTA_SERVER_TIMEOUT_MS", bad);
+    EXPECT_EQ(LibrarySettings::fromEnvironment().serverLimits.totalTimeout.count(), 60000) << bad;
+  }
+}
+
+TEST(ServerSettings, ReachTheTransport) {
+  auto script = std::make_shared<Script>();
+  LibrarySettings settings = serverSettings(script);
+  settings.serverLimits.connectTimeout = std::chrono::milliseconds(123);
+  settings.serverLimits.totalTimeout = std::chrono::milliseconds(4567);
+  TranslationLibrary library(settings);
+  ASSERT_TRUE(test::translate(library, "en", "es", "Hello").ok);
+  EXPECT_EQ(script->limits.connectTimeout.count(), 123);
+  EXPECT_EQ(script->limits.totalTimeout.count(), 4567);
+}
+
+}  // namespace
+}  // namespace zta

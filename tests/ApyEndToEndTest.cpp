@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "LoopbackServers.h"
+#include "Prose.h"
+#include "tests/EndToEnd.h"
+
+namespace xlate {
+namespace {
+
+using zta::test::ApyServer;
+
+// The program with the Apertium-backed library and ZTA_SERVER naming an
+// apertium-apy started for each test on a loopback port.
+class ApyEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string why = zta::test::apyMissingReason();
+    if (!why.empty()) GTEST_SKIP() << "Apertium APY cannot run: " << why;
+    server = std::make_unique<ApyServer>();
+    ASSERT_TRUE(server->running()) << server->failure();
+  }
+
+  ProcessResult Run(const std::vector<std::string>& aArguments, const std::string& aServer) {
+    ProcessOptions options;
+    options.environment["ZTA_SERVER"] = aServer;
+    return folder.Run(aArguments, "C.UTF-8", options);
+  }
+  ProcessResult Run(const std::vector<std::string>& aArguments) {
+    return Run(aArguments, server->url());
+  }
+
+  ProgramFolder folder{XLATE_APERTIUM_LIBRARY};
+  std::unique_ptr<ApyServer> server;
+};
+
+std::string LinesOf(const std::vector<std::string>& aLines) {
+  std::string text;
+  for (const std::string& line : aLines) text += line + "\n";
+  return text;
+}
+
+TEST_F(ApyEndToEnd, TranslatesAndListsLanguagesThroughTheServer) {
+  ProcessResult r = Run({"TEXT=The house is big and my friend reads a book.", "LANGFROM=en",
+                         "LANGTO=es", "OCODING=UTF8"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "La casa es grande y mi amigo lee un libro.\r\n");
+  EXPECT_EQ(r.err, "");
+  r = Run({"TEXT=my friend", "LANGFROM=eng", "LANGTO=spa"});
+  EXPECT_EQ(r.out, "Mi amigo\r\n");
+  r = Run({"DO=LIST"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("en English\r\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("es Spanish\r\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(ApyEndToEnd, NamesTheServersPairsWhenAPairIsMissing) {
+  const ProcessResult r = Run({"TEXT=house", "LANGFROM=en", "LANGTO=de"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out.substr(0, 8), "Error:\r\n");
+  EXPECT_NE(r.out.find("The translation server " + server->url() +
+                       " has no pair from en into de; its pairs: en-es, es-en, es-en_US"),
+            std::string::npos)
+      << r.out;
+}
+
+TEST_F(ApyEndToEnd, TranslatesAFileAsTheLocalPipelineDoes) {
+  std::vector<std::string> lines = zta::test::proseLines(200);
+  lines.push_back("");
+  lines.push_back("  Blanks around a line stay.\t");
+  WriteFileBytes(folder.File("book.txt"), LinesOf(lines));
+  ProcessResult r =
+      Run({"IFILE=book.txt", "OFILE=server.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"});
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  r = Run({"IFILE=book.txt", "OFILE=local.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"}, "");
+  EXPECT_EQ(r.out, "");
+  const std::string viaServer = ReadFileBytes(folder.File("server.txt"));
+  EXPECT_EQ(std::count(viaServer.begin(), viaServer.end(), '\n'), static_cast<long>(lines.size()));
+  EXPECT_EQ(viaServer, ReadFileBytes(folder.File("local.txt")));
+  // APY trims the blanks around a text; the library puts them back.
+  EXPECT_NE(viaServer.find("\r\n  Espacios alrededor"), std::string::npos) << viaServer;
+  EXPECT_NE(viaServer.find(".\t\r\n"), std::string::npos) << viaServer;
+}
+
+TEST_F(ApyEndToEnd, AStoppedServerFailsEveryLineAndTheRunEndsNormally) {
+  const std::string url = server->url();
+  server->stop();
+  WriteFileBytes(folder.File("book.txt"),
+                 "The house is big.\nMy friend reads a book.\nWhere is the station?\n");
+  const ProcessResult r = Run({"IFILE=book.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"}, url);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  const std::string out = ReadFileBytes(folder.File("book.txt.es"));
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3);
+  std::size_t failures = 0;
+  const std::string says = "Cannot reach the translation server " + url;
+  for (std::size_t at = out.find(says); at != std::string::npos; at = out.find(says, at + 1)) {
+    ++failures;
+  }
+  EXPECT_EQ(failures, 3u) << out;
+  EXPECT_NE(out.find("My friend reads a book."), std::string::npos) << out;  // each line named
+}
+
+TEST_F(ApyEndToEnd, SeveralProgramsShareOneServer) {
+  // Three runs at once, started by one shell; each has a copy of the book,
+  // since a run locks its input file.
+  for (int i = 0; i < 3; ++i) {
+    WriteFileBytes(folder.File("book" + std::to_string(i) + ".txt"),
+                   LinesOf(zta::test::proseLines(150)));
+  }
+  ProcessOptions options;
+  options.arguments = {"-c",
+                       "for i in 0 1 2; do ./xlate IFILE=book$i.txt OFILE=out$i.txt LANGFROM=en "
+                       "LANGTO=es ICODING=UTF8 > said$i.txt & done; wait"};
+  options.environment["ZTA_SERVER"] = server->url();
+  options.environment["LC_ALL"] = "C.UTF-8";
+  options.workingDirectory = folder.Path().string();
+  const ProcessResult r = RunProcess("/bin/sh", options);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  const std::string first = ReadFileBytes(folder.File("out0.txt"));
+  EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 150);
+  EXPECT_EQ(first.find("translation server"), std::string::npos) << first.substr(0, 400);
+  EXPECT_NE(first.find("\r\nMi amigo"), std::string::npos) << first.substr(0, 400);
+  for (int i = 0; i < 3; ++i) {
+    const std::string n = std::to_string(i);
+    EXPECT_EQ(ReadFileBytes(folder.File("said" + n + ".txt")), "") << i;
+    EXPECT_EQ(ReadFileBytes(folder.File("out" + n + ".txt")), first) << i;
+  }
+}
+
+}  // namespace
+}  // namespace xlate

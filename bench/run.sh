@@ -4,7 +4,8 @@
 # and peak memory), start-up against /bin/true, and the micro-benchmarks of
 # the hot conversions and of the library call.
 # BENCH_SIZES lists the input sizes in MB (default "10 100"; add 1000 for
-# the large run).
+# the large run). XLATE_BENCH_XLATE names another xlate binary to measure
+# in place of the one built here (to compare two builds).
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${XLATE_BENCH_BUILD:-$here/build-bench}"
@@ -17,15 +18,20 @@ cmake --build "$build" -j"$(nproc)" >/dev/null
 data="$build/bench-data"
 run="$build/bench-run"
 mkdir -p "$data" "$run"
-cp "$build/xlate" "$build/echo/libjxZTAccess.so" "$run/"
+cp "${XLATE_BENCH_XLATE:-$build/xlate}" "$run/xlate"
+cp "$build/echo/libjxZTAccess.so" "$run/"
 for size in $sizes; do
   [ -f "$data/text-${size}mb.utf8" ] || python3 "$here/bench/make_inputs.py" "$size" "$data" >/dev/null
 done
 
-# Best of three: wall seconds and peak resident KB of a command.
+# Best of BENCH_RUNS (default 5) runs: wall seconds and peak resident KB of a command. With
+# --fresh FILE, FILE is removed before each run, outside the timing.
 measure() {
+  local fresh=""
+  if [ "$1" = --fresh ]; then fresh=$2; shift 2; fi
   local best="" mem=""
-  for _ in 1 2 3; do
+  for _ in $(seq "${BENCH_RUNS:-5}"); do
+    [ -z "$fresh" ] || rm -f "$fresh"
     local out
     out=$( { /usr/bin/time -f "%e %M" "$@" >/dev/null; } 2>&1 | tail -n 1)
     local t=${out% *} m=${out#* }
@@ -34,7 +40,12 @@ measure() {
   echo "$best $mem"
 }
 
-printf "\n%-22s %10s %8s %8s %7s %10s %9s\n" input "size MB" "xlate s" "iconv s" ratio "peak MB" "peak/size"
+# "new" writes an output that does not exist yet, as iconv's redirection
+# does; "replace" writes over an existing output, which xlate only replaces
+# once the new content is safely on the disk (fsync), so it adds the disk's
+# write time.
+printf "\n%-20s %8s %8s %8s %8s %6s %8s %8s %9s\n" input "size MB" "new s" "replace s" \
+  "iconv s" ratio "r. ratio" "peak MB" "peak/size"
 for size in $sizes; do
   for kind in utf8 utf16 ansi; do
     file="$data/text-${size}mb.$kind"
@@ -43,11 +54,16 @@ for size in $sizes; do
       utf16) args=(ICODING=UNICODE OCODING=UTF8); conv=(-f UTF-16 -t UTF-8) ;;
       ansi) args=(ICODING=ANSI OCODING=UNICODE); conv=(-f CP1252 -t UTF-16LE) ;;
     esac
-    read -r xt xm < <(measure env LC_ALL=en_US.CP1252 "$run/xlate" IFILE="$file" OFILE="$run/out" "${args[@]}")
+    xlate=(env LC_ALL=en_US.CP1252 "$run/xlate" IFILE="$file" OFILE="$run/out" "${args[@]}")
+    read -r xt xm < <(measure --fresh "$run/out" "${xlate[@]}")
+    read -r rt _ < <(measure "${xlate[@]}")
+    rm -f "$run/out"
     read -r it _ < <(measure sh -c "iconv ${conv[*]} '$file' > '$run/out.iconv'")
+    rm -f "$run/out.iconv"
     bytes=$(stat -c %s "$file")
-    awk -v n="$(basename "$file")" -v b="$bytes" -v xt="$xt" -v it="$it" -v xm="$xm" 'BEGIN {
-      printf "%-22s %10.1f %8.2f %8.2f %7.2f %10.1f %9.2f\n", n, b/1048576, xt, it, xt/it, xm/1024, xm*1024/b }'
+    awk -v n="$(basename "$file")" -v b="$bytes" -v xt="$xt" -v rt="$rt" -v it="$it" -v xm="$xm" 'BEGIN {
+      printf "%-20s %8.1f %8.2f %9.2f %8.2f %6.2f %8.2f %8.1f %9.2f\n", n, b/1048576, xt, rt, it, \
+        xt/it, rt/it, xm/1024, xm*1024/b }'
   done
 done
 

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "app/filemode/InputFile.h"
 #include "app/filemode/Progress.h"
+#include "common/Utf8.h"
 #include "tests/ProgramTest.h"
 
 namespace xlate {
@@ -61,6 +64,15 @@ TEST_F(FileModeTest, AMarkIsDroppedOnlyWhenItIsThere) {
   TStringList one;
   DecodeFileBytes(ctUNICODE, "a", one);
   EXPECT_EQ(one.Count(), 0u);
+  // Short UTF-8 files without a mark keep every byte.
+  for (const char* shortFile : {"a", "ab", "abc"}) {
+    TStringList kept;
+    DecodeFileBytes(ctUTF8, shortFile, kept);
+    EXPECT_EQ(kept.Lines(), (std::vector<Text>{DecodeUtf8(shortFile, std::strlen(shortFile))}));
+  }
+  TStringList partOfAMark;
+  DecodeFileBytes(ctUTF8, "\xEF\xBB", partOfAMark);
+  EXPECT_EQ(partOfAMark.Lines(), (std::vector<Text>{u"\uFFFD"}));
   // A mark that is not at the start is text.
   TStringList inner;
   DecodeFileBytes(ctUTF8, "a\xEF\xBB\xBF", inner);
@@ -94,6 +106,13 @@ TEST_F(FileModeTest, AFailingLineCarriesItsMessageAndTheOthersAreTranslated) {
       "Can't get translation of text \"@fail 7 broken\" because of \"broken\"\r\n"
       "Can't get translation of text \"@fail 8 first\\nsecond\" because of \"first\nsecond\"\r\n"
       "[en>en] four\r\n");
+  // The message is written in the output coding like any translation.
+  File(u"in") = "gr\xC3\xBC\xC3\x9F\r\n@fail 7 broken";
+  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", u"ICODING=UTF8", u"OCODING=UNICODE"}), 0);
+  EXPECT_EQ(File(u"out"),
+            "\xFF\xFE" + Utf16(u"[en>en] gr\u00fc\u00df\r\n"
+                               u"Can't get translation of text \"@fail 7 broken\" because of "
+                               u"\"broken\"\r\n"));
 }
 
 TEST_F(FileModeTest, AnEmptyInputCallsNothingAndWritesOnlyTheMark) {

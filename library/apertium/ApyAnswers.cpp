@@ -37,19 +37,25 @@ const Json* member(const Json& object, const char* name) {
   return found == object.end() ? nullptr : &*found;
 }
 
-}  // namespace
-
-std::optional<std::string> readTranslationAnswer(std::string_view body, std::string* problem) {
-  const Json answer = parse(body);
+// Parses an answer that must be a JSON object with a successful status.
+bool readAnswer(std::string_view body, Json& answer, std::string* problem) {
+  answer = parse(body);
   if (answer.is_discarded()) {
     *problem = "not JSON";
-    return std::nullopt;
+    return false;
   }
   if (!answer.is_object()) {
     *problem = "not a JSON object";
-    return std::nullopt;
+    return false;
   }
-  if (!statusIsOk(answer, problem)) return std::nullopt;
+  return statusIsOk(answer, problem);
+}
+
+}  // namespace
+
+std::optional<std::string> readTranslationAnswer(std::string_view body, std::string* problem) {
+  Json answer;
+  if (!readAnswer(body, answer, problem)) return std::nullopt;
   const Json* data = member(answer, "responseData");
   if (data == nullptr || !data->is_object()) {
     *problem = "no responseData object";
@@ -65,16 +71,8 @@ std::optional<std::string> readTranslationAnswer(std::string_view body, std::str
 
 std::optional<std::vector<std::string>> readPairListAnswer(std::string_view body,
                                                            std::string* problem) {
-  const Json answer = parse(body);
-  if (answer.is_discarded()) {
-    *problem = "not JSON";
-    return std::nullopt;
-  }
-  if (!answer.is_object()) {
-    *problem = "not a JSON object";
-    return std::nullopt;
-  }
-  if (!statusIsOk(answer, problem)) return std::nullopt;
+  Json answer;
+  if (!readAnswer(body, answer, problem)) return std::nullopt;
   const Json* data = member(answer, "responseData");
   if (data == nullptr || !data->is_array()) {
     *problem = "no responseData list";

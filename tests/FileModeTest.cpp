@@ -115,6 +115,30 @@ TEST_F(FileModeTest, AFailingLineCarriesItsMessageAndTheOthersAreTranslated) {
                                u"\"broken\"\r\n"));
 }
 
+TEST_F(FileModeTest, ALongFileKeepsEveryLineInItsPlace) {
+  // Many blocks of lines, failures among them, and lines that grow and
+  // shrink in translation.
+  std::string in, out = "\xEF\xBB\xBF";
+  for (int i = 0; i < 12000; ++i) {
+    const std::string n = std::to_string(i);
+    if (i % 997 == 0) {
+      in += "@fail 7 no " + n + "\n";
+      out +=
+          "Can't get translation of text \"@fail 7 no " + n + "\" because of \"no " + n + "\"\r\n";
+    } else if (i % 3 == 0) {
+      in += "@echo " + n + "\n";
+      out += n + "\r\n";
+    } else {
+      in += "gr\xC3\xBC\xC3\x9F " + n + std::string(i % 50, 'x') + "\n";
+      out += "[en>en] gr\xC3\xBC\xC3\x9F " + n + std::string(i % 50, 'x') + "\r\n";
+    }
+  }
+  File(u"in") = in;
+  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", u"ICODING=UTF8"}), 0);
+  EXPECT_EQ(File(u"out"), out);
+  EXPECT_EQ(TranslateCalls(), 12000u);
+}
+
 TEST_F(FileModeTest, AnEmptyInputCallsNothingAndWritesOnlyTheMark) {
   for (const char16_t* coding : {u"ANSI", u"OEM", u"UTF8", u"UNICODE"}) {
     File(u"empty") = "";

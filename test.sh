@@ -1,19 +1,41 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds everything with warnings as errors,
-# checks the formatting and runs every test: the Linux build's, then the
-# Windows build's under Wine (scripts/test-windows.sh). XLATE_WINDOWS=0
-# leaves the Windows part out.
+# checks the formatting and runs every test: the Linux build's, the Debian
+# package made from it (scripts/test-package.sh), then the Windows build's
+# under Wine (scripts/test-windows.sh), then the robustness suites.
+# XLATE_WINDOWS=0 leaves the Windows part out; XLATE_QUICK=1 stops after the
+# main suites. Each stage's time is printed at the end, also when one fails.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${XLATE_TEST_BUILD:-$here/build-test}"
-"$here/scripts/install-deps.sh"
-cmake -S "$here" -B "$build" -DXLATE_WERROR=ON -DXLATE_TESTS=ON >/dev/null
-cmake --build "$build" -j"$(nproc)"
-"$here/scripts/check-format.sh"
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+
+times=()
+print_times() {
+  [ "${#times[@]}" -gt 0 ] || return 0
+  echo "== Stage times" >&2
+  printf '  %s\n' "${times[@]}" >&2
+}
+trap print_times EXIT
+stage() {
+  local name="$1" begin status=0
+  shift
+  begin=$(date +%s)
+  "$@" || status=$?
+  times+=("$(printf '%-22s %4d s' "$name" $(($(date +%s) - begin)))$([ "$status" = 0 ] || echo " (failed)")")
+  return "$status"
+}
+linux_build() {
+  cmake -S "$here" -B "$build" -DXLATE_WERROR=ON -DXLATE_TESTS=ON >/dev/null
+  cmake --build "$build" -j"$(nproc)"
+}
+
+stage "packages" "$here/scripts/install-deps.sh"
+stage "Linux build" linux_build
+stage "format check" "$here/scripts/check-format.sh"
+stage "Linux tests" ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+stage "Debian package" "$here/scripts/test-package.sh" "$build"
 if [ "${XLATE_WINDOWS:-1}" != 0 ]; then
-  "$here/scripts/test-windows.sh"
+  stage "Windows build+tests" "$here/scripts/test-windows.sh"
 fi
-# XLATE_QUICK=1 stops here; CI runs everything.
 [ "${XLATE_QUICK:-0}" = 1 ] && exit 0
-XLATE_TEST_BUILD="$build" "$here/scripts/test-robustness.sh"
+stage "robustness suites" env XLATE_TEST_BUILD="$build" "$here/scripts/test-robustness.sh"

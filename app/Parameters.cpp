@@ -43,6 +43,7 @@ void SetDefaultLanguage(const std::vector<Text>& aParameters, const Text& aKey, 
 }  // namespace
 
 TRunSettings ParseParameters(const std::vector<Text>& aParameters) {
+  Platform& platform = CurrentPlatform();
   TRunSettings s;  // Task unknown, codings none, texts empty
 
   for (const Text& parameter : aParameters) {
@@ -63,7 +64,7 @@ TRunSettings ParseParameters(const std::vector<Text>& aParameters) {
     } else if (name == u"OCODING") {
       s.OutCoding = ParseCoding(value);
     } else if (name == u"TEXT") {
-      s.Text = TextToAnsi(value);
+      s.Text = TextToAnsi(platform.ArgumentAsText(value));
     } else if (name == u"IFILE") {
       s.InFile = value;
     } else if (name == u"OFILE") {
@@ -81,6 +82,10 @@ TRunSettings ParseParameters(const std::vector<Text>& aParameters) {
     s.OutFileDerived = true;
   }
   if (s.InFile.empty() && !s.OutFile.empty()) s.InFile = s.OutFile + u"." + s.LangFrom;
+  // The codes have given their bytes to the names; from here on they are text.
+  s.LangFrom = platform.ArgumentAsText(s.LangFrom);
+  s.LangTo = platform.ArgumentAsText(s.LangTo);
+  s.LangInit = platform.ArgumentAsText(s.LangInit);
 
   if (s.Task == ttUnknown && DefaultApplies(aParameters, u"DO")) s.Task = ttTranslate;
   SetDefaultLanguage(aParameters, u"LANGFROM", s.LangFrom);

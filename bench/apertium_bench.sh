@@ -6,19 +6,31 @@
 # Spanish in the same run
 #   - in bulk: apertium -u eng-spa < file (one process chain for the whole file;
 #     -u gives the same unmarked output as the library's default), and
-#   - line by line through libjxZTAccess.so: with build/xlate's file mode when it
-#     works, else with zta_line_driver, which makes the same one call per line.
+#   - through libjxZTAccess.so: with build/xlate's file mode when it works (a
+#     block of lines per call, through the batch entry point), else with
+#     zta_line_driver, which makes one call per line.
 # Each is run ROUNDS times, alternating; the best round of each counts. Prints
 # lines per second for both, their ratio, and how many lines came out the same.
 #
+# Then the batch entry point (ztaTranslateBatch) through zta_line_driver, BATCH
+# lines per call, with one chain (pinned to one processor, and free to use
+# any) and two chains (ZTA_CHAINS), each against bulk Apertium and line by
+# line on the same processors: the whole machine restricted to CORES_LIST
+# (taskset -c 0, then -c 0,1). A table gives lines per second, the ratio to
+# bulk Apertium on the same processors, and how many lines are the same as
+# bulk's.
+#
 # usage: bench/apertium_bench.sh [BUILD_DIR]   (default: build)
-# environment: LINES (default 2000), ROUNDS (default 3), KEEP=1 keeps the work folder
+# environment: LINES (default 2000), ROUNDS (default 3), BATCH (default 256),
+#   CORES_LIST (default "0 0,1"; empty skips the table), KEEP=1 keeps the work folder
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../build}" && pwd)
 lines=${LINES:-2000}
 rounds=${ROUNDS:-3}
+batch=${BATCH:-256}
+cores_list=${CORES_LIST-"0 0,1"}
 library="$build/libjxZTAccess.so"
 
 if [ "$lines" -lt 2000 ]; then
@@ -83,8 +95,55 @@ same=$(paste -d '\n' "$work/bulk.out" "$work/library.txt" | awk 'NR % 2 == 1 { a
 
 bulk_rate=$(calc "$lines / $best_bulk")
 lib_rate=$(calc "$lines / $best_lib")
-printf 'lines: %d (%d different), rounds: %d, line-by-line through: %s\n' "$lines" "$unique" "$rounds" "$mode"
+# xlate's file mode hands the library a block of lines per call when the
+# library has the batch entry point; the driver makes one call per line.
+printf 'lines: %d (%d different), rounds: %d, through: %s\n' "$lines" "$unique" "$rounds" \
+  "$([ "$mode" = xlate ] && echo "xlate file mode" || echo "the line driver, one call a line")"
 printf 'bulk apertium: %8.1f lines/s\n' "$bulk_rate"
-printf 'library:       %8.1f lines/s\n' "$lib_rate"
+printf '%-14s %8.1f lines/s\n' "$mode:" "$lib_rate"
 printf 'ratio:         %8.1f %%\n' "$(calc "100 * $lib_rate / $bulk_rate")"
 printf 'same output as bulk: %d of %d lines\n' "$same" "$lines"
+
+# The batch table.
+[ -n "$cores_list" ] || exit 0
+if [ ! -x "$build/zta_line_driver" ] || ! command -v taskset > /dev/null; then
+  echo "no zta_line_driver or taskset: no batch table" >&2
+  exit 0
+fi
+same_as_bulk() {
+  paste -d '\n' "$work/bulk.$1.out" "$2" | awk 'NR % 2 == 1 { a = $0; next } $0 == a { n++ } END { print n + 0 }'
+}
+variants=("line by line|" "batch, 1 chain pinned|ZTA_CHAINS=1" "batch, 1 chain free|ZTA_CHAINS=1 ZTA_PIN_CHAIN=0"
+  "batch, 2 chains|ZTA_CHAINS=2")
+table="$work/table"
+: > "$table"
+for cores in $cores_list; do
+  declare -A best=()
+  for round in $(seq 1 "$rounds"); do
+    start=$(now)
+    taskset -c "$cores" apertium -u eng-spa < "$work/prose.txt" > "$work/bulk.$cores.out"
+    t=$(calc "$(now) - $start")
+    if [ -z "${best[bulk]:-}" ] || less "$t" "${best[bulk]}"; then best[bulk]=$t; fi
+    for i in "${!variants[@]}"; do
+      settings=${variants[$i]#*|}
+      size=$batch
+      [ "$i" = 0 ] && size=0
+      start=$(now)
+      env $settings taskset -c "$cores" "$build/zta_line_driver" "$library" "$work/prose.txt" \
+        "$work/variant.$cores.$i.out" en es "$size" > /dev/null
+      t=$(calc "$(now) - $start")
+      if [ -z "${best[$i]:-}" ] || less "$t" "${best[$i]}"; then best[$i]=$t; fi
+    done
+  done
+  bulk_rate=$(calc "$lines / ${best[bulk]}")
+  printf '%-7s %-28s %9.1f %8s %6d\n' "$cores" "bulk apertium" "$bulk_rate" "100 %" "$lines" >> "$table"
+  for i in "${!variants[@]}"; do
+    rate=$(calc "$lines / ${best[$i]}")
+    printf '%-7s %-28s %9.1f %6.1f %% %6d\n' "$cores" "${variants[$i]%%|*}" "$rate" \
+      "$(calc "100 * $rate / $bulk_rate")" "$(same_as_bulk "$cores" "$work/variant.$cores.$i.out")" >> "$table"
+  done
+  unset best
+done
+printf '\nbatches of %d lines (zta_line_driver), best of %d, on the processors taskset gives:\n' "$batch" "$rounds"
+printf '%-7s %-28s %9s %8s %6s\n' cores way lines/s "of bulk" "same"
+cat "$table"

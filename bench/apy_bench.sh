@@ -13,11 +13,18 @@
 # ends. Prints a table, and how many lines through the server came out as
 # the local pipeline gave them.
 #
+# Then one process through the library directly (zta_line_driver), against
+# the same server: line by line, and with the batch entry point
+# (ztaTranslateBatch, BATCH lines per call) with REQUESTS_LIST requests in
+# flight (ZTA_SERVER_REQUESTS), best of ROUNDS each, with how many lines came
+# out as line by line gave them.
+#
 # usage: bench/apy_bench.sh [BUILD_DIR]   (default: build)
 # environment: LINES (default 2000), PROCESSES (default "1 2 4"),
 #   APY_OPTIONS (default "-j 2": two server processes, one per processor
 #   here, each with one pipeline per pair; more pipelines per process, -i 2
-#   or -i 4 with -u 1, measured no faster on two processors), KEEP=1 keeps
+#   or -i 4 with -u 1, measured no faster on two processors), BATCH (default
+#   64), REQUESTS_LIST (default "1 2 4 8"), ROUNDS (default 3), KEEP=1 keeps
 #   the work folder
 set -euo pipefail
 
@@ -122,3 +129,35 @@ printf '%9s %14s %15s %13s\n' processes "local lines/s" "server lines/s" "server
 cat "$table"
 printf 'lines through the server as the local pipeline gave them: %d of %d\n' \
   "$same_total" "$lines_total"
+
+# One process through the library directly.
+[ -x "$build/zta_line_driver" ] || { echo "no zta_line_driver: no batch rows" >&2; exit 0; }
+batch=${BATCH:-64}
+rounds=${ROUNDS:-3}
+sed '1s/^\xef\xbb\xbf//' "$work/prose.txt" > "$work/plain.txt"
+less() { awk "BEGIN { exit !($1 < $2) }"; }
+# Runs the driver ROUNDS times with the given batch size and settings;
+# prints the best time; the output is drive.NAME.
+drive() {
+  local name=$1 size=$2 best="" start t
+  shift 2
+  for _ in $(seq "$rounds"); do
+    start=$(now)
+    env ZTA_SERVER="$server" "$@" "$build/zta_line_driver" "$work/libjxZTAccess.so" \
+      "$work/plain.txt" "$work/drive.$name" en es "$size" > /dev/null
+    t=$(calc "$(now) - $start")
+    if [ -z "$best" ] || less "$t" "$best"; then best=$t; fi
+  done
+  echo "$best"
+}
+line_time=$(drive line 0)
+printf '\none process, the library directly (zta_line_driver), best of %d:\n' "$rounds"
+printf '%-34s %10s %8s %6s\n' way lines/s "x line" same
+printf '%-34s %10.1f %8s %6d\n' "line by line" "$(calc "$lines / $line_time")" "1.0" "$lines"
+for requests in ${REQUESTS_LIST:-1 2 4 8}; do
+  t=$(drive "batch.$requests" "$batch" ZTA_SERVER_REQUESTS="$requests")
+  same=$(paste -d '\n' "$work/drive.line" "$work/drive.batch.$requests" |
+    awk 'NR % 2 == 1 { a = $0; next } $0 == a { n++ } END { print n + 0 }')
+  printf '%-34s %10.1f %8.2f %6d\n' "batch of $batch, $requests requests in flight" \
+    "$(calc "$lines / $t")" "$(calc "$line_time / $t")" "$same"
+done

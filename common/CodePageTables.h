@@ -6,11 +6,14 @@
 namespace xlate {
 
 // A single-byte code page: bytes below 0x80 are ASCII, the upper 128 map to
-// these UTF-16 units. kHole marks a byte without a character of its own.
-constexpr std::uint16_t kHole = 0xFFFF;
+// these UTF-16 units, each of which encodes back to its byte. The best-fit
+// list holds the further units that encode to a byte of the page, as
+// (unit << 8) | byte, sorted by unit; every other unit becomes "?".
 struct CodePageTable {
   std::uint32_t codePage;
   std::uint16_t upper[128];
+  const std::uint32_t* bestFit;
+  std::size_t bestFitCount;
 };
 
 extern const CodePageTable kCodePageTables[];

@@ -28,11 +28,6 @@ const CodePageTable& TableOrFallback(std::uint32_t aCodePage) {
   return table ? *table : *FindTable(kFallbackCodePage);
 }
 
-inline char16_t UnitOf(const CodePageTable& aTable, unsigned char aByte) {
-  std::uint16_t unit = aTable.upper[aByte - 0x80];
-  return unit == kHole ? aByte : unit;
-}
-
 // The reverse of a table: for each UTF-16 unit its byte, 0 where the code
 // page has none (U+0000 itself is ASCII and handled before the lookup).
 using ReverseTable = std::array<unsigned char, 0x10000>;
@@ -46,16 +41,12 @@ const ReverseTable& Reverse(const CodePageTable& aTable) {
     ReverseTable& r = *tables[index];
     r.fill(0);
     for (int b = 0; b < 128; ++b) r[static_cast<std::size_t>(b)] = static_cast<unsigned char>(b);
-    for (int b = 0; b < 128; ++b) {
-      std::uint16_t unit = aTable.upper[b];
-      if (unit != kHole && unit >= 0x80 && r[unit] == 0)
-        r[unit] = static_cast<unsigned char>(0x80 + b);
-    }
-    // A hole stands for the code point of its own value, where no
-    // character of the code page claims that code point.
-    for (int b = 0; b < 128; ++b) {
-      if (aTable.upper[b] == kHole && r[0x80 + b] == 0)
-        r[0x80 + b] = static_cast<unsigned char>(0x80 + b);
+    for (int b = 0; b < 128; ++b) r[aTable.upper[b]] = static_cast<unsigned char>(0x80 + b);
+    // Characters the page cannot show take its best-fit byte, as the
+    // platform's conversion does ("A" for U+0100 in 1252).
+    for (std::size_t i = 0; i < aTable.bestFitCount; ++i) {
+      std::uint32_t entry = aTable.bestFit[i];
+      r[entry >> 8] = static_cast<unsigned char>(entry & 0xFF);
     }
   });
   return *tables[index];
@@ -81,7 +72,7 @@ void AssignCodePageText(std::uint32_t aCodePage, const char* aBytes, std::size_t
     std::size_t n = std::min(kPiece, aCount - done);
     for (std::size_t i = 0; i < n; ++i) {
       auto b = static_cast<unsigned char>(aBytes[done + i]);
-      piece[i] = b < 0x80 ? b : UnitOf(table, b);
+      piece[i] = b < 0x80 ? b : table.upper[b - 0x80];
     }
     vText.append(piece, n);
   }
@@ -144,7 +135,7 @@ ByteString ConvertBytes(std::uint32_t aFrom, std::uint32_t aTo, const ByteString
       continue;
     }
     if (from == nullptr) continue;
-    char16_t unit = UnitOf(*from, b);
+    char16_t unit = from->upper[b - 0x80];
     if (aTo == kCodePageUtf8) continue;
     unsigned char mapped = Reverse(TableOrFallback(aTo))[unit];
     if (mapped != 0) out[i] = static_cast<char>(mapped);

@@ -12,8 +12,9 @@ constexpr std::uint32_t kCodePageUtf8 = 65001;
 bool IsKnownCodePage(std::uint32_t aCodePage);
 
 // Conversions between UTF-16 and a code page, for platforms that have no
-// conversion of their own. A character the code page cannot show becomes
-// "?"; an unknown code page is treated as 1252.
+// conversion of their own. A character the code page cannot show takes the
+// page's best-fit byte where it has one (as Windows does with default
+// flags), else "?"; an unknown code page is treated as 1252.
 Text CodePageToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount);
 void AssignCodePageText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount,
                         Text& vText);
@@ -22,8 +23,8 @@ void AppendTextInCodePage(std::uint32_t aCodePage, const char16_t* aText, std::s
                           ByteString& vOut);
 
 // Byte-for-byte conversion from one code page to another, keeping the
-// length: a byte without a single-byte counterpart becomes "?". Equal code
-// pages copy.
+// length: a byte whose character the other page cannot show takes that
+// page's best-fit byte, else "?". Equal code pages copy.
 ByteString ConvertBytes(std::uint32_t aFrom, std::uint32_t aTo, const ByteString& aBytes);
 
 }  // namespace xlate

@@ -31,10 +31,17 @@ char16_t* DecodeInto(const unsigned char* p, std::size_t aCount, char16_t* o) {
 #if defined(__SSE2__)
       while (end - p >= 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        if (_mm_movemask_epi8(bytes) != 0) break;
         const __m128i zero = _mm_setzero_si128();
         _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(bytes, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(bytes, zero));
+        if (const int other = _mm_movemask_epi8(bytes)) {
+          // The ASCII bytes before the first other one are done; what was
+          // stored after them is written over.
+          const int ascii = __builtin_ctz(static_cast<unsigned>(other));
+          o += ascii;
+          p += ascii;
+          break;
+        }
         o += 16;
         p += 16;
       }
@@ -131,12 +138,21 @@ char* EncodeInto(const char16_t* p, std::size_t aCount, char* o) {
     while (end - p >= 16) {
       const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
       const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
-      const __m128i ascii = _mm_set1_epi16(static_cast<short>(0xFF80));
-      if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(low, high), ascii),
-                                            _mm_setzero_si128())) != 0xFFFF) {
+      const __m128i above = _mm_set1_epi16(static_cast<short>(0xFF80));
+      const __m128i zero = _mm_setzero_si128();
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(low, high));
+      // One bit a unit, set for ASCII.
+      const int ascii =
+          _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(_mm_and_si128(low, above), zero),
+                                            _mm_cmpeq_epi16(_mm_and_si128(high, above), zero)));
+      if (ascii != 0xFFFF) {
+        // The ASCII units before the first other one are done; what was
+        // stored after them is written over.
+        const int done = __builtin_ctz(static_cast<unsigned>(~ascii));
+        o += done;
+        p += done;
         break;
       }
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(low, high));
       o += 16;
       p += 16;
     }
@@ -179,6 +195,52 @@ char* EncodeInto(const char16_t* p, std::size_t aCount, char* o) {
 }
 
 }  // namespace
+
+bool IsValidUtf8(const char* aBytes, std::size_t aCount) {
+  const auto* p = reinterpret_cast<const unsigned char*>(aBytes);
+  const unsigned char* end = p + aCount;
+  while (p < end) {
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+      const int other = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+      if (other != 0) {
+        p += __builtin_ctz(static_cast<unsigned>(other));
+        break;
+      }
+      p += 16;
+    }
+    if (p == end) break;
+#endif
+    const unsigned char b = *p;
+    if (b < 0x80) {
+      ++p;
+      continue;
+    }
+    // The length of the sequence and the range of its second byte, as the
+    // decoder has them.
+    int length;
+    unsigned char low = 0x80, high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+      length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      length = 3;
+      if (b == 0xE0) low = 0xA0;
+      if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      length = 4;
+      if (b == 0xF0) low = 0x90;
+      if (b == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (end - p < length || p[1] < low || p[1] > high) return false;
+    for (int i = 2; i < length; ++i) {
+      if (!IsContinuation(p[i])) return false;
+    }
+    p += length;
+  }
+  return true;
+}
 
 void AssignUtf8(const char* aBytes, std::size_t aCount, Text& vText) {
   const auto* p = reinterpret_cast<const unsigned char*>(aBytes);

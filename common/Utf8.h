@@ -13,6 +13,11 @@ inline Text DecodeUtf8(const ByteString& aBytes) {
   return DecodeUtf8(aBytes.data(), aBytes.size());
 }
 
+// Whether the bytes are well-formed UTF-8: no stray continuation byte, no
+// sequence cut short, overlong, of a surrogate or above U+10FFFF. Exactly
+// these come back unchanged from decoding and encoding again.
+bool IsValidUtf8(const char* aBytes, std::size_t aCount);
+
 // UTF-16 to UTF-8. Surrogate pairs become 4-byte sequences; an unpaired
 // surrogate becomes U+FFFD.
 ByteString EncodeUtf8(const char16_t* aText, std::size_t aCount);

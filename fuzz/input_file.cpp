@@ -1,5 +1,6 @@
-// The input-file reader splits the bytes into lines before decoding each;
-// that must give exactly the lines of decoding the whole file first.
+// The input-file reader splits the bytes into lines before decoding each,
+// a window of the file at a time; that must give exactly the lines of
+// decoding the whole file first, and fail exactly when text follows a NUL.
 #include <cstdint>
 
 #include "app/filemode/InputFile.h"
@@ -23,8 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
   const std::string bytes(reinterpret_cast<const char*>(aData) + 1, aSize - 1);
   platform.files[u"in"].bytes = bytes;
 
-  std::unique_ptr<TStringList> lines = ReadInputFile(settings);
-
   Text whole;
   switch (settings.InCoding) {
     case ctUNICODE:
@@ -43,8 +42,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
     case ctNone:
       break;
   }
+  // The first NUL ends the text when only zero bytes follow it; anything
+  // else after it is an error. An odd last byte of UTF-16 is U+FFFD.
+  const bool oddByte = settings.InCoding == ctUNICODE && bytes.size() % 2 == 1;
+  const std::size_t nul = whole.find(u'\0');
+  bool fails = false;
+  if (nul != Text::npos) {
+    fails = whole.find_first_not_of(u'\0', nul) != Text::npos || (oddByte && bytes.back() != 0);
+  } else if (oddByte) {
+    whole += u'\uFFFD';
+  }
   TStringList expected;
   expected.SetText(whole);
-  Check(lines->Lines() == expected.Lines(), "line-by-line decoding differs from the whole");
+
+  std::unique_ptr<TStringList> lines;
+  try {
+    lines = ReadInputFile(settings);
+  } catch (const Exception&) {
+  }
+  Check((lines == nullptr) == fails, "text after a NUL is not an error exactly");
+  if (lines)
+    Check(lines->Lines() == expected.Lines(), "line-by-line decoding differs from the whole");
+  // A small window of the file, ending anywhere, gives the same lines.
+  TStringList windowed;
+  bool windowFails = false;
+  try {
+    DecodeFileBytes(settings.InCoding, bytes, windowed,
+                    TFileWindow{1 + static_cast<std::size_t>(aData[0] % 23), 1 + aData[0] % 3u});
+  } catch (const Exception&) {
+    windowFails = true;
+  }
+  Check(windowFails == fails, "text after a NUL is not an error exactly in a small window");
+  if (!fails) {
+    Check(windowed.Lines() == expected.Lines(),
+          "decoding in a small window differs from the whole");
+  }
   return 0;
 }

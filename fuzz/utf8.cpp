@@ -14,6 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
   const std::string encoded = EncodeUtf8(text);
   Check(DecodeUtf8(encoded) == text, "decoding is not stable");
   if (text.find(u'\uFFFD') == Text::npos) Check(encoded == bytes, "valid UTF-8 changed");
+  Check(IsValidUtf8(bytes.data(), bytes.size()) == (encoded == bytes),
+        "valid means unchanged by decoding and encoding");
   // Any UTF-16, paired or not, encodes to valid UTF-8.
   const Text units = Units(aData, aSize);
   Check(EncodeUtf8(DecodeUtf8(EncodeUtf8(units))) == EncodeUtf8(units), "encoding is not stable");

@@ -1,11 +1,10 @@
 #pragma once
 
 // The floating-point settings a library call runs with: invalid operation,
-// division by zero and overflow trap. 64-bit x86 does its floating point in
-// SSE, so there the MXCSR alone is set (loading the x87 control word costs
-// more than the rest of a call); 32-bit code sets the x87 control word to
-// 0x1332, and the MXCSR to match where it is built for SSE. Compiler
-// intrinsics only.
+// division by zero and overflow trap. On x86 the x87 control word is set to
+// 0x1332 and the MXCSR to match where there is SSE: 64-bit code does its
+// double arithmetic in SSE, but a library's long double (and any 32-bit
+// code) still runs on the x87 unit. Compiler intrinsics only.
 
 #if defined(__SSE__)
 #include <xmmintrin.h>
@@ -18,22 +17,61 @@ struct FloatingPointState {
 #if defined(XLATE_HAS_MXCSR)
   unsigned mxcsr;
 #endif
-#if defined(__i386__)
+#if defined(__i386__) || defined(__x86_64__)
   unsigned short x87;
 #endif
+  bool inRun;  // inside a LibraryCallRun, which keeps the library's settings
 };
 
 constexpr unsigned kMxcsrFlags = 0x3F;
+constexpr unsigned kMxcsrPrecisionFlag = 0x20;
 constexpr unsigned kMxcsrTrapped = 0x80 | 0x200 | 0x400;  // invalid, zero divide, overflow masks
 constexpr unsigned short kLibraryX87ControlWord = 0x1332;
+constexpr unsigned short kX87TrappedFlags = 0x01 | 0x04 | 0x08;  // invalid, zero divide, overflow
+
+// The open LibraryCallRun, if any: how deep, and the MXCSR it set.
+struct LibraryCallRunState {
+  int depth = 0;
+  unsigned mxcsr = 0;
+};
+inline LibraryCallRunState& CurrentLibraryCallRun() {
+  static LibraryCallRunState run;
+  return run;
+}
+
+// Inside a LibraryCallRun: makes the library's settings hold again where a
+// fault, or the library itself, changed them. Reading them is cheap, and
+// writing them is done only when they differ.
+inline void KeepLibraryFloatingPoint() {
+#if defined(XLATE_HAS_MXCSR)
+  // The precision flag is raised by most arithmetic and never traps; any
+  // other flag left by a fault is cleared, as a system may name a later
+  // fault after it.
+  const unsigned mxcsr = _mm_getcsr();
+  const unsigned wanted = CurrentLibraryCallRun().mxcsr;
+  if ((mxcsr & ~kMxcsrPrecisionFlag) != wanted) _mm_setcsr(wanted);
+#endif
+#if defined(__i386__) || defined(__x86_64__)
+  unsigned short word = 0, status = 0;
+  __asm__ volatile("fnstcw %0\n\tfnstsw %1" : "=m"(word), "=m"(status));
+  if (word != kLibraryX87ControlWord || (status & kX87TrappedFlags) != 0) {
+    word = kLibraryX87ControlWord;
+    __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(word));
+  }
+#endif
+}
 
 inline FloatingPointState EnterLibraryFloatingPoint() {
   FloatingPointState saved{};
+  if (CurrentLibraryCallRun().depth > 0) {
+    saved.inRun = true;
+    return saved;
+  }
 #if defined(XLATE_HAS_MXCSR)
   saved.mxcsr = _mm_getcsr();
   _mm_setcsr(saved.mxcsr & ~(kMxcsrFlags | kMxcsrTrapped));
 #endif
-#if defined(__i386__)
+#if defined(__i386__) || defined(__x86_64__)
   __asm__ volatile("fnstcw %0" : "=m"(saved.x87));
   unsigned short word = kLibraryX87ControlWord;
   __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(word));
@@ -45,14 +83,18 @@ inline FloatingPointState EnterLibraryFloatingPoint() {
 // library's last operation raised would otherwise go unseen: this makes it
 // happen while the call is still guarded.
 inline void RaisePendingFloatingPointTraps() {
-#if defined(__i386__)
+#if defined(__i386__) || defined(__x86_64__)
   __asm__ volatile("fwait");
 #endif
 }
 
 // Puts the caller's settings back, also after a trap left flags pending.
 inline void LeaveLibraryFloatingPoint(const FloatingPointState& aSaved) {
-#if defined(__i386__)
+  if (aSaved.inRun) {
+    KeepLibraryFloatingPoint();
+    return;
+  }
+#if defined(__i386__) || defined(__x86_64__)
   unsigned short word = aSaved.x87;
   __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(word));
 #endif
@@ -61,5 +103,39 @@ inline void LeaveLibraryFloatingPoint(const FloatingPointState& aSaved) {
 #endif
   (void)aSaved;
 }
+
+// A run of library calls, such as the lines of one block of a file, that
+// keeps the library's settings from its start to its end instead of setting
+// them around every call: on some machines writing the x87 control word
+// costs more than a short call itself. Every call stays guarded, and the
+// caller's settings come back at the end of the run. The caller's own code
+// between the calls must do no floating-point arithmetic, since its traps
+// are on. Only where that code has no use for the x87 unit (64-bit x86);
+// elsewhere a run changes nothing.
+class LibraryCallRun {
+ public:
+  LibraryCallRun() {
+#if defined(__x86_64__)
+    LibraryCallRunState& run = CurrentLibraryCallRun();
+    if (run.depth == 0) {
+      FSaved = EnterLibraryFloatingPoint();
+#if defined(XLATE_HAS_MXCSR)
+      run.mxcsr = _mm_getcsr() & ~kMxcsrFlags;
+#endif
+    }
+    ++run.depth;
+#endif
+  }
+  ~LibraryCallRun() {
+#if defined(__x86_64__)
+    if (--CurrentLibraryCallRun().depth == 0) LeaveLibraryFloatingPoint(FSaved);
+#endif
+  }
+  LibraryCallRun(const LibraryCallRun&) = delete;
+  LibraryCallRun& operator=(const LibraryCallRun&) = delete;
+
+ private:
+  FloatingPointState FSaved{};
+};
 
 }  // namespace xlate

@@ -70,8 +70,14 @@ class Platform {
   virtual bool EqualIgnoreCase(const Text& aLeft, const Text& aRight) = 0;
 
   // The parameters after the program's name, and the program's own path.
+  // Both keep every byte of a name, so that the name reaches the file
+  // system again as it was given.
   virtual std::vector<Text> CommandLineParameters() = 0;
   virtual Text ProgramPath() = 0;
+  // What a parameter's value reads as where it is text and not a file name:
+  // where names carry bytes that the locale's coding cannot read, the text
+  // that coding's conversion makes of them.
+  virtual Text ArgumentAsText(const Text& aArgument) { return aArgument; }
   // The characters after which a path's last component begins.
   virtual Text PathSeparators() = 0;
 
@@ -88,6 +94,13 @@ class Platform {
   virtual std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) = 0;
   // Creates the file or replaces it when committed; exclusive as well.
   virtual std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) = 0;
+  // The same for the file that aInput has open for reading under that name
+  // (translation in place). aInput's hold on the file stands for the one
+  // CreateForWriting would take, so that the file stays locked from the
+  // first read to its replacement, and aInput stays readable; Commit closes
+  // it. aInput must outlive the result.
+  virtual std::unique_ptr<PlatformFile> CreateOverInput(const Text& aName,
+                                                        PlatformFile& aInput) = 0;
   virtual Text FullPath(const Text& aName) = 0;
   // Whether two names denote one existing file.
   virtual bool SameFile(const Text& aLeft, const Text& aRight) = 0;

@@ -3,9 +3,11 @@
 // Starting the built program from the end-to-end tests. Test support only:
 // the program itself never starts processes.
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace xlate {
@@ -81,6 +83,47 @@ class NamedPipe {
  private:
   std::intptr_t FHandle;
 };
+#endif
+
+#if !defined(_WIN32)
+// Sends aSignal to the process that opens a file in aFolder whose name
+// holds aNamePart, while that open waits for this object's leave: a moment
+// inside the program that no timing can miss. Every open in the folder
+// waits for it (fanotify permission events), which needs the privilege of
+// an administrator; Unavailable() then says why it cannot work.
+class SignalAtOpen {
+ public:
+  SignalAtOpen(const std::string& aFolder, const std::string& aNamePart, int aSignal);
+  ~SignalAtOpen();
+  SignalAtOpen(const SignalAtOpen&) = delete;
+  SignalAtOpen& operator=(const SignalAtOpen&) = delete;
+  const std::string& Unavailable() const { return FUnavailable; }
+  bool Sent() const { return FSent; }
+
+ private:
+  void Serve();
+
+  std::string FNamePart;
+  int FSignal;
+  int FNotify = -1;
+  int FStop[2] = {-1, -1};
+  std::string FUnavailable;
+  std::atomic<bool> FSent{false};
+  std::thread FThread;
+};
+
+// A file's owner and group (of a link itself, not its target), and setting
+// them, which needs the privilege to.
+struct FileOwnership {
+  unsigned uid;
+  unsigned gid;
+};
+FileOwnership OwnershipOf(const std::string& aPath);
+void SetOwnership(const std::string& aPath, FileOwnership aOwnership);
+// Extended attributes; false or empty where the file system has none.
+bool SetExtendedAttribute(const std::string& aPath, const std::string& aName,
+                          const std::string& aValue);
+std::string ExtendedAttribute(const std::string& aPath, const std::string& aName);
 #endif
 
 #if defined(_WIN32)

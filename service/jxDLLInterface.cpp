@@ -49,6 +49,10 @@ Text Decode(std::uint32_t aCodePage, const Result& aResult) {
 
 // A buffer larger than this is given back after its call.
 constexpr std::uint32_t kKeptBuffer = 64 * 1024;
+// The same for the result buffer of batches, which hold many lines.
+constexpr std::uint32_t kKeptBatchBuffer = 4 * 1024 * 1024;
+
+constexpr char16_t kTranslateFailure[] = u"Can't get translation of text \"%s\" because of \"%s\"";
 
 }  // namespace
 
@@ -68,6 +72,9 @@ TdllZTA::TdllZTA() : FinErrorText(false), FDllHandle(0) {
     Bind(platform, FDllHandle, libraryName, "ztaLaguageList", FprocLaguageList);
     Bind(platform, FDllHandle, libraryName, "ztaToPostText", FprocToPostText);
     Bind(platform, FDllHandle, libraryName, "ztaFromPostText", FprocFromPostText);
+    // Optional: without it every line is translated alone.
+    FprocTranslateBatch = reinterpret_cast<TprocTranslateBatch>(
+        platform.GetProcAddress(FDllHandle, "ztaTranslateBatch"));
   } catch (const Exception&) {
     // A failed unload replaces the binding failure, as it does in Destroy.
     Unload();
@@ -135,7 +142,8 @@ bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, Result& vResult, std::int
 }
 
 template <typename Call>
-TdllZTA::Result TdllZTA::CallOrRaise(const Call& aCall, const Text& aFormat, const Text* aSubject) {
+TdllZTA::Result TdllZTA::CallOrRaise(const Call& aCall, const char16_t* aFormat,
+                                     const Text* aSubject) {
   Result result{};
   std::int32_t code = 0;
   if (CallWithGrowingBuffer(aCall, result, code)) return result;
@@ -194,9 +202,167 @@ void TdllZTA::TranslateInPlace(const Text& aLangInit, const Text& aLangFrom, con
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
   };
-  Result result =
-      CallOrRaise(call, u"Can't get translation of text \"%s\" because of \"%s\"", &vText);
+  Result result = CallOrRaise(call, kTranslateFailure, &vText);
   platform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vText);
+}
+
+void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
+                            const ByteString& aUtf8, Text& vTranslation) {
+  const char* langInit = AnsiArgument(0, aLangInit).c_str();
+  const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
+  const char* langTo = AnsiArgument(2, aLangTo).c_str();
+  Platform& platform = CurrentPlatform();
+  const char* text = aUtf8.c_str();
+  auto call = [&](char* aDest, std::uint32_t aMaxSize) {
+    return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
+  };
+  Result result{};
+  std::int32_t code = 0;
+  if (!CallWithGrowingBuffer(call, result, code)) {
+    Text reason = ErrorText(code);
+    // The text itself is needed only to name it.
+    const Text subject = platform.MultiByteToText(kCodePageUtf8, aUtf8.data(), aUtf8.size());
+    throw Exception(Format(kTranslateFailure, {subject, reason}));
+  }
+  platform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vTranslation);
+}
+
+std::size_t TdllZTA::TranslateLines(const Text& aLangInit, const Text& aLangFrom,
+                                    const Text& aLangTo, Text* vLines, std::size_t aCount,
+                                    const ByteString* aUtf8Lines) {
+  if (aCount == 0) return 0;
+  if (FprocTranslateBatch != nullptr) {
+    const char* langInit = AnsiArgument(0, aLangInit).c_str();
+    const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
+    const char* langTo = AnsiArgument(2, aLangTo).c_str();
+    std::size_t failed = 0;
+    if (TranslateBatch(langInit, langFrom, langTo, vLines, aCount, aUtf8Lines, failed)) {
+      return failed;
+    }
+  }
+  return TranslateEachLine(aLangInit, aLangFrom, aLangTo, vLines, aCount, aUtf8Lines);
+}
+
+std::size_t TdllZTA::TranslateEachLine(const Text& aLangInit, const Text& aLangFrom,
+                                       const Text& aLangTo, Text* vLines, std::size_t aCount,
+                                       const ByteString* aUtf8Lines) {
+  std::size_t failed = 0;
+  for (std::size_t i = 0; i < aCount; ++i) {
+    try {
+      if (aUtf8Lines != nullptr) {
+        TranslateUtf8(aLangInit, aLangFrom, aLangTo, aUtf8Lines[i], vLines[i]);
+      } else {
+        TranslateInPlace(aLangInit, aLangFrom, aLangTo, vLines[i]);
+      }
+    } catch (const Exception& e) {
+      vLines[i] = e.Message();
+      ++failed;
+    }
+  }
+  return failed;
+}
+
+bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
+                             Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
+                             std::size_t& vFailed) {
+  if (aCount > UINT32_MAX) return false;
+  const auto count = static_cast<std::uint32_t>(aCount);
+  Platform& platform = CurrentPlatform();
+  // The texts one after the other, each with its NUL; the pointers are
+  // taken once all are in place, as appending may move them.
+  FBatchTexts.clear();
+  FBatchStarts.clear();
+  FBatchPointers.clear();
+  for (std::size_t i = 0; i < aCount; ++i) {
+    FBatchStarts.push_back(FBatchTexts.size());
+    if (aUtf8Lines != nullptr) {
+      FBatchTexts += aUtf8Lines[i];
+    } else {
+      platform.AppendTextAsMultiByte(kCodePageUtf8, vLines[i].data(), vLines[i].size(),
+                                     FBatchTexts);
+    }
+    FBatchTexts.push_back('\0');
+  }
+  for (std::size_t start : FBatchStarts) FBatchPointers.push_back(FBatchTexts.data() + start);
+  const char* const* texts = FBatchPointers.data();
+
+  // A first buffer twice the size of the texts as records, so that the
+  // translations usually fit at once.
+  const std::uint64_t recordBytes =
+      std::uint64_t{ZTA_BATCH_CODE_BYTES} * aCount + FBatchTexts.size();
+  std::uint64_t capacity = kFirstCapacity;
+  while (capacity < 2 * recordBytes && capacity < kMaxResultBuffer) capacity *= 2;
+  if (FBatchBufferSize > capacity && FBatchBufferSize <= kKeptBatchBuffer) {
+    capacity = FBatchBufferSize;
+  }
+  bool done = false;
+  for (;;) {
+    if (FBatchBufferSize != capacity) {
+      FBatchBuffer.reset();
+      FBatchBufferSize = 0;
+      FBatchBuffer.reset(new (std::nothrow) char[capacity]);
+      if (!FBatchBuffer) break;
+      FBatchBufferSize = static_cast<std::uint32_t>(capacity);
+    }
+    char* data = FBatchBuffer.get();
+    const std::uint32_t size = FBatchBufferSize;
+    try {
+      if (LibraryBoolean(CallLibrary([&] {
+            return FprocTranslateBatch(aLangInit, aLangFrom, aLangTo, count, texts, data, size);
+          }))) {
+        done = ReadBatchRecords(data, size, aCount);
+        break;
+      }
+      if (static_cast<std::uint32_t>(LastErrorCode()) != ZTA_CODE_BUFFER_TOO_SMALL) break;
+    } catch (const Exception&) {
+      break;  // a fault: the lines are translated alone
+    }
+    capacity *= 2;
+    if (capacity > kMaxResultBuffer) break;
+  }
+  if (done) {
+    const std::uint32_t ansi = platform.AnsiCodePage();
+    vFailed = 0;
+    for (std::size_t i = 0; i < aCount; ++i) {
+      const BatchRecord& record = FBatchRecords[i];
+      if (record.code == 0) {
+        platform.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
+      } else {
+        // A line given as UTF-8 bytes is made a text only to name it.
+        const Text subject = aUtf8Lines != nullptr
+                                 ? platform.MultiByteToText(kCodePageUtf8, aUtf8Lines[i].data(),
+                                                            aUtf8Lines[i].size())
+                                 : vLines[i];
+        vLines[i] = Format(kTranslateFailure,
+                           {subject, platform.MultiByteToText(ansi, record.text, record.size)});
+        ++vFailed;
+      }
+    }
+  }
+  if (FBatchBufferSize > kKeptBatchBuffer) {
+    FBatchBuffer.reset();
+    FBatchBufferSize = 0;
+  }
+  return done;
+}
+
+bool TdllZTA::ReadBatchRecords(const char* aData, std::uint32_t aSize, std::size_t aCount) {
+  FBatchRecords.clear();
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < aCount; ++i) {
+    if (aSize - at < ZTA_BATCH_CODE_BYTES + 1) return false;
+    const auto* code = reinterpret_cast<const unsigned char*>(aData + at);
+    const std::uint32_t value =
+        code[0] | (code[1] << 8) | (std::uint32_t{code[2]} << 16) | (std::uint32_t{code[3]} << 24);
+    if (value == ZTA_CODE_BUFFER_TOO_SMALL) return false;
+    at += ZTA_BATCH_CODE_BYTES;
+    const void* nul = std::memchr(aData + at, '\0', aSize - at);
+    if (nul == nullptr) return false;
+    const auto size = static_cast<std::size_t>(static_cast<const char*>(nul) - (aData + at));
+    FBatchRecords.push_back({value, aData + at, size});
+    at += size + 1;
+  }
+  return true;
 }
 
 bool TdllZTA::TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom,

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "common/StringList.h"
 #include "common/Types.h"
@@ -11,8 +12,9 @@
 namespace xlate {
 
 // The translation service: loads the translation library, binds its six
-// entry points and offers each as a method on texts. Every failure is raised
-// as an Exception with a readable message.
+// entry points (and the optional ztaTranslateBatch) and offers each as a
+// method on texts. Every failure is raised as an Exception with a readable
+// message.
 class TdllZTA {
  public:
   // Loads and binds the library; raises on any failure, after unloading a
@@ -34,6 +36,24 @@ class TdllZTA {
   // vText is left as it was.
   void TranslateInPlace(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
                         Text& vText);
+  // Translates a text given as the UTF-8 bytes the library takes, which
+  // must be what encoding the text gives, into vTranslation; on a failure
+  // vTranslation is left as it was, and the message names the text.
+  void TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
+                     const ByteString& aUtf8, Text& vTranslation);
+  // Translates aCount lines in place: each becomes its translation, or the
+  // message that TranslateInPlace raises for it, so the lines come out as
+  // line-by-line translation gives them. aUtf8Lines, when given, holds the
+  // same lines as the UTF-8 bytes the library takes (vLines' texts are then
+  // not read). With the library's batch entry point that is one batch call
+  // for all of them; when the library has none, or the batch call faults or
+  // fails as a whole, every line is translated alone. Only exceptions of
+  // other types leave it. Returns how many lines failed.
+  std::size_t TranslateLines(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
+                             Text* vLines, std::size_t aCount,
+                             const ByteString* aUtf8Lines = nullptr);
+  // Whether the library has the batch entry point.
+  bool HasBatchEntryPoint() const { return FprocTranslateBatch != nullptr; }
   // Like Translate, but a failure comes back as false with its message.
   bool TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
                             const Text& aText, Text& vTranslation, Text& vError);
@@ -49,9 +69,20 @@ class TdllZTA {
   };
   template <typename Call>
   bool CallWithGrowingBuffer(const Call& aCall, Result& vResult, std::int32_t& vCode);
+  // aFormat is a literal: a text is made of it only for a failure.
   template <typename Call>
-  Result CallOrRaise(const Call& aCall, const Text& aFormat, const Text* aSubject);
+  Result CallOrRaise(const Call& aCall, const char16_t* aFormat, const Text* aSubject);
   char* Buffer(std::uint32_t aSize);
+  // The batch call for TranslateLines; false when the batch failed as a
+  // whole and the lines are still as they were.
+  bool TranslateBatch(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
+                      Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
+                      std::size_t& vFailed);
+  // Reads aCount records from the batch's buffer into FBatchRecords; false
+  // when they do not keep the batch contract.
+  bool ReadBatchRecords(const char* aData, std::uint32_t aSize, std::size_t aCount);
+  std::size_t TranslateEachLine(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
+                                Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines);
   // A language code in the ANSI code page; the last few are kept, as a
   // file sends the same codes with every line.
   const ByteString& AnsiArgument(int aSlot, const Text& aText);
@@ -65,6 +96,7 @@ class TdllZTA {
   TprocLaguageList FprocLaguageList = nullptr;
   TprocPostText FprocToPostText = nullptr;
   TprocPostText FprocFromPostText = nullptr;
+  TprocTranslateBatch FprocTranslateBatch = nullptr;  // optional
 
   // The result buffer, kept from call to call while it is small.
   std::unique_ptr<char[]> FBuffer;
@@ -73,6 +105,20 @@ class TdllZTA {
   ByteString FArgumentBytes[3];
   bool FArgumentKnown[3] = {false, false, false};
   ByteString FTextArgument;
+
+  // The batch's texts, each in UTF-8 with its NUL, and where each starts;
+  // its result buffer; and the records read from it.
+  struct BatchRecord {
+    std::uint32_t code;
+    const char* text;
+    std::size_t size;
+  };
+  ByteString FBatchTexts;
+  std::vector<std::size_t> FBatchStarts;
+  std::vector<const char*> FBatchPointers;
+  std::unique_ptr<char[]> FBatchBuffer;
+  std::uint32_t FBatchBufferSize = 0;
+  std::vector<BatchRecord> FBatchRecords;
 };
 
 // The largest result buffer the service offers: aMaxSize is a 32-bit

@@ -94,7 +94,7 @@ TEST_F(ApyEndToEnd, AStoppedServerFailsEveryLineAndTheRunEndsNormally) {
   const ProcessResult r = Run({"IFILE=book.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"}, url);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, "3 of 3 lines failed; their messages stand in the output\r\n");
   const std::string out = ReadFileBytes(folder.File("book.txt.es"));
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3);
   std::size_t failures = 0;
@@ -104,6 +104,33 @@ TEST_F(ApyEndToEnd, AStoppedServerFailsEveryLineAndTheRunEndsNormally) {
   }
   EXPECT_EQ(failures, 3u) << out;
   EXPECT_NE(out.find("My friend reads a book."), std::string::npos) << out;  // each line named
+}
+
+// A server that takes every request and never answers costs the time
+// limit three times in a row; the lines after that fail at once.
+TEST(ApyEndToEndSilentServer, CostsTheTimeLimitThreeTimesThenFailsLinesAtOnce) {
+  zta::test::CannedServer silent(zta::test::CannedBehaviour::kSilent);
+  ProgramFolder folder{XLATE_APERTIUM_LIBRARY};
+  WriteFileBytes(folder.File("book.txt"), "one\ntwo\nthree\nfour\nfive\nsix\n");
+  ProcessOptions options;
+  options.environment = {{"ZTA_SERVER", silent.url()}, {"ZTA_SERVER_TIMEOUT_MS", "300"}};
+  const ProcessResult r =
+      folder.Run({"IFILE=book.txt", "OFILE=out.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"},
+                 "C.UTF-8", options);
+  EXPECT_EQ(r.out, "");
+  const std::string out = ReadFileBytes(folder.File("out.txt"));
+  std::vector<std::string> lines;
+  for (std::size_t at = 3, end; (end = out.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    lines.push_back(out.substr(at, end - at));
+  }
+  ASSERT_EQ(lines.size(), 6u) << out;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const bool sent = lines[i].find("Not sent: the translation server " + silent.url() +
+                                    " failed 3 requests in a row") == std::string::npos;
+    EXPECT_EQ(sent, i < 3) << lines[i];
+    EXPECT_NE(lines[i].find("did not answer GET /listPairs within 300 ms"), std::string::npos)
+        << lines[i];
+  }
 }
 
 TEST_F(ApyEndToEnd, SeveralProgramsShareOneServer) {

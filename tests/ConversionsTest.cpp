@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
+#include "common/CodePageTables.h"
 #include "common/CodePages.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
@@ -27,6 +31,16 @@ TEST(Utf8, DecodesEachMalformedSequenceToOneReplacement) {
   EXPECT_EQ(DecodeUtf8("\xF0\x9F\x98"), r);                  // one cut-off sequence
   EXPECT_EQ(DecodeUtf8("\x80\xBF"), r + r);
   EXPECT_EQ(DecodeUtf8("\xFF\xFE"), r + r);
+  // None of them is well-formed, also after a run of ASCII.
+  for (const std::string bad : {"a\xC3",
+                                "\xE2\x82"
+                                "A",
+                                "\xC0\xAF", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                                "\xF0\x9F\x98", "\x80\xBF", "\xFF\xFE"}) {
+    for (const std::string& text : {bad, std::string(20, 'x') + bad}) {
+      EXPECT_FALSE(IsValidUtf8(text.data(), text.size())) << text;
+    }
+  }
 }
 
 TEST(Utf8, DecodesValidTextIncludingSupplementaryCharactersAndTheMark) {
@@ -34,6 +48,12 @@ TEST(Utf8, DecodesValidTextIncludingSupplementaryCharactersAndTheMark) {
                        "a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80"),
             u"\uFEFFa\u00e4\u20ac\U0001F600");
   EXPECT_EQ(DecodeUtf8(std::string("a\0b", 3)), Text(u"a\0b", 3));
+  // Well-formed, up to the edges of each range.
+  const std::string valid = std::string(20, 'x') +
+                            "\xEF\xBB\xBF\xC2\x80\xE0\xA0\x80\xED\x9F\xBF\xF0\x90\x80\x80"
+                            "\xF4\x8F\xBF\xBF" +
+                            std::string(17, 'y');
+  EXPECT_TRUE(IsValidUtf8(valid.data(), valid.size()));
 }
 
 TEST(Utf8, LongTextsDecodeAlikeWhereverTheirPiecesEnd) {
@@ -68,21 +88,24 @@ TEST(Utf8, EncodesPairsAsFourBytesAndLoneSurrogatesAsReplacement) {
 class CodePageTable : public ::testing::TestWithParam<std::uint32_t> {};
 
 // Every byte of each code page decodes as the C library's iconv decodes
-// it, and encodes back to the byte; where iconv has no character, the byte
-// keeps its own value, as Windows maps the holes of its code pages.
+// it, and encodes back to the byte. Where iconv has no character, Windows
+// gives the byte its own value (0x81 in 1252 is U+0081) or, in a few pages,
+// a private-use character (0xAA in 1253 is U+F8F9); it encodes back too.
 TEST_P(CodePageTable, MatchesIconvForEveryByte) {
   const std::uint32_t cp = GetParam();
   for (int b = 0; b < 256; ++b) {
     const char byte = static_cast<char>(b);
     Text decoded = CodePageToText(cp, &byte, 1);
     ASSERT_EQ(decoded.size(), 1u);
+    EXPECT_EQ(TextToCodePage(cp, decoded.data(), 1), std::string(1, byte))
+        << "code page " << cp << " byte " << b;
     char16_t expected;
     if (IconvDecodeByte(cp, static_cast<unsigned char>(b), expected)) {
       EXPECT_EQ(decoded[0], expected) << "code page " << cp << " byte " << b;
-      EXPECT_EQ(TextToCodePage(cp, decoded.data(), 1), std::string(1, byte))
-          << "code page " << cp << " byte " << b;
     } else {
-      EXPECT_EQ(decoded[0], static_cast<char16_t>(b)) << "code page " << cp << " byte " << b;
+      const bool privateUse = decoded[0] >= 0xE000 && decoded[0] <= 0xF8FF;
+      EXPECT_TRUE(decoded[0] == static_cast<char16_t>(b) || privateUse)
+          << "code page " << cp << " byte " << b;
     }
   }
 }
@@ -92,19 +115,79 @@ INSTANTIATE_TEST_SUITE_P(RequiredPages, CodePageTable,
 INSTANTIATE_TEST_SUITE_P(FurtherPages, CodePageTable,
                          ::testing::Values(1253u, 1254u, 1256u, 1257u, 737u, 775u, 855u, 857u, 858u,
                                            862u, 874u));
+
+// Wine's copy of a Windows code page file (c_NNNN.nls), the source of the
+// tables: the character of each byte and the byte of each UTF-16 unit,
+// best fit included.
+struct WineCodePage {
+  std::vector<std::uint16_t> characters;
+  std::string bytes;
+};
+
+bool ReadWineCodePage(std::uint32_t aCodePage, WineCodePage& vPage) {
+  std::ifstream in("/usr/share/wine/nls/c_" + std::to_string(aCodePage) + ".nls", std::ios::binary);
+  if (!in) return false;
+  const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  auto word = [&data](std::size_t aIndex) -> std::size_t {
+    if (2 * aIndex + 1 >= data.size()) return 0;
+    return static_cast<unsigned char>(data[2 * aIndex]) |
+           static_cast<unsigned char>(data[2 * aIndex + 1]) << 8;
+  };
+  // A header of word(0) words, then the offset of the unit-to-byte table
+  // and the 256 characters of the bytes.
+  const std::size_t start = word(0);
+  const std::size_t wide = 2 * (start + word(start) + 1);
+  if (word(2) != 1 || data.size() < wide + 0x10000) {
+    ADD_FAILURE() << "c_" << aCodePage << ".nls is no single-byte code page file";
+    return false;
+  }
+  for (std::size_t b = 0; b < 256; ++b) vPage.characters.push_back(word(start + 1 + b));
+  vPage.bytes = data.substr(wide, 0x10000);
+  return true;
+}
+
+TEST(CodePageTables, MatchWinesCodePageFilesForEveryByteAndCharacter) {
+  int compared = 0;
+  for (std::size_t i = 0; i < kCodePageTableCount; ++i) {
+    const std::uint32_t cp = kCodePageTables[i].codePage;
+    WineCodePage wine;
+    if (!ReadWineCodePage(cp, wine)) continue;
+    ++compared;
+    for (int b = 0; b < 256; ++b) {
+      const char byte = static_cast<char>(b);
+      EXPECT_EQ(CodePageToText(cp, &byte, 1), Text(1, static_cast<char16_t>(wine.characters[b])))
+          << "code page " << cp << " byte " << b;
+    }
+    int mismatches = 0;
+    for (std::uint32_t unit = 1; unit < 0x10000 && mismatches < 10; ++unit) {
+      const char16_t c = static_cast<char16_t>(unit);
+      if (TextToCodePage(cp, &c, 1) != std::string(1, wine.bytes[unit])) {
+        ++mismatches;
+        ADD_FAILURE() << "code page " << cp << " U+" << std::hex << unit;
+      }
+    }
+  }
+  if (compared == 0) GTEST_SKIP() << "Wine's code page files are not installed";
+}
 #endif
 
-TEST(CodePages, CharactersACodePageCannotShowBecomeQuestionMarks) {
-  const Text text = u"a\u0416\U0001F600\u00e9";
-  EXPECT_EQ(TextToCodePage(1252, text.data(), text.size()), "a??\xE9");
-  EXPECT_EQ(TextToCodePage(1251, text.data(), text.size()), "a\xC6??");
+// A character the page lacks takes the page's best-fit byte (e-acute in
+// 1251 is "e", l-stroke in 1252 "l"), else "?".
+TEST(CodePages, CharactersACodePageCannotShowTakeTheBestFitOrAQuestionMark) {
+  const Text text = u"a\u0416\U0001F600\u00e9\u0142";
+  EXPECT_EQ(TextToCodePage(1252, text.data(), text.size()), "a??\xE9l");
+  EXPECT_EQ(TextToCodePage(1251, text.data(), text.size()), "a\xC6?el");
 }
 
 TEST(CodePages, ConvertBytesKeepsTheLength) {
-  // u-umlaut and the euro sign from 1252 to 850, which has no euro sign.
-  EXPECT_EQ(ConvertBytes(1252, 850, "\xFC\x80x"), "\x81?x");
-  EXPECT_EQ(ConvertBytes(850, 1252, "\x81\xB0"), "\xFC?");
+  // u-umlaut, the euro sign and S-caron from 1252 to 850, which has no
+  // euro sign and shows S-caron as "S"; the light shade of 850 is the
+  // broken bar in 1252.
+  EXPECT_EQ(ConvertBytes(1252, 850, "\xFC\x80x\x8A"), "\x81?xS");
+  EXPECT_EQ(ConvertBytes(850, 1252, "\x81\xB0"), "\xFC\xA6");
   EXPECT_EQ(ConvertBytes(1251, 866, "\xC6\xE6"), "\x86\xA6");
+  // Arabic alef from 1256 to 720, the OEM page of Arabic systems.
+  EXPECT_EQ(ConvertBytes(1256, 720, "\xC7"), "\x9F");
   EXPECT_EQ(ConvertBytes(1252, 1252, "\x81\x80"), "\x81\x80");
   // Only ASCII bytes of UTF-8 stand for a character on their own.
   EXPECT_EQ(ConvertBytes(65001, 437, "a\xC3\xA4"), "a??");
@@ -127,9 +210,10 @@ TEST(LocaleCodePages, ChoosesTheWindowsCodePagesOfTheLocale) {
            Case{"en_US.UTF-8", 65001, 65001},
            Case{"C.UTF-8", 65001, 65001},
            Case{"de_DE.utf8", 65001, 65001},
-           Case{"", 1252, 437},
-           Case{"C", 1252, 437},
-           Case{"POSIX", 1252, 437},
+           Case{"", 65001, 65001},
+           Case{"C", 65001, 65001},
+           Case{"POSIX", 65001, 65001},
+           Case{"C.CP1251", 1251, 437},
            Case{"ru_RU.KOI8-R", 1251, 866},
            Case{"de_DE", 1252, 850},
            Case{"fr_FR.ISO-8859-15@euro", 1252, 850},

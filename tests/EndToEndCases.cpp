@@ -33,6 +33,7 @@ struct SharedCase {
   std::vector<std::string> absent = {};  // files that must not exist afterwards
   std::map<std::string, std::string> environment = {};
   std::vector<std::string> folders = {};  // made before the run
+  std::string err = {};                   // the whole of standard error
 };
 
 // Test names show a case by its name.
@@ -90,6 +91,19 @@ std::vector<SharedCase> UsCases() {
       {"OemInputIsReadThroughTheAnsiCodePage",
        {"TEXT=\x81\xE1", "ICODING=OEM", "OCODING=ANSI"},
        "[en>en] \xFC\xDF\r\n"},
+      // A-macron, l-stroke, an en space and a CJK character, which has no
+      // best fit; the OEM output goes through the ANSI code page, where
+      // S-caron takes the best fit of 437.
+      {"CharactersTheAnsiCodePageLacksTakeItsBestFit",
+       {"TEXT=\xC4\x80\xC5\x82\xE2\x80\x82\xE4\xB8\xAD", "ICODING=UTF8", "OCODING=ANSI"},
+       "[en>en] Al ?\r\n"},
+      {"CharactersTheOemCodePageLacksTakeItsBestFit",
+       {"TEXT=\xC4\x80\xC5\x82\xE2\x80\x82\xE4\xB8\xAD\xC5\xA0", "ICODING=UTF8", "OCODING=OEM"},
+       "[en>en] Al ?S\r\n"},
+      // Alpha, Gamma and infinity of 437 are not in 1252.
+      {"OemInputTakesTheBestFitOfTheAnsiCodePage",
+       {"TEXT=\xE0\xE2\xEC", "ICODING=OEM", "OCODING=UTF8"},
+       "[en>en] aG8\r\n"},
       // The TEXT value in UTF-8 holds a Cyrillic letter, which the ANSI
       // messages show as "?"; the library's error text is ANSI bytes,
       // which come back as they were.
@@ -153,15 +167,27 @@ std::vector<SharedCase> UsCases() {
        "",
        {{"in.txt", "a\r\nb\rc\n\rd"}},
        {{"out.txt", "[en>en] a\r\n[en>en] b\r\n[en>en] c\r\n[en>en] \r\n[en>en] d\r\n"}}},
+      // One line in, one line out: each line break inside a message or a
+      // translation becomes a space. Standard error tells of the failures.
       {"FailingLinesCarryTheirMessage",
        {"IFILE=in.txt", "OFILE=out.txt", "OCODING=ANSI"},
        "",
-       {{"in.txt", "one\n@fail 7 bad line\n@fail 8 two\\nlines\nfour"}},
+       {{"in.txt", "one\n@fail 7 bad line\n@fail 8 a\\r\\nb\\rc\\nd\n@echo e\\r\\nf\nfive"}},
        {{"out.txt",
          "[en>en] one\r\n"
          "Can't get translation of text \"@fail 7 bad line\" because of \"bad line\"\r\n"
-         "Can't get translation of text \"@fail 8 two\\nlines\" because of \"two\nlines\"\r\n"
-         "[en>en] four\r\n"}}},
+         "Can't get translation of text \"@fail 8 a\\r\\nb\\rc\\nd\" because of \"a b c d\"\r\n"
+         "e f\r\n"
+         "[en>en] five\r\n"}},
+       {},
+       {},
+       {},
+       "2 of 5 lines failed; their messages stand in the output\r\n"},
+      {"AnOemFileTakesTheBestFit",
+       {"IFILE=in.txt", "OFILE=out.txt", "ICODING=UTF8", "OCODING=OEM"},
+       "",
+       {{"in.txt", "\xC4\x80\xC5\x82\xC3\x80 \xE4\xB8\xAD\r\n"}},
+       {{"out.txt", "[en>en] AlA ?\r\n"}}},
       {"AnEmptyUtf16InputGivesOnlyTheMark",
        {"IFILE=empty.txt", "OFILE=out.txt", "ICODING=UNICODE"},
        "",
@@ -172,16 +198,35 @@ std::vector<SharedCase> UsCases() {
        "",
        {{"empty.txt", ""}},
        {{"out.txt", ""}}},
-      {"AnOddLastByteOfUtf16IsIgnored",
-       {"IFILE=in.txt", "OFILE=out.txt", "ICODING=UNICODE", "OCODING=ANSI"},
+      {"AnOddLastByteOfUtf16BecomesAReplacementCharacter",
+       {"IFILE=in.txt", "OFILE=out.txt", "ICODING=UNICODE", "OCODING=UTF8"},
        "",
        {{"in.txt", "\xFF\xFE" + Utf16(u"ab") + "c"}},
-       {{"out.txt", "[en>en] ab\r\n"}}},
-      {"AnUnknownInputCodingReadsNoLines",
-       {"IFILE=in.txt", "OFILE=out.txt", "ICODING=utf8"},
+       {{"out.txt", "\xEF\xBB\xBF[en>en] ab\xEF\xBF\xBD\r\n"}}},
+      // A file is never read or written without a coding.
+      {"AnUnknownInputCodingLeavesTheFileAsItWas",
+       {"IFILE=a.txt", "OFILE=a.txt", "ICODING=utf8"},
+       ReportFor("Unknown coding type"),
+       {{"a.txt", "text"}},
+       {{"a.txt", "text"}}},
+      {"AnUnknownListCodingLeavesTheFileAsItWas",
+       {"DO=LIST", "OFILE=x", "OCODING=utf8"},
+       ReportFor("Unknown coding type"),
+       {{"x", "keep"}},
+       {{"x", "keep"}}},
+      // NULs to the end of the file are padding; text after a NUL is most
+      // likely the wrong ICODING, and nothing is written.
+      {"TrailingNulsArePadding",
+       {"IFILE=in.txt", "OFILE=out.txt", "OCODING=ANSI"},
        "",
-       {{"in.txt", "text"}},
-       {{"out.txt", ""}}},
+       {{"in.txt", std::string("one\r\n\0\0\0", 8)}},
+       {{"out.txt", "[en>en] one\r\n"}}},
+      {"TextAfterANulIsAnError",
+       {"IFILE=in.txt", "OFILE=out.txt", "ICODING=UTF8"},
+       ReportFor("File \"in.txt\" holds a NUL character in line 1 followed by more text; is "
+                 "ICODING right?"),
+       {{"in.txt", "\xFF\xFE" + Utf16(u"one\r\ntwo\r\n")}, {"out.txt", "old"}},
+       {{"out.txt", "old"}}},
       {"TheSameFileGivenTwiceIsTranslatedInPlace",
        {"IFILE=book.txt", "OFILE=book.txt", "OCODING=ANSI"},
        "",
@@ -194,6 +239,21 @@ std::vector<SharedCase> UsCases() {
        {{"langs.txt",
          "\xEF\xBB\xBF"
          "en English\r\nde German\r\nfr French\r\n"}}},
+      // The file written beside the output fits wherever its name fits.
+      {"AnOutputNameOfTheLongestLengthIsReplaced",
+       {"IFILE=in.txt", "OFILE=" + std::string(255, 'n'), "OCODING=ANSI"},
+       "",
+       {{"in.txt", "x"}, {std::string(255, 'n'), "old"}},
+       {{std::string(255, 'n'), "[en>en] x\r\n"}}},
+      {"ALanguageCodeWithAPathSeparatorMakesNoOutputName",
+       {"IFILE=a.txt", "LANGTO=x/../y"},
+       ReportFor("LANGTO \"x/../y\" holds a path separator and cannot be part of the output file "
+                 "name; give OFILE"),
+       {{"a.txt", "x"}},
+       {},
+       {"y"},
+       {},
+       {"a.txt.x"}},
       {"AMissingInput",
        {"IFILE=nothing.txt"},
        ReportFor("File \"nothing.txt\" not found"),
@@ -320,7 +380,7 @@ TEST_P(SharedEndToEnd, Run) {
   ProcessResult r = folder.Run(c.arguments, Locale(), options);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, c.out);
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, c.err);
   for (const FileBytes& file : c.outputs) {
     ASSERT_TRUE(fs::exists(folder.File(file.name))) << file.name;
     EXPECT_EQ(ReadFileBytes(folder.File(file.name)), file.bytes) << file.name;

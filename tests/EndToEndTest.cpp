@@ -94,6 +94,43 @@ TEST(EndToEnd, AUtf8TerminalGetsUtf8OutOfTheBox) {
   EXPECT_EQ(folder.Run({"TEXT=gr\xC3\xBC\xC3\x9F"}, "C.UTF-8").out,
             "[en>en] gr\xC3\xBC\xC3\x9F\r\n");
 }
+
+// So does the C locale, under any of its names or none at all, the default
+// of containers and services.
+TEST(EndToEnd, TheCLocaleGetsUtf8) {
+  ProgramFolder folder;
+  for (const char* locale : {"C", "POSIX", ""}) {
+    ProcessOptions options;
+    options.environment = {{"LC_CTYPE", ""}, {"LANG", ""}};
+    EXPECT_EQ(folder.Run({"TEXT=The caf\xC3\xA9 is near."}, locale, options).out,
+              "[en>en] The caf\xC3\xA9 is near.\r\n")
+        << locale;
+  }
+}
+
+// An installed program (PREFIX/bin/xlate) finds its library in
+// PREFIX/lib/xlate, from any working folder; a library beside the program
+// still comes first.
+TEST(EndToEnd, AnInstalledProgramFindsItsLibraryInLibXlate) {
+  namespace fs = std::filesystem;
+  ProgramFolder folder("");
+  const fs::path bin = folder.Path() / "bin";
+  fs::create_directories(bin);
+  fs::create_directories(folder.Path() / "lib" / "xlate");
+  fs::copy_file(XLATE_PROGRAM, bin / "xlate");
+  fs::copy_file(XLATE_TEST_DOUBLE, folder.Path() / "lib" / "xlate" / "libjxZTAccess.so");
+  ProcessOptions options;
+  options.arguments = {"TEXT=x"};
+  options.environment["LC_ALL"] = "C.UTF-8";
+  options.workingDirectory = "/";
+  EXPECT_EQ(RunProcess((bin / "xlate").string(), options).out, "[en>en] x\r\n");
+
+  fs::copy_file(XLATE_TEST_DOUBLE_WITHOUT_FROMPOST, bin / "libjxZTAccess.so");
+  EXPECT_EQ(
+      RunProcess((bin / "xlate").string(), options).out,
+      ReportFor("Can't find ztaFromPostText in libjxZTAccess.so because of \"" +
+                (bin / "libjxZTAccess.so").string() + ": undefined symbol: ztaFromPostText\""));
+}
 #endif
 
 TEST(EndToEnd, OutputToTheNullDeviceSucceeds) {

@@ -113,6 +113,7 @@ std::map<std::string, void*> TestDoubleSymbols() {
       {"ztaLaguageList", reinterpret_cast<void*>(&ztaLaguageList)},
       {"ztaToPostText", reinterpret_cast<void*>(&ztaToPostText)},
       {"ztaFromPostText", reinterpret_cast<void*>(&ztaFromPostText)},
+      {"ztaTranslateBatch", reinterpret_cast<void*>(&ztaTranslateBatch)},
   };
 }
 

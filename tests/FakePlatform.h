@@ -143,6 +143,10 @@ class FakePlatform : public Platform {
   }
   std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) override;
   std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) override;
+  // An input here reads a copy of the file, so it holds nothing to share.
+  std::unique_ptr<PlatformFile> CreateOverInput(const Text& aName, PlatformFile&) override {
+    return CreateForWriting(aName);
+  }
   bool SameFile(const Text& aLeft, const Text& aRight) override {
     // Like Windows, a trailing dot does not count.
     auto strip = [](Text aName) {
@@ -156,7 +160,8 @@ class FakePlatform : public Platform {
   }
 };
 
-// The test double's six entry points, for FakePlatform::symbols.
+// The test double's entry points (the six and ztaTranslateBatch), for
+// FakePlatform::symbols.
 std::map<std::string, void*> TestDoubleSymbols();
 
 // UTF-16 text from UTF-8, to write expectations readably.

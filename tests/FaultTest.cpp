@@ -10,6 +10,7 @@
 #include "library/testdouble/DoubleCore.h"
 #include "library/testdouble/Faults.h"
 #include "platform/FaultGuard.h"
+#include "platform/FloatingPointControl.h"
 #if !defined(_WIN32)
 #include "platform/posix/SignalFault.h"
 #endif
@@ -124,6 +125,25 @@ TEST_F(GuardedLibraryTest, FaultsInsideTheLibraryBecomeExceptions) {
   EXPECT_EQ(service.Translate(u"en", u"en", u"de", u"x"), u"[en>de] x");
 }
 
+TEST_F(GuardedLibraryTest, ABatchThatFaultsIsTranslatedLineByLine) {
+  TdllZTA service;
+  std::vector<Text> lines = {u"a", u"@batchfault write", u"@fault read", u"b"};
+  service.TranslateLines(u"en", u"en", u"de", lines.data(), lines.size());
+  EXPECT_EQ(lines[0], u"[en>de] a");
+  EXPECT_EQ(lines[1], u"[en>de] @batchfault write");
+  EXPECT_EQ(lines[2].substr(0, 28), u"Access violation at address ");
+  EXPECT_NE(lines[2].find(u". Read of address " + AddressToHex(0x10)), Text::npos);
+  EXPECT_EQ(lines[3], u"[en>de] b");
+  // One batch call that faulted, then each line alone; and the next batch
+  // works.
+  ASSERT_GE(zta_double::Calls().size(), 5u);
+  EXPECT_EQ(zta_double::Calls()[0].entry, "ztaTranslateBatch");
+  std::vector<Text> next = {u"c"};
+  service.TranslateLines(u"en", u"en", u"de", next.data(), next.size());
+  EXPECT_EQ(next[0], u"[en>de] c");
+  EXPECT_EQ(zta_double::Calls().back().entry, "ztaTranslateBatch");
+}
+
 #if defined(__x86_64__) || defined(__i386__)
 // The MXCSR where there is SSE, and the x87 control word.
 std::pair<unsigned, unsigned short> FloatingPointSettings() {
@@ -149,6 +169,23 @@ TEST_F(GuardedLibraryTest, TheCallersFloatingPointSettingsComeBack) {
   volatile double zero = 0.0;
   volatile double quiet = 1.0 / zero;
   EXPECT_GT(quiet, 1e308);
+}
+
+TEST_F(GuardedLibraryTest, ARunOfCallsKeepsEveryCallGuardedAndGivesTheSettingsBack) {
+  TdllZTA service;
+  const auto before = FloatingPointSettings();
+  {
+    // Faults leave other settings behind, and the library changes them:
+    // each call of the run traps as the first did.
+    LibraryCallRun run;
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(ErrorOf(service, u"@fault x87div"), u"Floating point division by zero");
+      EXPECT_EQ(ErrorOf(service, u"@fault fltund"), u"Floating point underflow");
+      EXPECT_EQ(ErrorOf(service, u"@fault fltinv"), u"Invalid floating point operation");
+      EXPECT_EQ(service.Translate(u"en", u"en", u"de", u"x"), u"[en>de] x");
+    }
+  }
+  EXPECT_EQ(FloatingPointSettings(), before);
 }
 #endif
 

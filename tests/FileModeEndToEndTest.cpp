@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -23,6 +24,18 @@ class FileModeEndToEnd : public ::testing::Test {
   }
   std::string Path(const std::string& aName) { return folder.File(aName); }
   std::string Read(const std::string& aName) { return ReadFileBytes(Path(aName)); }
+#if !defined(_WIN32)
+  // Gives a file or link to user and group 65534 (nobody); false without
+  // the privilege to.
+  bool GiveToNobody(const std::string& aName) {
+    try {
+      SetOwnership(Path(aName), {65534, 65534});
+      return true;
+    } catch (const std::runtime_error&) {
+      return false;
+    }
+  }
+#endif
   void Write(const std::string& aName, const std::string& aBytes) {
     WriteFileBytes(Path(aName), aBytes);
   }
@@ -52,6 +65,39 @@ const std::string kNotWritable = "Permission denied";
 const std::string kFolderAsFile = "Is a directory";
 const char kNullDevice[] = "/dev/null";
 #endif
+
+// A library with the batch entry point gets a whole block in one call, and
+// the file comes out byte for byte as from one without it: failing lines
+// with their messages, results that need a larger buffer, and a batch that
+// fails as a whole, whose lines are then translated one by one. (A batch
+// that faults is among the fault cases.)
+TEST_F(FileModeEndToEnd, ABatchLibraryGivesTheBytesOfLineByLine) {
+  const std::string blocks[] = {
+      "one\n@fail 7 short message\n@size 3000\n@busy 3\n\ntw\xC3\xB6\n",
+      "a\n@batchbusy 4\nb\n",
+      "a\n@batchfail 9 not now\nb\n",
+  };
+  ProgramFolder withoutBatch(XLATE_TEST_DOUBLE_WITHOUT_BATCH);
+  for (const std::string& input : blocks) {
+    for (const char* coding : {"ICODING=UTF8", "ICODING=ANSI"}) {
+      Write("in.txt", input);
+      WriteFileBytes(withoutBatch.File("in.txt"), input);
+      ProcessOptions logged;
+      logged.environment["ZTA_DOUBLE_LOG"] = Path("calls.log");
+      const std::vector<std::string> arguments = {"IFILE=in.txt", "OFILE=out.txt", coding,
+                                                  "OCODING=UTF8"};
+      const ProcessResult batched = Run(arguments, logged);
+      const ProcessResult alone = withoutBatch.Run(arguments);
+      EXPECT_EQ(batched.out, "");
+      EXPECT_EQ(alone.out, "");
+      // The same lines failed: the same summary on standard error.
+      EXPECT_EQ(batched.err, alone.err) << input;
+      EXPECT_EQ(Read("out.txt"), ReadFileBytes(withoutBatch.File("out.txt"))) << input << coding;
+      EXPECT_NE(Read("calls.log").find("ztaTranslateBatch"), std::string::npos) << input;
+      fs::remove(Path("calls.log"));
+    }
+  }
+}
 
 TEST_F(FileModeEndToEnd, AnInputHeldByAnotherProcessCannotBeOpened) {
   Write("held.txt", "x");
@@ -157,6 +203,19 @@ TEST_F(FileModeEndToEnd, AReplacedFileKeepsItsAttributes) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"book.txt", kLibraryName, kProgramName}));
 }
 
+// On Windows a backslash and a colon separate paths too (a colon would
+// name a stream of the file "a.txt.").
+TEST_F(FileModeEndToEnd, ALanguageCodeWithABackslashOrAColonMakesNoOutputName) {
+  Write("a.txt", "x");
+  for (const std::string code : {"x\\..\\y", ":stream"}) {
+    EXPECT_EQ(Run({"IFILE=a.txt", "LANGTO=" + code}).out,
+              ReportFor("LANGTO \"" + code +
+                        "\" holds a path separator and cannot be part of the output file name; "
+                        "give OFILE"));
+  }
+  EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", kLibraryName, kProgramName}));
+}
+
 TEST_F(FileModeEndToEnd, NamesWithBackslashesAndDrives) {
   Write("in.txt", "x");
   fs::create_directory(Path("sub"));
@@ -213,7 +272,7 @@ TEST_F(FileModeEndToEnd, InPlaceTranslationReplacesTheFileKeepingItsPermissions)
 }
 
 // Symbolic links need privileges on Windows; the POSIX build replaces the
-// file a link points to.
+// file a link points to, and creates it for a link that points nowhere.
 TEST_F(FileModeEndToEnd, ASymbolicLinkedOutputReplacesItsTarget) {
   Write("in.txt", "a");
   Write("target.txt", "old");
@@ -221,6 +280,127 @@ TEST_F(FileModeEndToEnd, ASymbolicLinkedOutputReplacesItsTarget) {
   Run({"IFILE=in.txt", "OFILE=link.txt", "OCODING=ANSI"});
   EXPECT_TRUE(fs::is_symlink(Path("link.txt")));
   EXPECT_EQ(Read("target.txt"), "[en>en] a\r\n");
+  fs::create_directory(Path("sub"));
+  fs::create_symlink("../new.txt", Path("sub/dangling.txt"));
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=sub/dangling.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_TRUE(fs::is_symlink(Path("sub/dangling.txt")));
+  EXPECT_EQ(Read("new.txt"), "[en>en] a\r\n");
+}
+
+// In a sticky folder that everybody may write to, such as /tmp, a link that
+// another user owns is not followed (the kernel's protected_symlinks rule,
+// kept whether or not the kernel has it on): it could lead to any file of
+// the user who runs the program.
+TEST_F(FileModeEndToEnd, ALinkOfAnotherUserInAStickyFolderIsNotFollowed) {
+  Write("in.txt", "a");
+  Write("victim.txt", "keep me");
+  fs::create_directory(Path("tmp"));
+  fs::permissions(Path("tmp"), fs::perms::all | fs::perms::sticky_bit);
+  fs::create_symlink("../victim.txt", Path("tmp/theirs.txt"));
+  if (!GiveToNobody("tmp/theirs.txt")) GTEST_SKIP() << "making another user's link needs root";
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=tmp/theirs.txt"}).out,
+            ReportFor("Cannot create file \"" + Path("victim.txt") + "\". Permission denied"));
+  EXPECT_EQ(Read("victim.txt"), "keep me");
+  // The user's own link there is followed.
+  fs::create_symlink("../victim.txt", Path("tmp/mine.txt"));
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=tmp/mine.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Read("victim.txt"), "[en>en] a\r\n");
+}
+
+// Replacing a file gives the new one the old one's owner, group, mode and
+// extended attributes where the process may set them; set-user-ID and
+// set-group-ID bits never go onto a file whose owner is not kept.
+TEST_F(FileModeEndToEnd, AReplacedFileKeepsItsOwnerAndSetIdBitsOnlyWithIt) {
+  Write("in.txt", "a");
+  Write("theirs", "old");
+  if (!GiveToNobody("theirs")) GTEST_SKIP() << "making another user's file needs root";
+  fs::permissions(Path("theirs"), static_cast<fs::perms>(06755));
+  const bool attributes = SetExtendedAttribute(Path("theirs"), "user.note", "kept");
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=theirs", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Read("theirs"), "[en>en] a\r\n");
+  EXPECT_EQ(OwnershipOf(Path("theirs")).uid, 65534u);
+  EXPECT_EQ(OwnershipOf(Path("theirs")).gid, 65534u);
+  EXPECT_EQ(fs::status(Path("theirs")).permissions(), static_cast<fs::perms>(06755));
+  if (attributes) {
+    EXPECT_EQ(ExtendedAttribute(Path("theirs"), "user.note"), "kept");
+  }
+  // A user who may write root's set-user-ID file, but not give it to root.
+  fs::create_directory(Path("shared"));
+  fs::permissions(Path("shared"), fs::perms::all);
+  Write("shared/roots", "old");
+  fs::permissions(Path("shared/roots"), static_cast<fs::perms>(06777));
+  ProcessOptions unprivileged;
+  unprivileged.unprivileged = true;
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=shared/roots", "OCODING=ANSI"}, unprivileged).out, "");
+  EXPECT_EQ(Read("shared/roots"), "[en>en] a\r\n");
+  EXPECT_EQ(OwnershipOf(Path("shared/roots")).uid, 65534u);
+  EXPECT_EQ(fs::status(Path("shared/roots")).permissions(), fs::perms::all);
+}
+
+// A signal that ends the program while it replaces a file removes the
+// file it was writing, and ends it as the signal would have.
+TEST_F(FileModeEndToEnd, ASignalDuringAReplaceLeavesNoFileBehind) {
+  Write("in.txt", "a\nb");
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    Write("out.txt", "old");
+    ProcessResult r;
+    {
+      SignalAtOpen gate(folder.Path().string(), ".xlate-", signal);
+      if (!gate.Unavailable().empty()) GTEST_SKIP() << gate.Unavailable();
+      r = Run({"IFILE=in.txt", "OFILE=out.txt"});
+      EXPECT_TRUE(gate.Sent());
+    }
+    EXPECT_EQ(r.signal, signal);
+    EXPECT_EQ(r.exitCode, -1);
+    EXPECT_EQ(Read("out.txt"), "old");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"in.txt", kLibraryName, "out.txt", kProgramName}));
+  }
+}
+
+// The standard streams are written through the descriptors the program was
+// given: an output appended to a log keeps the log.
+TEST_F(FileModeEndToEnd, StandardStreamsAsOutputAppendToWhatTheyAre) {
+  Write("in.txt", "a");
+  Write("log", "earlier\n");
+  ProcessOptions options;
+  const std::string run = "./xlate IFILE=in.txt OCODING=ANSI OFILE=";
+  options.arguments = {"-c", run + "/dev/stdout >> log && " + run + "/dev/stderr 2>> log && " +
+                                 run + "/dev/fd/5 5>> log && " + run + "/proc/self/fd/1 >> log"};
+  options.workingDirectory = folder.Path().string();
+  const ProcessResult r = RunProcess("/bin/sh", options);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::string expected = "earlier\n";
+  for (int i = 0; i < 4; ++i) expected += "[en>en] a\r\n";
+  EXPECT_EQ(Read("log"), expected);
+}
+
+// File names are bytes on POSIX: a name that is not valid in the locale's
+// coding reaches the file system as it was given, and never names another
+// file, also as the program's own folder.
+TEST_F(FileModeEndToEnd, NamesNotValidInTheLocaleKeepEveryByte) {
+  Write("in\xFF.txt", "a");
+  Write("out\xEF\xBF\xBD.txt", "another file");
+  ProcessResult r = folder.Run({"IFILE=in\xFF.txt", "OFILE=out\xFF.txt"}, "C.UTF-8");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Read("out\xFF.txt"), "[en>en] a\r\n");
+  EXPECT_EQ(Read("out\xEF\xBF\xBD.txt"), "another file");
+  // A derived name keeps the bytes of both parts; the language code is
+  // text for the library, as before.
+  r = folder.Run({"IFILE=in\xFF.txt", "LANGTO=d\xFE"}, "C.UTF-8");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Read("in\xFF.txt.d\xFE"), "[en>d\xEF\xBF\xBD] a\r\n");
+  // The library beside the program is found in a folder of such a name, and
+  // not the one in the folder whose name the locale's coding would make.
+  fs::create_directory(Path("p\xFF"));
+  fs::create_directory(Path("p\xEF\xBF\xBD"));
+  fs::copy_file(XLATE_PROGRAM, Path("p\xFF/xlate"));
+  fs::copy_file(XLATE_TEST_DOUBLE, Path("p\xFF/") + kLibraryName);
+  fs::copy_file(XLATE_TEST_DOUBLE_WITHOUT_FROMPOST, Path("p\xEF\xBF\xBD/") + kLibraryName);
+  ProcessOptions options;
+  options.arguments = {"TEXT=hi"};
+  options.environment["LC_ALL"] = "C.UTF-8";
+  r = RunProcess(Path("p\xFF/xlate"), options);
+  EXPECT_EQ(r.out, "[en>en] hi\r\n");
 }
 
 // /dev/full, /dev/stdin and named pipes written like files are POSIX's.

@@ -2,8 +2,10 @@
 
 #include <cstring>
 
+#include "app/filemode/FileMode.h"
 #include "app/filemode/InputFile.h"
 #include "app/filemode/Progress.h"
+#include "common/Exception.h"
 #include "common/Utf8.h"
 #include "tests/ProgramTest.h"
 
@@ -13,6 +15,23 @@ namespace {
 using FileModeTest = ProgramTest;
 
 std::string Utf16(const std::u16string& aText) { return Utf16Bytes(aText); }
+
+// The message that decoding the bytes raises, or "" when it raises none.
+Text DecodingError(TCodingType aCoding, const std::string& aBytes,
+                   const TFileWindow& aWindow = {}) {
+  TStringList lines;
+  try {
+    DecodeFileBytes(aCoding, aBytes, lines, aWindow);
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return Text();
+}
+
+Text NulInLine(const Text& aLine) {
+  return u"File \"\" holds a NUL character in line " + aLine +
+         u" followed by more text; is ICODING right?";
+}
 
 TEST_F(FileModeTest, TranslatesEveryLineOnItsOwnIntoUtf16WithItsMark) {
   File(u"notes.txt") = "\xEF\xBB\xBFGood morning\r\n\r\ngr\xC3\xBC\xC3\x9F";
@@ -53,17 +72,18 @@ TEST_F(FileModeTest, AMarkIsDroppedOnlyWhenItIsThere) {
   TStringList units;
   DecodeFileBytes(ctUNICODE, Utf16(u"ab\nc"), units);
   EXPECT_EQ(units.Lines(), (std::vector<Text>{u"ab", u"c"}));
-  // Seven bytes: three units, the mark dropped, the odd byte ignored.
+  // Seven bytes: three units, the mark dropped, and the odd byte, half a
+  // unit, as U+FFFD.
   TStringList seven;
   DecodeFileBytes(ctUNICODE,
                   std::string("\xFF\xFE"
                               "a\0b\0X",
                               7),
                   seven);
-  EXPECT_EQ(seven.Lines(), (std::vector<Text>{u"ab"}));
+  EXPECT_EQ(seven.Lines(), (std::vector<Text>{u"ab\uFFFD"}));
   TStringList one;
   DecodeFileBytes(ctUNICODE, "a", one);
-  EXPECT_EQ(one.Count(), 0u);
+  EXPECT_EQ(one.Lines(), (std::vector<Text>{u"\uFFFD"}));
   // Short UTF-8 files without a mark keep every byte.
   for (const char* shortFile : {"a", "ab", "abc"}) {
     TStringList kept;
@@ -81,16 +101,23 @@ TEST_F(FileModeTest, AMarkIsDroppedOnlyWhenItIsThere) {
 
 TEST_F(FileModeTest, LineBreaksAndNulInFiles) {
   TStringList lines;
-  DecodeFileBytes(ctANSI, std::string("a\rb\n\rc\r\nd\0e\r\nf", 14), lines);
+  // NULs to the end of the file are padding: the first ends the text.
+  DecodeFileBytes(ctANSI, std::string("a\rb\n\rc\r\nd\0\0\0", 12), lines);
   EXPECT_EQ(lines.Lines(), (std::vector<Text>{u"a", u"b", u"", u"c", u"d"}));
   TStringList nul;
   DecodeFileBytes(ctOEM, std::string("\0", 1), nul);
   EXPECT_EQ(nul.Count(), 0u);
-  DecodeFileBytes(ctANSI, std::string("a\n\0b", 4), nul);
-  EXPECT_EQ(nul.Lines(), (std::vector<Text>{u"a"}));
   TStringList units;
-  DecodeFileBytes(ctUNICODE, Utf16(std::u16string(u"x\r\ny\0z", 6)), units);
+  DecodeFileBytes(ctUNICODE, Utf16(std::u16string(u"x\r\ny\0\0", 6)) + std::string(1, '\0'), units);
   EXPECT_EQ(units.Lines(), (std::vector<Text>{u"x", u"y"}));
+  // Text after a NUL is an error that names the NUL's line, whether the
+  // NUL stands inside a line or at its start, and so is a UTF-16 file read
+  // as UTF-8.
+  EXPECT_EQ(DecodingError(ctANSI, std::string("a\rb\0c", 5)), NulInLine(u"2"));
+  EXPECT_EQ(DecodingError(ctANSI, std::string("a\r\n\0\0\0 ", 7)), NulInLine(u"2"));
+  EXPECT_EQ(DecodingError(ctUNICODE, Utf16(std::u16string(u"x\r\ny\0z", 6))), NulInLine(u"2"));
+  EXPECT_EQ(DecodingError(ctUNICODE, Utf16(std::u16string(u"x\0", 2)) + "z"), NulInLine(u"1"));
+  EXPECT_EQ(DecodingError(ctUTF8, "\xFF\xFE" + Utf16(u"ab")), NulInLine(u"1"));
   // A malformed UTF-8 sequence before a line break does not swallow it.
   TStringList malformed;
   DecodeFileBytes(ctUTF8, "a\xE2\x82\nb", malformed);
@@ -104,7 +131,7 @@ TEST_F(FileModeTest, AFailingLineCarriesItsMessageAndTheOthersAreTranslated) {
       File(u"out"),
       "[en>en] one\r\n"
       "Can't get translation of text \"@fail 7 broken\" because of \"broken\"\r\n"
-      "Can't get translation of text \"@fail 8 first\\nsecond\" because of \"first\nsecond\"\r\n"
+      "Can't get translation of text \"@fail 8 first\\nsecond\" because of \"first second\"\r\n"
       "[en>en] four\r\n");
   // The message is written in the output coding like any translation.
   File(u"in") = "gr\xC3\xBC\xC3\x9F\r\n@fail 7 broken";
@@ -137,6 +164,7 @@ TEST_F(FileModeTest, ALongFileKeepsEveryLineInItsPlace) {
   EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", u"ICODING=UTF8"}), 0);
   EXPECT_EQ(File(u"out"), out);
   EXPECT_EQ(TranslateCalls(), 12000u);
+  EXPECT_EQ(platform.stdErr, "13 of 12000 lines failed; their messages stand in the output\r\n");
 }
 
 TEST_F(FileModeTest, AnEmptyInputCallsNothingAndWritesOnlyTheMark) {
@@ -151,10 +179,11 @@ TEST_F(FileModeTest, AnEmptyInputCallsNothingAndWritesOnlyTheMark) {
   EXPECT_EQ(TranslateCalls(), 0u);
 }
 
-TEST_F(FileModeTest, AnUnknownInputCodingReadsNoLines) {
+TEST_F(FileModeTest, AnUnknownInputCodingIsReportedAndWritesNothing) {
   File(u"in") = "text\r\n";
-  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", u"ICODING=X"}), 0);
-  EXPECT_EQ(File(u"out"), "");
+  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=in", u"ICODING=X"}), 0);
+  EXPECT_EQ(platform.stdOut, Report("Unknown coding type"));
+  EXPECT_EQ(File(u"in"), "text\r\n");
   EXPECT_EQ(TranslateCalls(), 0u);
 }
 
@@ -212,6 +241,53 @@ TEST_F(FileModeTest, LineBreaksSplitAcrossReadsCountOnce) {
   EXPECT_EQ(File(u"out"), "[en>en] x\r\n[en>en] y\r\n");
 }
 
+TEST_F(FileModeTest, AWindowOfTheFileMayEndAnywhere) {
+  // The file is held a window of bytes at a time and translated a block of
+  // lines at a time. Windows of 1 to 24 bytes end inside lines, CR LF pairs,
+  // UTF-8 sequences and UTF-16 units and pairs, and most are shorter than
+  // some line; blocks of 1 or 2 lines end before the window does.
+  const std::u16string text =
+      u"ab\r\ngr\u00fc\u00df \u20ac \U0001F600\r\rlong line\n@fail 7 no\r\n";
+  const std::string utf8 =
+      "\xEF\xBB\xBF"
+      "ab\r\ngr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80\r\rlong line\n@fail 7 no\r\n";
+  const std::string utf16 = "\xFF\xFE" + Utf16(text);
+  const std::vector<Text> lines = {u"ab", u"gr\u00fc\u00df \u20ac \U0001F600", u"", u"long line",
+                                   u"@fail 7 no"};
+  const std::string translated =
+      "\xEF\xBB\xBF[en>en] ab\r\n[en>en] gr\xC3\xBC\xC3\x9F \xE2\x82\xAC "
+      "\xF0\x9F\x98\x80\r\n[en>en] \r\n[en>en] long line\r\nCan't get "
+      "translation of text \"@fail 7 no\" because of \"no\"\r\n";
+  TdllZTA service;
+  TRunSettings settings;
+  settings.LangInit = settings.LangFrom = settings.LangTo = u"en";
+  settings.OutFile = u"out";
+  settings.OutCoding = ctUTF8;
+  for (std::size_t bytes = 1; bytes <= 24; ++bytes) {
+    for (std::size_t blockLines : {1, 2}) {
+      const TFileWindow window{bytes, blockLines};
+      for (TCodingType coding : {ctUTF8, ctUNICODE}) {
+        const std::string& in = coding == ctUTF8 ? utf8 : utf16;
+        TStringList decoded;
+        DecodeFileBytes(coding, in, decoded, window);
+        EXPECT_EQ(decoded.Lines(), lines) << bytes << " " << coding;
+        // NULs to the end are padding, in any window; text after a NUL is
+        // an error, found whatever windows it comes in.
+        DecodeFileBytes(coding, in + std::string(coding == ctUTF8 ? 3 : 5, '\0'), decoded, window);
+        EXPECT_EQ(decoded.Lines(), lines) << bytes << " " << coding;
+        EXPECT_EQ(DecodingError(coding, in + std::string(30, '\0') + in, window), NulInLine(u"6"))
+            << bytes << " " << coding;
+
+        File(u"in") = in;
+        settings.InFile = u"in";
+        settings.InCoding = coding;
+        TranslateFile(settings, service, window);
+        EXPECT_EQ(File(u"out"), translated) << bytes << " " << coding;
+      }
+    }
+  }
+}
+
 TEST_F(FileModeTest, AFailedWriteLeavesTheOldFileAsItWas) {
   File(u"in") = "a\r\nb";
   File(u"out") = "precious";
@@ -261,25 +337,41 @@ TEST_F(FileModeTest, TheLanguageListGoesIntoTheFile) {
 }
 
 TEST_F(FileModeTest, ProgressShowsOnlyOnATerminalAndIsClearedAtTheEnd) {
+  // 1000 lines of a 2 MB file, in two blocks of 1 MB.
+  auto translate = [](TProgress& aProgress) {
+    for (std::uint64_t end : {1u << 20, 2u << 20}) {
+      aProgress.BlockStarted(500, end);
+      for (int i = 0; i < 500; ++i) aProgress.LineDone();
+    }
+  };
   {
-    TProgress quiet(platform, 10000, std::chrono::milliseconds(0));
-    for (std::size_t i = 1; i <= 10000; ++i) quiet.LineDone(i);
+    TProgress quiet(platform, 2u << 20, std::chrono::milliseconds(0));
+    translate(quiet);
   }
   EXPECT_EQ(platform.stdErr, "");
   platform.stdErrIsTerminal = true;
   {
-    TProgress shortFile(platform, TProgress::kMinimumLines - 1, std::chrono::milliseconds(0));
-    for (std::size_t i = 1; i < TProgress::kMinimumLines; ++i) shortFile.LineDone(i);
+    // A run shorter than the interval shows nothing.
+    TProgress shortRun(platform, 2u << 20, std::chrono::hours(1));
+    translate(shortRun);
   }
   EXPECT_EQ(platform.stdErr, "");
   {
-    TProgress progress(platform, 1000, std::chrono::milliseconds(0));
-    for (std::size_t i = 1; i <= 1000; ++i) progress.LineDone(i);
+    TProgress progress(platform, 2u << 20, std::chrono::milliseconds(0));
+    translate(progress);
   }
-  EXPECT_NE(platform.stdErr.find("\r64/1000 lines (6%), "), std::string::npos);
-  EXPECT_NE(platform.stdErr.find("\r960/1000 lines (96%), "), std::string::npos);
+  // Lines done, and how far into the file they reach.
+  EXPECT_NE(platform.stdErr.find("\r64 lines, 0.1 of 2.0 MB (6%), "), std::string::npos);
+  EXPECT_NE(platform.stdErr.find("\r960 lines, 1.9 of 2.0 MB (95%), "), std::string::npos);
   EXPECT_EQ(platform.stdErr.substr(platform.stdErr.size() - 74),
             "\r" + std::string(72, ' ') + "\r");
+  // An input without a size, such as a pipe: only what is done.
+  platform.stdErr.clear();
+  {
+    TProgress pipe(platform, 0, std::chrono::milliseconds(0));
+    translate(pipe);
+  }
+  EXPECT_NE(platform.stdErr.find("\r960 lines, 1.9 MB, "), std::string::npos);
 }
 
 }  // namespace

@@ -114,7 +114,8 @@ TEST_F(MainBlockTest, AReportThatCannotBeWrittenEndsWithExitCode1) {
   EXPECT_EQ(platform.stdErr,
             "xlate: the error report could not be written (I/O error 112): I/O error 112\r\n");
   // Without a usable handle, with a message in the OEM code page (the
-  // double's UTF-8 error text, read as ANSI, has no OEM counterpart).
+  // double's UTF-8 error text, read as ANSI, is A-tilde and the currency
+  // sign, whose best fits in 437 are "A" and 0x0F).
   platform.stdErr.clear();
   platform.outputType = HandleType::Unknown;
   platform.oem = 437;
@@ -122,7 +123,7 @@ TEST_F(MainBlockTest, AReportThatCannotBeWrittenEndsWithExitCode1) {
   EXPECT_EQ(platform.stdOut, "");
   EXPECT_EQ(platform.stdErr,
             "xlate: the error report could not be written (I/O error 105): Can't get translation "
-            "of text \"@fail 7 \x84\" because of \"??\"\r\n");
+            "of text \"@fail 7 \x84\" because of \"A\x0F\"\r\n");
 }
 
 }  // namespace

@@ -40,6 +40,18 @@ class ServiceTest : public ::testing::Test {
     return aService.Translate(u"en", u"en", u"de", aText);
   }
 
+  // aLines through TranslateLines, with or without the library's batch
+  // entry point; the double's calls are in zta_double::Calls().
+  std::vector<Text> TranslateLines(bool aBatch, std::vector<Text> aLines) {
+    zta_double::Reset();
+    platform.symbols = TestDoubleSymbols();
+    if (!aBatch) platform.symbols.erase("ztaTranslateBatch");
+    TdllZTA service;
+    EXPECT_EQ(service.HasBatchEntryPoint(), aBatch);
+    service.TranslateLines(u"en", u"en", u"de", aLines.data(), aLines.size());
+    return aLines;
+  }
+
   FakePlatform platform;
   ScopedPlatform scoped{platform};
 };
@@ -140,6 +152,45 @@ TEST_F(ServiceTest, AnErrorTextThatCannotBeFetchedRecursesOneLevel) {
             u"Can't get error text because of \"thirteen\"");
   // And afterwards the object is not stuck inside an ErrorText call.
   EXPECT_EQ(service.ErrorText(13), u"thirteen");
+}
+
+TEST_F(ServiceTest, ABatchGivesEveryLineWhatLineByLineTranslationGives) {
+  struct Row {
+    std::vector<Text> lines;
+    std::vector<std::uint32_t> batchSizes;  // aMaxSize of each batch call
+    bool eachLineAlone;                     // the batch failed, every line was called alone
+  };
+  const Row rows[] = {
+      // Failing lines get their own messages; the others their translations.
+      {{u"a", u"@fail 7 short message", u"gr\u00fc\u00df", u"", u"@fail 3"}, {1024}, false},
+      // The records grow the buffer; so does a library that keeps saying so.
+      {{u"@size 3000", u"b"}, {1024, 2048, 4096}, false},
+      {{u"c", u"@batchbusy 2"}, {1024, 2048, 4096}, false},
+      {{u"@busy 3", u"@nonul"}, {1024, 2048}, false},
+      // A batch that fails as a whole, or whose records are not readable,
+      // or for one of whose lines the library has no error text.
+      {{u"d", u"@batchfail 9 whole batch", u"e"}, {1024}, true},
+      {{u"@batchnonul"}, {1024}, true},
+      {{u"@errchain", u"g"}, {1024}, true},
+  };
+  for (const Row& row : rows) {
+    const std::vector<Text> alone = TranslateLines(false, row.lines);
+    EXPECT_TRUE(MaxSizesOf("ztaTranslateBatch").empty());
+    EXPECT_EQ(TranslateLines(true, row.lines), alone) << U8(row.lines[0]);
+    EXPECT_EQ(MaxSizesOf("ztaTranslateBatch"), row.batchSizes) << U8(row.lines[0]);
+    EXPECT_EQ(MaxSizesOf("ztaTranslate").empty(), !row.eachLineAlone) << U8(row.lines[0]);
+  }
+  EXPECT_EQ(TranslateLines(true, rows[0].lines),
+            (std::vector<Text>{
+                u"[en>de] a",
+                u"Can't get translation of text \"@fail 7 short message\" because of \"short "
+                u"message\"",
+                u"[en>de] gr\u00fc\u00df", u"[en>de] ",
+                u"Can't get translation of text \"@fail 3\" because of \"failure 3\""}));
+  // Batch commands are plain text to a line translated alone.
+  EXPECT_EQ(TranslateLines(true, rows[4].lines)[1], u"[en>de] @batchfail 9 whole batch");
+  EXPECT_TRUE(TranslateLines(true, {}).empty());
+  EXPECT_TRUE(zta_double::Calls().empty());
 }
 
 TEST_F(ServiceTest, TranslateAndGetErrorClearsBothOutputs) {

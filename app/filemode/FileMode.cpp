@@ -10,40 +10,98 @@ namespace xlate {
 
 namespace {
 
-// A derived output name can name the input file itself (Windows drops the
-// trailing dot of "a.txt."); writing it would replace the input with its
-// translation, which nobody asked for.
-void RefuseDerivedOutputOverInput(const TRunSettings& aSettings) {
+// A derived output name must stay beside the input: a language code with
+// a path separator in it would lead it into another folder. And it can
+// name the input file itself (Windows drops the trailing dot of "a.txt.");
+// writing it would replace the input with its translation, which nobody
+// asked for.
+void CheckDerivedOutputName(const TRunSettings& aSettings) {
   Platform& platform = CurrentPlatform();
-  if (aSettings.OutFileDerived && platform.SameFile(aSettings.InFile, aSettings.OutFile)) {
+  if (!aSettings.OutFileDerived) return;
+  const Text separators = platform.PathSeparators() + u"/";
+  if (aSettings.LangTo.find_first_of(separators) != Text::npos) {
+    throw Exception(
+        Format(u"LANGTO \"%s\" holds a path separator and cannot be part of the output "
+               u"file name; give OFILE",
+               {aSettings.LangTo}));
+  }
+  if (platform.SameFile(aSettings.InFile, aSettings.OutFile)) {
     throw Exception(Format(u"Output file \"%s\" is the input file; give OFILE",
                            {platform.FullPath(aSettings.OutFile)}));
   }
 }
 
+// One input line gives one output line: a line break inside a translation
+// or a message (CR LF, a lone CR, a lone LF) becomes one space.
+void FlattenLineBreaks(Text& vLine) {
+  std::size_t at = 0;
+  while (at < vLine.size() && vLine[at] != u'\r' && vLine[at] != u'\n') ++at;
+  if (at == vLine.size()) return;
+  std::size_t to = at;
+  for (; at < vLine.size(); ++at) {
+    const char16_t c = vLine[at];
+    if (c == u'\r' && at + 1 < vLine.size() && vLine[at + 1] == u'\n') ++at;
+    vLine[to++] = c == u'\r' || c == u'\n' ? u' ' : c;
+  }
+  vLine.resize(to);
+}
+
+// Failed lines carry their message in the output, and the run goes on; one
+// line on standard error tells that there are some.
+void ReportFailedLines(Platform& aPlatform, std::uint64_t aFailed, std::uint64_t aLines) {
+  const std::string line = std::to_string(aFailed) + " of " + std::to_string(aLines) +
+                           (aLines == 1 ? " line" : " lines") + " failed; " +
+                           (aFailed == 1 ? "its message stands" : "their messages stand") +
+                           " in the output\r\n";
+  aPlatform.WriteStd(StdStream::Error, line.data(), line.size());
+}
+
+// A file is read and written in its coding; without one, reading would give
+// no lines and writing an empty file, in place of what stood there.
+void CheckFileCoding(TCodingType aCoding) {
+  if (aCoding == ctNone) throw Exception(u"Unknown coding type");
+}
+
 }  // namespace
 
-void TranslateFile(const TRunSettings& aSettings, TdllZTA& aService) {
-  RefuseDerivedOutputOverInput(aSettings);
-  std::unique_ptr<TStringList> lines = ReadInputFile(aSettings);
-  const std::size_t count = lines->Count();
+void TranslateFile(const TRunSettings& aSettings, TdllZTA& aService, const TFileWindow& aWindow) {
+  CheckFileCoding(aSettings.InCoding);
+  CheckFileCoding(aSettings.OutCoding);
+  CheckDerivedOutputName(aSettings);
+  Platform& platform = CurrentPlatform();
+  const bool inPlace = platform.SameFile(aSettings.InFile, aSettings.OutFile);
+  // The input is read, translated and written a block at a time. It stays
+  // open, and locked, until the output has replaced what stood under its
+  // name: in place, that is the input itself.
+  std::unique_ptr<PlatformFile> input = OpenInputFile(aSettings);
+  std::uint64_t size = 0;
+  if (!input->Size(size)) size = 0;
+  TOutputFile output(aSettings, inPlace ? input.get() : nullptr);
+  TLineReader reader(*input, aSettings.InFile, aSettings.InCoding, aWindow);
+  TLineBlock block;
+  std::uint64_t lines = 0;
+  std::uint64_t failed = 0;
   {
-    TProgress progress(CurrentPlatform(), count);
-    for (std::size_t i = 0; i < count; ++i) {
-      Text& line = (*lines)[i];
-      try {
-        aService.TranslateInPlace(aSettings.LangInit, aSettings.LangFrom, aSettings.LangTo, line);
-      } catch (const Exception& e) {
-        line = e.Message();
+    TProgress progress(platform, size);
+    while (reader.ReadBlock(block)) {
+      progress.BlockStarted(block.Count(), reader.BytesUsed());
+      TranslateBlock(aSettings, aService, block, progress);
+      for (std::size_t i = 0; i < block.Count(); ++i) {
+        FlattenLineBreaks(block[i]);
+        output.WriteLine(block[i]);
       }
-      progress.LineDone(i + 1);
+      output.Flush();
+      lines += block.Count();
+      failed += block.Failed();
     }
-  }
-  WriteOutputFile(aSettings, *lines);
+  }  // the progress line is cleared before the summary
+  output.Finish();
+  if (failed > 0) ReportFailedLines(platform, failed, lines);
 }
 
 void WriteListFile(const TRunSettings& aSettings, const TStringList& aLanguages) {
-  RefuseDerivedOutputOverInput(aSettings);
+  CheckFileCoding(aSettings.OutCoding);
+  CheckDerivedOutputName(aSettings);
   WriteOutputFile(aSettings, aLanguages);
 }
 

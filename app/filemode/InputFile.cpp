@@ -1,20 +1,40 @@
 #include "app/filemode/InputFile.h"
 
+#include <algorithm>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "common/CodePages.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
 #include "common/SystemError.h"
+#include "common/Utf8.h"
 
 namespace xlate {
 
 namespace {
 
-constexpr std::size_t kReadSize = 1 << 20;
-
 // The first CR, LF or NUL in [aFrom, aEnd), or aEnd.
 const char* FindBreak(const char* aFrom, const char* aEnd) {
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i nul = _mm_setzero_si128();
+  while (aEnd - aFrom >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(aFrom));
+    const __m128i hits =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)),
+                     _mm_cmpeq_epi8(bytes, nul));
+    const int mask = _mm_movemask_epi8(hits);
+    if (mask != 0) return aFrom + __builtin_ctz(static_cast<unsigned>(mask));
+    aFrom += 16;
+  }
+  while (aFrom < aEnd && *aFrom != '\n' && *aFrom != '\r' && *aFrom != '\0') ++aFrom;
+  return aFrom;
+#else
   const auto size = [](const char* a, const char* b) { return static_cast<std::size_t>(b - a); };
   const char* stop = static_cast<const char*>(std::memchr(aFrom, '\n', size(aFrom, aEnd)));
   if (stop == nullptr) stop = aEnd;
@@ -23,155 +43,307 @@ const char* FindBreak(const char* aFrom, const char* aEnd) {
   if (const void* nul = std::memchr(aFrom, '\0', size(aFrom, stop)))
     stop = static_cast<const char*>(nul);
   return stop;
+#endif
 }
 
 const char16_t* FindBreak(const char16_t* aFrom, const char16_t* aEnd) {
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi16('\n');
+  const __m128i cr = _mm_set1_epi16('\r');
+  const __m128i nul = _mm_setzero_si128();
+  while (aEnd - aFrom >= 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(aFrom));
+    const __m128i hits =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, lf), _mm_cmpeq_epi16(units, cr)),
+                     _mm_cmpeq_epi16(units, nul));
+    const int mask = _mm_movemask_epi8(hits);
+    if (mask != 0) return aFrom + __builtin_ctz(static_cast<unsigned>(mask)) / 2;
+    aFrom += 8;
+  }
+#endif
   while (aFrom < aEnd && *aFrom != u'\n' && *aFrom != u'\r' && *aFrom != u'\0') ++aFrom;
   return aFrom;
 }
 
+// A file's bytes held in memory, read like a file.
+class TBytesFile : public PlatformFile {
+ public:
+  explicit TBytesFile(const ByteString& aBytes) : FBytes(aBytes) {}
+  bool Size(std::uint64_t& vSize) override {
+    vSize = FBytes.size();
+    return true;
+  }
+  bool Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
+    vRead = FBytes.copy(aBuffer, aCount, FPosition);
+    FPosition += vRead;
+    return true;
+  }
+  bool Write(const char*, std::size_t, std::size_t&) override { return false; }
+  bool Close() override { return true; }
+
+ private:
+  const ByteString& FBytes;
+  std::size_t FPosition = 0;
+};
+
 }  // namespace
 
-// Splits the text in aData into lines and gives each to aAdd: CR LF, a
-// lone CR and a lone LF end a line, and the first NUL ends the text. Unless
-// aFinal, a last line without its break is left for more data to come (a CR
-// at the very end waits too, as an LF may follow). Returns how many units
-// were used; vSearchFrom tells where, in what is left, no break was found.
-template <typename Unit, typename Add>
-std::size_t TLineSplitter::Split(const Unit* aData, std::size_t aCount, bool aFinal,
-                                 const Add& aAdd) {
-  std::size_t start = 0;
-  std::size_t from = FSearchFrom;
-  while (start < aCount) {
-    const Unit* found = FindBreak(aData + from, aData + aCount);
-    const auto at = static_cast<std::size_t>(found - aData);
-    if (at == aCount) {
-      if (!aFinal) {
-        FSearchFrom = aCount - start;
-        return start;
-      }
-      aAdd(aData + start, aCount - start);
-      break;
-    }
-    if (*found == 0) {
-      // What stands before the NUL on its line is a line of its own.
-      if (at > start) aAdd(aData + start, at - start);
-      FEnded = true;
-      break;
-    }
-    if (*found == '\r' && at + 1 == aCount && !aFinal) {
-      FSearchFrom = at - start;
-      return start;
-    }
-    aAdd(aData + start, at - start);
-    std::size_t next = at + 1;
-    if (*found == '\r' && next < aCount && aData[next] == '\n') ++next;
-    start = from = next;
-  }
-  FSearchFrom = 0;
-  return aCount;
-}
-
-TLineSplitter::TLineSplitter(TCodingType aCoding, TStringList& vLines)
-    : FCoding(aCoding), FLines(vLines), FPlatform(CurrentPlatform()) {}
-
-void TLineSplitter::Feed(const char* aBytes, std::size_t aCount) { Take(aBytes, aCount, false); }
-
-void TLineSplitter::Finish() { Take(nullptr, 0, true); }
-
-void TLineSplitter::Take(const char* aBytes, std::size_t aCount, bool aFinal) {
-  if (FEnded || FCoding == ctNone) return;
-  if (FCoding == ctUNICODE) {
-    TakeUnits(aBytes, aCount, aFinal);
-    return;
-  }
-  FBytes.append(aBytes, aCount);
-  if (!FStarted) {
-    // A UTF-8 byte-order mark is dropped when it is there.
-    if (FCoding == ctUTF8) {
-      if (FBytes.size() < 3 && !aFinal) return;
-      if (FBytes.compare(0, 3, "\xEF\xBB\xBF") == 0) FBytes.erase(0, 3);
-    }
-    FStarted = true;
-  }
-  const std::uint32_t codePage = FCoding == ctUTF8 ? kCodePageUtf8 : FPlatform.AnsiCodePage();
-  // CR, LF and NUL are the same bytes in every code page, and no multi-byte
-  // sequence contains them, so each line is decoded on its own.
-  std::size_t used =
-      Split(FBytes.data(), FBytes.size(), aFinal, [&](const char* aLine, std::size_t aSize) {
-        if (FCoding == ctOEM) {
-          FLines.Add(OemToText(ByteString(aLine, aSize)));
-        } else {
-          FLines.Add(FPlatform.MultiByteToText(codePage, aLine, aSize));
-        }
-      });
-  FBytes.erase(0, used);
-}
-
-void TLineSplitter::TakeUnits(const char* aBytes, std::size_t aCount, bool aFinal) {
-  // 16-bit units, low byte first; an odd last byte is ignored.
-  const auto* b = reinterpret_cast<const unsigned char*>(aBytes);
-  std::size_t i = 0;
-  if (FHasOddByte && aCount > 0) {
-    FUnits += static_cast<char16_t>(FOddByte | (b[0] << 8));
-    FHasOddByte = false;
-    i = 1;
-  }
-  const std::size_t first = FUnits.size();
-  FUnits.resize(first + (aCount - i) / 2);
-  char16_t* o = &FUnits[first];
-  for (; i + 1 < aCount; i += 2) *o++ = static_cast<char16_t>(b[i] | (b[i + 1] << 8));
-  if (i < aCount) {
-    FOddByte = b[i];
-    FHasOddByte = true;
-  }
-  if (!FStarted) {
-    if (FUnits.empty() && !aFinal) return;
-    if (!FUnits.empty() && FUnits[0] == 0xFEFF) FUnits.erase(0, 1);
-    FStarted = true;
-  }
-  std::size_t used =
-      Split(FUnits.data(), FUnits.size(), aFinal,
-            [&](const char16_t* aLine, std::size_t aSize) { FLines.Add(Text(aLine, aSize)); });
-  FUnits.erase(0, used);
-}
-
-void ReadLines(PlatformFile& aFile, TLineSplitter& vSplitter) {
-  std::unique_ptr<char[]> buffer(new char[kReadSize]);
-  for (;;) {
-    std::size_t got = 0;
-    if (!aFile.Read(buffer.get(), kReadSize, got)) throw Exception(u"Stream read error");
-    if (got == 0) break;
-    vSplitter.Feed(buffer.get(), got);
-  }
-  vSplitter.Finish();
-}
-
-void DecodeFileBytes(TCodingType aCoding, const ByteString& aBytes, TStringList& vLines) {
-  vLines.Clear();
-  TLineSplitter splitter(aCoding, vLines);
-  splitter.Feed(aBytes.data(), aBytes.size());
-  splitter.Finish();
-}
-
-std::unique_ptr<TStringList> ReadInputFile(const TRunSettings& aSettings) {
+std::unique_ptr<PlatformFile> OpenInputFile(const TRunSettings& aSettings) {
   Platform& platform = CurrentPlatform();
   if (!platform.FileExists(aSettings.InFile)) {
     throw Exception(Format(u"File \"%s\" not found", {aSettings.InFile}));
   }
-  auto lines = std::make_unique<TStringList>();
   std::unique_ptr<PlatformFile> file = platform.OpenForReading(aSettings.InFile);
   if (!file) {
     Text reason = LastSystemErrorText();
     throw Exception(
         Format(u"Cannot open file \"%s\". %s", {platform.FullPath(aSettings.InFile), reason}));
   }
-  // The file is read to its end, whatever size it gave: pipes and growing
-  // files read whole. A failed read ends the run before anything is
-  // translated or written.
-  TLineSplitter splitter(aSettings.InCoding, *lines);
-  ReadLines(*file, splitter);
+  return file;
+}
+
+TLineReader::TLineReader(PlatformFile& aFile, const Text& aName, TCodingType aCoding,
+                         const TFileWindow& aWindow)
+    : FFile(aFile),
+      FName(aName),
+      FCoding(aCoding),
+      FPlatform(CurrentPlatform()),
+      FCodePage(aCoding == ctUTF8 ? kCodePageUtf8 : FPlatform.AnsiCodePage()),
+      FWindow(aWindow),
+      FCapacity(WindowCapacity()) {
+  FWindow.Lines = std::max<std::size_t>(1, FWindow.Lines);
+  FBuffer.reset(new char16_t[FCapacity / 2]);
+}
+
+bool TLineReader::ReadBlock(TLineBlock& vBlock) {
+  const bool any = FillBlock(vBlock);
+  // Once a line longer than the window is in the block, the buffer that
+  // held it goes back to the window's size before the line is translated.
+  const std::size_t window = WindowCapacity();
+  if (FCapacity > window && FEnd - FStart < window / 2) Resize(window);
+  return any;
+}
+
+bool TLineReader::FillBlock(TLineBlock& vBlock) {
+  vBlock.Clear();
+  char* bytes = reinterpret_cast<char*>(FBuffer.get());
+  for (;;) {
+    if (!FEnded && FCoding != ctNone && (FStarted || DropMark())) {
+      if (FCoding == ctUNICODE) {
+        SplitLines(FBuffer.get(), FEnd / 2, vBlock);
+      } else {
+        SplitLines(bytes, FEnd, vBlock);
+      }
+    }
+    // After a NUL, the rest of the file is read before the last lines are
+    // given, so that none of them is translated when text follows.
+    if (FEnded) CheckPadding();
+    if (!FEnded && vBlock.Count() >= FWindow.Lines) return true;
+    if (FAtEnd) {
+      // The last line, without a break after it. An odd last byte of a
+      // UTF-16 file is half a unit: it stays visible as U+FFFD.
+      if (FStarted && !FEnded && FCoding != ctNone) {
+        if (FCoding == ctUNICODE) {
+          const bool oddByte = (FEnd - FStart) % 2 == 1;
+          if (FEnd / 2 > FStart / 2 || oddByte) {
+            AddLine(FBuffer.get() + FStart / 2, FEnd / 2 - FStart / 2, vBlock);
+            if (oddByte) {
+              vBlock[vBlock.Count() - 1] += u'\uFFFD';
+              --FEnd;  // given: the buffer ends with whole units again
+            }
+          }
+        } else if (FEnd > FStart) {
+          AddLine(bytes + FStart, FEnd - FStart, vBlock);
+        }
+      }
+      FStart = FSearchFrom = FEnd;
+      return vBlock.Count() > 0;
+    }
+    if (!FEnded && vBlock.Count() > 0) return true;
+    Refill();
+    bytes = reinterpret_cast<char*>(FBuffer.get());
+  }
+}
+
+// Whatever follows the NUL that ended the text must be zero bytes: NUL
+// characters in every coding, and an odd last byte of a UTF-16 file too.
+void TLineReader::CheckPadding() {
+  const char* bytes = reinterpret_cast<const char*>(FBuffer.get());
+  for (std::size_t i = FStart; i < FEnd; ++i) {
+    if (bytes[i] != '\0') {
+      throw Exception(
+          Format(u"File \"%s\" holds a NUL character in line %d followed by more "
+                 u"text; is ICODING right?",
+                 {FName, FNulLine}));
+    }
+  }
+  FStart = FSearchFrom = FEnd;
+}
+
+// Gives the whole lines of the units [FStart, aCount) to the block, up to
+// its most lines, and leaves the rest for more to come.
+template <typename Unit>
+void TLineReader::SplitLines(const Unit* aData, std::size_t aCount, TLineBlock& vBlock) {
+  constexpr std::size_t kSize = sizeof(Unit);
+  std::size_t start = FStart / kSize;
+  if (FSkipLF && start < aCount) {
+    FSkipLF = false;
+    if (aData[start] == '\n') ++start;
+  }
+  std::size_t from = std::max(start, FSearchFrom / kSize);
+  while (vBlock.Count() < FWindow.Lines) {
+    const Unit* found = FindBreak(aData + from, aData + aCount);
+    const auto at = static_cast<std::size_t>(found - aData);
+    if (at == aCount) {
+      from = aCount;
+      break;
+    }
+    if (*found == 0) {
+      // What stands before the NUL on its line is a line of its own; what
+      // follows it is left for CheckPadding.
+      FNulLine = FLines + 1;
+      if (at > start) AddLine(aData + start, at - start, vBlock);
+      FEnded = true;
+      start = from = at + 1;
+      break;
+    }
+    AddLine(aData + start, at - start, vBlock);
+    start = at + 1;
+    if (*found == '\r') {
+      if (start == aCount) {
+        FSkipLF = true;
+      } else if (aData[start] == '\n') {
+        ++start;
+      }
+    }
+    from = start;
+  }
+  FStart = start * kSize;
+  FSearchFrom = from * kSize;
+}
+
+void TLineReader::AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vBlock) {
+  ++FLines;
+  // CR, LF and NUL are the same bytes in every code page, and no multi-byte
+  // sequence contains them, so each line is decoded on its own.
+  if (FCoding == ctUTF8) {
+    // Kept as the library takes it: well-formed bytes as they are, and
+    // malformed ones as decoding and encoding them again make them.
+    ByteString& bytes = vBlock.AddUtf8();
+    if (IsValidUtf8(aBytes, aCount)) {
+      bytes.assign(aBytes, aCount);
+    } else {
+      const Text text = FPlatform.MultiByteToText(kCodePageUtf8, aBytes, aCount);
+      FPlatform.AppendTextAsMultiByte(kCodePageUtf8, text.data(), text.size(), bytes);
+    }
+  } else if (FCoding == ctOEM) {
+    vBlock.Add() = OemToText(ByteString(aBytes, aCount));
+  } else {
+    FPlatform.AssignMultiByteAsText(FCodePage, aBytes, aCount, vBlock.Add());
+  }
+}
+
+void TLineReader::AddLine(const char16_t* aUnits, std::size_t aCount, TLineBlock& vBlock) {
+  ++FLines;
+  vBlock.Add().assign(aUnits, aCount);
+}
+
+// Drops a byte-order mark at the start when it is there; false while too
+// few bytes are read to tell.
+bool TLineReader::DropMark() {
+  const char* bytes = reinterpret_cast<const char*>(FBuffer.get()) + FStart;
+  const std::size_t have = FEnd - FStart;
+  const std::size_t size = FCoding == ctUTF8 ? 3 : FCoding == ctUNICODE ? 2 : 0;
+  if (have < size && !FAtEnd) return false;
+  if (size > 0 && have >= size &&
+      std::memcmp(bytes, FCoding == ctUTF8 ? "\xEF\xBB\xBF" : "\xFF\xFE", size) == 0) {
+    FStart += size;
+  }
+  FSearchFrom = FStart;
+  FStarted = true;
+  return true;
+}
+
+// Reads once into the buffer, after what is left of it. A buffer full of
+// one unfinished line grows to hold it.
+void TLineReader::Refill() {
+  if (FEnded || FCoding == ctNone) FStart = FSearchFrom = FEnd = 0;  // read, and ignored
+  if (FEnd - FStart == FCapacity) {
+    Resize(FCapacity * 2);
+  } else if (FStart > 0) {
+    char* bytes = reinterpret_cast<char*>(FBuffer.get());
+    std::memmove(bytes, bytes + FStart, FEnd - FStart);
+    FSearchFrom -= FStart;
+    FEnd -= FStart;
+    FStart = 0;
+  }
+  char* bytes = reinterpret_cast<char*>(FBuffer.get());
+  std::size_t got = 0;
+  if (!FFile.Read(bytes + FEnd, FCapacity - FEnd, got)) throw Exception(u"Stream read error");
+#if !(defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
+  if (FCoding == ctUNICODE) {
+    // The units just completed, from low byte first to the machine's order.
+    for (std::size_t i = FEnd / 2; i < (FEnd + got) / 2; ++i) {
+      const auto* b = reinterpret_cast<const unsigned char*>(bytes + 2 * i);
+      FBuffer[i] = static_cast<char16_t>(b[0] | (b[1] << 8));
+    }
+  }
+#endif
+  FEnd += got;
+  FBytesRead += got;
+  if (got == 0) FAtEnd = true;
+}
+
+namespace {
+
+// Reads every line of the file into the list, as texts.
+void ReadAllLines(TLineReader& aReader, TStringList& vLines) {
+  Platform& platform = CurrentPlatform();
+  TLineBlock block;
+  while (aReader.ReadBlock(block)) {
+    for (std::size_t i = 0; i < block.Count(); ++i) {
+      if (block.InUtf8()) {
+        const ByteString& bytes = block.Utf8(i);
+        vLines.Add(platform.MultiByteToText(kCodePageUtf8, bytes.data(), bytes.size()));
+      } else {
+        vLines.Add(block[i]);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::size_t TLineReader::WindowCapacity() const {
+  return std::max<std::size_t>(2, FWindow.Bytes + (FWindow.Bytes & 1));
+}
+
+// A buffer of aCapacity bytes, holding what is left at its start.
+void TLineReader::Resize(std::size_t aCapacity) {
+  const std::size_t left = FEnd - FStart;
+  std::unique_ptr<char16_t[]> buffer(new char16_t[aCapacity / 2]);
+  std::memcpy(buffer.get(), reinterpret_cast<const char*>(FBuffer.get()) + FStart, left);
+  FBuffer = std::move(buffer);
+  FCapacity = aCapacity;
+  FSearchFrom -= FStart;
+  FStart = 0;
+  FEnd = left;
+}
+
+std::unique_ptr<TStringList> ReadInputFile(const TRunSettings& aSettings) {
+  std::unique_ptr<PlatformFile> file = OpenInputFile(aSettings);
+  auto lines = std::make_unique<TStringList>();
+  TLineReader reader(*file, aSettings.InFile, aSettings.InCoding);
+  ReadAllLines(reader, *lines);
   return lines;
+}
+
+void DecodeFileBytes(TCodingType aCoding, const ByteString& aBytes, TStringList& vLines,
+                     const TFileWindow& aWindow) {
+  vLines.Clear();
+  TBytesFile file(aBytes);
+  TLineReader reader(file, Text(), aCoding, aWindow);
+  ReadAllLines(reader, vLines);
 }
 
 }  // namespace xlate

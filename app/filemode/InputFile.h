@@ -1,50 +1,84 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "app/RunSettings.h"
+#include "app/filemode/LineBlock.h"
 #include "common/StringList.h"
 #include "platform/Platform.h"
 
 namespace xlate {
 
-// Reads InFile in InCoding, to its end, and returns its lines. A leading
-// byte-order mark of the coding is dropped when it is there. Raises "File
-// ... not found", "Cannot open file ..." or "Stream read error".
-std::unique_ptr<TStringList> ReadInputFile(const TRunSettings& aSettings);
+// Opens InFile for reading, exclusively, for as long as the result lives.
+// Raises "File ... not found" or "Cannot open file ...".
+std::unique_ptr<PlatformFile> OpenInputFile(const TRunSettings& aSettings);
 
-// Turns a file's bytes, as they are read, into lines in a list, so that the
-// whole file is never held as bytes beside its lines.
-class TLineSplitter {
+// Reads an open file in aCoding, to its end, a block of lines at a time, so
+// that no more than about a window of the file is held however long it is.
+// CR LF, a lone CR and a lone LF end a line, and a leading byte-order mark
+// of the coding is dropped when it is there. A line longer than the window
+// is held whole. The window may end anywhere, inside a line break or a
+// character included: each line is decoded only once it is whole.
+// The first NUL ends the text when nothing but NULs follows it (zero bytes
+// to the end of the file: padding); text after it is an error, as it is
+// most often a file read in the wrong coding, and ignoring it would lose
+// it. An odd last byte of a UTF-16 file ends the text as U+FFFD.
+class TLineReader {
  public:
-  TLineSplitter(TCodingType aCoding, TStringList& vLines);
-  void Feed(const char* aBytes, std::size_t aCount);
-  // The end of the file: the last line, with or without its break.
-  void Finish();
+  // aName is the file's name as messages show it.
+  TLineReader(PlatformFile& aFile, const Text& aName, TCodingType aCoding,
+              const TFileWindow& aWindow = {});
+  // Replaces the block's lines with the next ones, in file order; false at
+  // the end of the file, with no lines. Raises "Stream read error", and
+  // "File ... holds a NUL character in line ..." for text after a NUL,
+  // before it gives the lines that stand before that NUL.
+  bool ReadBlock(TLineBlock& vBlock);
+  // The bytes read so far, and where the lines given so far end in them.
+  std::uint64_t BytesRead() const { return FBytesRead; }
+  std::uint64_t BytesUsed() const { return FBytesRead - (FEnd - FStart); }
 
  private:
-  void Take(const char* aBytes, std::size_t aCount, bool aFinal);
-  void TakeUnits(const char* aBytes, std::size_t aCount, bool aFinal);
-  template <typename Unit, typename Add>
-  std::size_t Split(const Unit* aData, std::size_t aCount, bool aFinal, const Add& aAdd);
+  template <typename Unit>
+  void SplitLines(const Unit* aData, std::size_t aCount, TLineBlock& vBlock);
+  void AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vBlock);
+  void AddLine(const char16_t* aUnits, std::size_t aCount, TLineBlock& vBlock);
+  bool FillBlock(TLineBlock& vBlock);
+  void CheckPadding();
+  bool DropMark();
+  void Refill();
+  std::size_t WindowCapacity() const;
+  void Resize(std::size_t aCapacity);
 
+  PlatformFile& FFile;
+  Text FName;
   TCodingType FCoding;
-  TStringList& FLines;
   Platform& FPlatform;
-  ByteString FBytes;  // bytes not yet split into lines
-  Text FUnits;        // the same for UTF-16
-  unsigned char FOddByte = 0;
-  bool FHasOddByte = false;
-  bool FStarted = false;        // a byte-order mark has been looked for
-  bool FEnded = false;          // a NUL ended the text
-  std::size_t FSearchFrom = 0;  // what is left holds no line break before this
+  std::uint32_t FCodePage;
+  TFileWindow FWindow;
+  // The bytes read and not yet given as lines are [FStart, FEnd) of the
+  // buffer; the units of a UTF-16 file are kept as read, low byte first.
+  std::unique_ptr<char16_t[]> FBuffer;
+  std::size_t FCapacity;  // in bytes, even
+  std::size_t FStart = 0;
+  std::size_t FEnd = 0;
+  std::size_t FSearchFrom = 0;  // [FStart, FSearchFrom) holds no line break
+  std::uint64_t FBytesRead = 0;
+  std::uint64_t FLines = 0;    // lines given so far
+  std::uint64_t FNulLine = 0;  // the line of the NUL that ended the text
+  bool FAtEnd = false;         // the file has no more bytes
+  bool FStarted = false;       // a byte-order mark has been looked for
+  bool FEnded = false;         // a NUL ended the text; [FStart, FEnd) is what follows it
+  bool FSkipLF = false;        // the last line ended with a CR, and an LF may follow
 };
 
-// Reads an open file to its end into the splitter; raises "Stream read
-// error" when a read fails.
-void ReadLines(PlatformFile& aFile, TLineSplitter& vSplitter);
+// Reads InFile in InCoding, to its end, and returns its lines. Raises what
+// OpenInputFile and TLineReader raise.
+std::unique_ptr<TStringList> ReadInputFile(const TRunSettings& aSettings);
 
-// Replaces the lines with those of a file's bytes in aCoding.
-void DecodeFileBytes(TCodingType aCoding, const ByteString& aBytes, TStringList& vLines);
+// Replaces the lines with those of a file's bytes in aCoding; a message
+// names the file "".
+void DecodeFileBytes(TCodingType aCoding, const ByteString& aBytes, TStringList& vLines,
+                     const TFileWindow& aWindow = {});
 
 }  // namespace xlate

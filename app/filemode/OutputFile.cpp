@@ -1,7 +1,5 @@
 #include "app/filemode/OutputFile.h"
 
-#include <cstring>
-
 #include "common/CodePages.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
@@ -13,9 +11,10 @@ namespace {
 constexpr std::size_t kFlushSize = 1 << 20;
 }
 
-TOutputFile::TOutputFile(const TRunSettings& aSettings)
+TOutputFile::TOutputFile(const TRunSettings& aSettings, PlatformFile* aInput)
     : FPlatform(CurrentPlatform()), FCoding(aSettings.OutCoding) {
-  FFile = FPlatform.CreateForWriting(aSettings.OutFile);
+  FFile = aInput != nullptr ? FPlatform.CreateOverInput(aSettings.OutFile, *aInput)
+                            : FPlatform.CreateForWriting(aSettings.OutFile);
   if (!FFile) {
     Text reason = LastSystemErrorText();
     throw Exception(
@@ -29,13 +28,21 @@ TOutputFile::TOutputFile(const TRunSettings& aSettings)
 void TOutputFile::WriteLine(const Text& aLine) {
   switch (FCoding) {
     case ctUNICODE: {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+      // Units in memory are already low byte first; a very long line is
+      // written from where it is rather than copied first.
+      const char* units = reinterpret_cast<const char*>(aLine.data());
+      if (aLine.size() * 2 >= kFlushSize) {
+        Flush();
+        std::size_t written = 0;
+        if (!FFile->Write(units, aLine.size() * 2, written)) throw Exception(u"Stream write error");
+      } else {
+        FBuffer.append(units, aLine.size() * 2);
+      }
+#else
       const std::size_t start = FBuffer.size();
       FBuffer.resize(start + aLine.size() * 2);
       char* o = &FBuffer[start];
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-      // Units in memory are already low byte first.
-      if (!aLine.empty()) std::memcpy(o, aLine.data(), aLine.size() * 2);
-#else
       for (char16_t unit : aLine) {
         *o++ = static_cast<char>(unit & 0xFF);
         *o++ = static_cast<char>(unit >> 8);
@@ -68,6 +75,11 @@ void TOutputFile::Flush() {
     throw Exception(u"Stream write error");
   }
   FBuffer.clear();
+  // A very long line grew the buffer; it is not kept for the rest.
+  if (FBuffer.capacity() > 4 * kFlushSize) {
+    ByteString().swap(FBuffer);
+    FBuffer.reserve(kFlushSize + 4096);
+  }
 }
 
 void TOutputFile::Finish() {

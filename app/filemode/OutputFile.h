@@ -15,15 +15,18 @@ namespace xlate {
 // destroyed before that, it leaves the old file as it was.
 class TOutputFile {
  public:
-  // Raises "Cannot create file ...".
-  explicit TOutputFile(const TRunSettings& aSettings);
+  // Raises "Cannot create file ...". aInput, when given, is the input file
+  // open under the same name (translation in place): it stays readable,
+  // and its hold on the file lasts until the file is replaced.
+  explicit TOutputFile(const TRunSettings& aSettings, PlatformFile* aInput = nullptr);
   void WriteLine(const Text& aLine);
+  // Writes what the lines so far are waiting in; a device or a pipe gets
+  // them at once. Raises "Stream write error".
+  void Flush();
   // Raises "Stream write error".
   void Finish();
 
  private:
-  void Flush();
-
   Platform& FPlatform;
   TCodingType FCoding;
   std::unique_ptr<PlatformFile> FFile;

@@ -2,39 +2,54 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
 #include "platform/Platform.h"
 
 namespace xlate {
 
-// One line on standard error, rewritten in place, while a long file is
-// translated: lines done, total, percent, lines per second. Silent unless
-// standard error is a terminal, so that scripts see nothing of it.
+// One line on standard error, rewritten in place, while a file is
+// translated: lines done, how far into the input that is (against its size
+// when it has one), lines per second. The line count is not known before the
+// end, as the file is read as it is translated. Silent unless standard
+// error is a terminal, so that scripts see nothing of it, and silent during
+// the first interval, so that short runs show nothing.
 class TProgress {
  public:
-  TProgress(Platform& aPlatform, std::size_t aTotal,
+  // aSize is the input's size in bytes, 0 for one without a size (a pipe).
+  TProgress(Platform& aPlatform, std::uint64_t aSize,
             std::chrono::milliseconds aInterval = std::chrono::milliseconds(200));
   ~TProgress();  // clears the line
   TProgress(const TProgress&) = delete;
   TProgress& operator=(const TProgress&) = delete;
 
-  void LineDone(std::size_t aDone) {
-    if (FEnabled && (aDone & 63) == 0) Show(aDone);
+  // The next aLines lines end aEnd bytes into the input.
+  void BlockStarted(std::size_t aLines, std::uint64_t aEnd);
+  void LineDone() {
+    ++FDone;
+    ++FDoneInBlock;
+    if (FEnabled && (FDone & 63) == 0) Show();
   }
 
-  static constexpr std::size_t kMinimumLines = 500;
-
  private:
-  void Show(std::size_t aDone);
+  void Show();
   void Write(const std::string& aText);
 
   Platform& FPlatform;
-  std::size_t FTotal;
+  std::uint64_t FSize;
   bool FEnabled;
   bool FShown = false;
   std::chrono::milliseconds FInterval;
   std::chrono::steady_clock::time_point FStart;
   std::chrono::steady_clock::time_point FLastShown;
+  std::uint64_t FDone = 0;  // lines
+  // The block being translated: where it starts and ends in the input, and
+  // its lines, done and all; the bytes done are counted in proportion.
+  std::uint64_t FBlockStart = 0;
+  std::uint64_t FBlockEnd = 0;
+  std::size_t FBlockLines = 0;
+  std::size_t FDoneInBlock = 0;
 };
 
 }  // namespace xlate

@@ -79,9 +79,40 @@ void ApyClient::failRequest(const HttpResult& result, const std::string& request
   throw ZtaError(ErrorCode::kServerRefused, text);
 }
 
+template <typename Send>
+HttpResult ApyClient::sendUnlessPaused(const std::string& request, const Send& send) {
+  const auto now = std::chrono::steady_clock::now();
+  if (failuresInARow_ >= kFailuresBeforePause && now < pausedUntil_) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(pausedUntil_ - now).count();
+    throw ZtaError(
+        failureKind_ == HttpOutcome::kTimedOut ? ErrorCode::kServerTimedOut
+                                               : ErrorCode::kServerUnreachable,
+        "Not sent: the translation server " + url_ + " failed " + std::to_string(failuresInARow_) +
+            " requests in a row and is tried again in " + std::to_string((left + 999) / 1000) +
+            " s (ZTA_SERVER_PAUSE_MS); the last failure: " + lastFailure_);
+  }
+  HttpResult result = send();
+  if (result.outcome == HttpOutcome::kUnreachable || result.outcome == HttpOutcome::kTimedOut) {
+    failuresInARow_ = result.outcome == failureKind_ ? failuresInARow_ + 1 : 1;
+    failureKind_ = result.outcome;
+    pausedUntil_ = std::chrono::steady_clock::now() + limits_.pauseAfterFailures;
+    try {
+      failRequest(result, request);
+    } catch (const ZtaError& error) {
+      lastFailure_ = error.what();
+      throw;
+    }
+  }
+  failuresInARow_ = 0;
+  failureKind_ = HttpOutcome::kAnswered;
+  return result;
+}
+
 std::vector<std::string> ApyClient::pairNames() {
   const std::string request = "GET /listPairs";
-  const HttpResult result = transport_->get(url_ + "/listPairs");
+  const HttpResult result =
+      sendUnlessPaused(request, [&] { return transport_->get(url_ + "/listPairs"); });
   if (result.outcome != HttpOutcome::kAnswered || result.status != 200) {
     failRequest(result, request);
   }
@@ -102,7 +133,8 @@ std::string ApyClient::translatePiece(const std::string& langPair, std::string_v
                            "&markUnknown=" + (markUnknownWords_ ? "yes" : "no") + "&format=txt";
   const std::string request = "POST /translate for " + langPair;
   ++translateRequests_;
-  const HttpResult result = transport_->postForm(url_ + "/translate", form);
+  const HttpResult result =
+      sendUnlessPaused(request, [&] { return transport_->postForm(url_ + "/translate", form); });
   if (result.outcome != HttpOutcome::kAnswered || result.status != 200) {
     failRequest(result, request);
   }

@@ -5,6 +5,7 @@
 #ifndef XLATE_LIBRARY_APERTIUM_APY_CLIENT_H
 #define XLATE_LIBRARY_APERTIUM_APY_CLIENT_H
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,6 +40,10 @@ class ApyClient {
 
  private:
   std::string translatePiece(const std::string& langPair, std::string_view piece);
+  // Sends one request through send, unless the server is paused; counts
+  // the failures in a row that pause it, and throws for those.
+  template <typename Send>
+  HttpResult sendUnlessPaused(const std::string& request, const Send& send);
   [[noreturn]] void failRequest(const HttpResult& result, const std::string& request);
 
   std::string url_;
@@ -46,6 +51,16 @@ class ApyClient {
   bool markUnknownWords_;
   HttpLimits limits_;
   std::uint64_t translateRequests_ = 0;
+
+  // A server that cannot be reached, or that takes every request and never
+  // answers, would cost the full time limit on every line: after
+  // kFailuresBeforePause failures of one kind in a row, requests fail at
+  // once until pauseAfterFailures has passed since the last one.
+  static constexpr int kFailuresBeforePause = 3;
+  HttpOutcome failureKind_ = HttpOutcome::kAnswered;  // of the failures in a row
+  int failuresInARow_ = 0;
+  std::chrono::steady_clock::time_point pausedUntil_{};
+  std::string lastFailure_;
 };
 
 }  // namespace zta

@@ -244,4 +244,8 @@ std::unique_ptr<HttpTransport> makeCurlTransport(const HttpLimits& limits, std::
   return transport;
 }
 
+std::unique_ptr<HttpTransport> makeHttpTransport(const HttpLimits& limits, std::string* error) {
+  return makeCurlTransport(limits, error);
+}
+
 }  // namespace zta

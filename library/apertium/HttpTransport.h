@@ -1,7 +1,8 @@
 // The HTTP requests the library makes when it translates through a
 // translation server: a GET and a form POST, each answered with a status
 // and a body, or with the reason there is no answer. The libcurl
-// implementation is in CurlTransport.cpp; the tests put their own behind it.
+// implementation is in CurlTransport.cpp, the WinHTTP one of the Windows
+// build in WinHttpTransport.cpp; the tests put their own behind it.
 #ifndef XLATE_LIBRARY_APERTIUM_HTTP_TRANSPORT_H
 #define XLATE_LIBRARY_APERTIUM_HTTP_TRANSPORT_H
 
@@ -46,12 +47,21 @@ struct HttpLimits {
   std::chrono::milliseconds connectTimeout{5000};
   std::chrono::milliseconds totalTimeout{60000};
   std::size_t maxAnswerBytes = 64u << 20;
+  // After a few requests in a row that did not reach the server, or that it
+  // did not answer in time, requests fail at once for this long, and then
+  // one tries the server again.
+  std::chrono::milliseconds pauseAfterFailures{30000};
 };
 
 // A transport on one libcurl easy handle, kept for the transport's lifetime
 // so that one connection serves every request. Nothing and a reason in
 // *error when libcurl cannot be set up.
 std::unique_ptr<HttpTransport> makeCurlTransport(const HttpLimits& limits, std::string* error);
+
+// The transport of this build: libcurl's on Linux, WinHTTP's on Windows
+// (WinHttpTransport.cpp). Nothing and a reason in *error when it cannot be
+// set up.
+std::unique_ptr<HttpTransport> makeHttpTransport(const HttpLimits& limits, std::string* error);
 
 }  // namespace zta
 

@@ -65,20 +65,21 @@ void TranslationLibrary::fail(uint32_t code, const std::string& text) {
 }
 
 bool TranslationLibrary::run(char* dest, uint32_t maxSize,
-                             const std::function<std::string()>& produce) {
+                             const std::function<std::string()>& produce, bool withNul) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   try {
     if (dest == nullptr && maxSize > 0) {
       throw ZtaError(ErrorCode::kInvalidArgument, "No destination given (null pointer)");
     }
     const std::string result = produce();
-    if (result.size() >= maxSize) {
-      throw ZtaError(ErrorCode::kBufferTooSmall,
-                     "The result needs " + std::to_string(result.size() + 1) +
-                         " bytes and the buffer holds " + std::to_string(maxSize));
+    const std::size_t needed = result.size() + (withNul ? 1 : 0);
+    if (needed > maxSize) {
+      throw ZtaError(ErrorCode::kBufferTooSmall, "The result needs " + std::to_string(needed) +
+                                                     " bytes and the buffer holds " +
+                                                     std::to_string(maxSize));
     }
-    std::memcpy(dest, result.data(), result.size());
-    dest[result.size()] = '\0';
+    if (!result.empty()) std::memcpy(dest, result.data(), result.size());
+    if (withNul) dest[result.size()] = '\0';
     lastError_ = 0;
     return true;
   } catch (const ZtaError& error) {
@@ -92,6 +93,15 @@ bool TranslationLibrary::run(char* dest, uint32_t maxSize,
     fail(static_cast<uint32_t>(ErrorCode::kInternal), "Internal failure");
   }
   return false;
+}
+
+void TranslationLibrary::requireServerOrLocalChains() const {
+  if (usesServer() || settings_.localPipelines) return;
+  throw ZtaError(ErrorCode::kEngineUnavailable,
+                 "This library translates through an Apertium APY server only, and ZTA_SERVER "
+                 "names none. Set the environment variable ZTA_SERVER to the server's address "
+                 "before starting the program: \"set ZTA_SERVER=http://host:2737\" in a Command "
+                 "Prompt, or \"setx ZTA_SERVER http://host:2737\" for the ones opened after it");
 }
 
 const ApyClient* TranslationLibrary::serverClient() const {
@@ -110,7 +120,7 @@ ApyClient& TranslationLibrary::server() {
   std::string error;
   std::unique_ptr<HttpTransport> transport =
       settings_.transportFactory ? settings_.transportFactory(settings_.serverLimits, &error)
-                                 : makeCurlTransport(settings_.serverLimits, &error);
+                                 : makeHttpTransport(settings_.serverLimits, &error);
   if (!transport) {
     throw ZtaError(ErrorCode::kEngineUnavailable,
                    "Cannot talk to the translation server " + url + ": " + error);
@@ -118,6 +128,33 @@ ApyClient& TranslationLibrary::server() {
   server_ = std::make_unique<ApyClient>(url, std::move(transport), settings_.markUnknownWords,
                                         settings_.serverLimits);
   return *server_;
+}
+
+const ApyBatchClient* TranslationLibrary::serverBatchClient() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return serverBatch_.get();
+}
+
+std::unique_ptr<ApyClient> TranslationLibrary::makeServerClient() {
+  const std::string url = server().url();
+  std::string error;
+  std::unique_ptr<HttpTransport> transport =
+      settings_.transportFactory ? settings_.transportFactory(settings_.serverLimits, &error)
+                                 : makeHttpTransport(settings_.serverLimits, &error);
+  if (!transport) {
+    throw ZtaError(ErrorCode::kEngineUnavailable,
+                   "Cannot talk to the translation server " + url + ": " + error);
+  }
+  return std::make_unique<ApyClient>(url, std::move(transport), settings_.markUnknownWords,
+                                     settings_.serverLimits);
+}
+
+ApyBatchClient& TranslationLibrary::serverBatch() {
+  if (!serverBatch_) {
+    serverBatch_ = std::make_unique<ApyBatchClient>(settings_.serverRequests,
+                                                    [this] { return makeServerClient(); });
+  }
+  return *serverBatch_;
 }
 
 const PairCatalog& TranslationLibrary::catalog(bool rescan) {
@@ -146,15 +183,74 @@ PairTranslator& TranslationLibrary::translatorForPair(const LanguagePair& pair) 
     throw ZtaError(ErrorCode::kEngineUnavailable,
                    "Apertium cannot translate " + pair.displayName() + ": " + error);
   }
-  const int cpu = settings_.pinChainToOneProcessor
-                      ? processorForChain(static_cast<unsigned>(translators_.size()))
-                      : -1;
+  const unsigned chains = settings_.chains > 0 ? settings_.chains : processorsAvailable();
+  std::vector<int> cpus;
+  for (unsigned chain = 0; chain < chains; ++chain) {
+    cpus.push_back(settings_.pinChainToOneProcessor
+                       ? processorForChain(static_cast<unsigned>(translators_.size()) + chain)
+                       : -1);
+  }
   auto translator =
-      std::make_unique<PairTranslator>(pair.displayName(), std::move(stages), cpu,
+      std::make_unique<PairTranslator>(pair.displayName(), std::move(stages), std::move(cpus),
                                        settings_.baseTimeout, settings_.timeoutPerKilobyte);
   PairTranslator& result = *translator;
   translators_.emplace(pair.modeName, std::move(translator));
   return result;
+}
+
+std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom, const char* langTo,
+                                                           const char* text,
+                                                           std::optional<LanguagePair>* pair) {
+  requireText(text, "text");
+  requireText(langFrom, "source language");
+  requireText(langTo, "target language");
+  const auto note = [this] { return pairsNote(); };
+  const Language source = requireLanguage(langFrom, "source language", note);
+  const Language target = requireLanguage(langTo, "target language", note);
+  const std::string_view input(text);
+  if (!isValidUtf8(input)) throw ZtaError(ErrorCode::kInvalidUtf8, "The text is not valid UTF-8");
+  if (source == target) return std::string(input);
+  const LanguagePair* found = catalog(false).find(source, target);
+  if (found == nullptr) found = catalog(true).find(source, target);  // installed meanwhile?
+  if (found == nullptr) {
+    const std::string languages = displayCode(source) + " into " + displayCode(target);
+    if (usesServer()) {
+      throw ZtaError(ErrorCode::kPairNotInstalled,
+                     "The translation server " + server().url() + " has no pair from " + languages +
+                         "; its pairs: " + catalog(false).installedPairsText());
+    }
+    throw ZtaError(ErrorCode::kPairNotInstalled,
+                   "Apertium has no pair from " + languages +
+                       "; installed pairs: " + catalog(false).installedPairsText() + " (modes in " +
+                       settings_.modesDirectory + ")");
+  }
+  // A blank text is its own translation: no chain or request is needed.
+  if (isBlankText(input)) return std::string(input);
+  *pair = *found;
+  return std::nullopt;
+}
+
+std::string TranslationLibrary::engineTranslation(const LanguagePair& pair, std::string_view text) {
+  if (!usesServer()) return translatorForPair(pair).translate(text);
+  try {
+    return server().translate(pair.modeName, text);
+  } catch (const ZtaError& error) {
+    // A server that refuses a pair it listed may have changed: read its
+    // pairs again on the next call.
+    if (error.code() == ErrorCode::kServerRefused) catalog_.reset();
+    throw;
+  }
+}
+
+std::vector<std::string> TranslationLibrary::engineTranslations(
+    const LanguagePair& pair, const std::vector<std::string_view>& texts) {
+  if (!usesServer()) return translatorForPair(pair).translateMany(texts);
+  try {
+    return serverBatch().translate(pair.modeName, texts);
+  } catch (const ZtaError& error) {
+    if (error.code() == ErrorCode::kServerRefused) catalog_.reset();
+    throw;
+  }
 }
 
 std::string TranslationLibrary::translateText(const char* langFrom, const char* langTo,
@@ -166,47 +262,77 @@ std::string TranslationLibrary::translateText(const char* langFrom, const char* 
       lastTranslation_->langTo == langTo && lastTranslation_->text == text) {
     return lastTranslation_->result;
   }
-  const auto note = [this] { return pairsNote(); };
-  const Language source = requireLanguage(langFrom, "source language", note);
-  const Language target = requireLanguage(langTo, "target language", note);
-  const std::string_view input(text);
-  if (!isValidUtf8(input)) throw ZtaError(ErrorCode::kInvalidUtf8, "The text is not valid UTF-8");
-  std::string result;
-  if (source == target) {
-    result = input;
-  } else {
-    const LanguagePair* pair = catalog(false).find(source, target);
-    if (pair == nullptr) pair = catalog(true).find(source, target);  // installed meanwhile?
-    if (pair == nullptr) {
-      const std::string languages = displayCode(source) + " into " + displayCode(target);
-      if (usesServer()) {
-        throw ZtaError(ErrorCode::kPairNotInstalled,
-                       "The translation server " + server().url() + " has no pair from " +
-                           languages + "; its pairs: " + catalog(false).installedPairsText());
-      }
-      throw ZtaError(ErrorCode::kPairNotInstalled,
-                     "Apertium has no pair from " + languages +
-                         "; installed pairs: " + catalog(false).installedPairsText() +
-                         " (modes in " + settings_.modesDirectory + ")");
+  std::optional<LanguagePair> pair;
+  std::optional<std::string> result = resolveText(langFrom, langTo, text, &pair);
+  if (!result) result = engineTranslation(*pair, text);
+  lastTranslation_ = Translation{langFrom, langTo, text, *result};
+  return *result;
+}
+
+std::string TranslationLibrary::batchRecords(const char* langFrom, const char* langTo,
+                                             uint32_t count, const char* const* texts) {
+  if (count > 0 && texts == nullptr) {
+    throw ZtaError(ErrorCode::kInvalidArgument, "No texts given (null pointer)");
+  }
+  const auto sameBatch = [&](const Batch& batch) {
+    if (langFrom == nullptr || langTo == nullptr || batch.langFrom != langFrom ||
+        batch.langTo != langTo || batch.texts.size() != count) {
+      return false;
     }
-    // A blank text is its own translation: no chain or request is needed.
-    if (isBlankText(input)) {
-      result = input;
-    } else if (usesServer()) {
-      try {
-        result = server().translate(pair->modeName, input);
-      } catch (const ZtaError& error) {
-        // A server that refuses a pair it listed may have changed: read its
-        // pairs again on the next call.
-        if (error.code() == ErrorCode::kServerRefused) catalog_.reset();
-        throw;
+    for (uint32_t i = 0; i < count; ++i) {
+      if (texts[i] == nullptr || batch.texts[i] != texts[i]) return false;
+    }
+    return true;
+  };
+  if (lastBatch_ && sameBatch(*lastBatch_)) return lastBatch_->records;
+  lastBatch_.reset();
+
+  // Each text's outcome as translating it alone gives it, except those
+  // that need a chain or the server: they are translated together below,
+  // grouped by pair (one pair, unless the catalog changes meanwhile).
+  struct Outcome {
+    uint32_t code = 0;
+    std::string text;
+  };
+  struct Group {
+    LanguagePair pair;
+    std::vector<std::string_view> texts;
+    std::vector<uint32_t> index;
+  };
+  std::vector<Outcome> outcomes(count);
+  std::map<std::string, Group> groups;
+  for (uint32_t i = 0; i < count; ++i) {
+    try {
+      std::optional<LanguagePair> pair;
+      std::optional<std::string> result = resolveText(langFrom, langTo, texts[i], &pair);
+      if (result) {
+        outcomes[i].text = std::move(*result);
+        continue;
       }
-    } else {
-      result = translatorForPair(*pair).translate(input);
+      Group& group = groups.try_emplace(pair->modeName, Group{*pair, {}, {}}).first->second;
+      group.texts.push_back(texts[i]);
+      group.index.push_back(i);
+    } catch (const ZtaError& error) {
+      fail(static_cast<uint32_t>(error.code()), error.what());
+      outcomes[i] = {lastError_, errorTexts_[lastError_]};
     }
   }
-  lastTranslation_ = Translation{langFrom, langTo, text, result};
-  return result;
+  for (auto& [name, group] : groups) {
+    std::vector<std::string> translations = engineTranslations(group.pair, group.texts);
+    for (std::size_t k = 0; k < translations.size(); ++k) {
+      outcomes[group.index[k]].text = std::move(translations[k]);
+    }
+  }
+  std::string records;
+  for (const Outcome& outcome : outcomes) {
+    for (int shift = 0; shift < 32; shift += 8) {
+      records.push_back(static_cast<char>((outcome.code >> shift) & 0xFF));
+    }
+    records += outcome.text;
+    records.push_back('\0');
+  }
+  lastBatch_ = Batch{langFrom, langTo, std::vector<std::string>(texts, texts + count), records};
+  return records;
 }
 
 std::string TranslationLibrary::languageListText() {
@@ -233,15 +359,29 @@ std::string TranslationLibrary::languageListText() {
 bool TranslationLibrary::translate(const char* /*langInit*/, const char* langFrom,
                                    const char* langTo, const char* text, char* dest,
                                    uint32_t maxSize) {
-  return run(dest, maxSize, [&] { return translateText(langFrom, langTo, text); });
+  return run(dest, maxSize, [&] {
+    requireServerOrLocalChains();
+    return translateText(langFrom, langTo, text);
+  });
+}
+
+bool TranslationLibrary::translateBatch(const char* /*langInit*/, const char* langFrom,
+                                        const char* langTo, uint32_t count,
+                                        const char* const* texts, char* dest, uint32_t maxSize) {
+  return run(
+      dest, maxSize, [&] { return batchRecords(langFrom, langTo, count, texts); }, false);
 }
 
 bool TranslationLibrary::languageList(const char* /*langInit*/, char* dest, uint32_t maxSize) {
-  return run(dest, maxSize, [&] { return languageListText(); });
+  return run(dest, maxSize, [&] {
+    requireServerOrLocalChains();
+    return languageListText();
+  });
 }
 
 bool TranslationLibrary::toPostText(const char* text, char* dest, uint32_t maxSize) {
   return run(dest, maxSize, [&] {
+    requireServerOrLocalChains();
     requireText(text, "text");
     if (!isValidUtf8(text)) throw ZtaError(ErrorCode::kInvalidUtf8, "The text is not valid UTF-8");
     return zta::toPostText(text);
@@ -250,6 +390,7 @@ bool TranslationLibrary::toPostText(const char* text, char* dest, uint32_t maxSi
 
 bool TranslationLibrary::fromPostText(const char* text, char* dest, uint32_t maxSize) {
   return run(dest, maxSize, [&] {
+    requireServerOrLocalChains();
     requireText(text, "POST text");
     std::optional<std::string> decoded = zta::fromPostText(text);
     if (!decoded) {

@@ -23,7 +23,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "ApyBatch.h"
 #include "ApyClient.h"
 #include "LibrarySettings.h"
 #include "PairCatalog.h"
@@ -40,6 +43,12 @@ class TranslationLibrary {
 
   bool translate(const char* langInit, const char* langFrom, const char* langTo, const char* text,
                  char* dest, uint32_t maxSize);
+  // ztaTranslateBatch: the records of count texts (service/BatchContract.md),
+  // each as translate gives it alone; the texts that need a chain are
+  // streamed through the pair's chains together. The last batch's records
+  // are kept, so that a retry with a larger buffer translates nothing.
+  bool translateBatch(const char* langInit, const char* langFrom, const char* langTo,
+                      uint32_t count, const char* const* texts, char* dest, uint32_t maxSize);
   bool languageList(const char* langInit, char* dest, uint32_t maxSize);
   bool toPostText(const char* text, char* dest, uint32_t maxSize);
   bool fromPostText(const char* text, char* dest, uint32_t maxSize);
@@ -54,6 +63,8 @@ class TranslationLibrary {
 
   // The server client, once a call has needed it (server mode only).
   const ApyClient* serverClient() const;
+  // The clients of batches through the server, once a batch has needed them.
+  const ApyBatchClient* serverBatchClient() const;
 
  private:
   struct Translation {
@@ -63,16 +74,40 @@ class TranslationLibrary {
     std::string result;
   };
 
-  // Runs produce under the lock, copies its result into dest, and records
-  // success or the failure.
-  bool run(char* dest, uint32_t maxSize, const std::function<std::string()>& produce);
+  struct Batch {
+    std::string langFrom;
+    std::string langTo;
+    std::vector<std::string> texts;
+    std::string records;
+  };
+
+  // Runs produce under the lock, copies its result (and a NUL, unless
+  // withNul is false) into dest, and records success or the failure.
+  bool run(char* dest, uint32_t maxSize, const std::function<std::string()>& produce,
+           bool withNul = true);
   void fail(uint32_t code, const std::string& text);
 
   std::string translateText(const char* langFrom, const char* langTo, const char* text);
+  // Everything translateText does before it needs a chain or the server:
+  // the result when it needs neither, or nothing with the pair in *pair.
+  // Throws the failures translateText throws, in the same order.
+  std::optional<std::string> resolveText(const char* langFrom, const char* langTo, const char* text,
+                                         std::optional<LanguagePair>* pair);
+  std::string engineTranslation(const LanguagePair& pair, std::string_view text);
+  std::vector<std::string> engineTranslations(const LanguagePair& pair,
+                                              const std::vector<std::string_view>& texts);
+  std::string batchRecords(const char* langFrom, const char* langTo, uint32_t count,
+                           const char* const* texts);
   std::string languageListText();
   const PairCatalog& catalog(bool rescan);
   bool usesServer() const { return !settings_.serverUrl.empty(); }
+  // Throws, saying how to set ZTA_SERVER, when there is neither a server nor
+  // local chains (the Windows build without ZTA_SERVER).
+  void requireServerOrLocalChains() const;
   ApyClient& server();
+  // The clients that send a batch's texts with several requests in flight.
+  ApyBatchClient& serverBatch();
+  std::unique_ptr<ApyClient> makeServerClient();
   // "installed pairs: en-es, ..." or "the server's pairs: ...", for error
   // texts; empty when the server's pairs cannot be read.
   std::string pairsNote();
@@ -83,7 +118,9 @@ class TranslationLibrary {
   std::optional<PairCatalog> catalog_;
   std::map<std::string, std::unique_ptr<PairTranslator>> translators_;  // by mode name
   std::unique_ptr<ApyClient> server_;
+  std::unique_ptr<ApyBatchClient> serverBatch_;
   std::optional<Translation> lastTranslation_;
+  std::optional<Batch> lastBatch_;
   std::map<uint32_t, std::string> errorTexts_;  // the latest text for each failure code
   uint32_t lastError_ = 0;
 };

@@ -38,6 +38,16 @@ std::chrono::milliseconds millisecondsFrom(const char* name, std::chrono::millis
   return std::chrono::milliseconds(value);
 }
 
+// A count from 1 to 64 from the environment, or fallback.
+unsigned countFrom(const char* name, unsigned fallback) {
+  const char* text = std::getenv(name);
+  if (text == nullptr) return fallback;
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || value < 1 || value > 64) return fallback;
+  return static_cast<unsigned>(value);
+}
+
 }  // namespace
 
 LibrarySettings LibrarySettings::fromEnvironment() {
@@ -48,12 +58,16 @@ LibrarySettings LibrarySettings::fromEnvironment() {
   settings.markUnknownWords = isYes(std::getenv("ZTA_MARK_UNKNOWN"));
   settings.pinChainToOneProcessor = !isNo(std::getenv("ZTA_PIN_CHAIN"));
   settings.baseTimeout = millisecondsFrom("ZTA_TIMEOUT_MS", settings.baseTimeout);
+  settings.chains = countFrom("ZTA_CHAINS", settings.chains);
+  settings.serverRequests = countFrom("ZTA_SERVER_REQUESTS", settings.serverRequests);
   if (const char* server = std::getenv("ZTA_SERVER"); server != nullptr)
     settings.serverUrl = server;
   settings.serverLimits.connectTimeout =
       millisecondsFrom("ZTA_SERVER_CONNECT_TIMEOUT_MS", settings.serverLimits.connectTimeout);
   settings.serverLimits.totalTimeout =
       millisecondsFrom("ZTA_SERVER_TIMEOUT_MS", settings.serverLimits.totalTimeout);
+  settings.serverLimits.pauseAfterFailures =
+      millisecondsFrom("ZTA_SERVER_PAUSE_MS", settings.serverLimits.pauseAfterFailures);
   return settings;
 }
 

@@ -10,8 +10,12 @@
 //                       (default 20000)
 //   ZTA_PIN_CHAIN       0, no or false: let the stages of a chain run on any
 //                       processor (default: all stages of a chain on one)
+//   ZTA_CHAINS          how many chains of a pair a batch (ztaTranslateBatch)
+//                       may share its texts among (default: as many as
+//                       there are processors to run on)
 //
-// Translation through an Apertium APY server instead of local chains:
+// Translation through an Apertium APY server instead of local chains (the
+// only way on Windows, whose build has no local chains):
 //
 //   ZTA_SERVER          the server's address, e.g. http://translate.example:2737
 //                       (default: none, translate with local chains)
@@ -21,6 +25,12 @@
 //                       how long one request may take, connecting included
 //                       (default 60000); a long text is sent in pieces of
 //                       about 3 KB, each one request
+//   ZTA_SERVER_PAUSE_MS after 3 requests in a row that did not reach the
+//                       server or were not answered in time, how long
+//                       requests fail at once before the server is tried
+//                       again (default 30000)
+//   ZTA_SERVER_REQUESTS how many requests a batch (ztaTranslateBatch) keeps
+//                       in flight, each on a connection of its own (default 4)
 #ifndef XLATE_LIBRARY_APERTIUM_LIBRARY_SETTINGS_H
 #define XLATE_LIBRARY_APERTIUM_LIBRARY_SETTINGS_H
 
@@ -33,6 +43,7 @@
 #include "HttpTransport.h"
 #include "ModeScript.h"
 #include "PairCatalog.h"
+#include "Pipeline.h"
 
 namespace zta {
 
@@ -52,13 +63,18 @@ struct LibrarySettings {
   std::string modesDirectory = "/usr/share/apertium/modes";
   bool markUnknownWords = false;
   bool pinChainToOneProcessor = true;
+  unsigned chains = 0;  // chains per pair for batches; 0: one per processor
   std::chrono::milliseconds baseTimeout{20000};
   std::chrono::milliseconds timeoutPerKilobyte{50};
   CommandBuilder commandBuilder;  // empty: apertiumNullFlushStages
 
   std::string serverUrl;  // empty: local chains
   HttpLimits serverLimits;
-  TransportFactory transportFactory;  // empty: makeCurlTransport
+  unsigned serverRequests = 4;        // requests in flight for a batch
+  TransportFactory transportFactory;  // empty: makeHttpTransport
+  // False in a build without local chains (Windows): then every call needs
+  // ZTA_SERVER, and fails with a text that says how to set it.
+  bool localPipelines = localPipelinesAvailable();
 
   static LibrarySettings fromEnvironment();
 };

@@ -1,5 +1,6 @@
-// One warm process chain for one language pair: started on the first request,
-// kept for every later one, and replaced when it fails.
+// Warm process chains for one language pair: the first is started on the
+// first request and kept for every later one; more are started for batches
+// large enough to share among them. A chain that fails is replaced.
 #ifndef XLATE_LIBRARY_APERTIUM_PAIR_TRANSLATOR_H
 #define XLATE_LIBRARY_APERTIUM_PAIR_TRANSLATOR_H
 
@@ -17,9 +18,10 @@ namespace zta {
 
 class PairTranslator {
  public:
-  // pairName appears in error texts; stages make the chain, kept on processor
-  // cpu when that is not -1.
-  PairTranslator(std::string pairName, StageList stages, int cpu,
+  // pairName appears in error texts; stages make a chain. There are as many
+  // chains as cpus (at least one), the i-th kept on processor cpus[i] when
+  // that is not -1.
+  PairTranslator(std::string pairName, StageList stages, std::vector<int> cpus,
                  std::chrono::milliseconds baseTimeout, std::chrono::milliseconds perKilobyte);
   ~PairTranslator();
   PairTranslator(const PairTranslator&) = delete;
@@ -32,29 +34,45 @@ class PairTranslator {
   // starts a new chain.
   std::string translate(std::string_view text);
 
-  // Process id of the running chain's first stage, 0 when none runs.
+  // The translations of many UTF-8 texts, each the same as translate gives
+  // it, streamed through the chains (Pipeline.h, streamRequests). A chain
+  // that fails is killed and the call throws as translate does; the chains
+  // that did not fail stay warm.
+  std::vector<std::string> translateMany(const std::vector<std::string_view>& texts);
+
+  // How many chains a batch may use.
+  std::size_t chainLimit() const { return cpus_.size(); }
+
+  // Process id of the first chain's first stage, 0 when none runs.
   int processId() const;
 
-  // Process ids of the running chain's stages.
+  // Process ids of the first chain's stages.
   std::vector<int> stageProcessIds() const;
 
   // How many requests went to a chain, and how many chains were started.
   std::uint64_t exchangeCount() const { return exchanges_; }
   std::uint64_t startCount() const { return starts_; }
 
-  // Ends the running chain, if any.
+  // How many chains run.
+  std::size_t runningChains() const;
+
+  // Ends the running chains, if any.
   void stop();
 
  private:
-  void ensureRunning();
-  [[noreturn]] void failAndKill(ErrorCode code, const std::string& what);
+  void ensureRunning(std::size_t chain);
+  void kill(std::size_t chain);
+  [[noreturn]] void failAndKill(std::size_t chain, ErrorCode code, const std::string& what);
+  // Throws the failure of a request to chain as failAndKill does.
+  [[noreturn]] void failRequest(std::size_t chain, const ExchangeResult& result);
+  std::chrono::milliseconds limitFor(const std::string& request) const;
 
   std::string pairName_;
   StageList stages_;
-  int cpu_;
+  std::vector<int> cpus_;
   std::chrono::milliseconds baseTimeout_;
   std::chrono::milliseconds perKilobyte_;
-  std::unique_ptr<ChildPipeline> pipeline_;
+  std::vector<std::unique_ptr<ChildPipeline>> pipelines_;  // one per chain; null when not running
   std::uint64_t exchanges_ = 0;
   std::uint64_t starts_ = 0;
 };

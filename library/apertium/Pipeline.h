@@ -1,7 +1,8 @@
 // A child process chain that answers NUL-terminated requests, and the other
 // operating-system services the library needs. Everything that touches
 // processes, pipes and signals lives behind this interface, in
-// Pipeline_posix.cpp.
+// Pipeline_posix.cpp. The Windows build has no such chains
+// (Pipeline_windows.cpp): it translates through a server only.
 #ifndef XLATE_LIBRARY_APERTIUM_PIPELINE_H
 #define XLATE_LIBRARY_APERTIUM_PIPELINE_H
 
@@ -55,6 +56,32 @@ class ChildPipeline {
   virtual void terminate(bool graceful) = 0;
 };
 
+// One request of a stream (streamRequests), and what came of it.
+struct StreamRequest {
+  std::string_view bytes;             // the request, ending in its NUL
+  std::chrono::milliseconds limit{};  // how long its reply may take after the one before
+  std::size_t maxReplySize = 0;
+  int pipeline = -1;      // the pipeline it was given to; -1 when it was never sent
+  ExchangeResult result;  // kAnswered with its reply, or the failure
+};
+
+// Streams requests through the pipelines as bulk Apertium streams a file:
+// writing ahead while reading the replies, every pipeline in one poll loop,
+// so that all stages of all chains work at once. Each request goes to the
+// pipeline with the fewest bytes in flight, at most windowBytes per
+// pipeline (an idle one takes any request), and every pipeline answers in
+// the order it was asked. A reply must come
+// within its limit after the reply before it (or after it was sent, when
+// the pipeline was idle). When a pipeline fails (stops, times out, answers
+// out of step), every request it has in flight gets that failure and no
+// more requests are sent; the other pipelines finish the ones they have, so
+// that they stay in step. Requests never sent keep pipeline -1.
+void streamRequests(const std::vector<ChildPipeline*>& pipelines,
+                    std::vector<StreamRequest>& requests, std::size_t windowBytes);
+
+// How many processors this process may run on; at least 1.
+unsigned processorsAvailable();
+
 // Starts the stages (each argv[0] is searched for in PATH), each reading the
 // output of the one before, all in one new process group. The first stage
 // reads what exchange() writes, the last one's output is the reply, and the
@@ -76,6 +103,9 @@ bool runForOutput(const std::vector<std::string>& argv, std::chrono::millisecond
 
 // True when a program of that name can be run from PATH.
 bool programInPath(const std::string& name);
+
+// True when this build can run local Apertium chains at all.
+bool localPipelinesAvailable();
 
 }  // namespace zta
 

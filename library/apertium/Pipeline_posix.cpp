@@ -21,6 +21,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 
 #include "Pipeline.h"
 #include "Utf8Text.h"
@@ -333,6 +334,8 @@ class PosixPipeline : public ChildPipeline {
   }
 
  private:
+  friend class PipelineStream;
+
   ExchangeResult stopped(ExchangeResult result, const std::string& what) {
     collectErrorsBriefly();
     result.status = ExchangeStatus::kStopped;
@@ -406,6 +409,130 @@ class PosixPipeline : public ChildPipeline {
   std::string errorTail_;
 };
 
+// One pipeline's side of streamRequests: the requests it was given, in
+// order, how far the first unsent one is written, and the reply so far.
+class PipelineStream {
+ public:
+  PipelineStream(PosixPipeline& pipeline, std::vector<StreamRequest>& requests)
+      : pipeline_(pipeline), requests_(requests) {}
+
+  bool usable() const { return !failed_ && pipeline_.input_.valid() && pipeline_.output_.valid(); }
+  std::size_t bytesInFlight() const { return bytesInFlight_; }
+  bool busy() const { return !inFlight_.empty(); }
+
+  void give(std::size_t index, int pipelineIndex) {
+    if (inFlight_.empty()) deadline_ = Clock::now() + requests_[index].limit;
+    requests_[index].pipeline = pipelineIndex;
+    inFlight_.push_back(index);
+    bytesInFlight_ += requests_[index].bytes.size();
+  }
+
+  Clock::time_point deadline() const { return deadline_; }
+
+  // The poll entries: input while something is unwritten, output, errors.
+  void addPollEntries(std::vector<pollfd>& fds) {
+    first_ = fds.size();
+    fds.push_back({written_ < inFlight_.size() ? pipeline_.input_.get() : -1, POLLOUT, 0});
+    fds.push_back({pipeline_.output_.get(), POLLIN, 0});
+    fds.push_back({pipeline_.errors_.get(), POLLIN, 0});
+  }
+
+  // Handles what poll found; false when the pipeline failed.
+  bool handle(const std::vector<pollfd>& fds) {
+    if (fds[first_ + 2].revents != 0) pipeline_.drainErrors();
+    if (fds[first_].revents != 0 && !write()) return false;
+    if (fds[first_ + 1].revents != 0 && !read()) return false;
+    return true;
+  }
+
+  void timeOut() {
+    const StreamRequest& oldest = requests_[inFlight_.front()];
+    ExchangeResult result;
+    result.status = ExchangeStatus::kTimedOut;
+    result.detail = "no reply within " + std::to_string(oldest.limit.count()) + " ms";
+    fail(std::move(result));
+  }
+
+ private:
+  bool write() {
+    while (written_ < inFlight_.size()) {
+      const std::string_view bytes = requests_[inFlight_[written_]].bytes;
+      const ssize_t n = ::send(pipeline_.input_.get(), bytes.data() + offset_,
+                               bytes.size() - offset_, MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return true;
+        return failStopped("it closed its input (" + errnoText(errno) + ")");
+      }
+      offset_ += static_cast<std::size_t>(n);
+      if (offset_ < bytes.size()) return true;
+      ++written_;
+      offset_ = 0;
+    }
+    return true;
+  }
+
+  bool read() {
+    char buffer[65536];
+    const ssize_t n = ::read(pipeline_.output_.get(), buffer, sizeof buffer);
+    if (n == 0) return failStopped("it closed its output");
+    if (n < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return true;
+      return failStopped("reading failed (" + errnoText(errno) + ")");
+    }
+    std::string_view data(buffer, static_cast<std::size_t>(n));
+    while (!data.empty()) {
+      if (inFlight_.empty()) return failOutOfStep("it wrote more than one reply");
+      StreamRequest& request = requests_[inFlight_.front()];
+      const std::size_t nul = data.find('\0');
+      reply_.append(data.substr(0, nul));
+      if (reply_.size() > request.maxReplySize) {
+        return failOutOfStep("its reply grew past " + std::to_string(request.maxReplySize) +
+                             " bytes");
+      }
+      if (nul == std::string_view::npos) break;
+      if (written_ == 0) return failOutOfStep("it answered before the request was complete");
+      request.result.status = ExchangeStatus::kAnswered;
+      request.result.reply = std::move(reply_);
+      reply_.clear();
+      bytesInFlight_ -= request.bytes.size();
+      inFlight_.pop_front();
+      --written_;
+      if (!inFlight_.empty()) deadline_ = Clock::now() + requests_[inFlight_.front()].limit;
+      data.remove_prefix(nul + 1);
+    }
+    return true;
+  }
+
+  bool failStopped(const std::string& what) {
+    fail(pipeline_.stopped(ExchangeResult(), what));
+    return false;
+  }
+
+  bool failOutOfStep(const std::string& what) {
+    fail(PosixPipeline::outOfStep(ExchangeResult(), what));
+    return false;
+  }
+
+  void fail(ExchangeResult result) {
+    failed_ = true;
+    for (std::size_t index : inFlight_) requests_[index].result = result;
+    inFlight_.clear();
+    bytesInFlight_ = 0;
+    written_ = 0;
+  }
+
+  PosixPipeline& pipeline_;
+  std::vector<StreamRequest>& requests_;
+  std::deque<std::size_t> inFlight_;  // given and not yet answered, in order
+  std::size_t bytesInFlight_ = 0;     // their size
+  std::size_t written_ = 0;           // how many of inFlight_ are written whole
+  std::size_t offset_ = 0;            // bytes written of the next one
+  std::string reply_;
+  Clock::time_point deadline_;
+  std::size_t first_ = 0;  // where its entries start in the poll set
+  bool failed_ = false;
+};
+
 }  // namespace
 
 std::unique_ptr<ChildPipeline> startChildPipeline(const StageList& stages, int cpu,
@@ -413,6 +540,75 @@ std::unique_ptr<ChildPipeline> startChildPipeline(const StageList& stages, int c
   SpawnedChain chain;
   if (!spawnChain(stages, cpu, &chain, error)) return nullptr;
   return std::make_unique<PosixPipeline>(std::move(chain));
+}
+
+void streamRequests(const std::vector<ChildPipeline*>& pipelines,
+                    std::vector<StreamRequest>& requests, std::size_t windowBytes) {
+  std::vector<PipelineStream> streams;
+  for (ChildPipeline* pipeline : pipelines) {
+    streams.emplace_back(static_cast<PosixPipeline&>(*pipeline), requests);
+  }
+  std::size_t next = 0;
+  bool sending = true;
+  std::vector<pollfd> fds;
+  for (;;) {
+    // Top every usable pipeline up to the window, the least busy first;
+    // an idle one takes a request of any size.
+    while (sending && next < requests.size()) {
+      PipelineStream* least = nullptr;
+      for (PipelineStream& stream : streams) {
+        if (stream.usable() &&
+            (!stream.busy() ||
+             stream.bytesInFlight() + requests[next].bytes.size() <= windowBytes) &&
+            (least == nullptr || stream.bytesInFlight() < least->bytesInFlight())) {
+          least = &stream;
+        }
+      }
+      if (least == nullptr) break;
+      least->give(next++, static_cast<int>(least - streams.data()));
+    }
+    fds.clear();
+    Clock::time_point deadline = Clock::time_point::max();
+    bool anyBusy = false;
+    for (PipelineStream& stream : streams) {
+      if (!stream.busy()) continue;
+      anyBusy = true;
+      if (stream.deadline() <= Clock::now()) {
+        stream.timeOut();
+        sending = false;
+        continue;
+      }
+      deadline = std::min(deadline, stream.deadline());
+      stream.addPollEntries(fds);
+    }
+    if (!anyBusy) {
+      if (!sending || next == requests.size()) return;
+      for (std::size_t i = next; i < requests.size(); ++i) {
+        requests[i].result.detail = "no pipeline could take it";
+      }
+      return;
+    }
+    if (fds.empty()) continue;  // the only busy ones just timed out
+    const int ready = ::poll(fds.data(), fds.size(), millisecondsUntil(deadline));
+    if (ready < 0 && errno != EINTR) {
+      for (PipelineStream& stream : streams) {
+        if (stream.busy()) stream.timeOut();
+      }
+      return;
+    }
+    if (ready <= 0) continue;
+    for (PipelineStream& stream : streams) {
+      if (stream.busy() && !stream.handle(fds)) sending = false;
+    }
+  }
+}
+
+unsigned processorsAvailable() {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (::sched_getaffinity(0, sizeof allowed, &allowed) != 0) return 1;
+  const int count = CPU_COUNT(&allowed);
+  return count > 0 ? static_cast<unsigned>(count) : 1u;
 }
 
 int processorForChain(unsigned chainIndex) {
@@ -476,6 +672,8 @@ bool runForOutput(const std::vector<std::string>& argv, std::chrono::millisecond
   }
   return true;
 }
+
+bool localPipelinesAvailable() { return true; }
 
 bool programInPath(const std::string& name) {
   if (name.find('/') != std::string::npos) return ::access(name.c_str(), X_OK) == 0;

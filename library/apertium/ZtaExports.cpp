@@ -1,5 +1,5 @@
-// The six functions that the library exports, each a thin wrapper around the
-// shared library state. No exception leaves them.
+// The functions that the library exports (the six and ztaTranslateBatch), each a thin wrapper
+// around the shared library state. No exception leaves them.
 #define ZTA_IMPLEMENTATION
 #include "Library.h"
 #include "service/ZtaContract.h"
@@ -29,6 +29,16 @@ ZTA_EXPORT uint32_t ZTA_CALL ztaToPostText(const char* aText, char* aDest, uint3
 
 ZTA_EXPORT uint32_t ZTA_CALL ztaFromPostText(const char* aText, char* aDest, uint32_t aMaxSize) {
   return zta::sharedLibrary().fromPostText(aText, aDest, aMaxSize) ? 1u : 0u;
+}
+
+ZTA_EXPORT uint32_t ZTA_CALL ztaTranslateBatch(const char* aLangInit, const char* aLangFrom,
+                                               const char* aLangTo, uint32_t aCount,
+                                               const char* const* aTexts, char* aDest,
+                                               uint32_t aMaxSize) {
+  return zta::sharedLibrary().translateBatch(aLangInit, aLangFrom, aLangTo, aCount, aTexts, aDest,
+                                             aMaxSize)
+             ? 1u
+             : 0u;
 }
 
 }  // extern "C"

@@ -40,6 +40,23 @@ uint32_t ZTA_CALL ztaTranslate(const char*, const char*, const char*, const char
   return Copy(aText, aDest, aMaxSize);
 }
 
+uint32_t ZTA_CALL ztaTranslateBatch(const char*, const char*, const char*, uint32_t aCount,
+                                    const char* const* aTexts, char* aDest, uint32_t aMaxSize) {
+  // Each record: a 4-byte code 0, then the text with its NUL.
+  std::size_t at = 0;
+  for (uint32_t i = 0; i < aCount; ++i) {
+    const std::size_t length = std::strlen(aTexts[i]);
+    if (aMaxSize - at < 4 + length + 1) {
+      gLastError = kTooSmall;
+      return 0;
+    }
+    std::memset(aDest + at, 0, 4);
+    std::memcpy(aDest + at + 4, aTexts[i], length + 1);
+    at += 4 + length + 1;
+  }
+  return 1;
+}
+
 uint32_t ZTA_CALL ztaLaguageList(const char*, char* aDest, uint32_t aMaxSize) {
   return Copy("en English\r\n", aDest, aMaxSize);
 }

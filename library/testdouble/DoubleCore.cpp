@@ -16,6 +16,10 @@ constexpr std::uint32_t kFalse = 0;
 constexpr std::uint32_t kTooSmall = 1;
 constexpr std::uint32_t kUnknownCode = 13;
 constexpr std::uint32_t kNoSuchFault = 14;
+constexpr std::uint32_t kBatchLineTooBig = 15;
+constexpr std::uint32_t kBatchNoErrorText = 16;
+// A line's result inside a batch may grow its buffer up to this.
+constexpr std::uint32_t kBatchLineLimit = 1u << 24;
 
 struct State {
   std::vector<Call> calls;
@@ -25,6 +29,8 @@ struct State {
   std::map<std::uint32_t, std::uint32_t> errorTextFailures;
   std::uint32_t busyLeft = 0;
   bool busyActive = false;
+  std::uint32_t batchBusyLeft = 0;
+  bool batchBusyActive = false;
 };
 
 State& S() {
@@ -59,8 +65,8 @@ std::uint32_t Deliver(const std::string& aResult, char* aDest, std::uint32_t aMa
 std::string Unescape(const std::string& aText) {
   std::string out;
   for (std::size_t i = 0; i < aText.size(); ++i) {
-    if (aText[i] == '\\' && i + 1 < aText.size() && aText[i + 1] == 'n') {
-      out += '\n';
+    if (aText[i] == '\\' && i + 1 < aText.size() && (aText[i + 1] == 'n' || aText[i + 1] == 'r')) {
+      out += aText[i + 1] == 'n' ? '\n' : '\r';
       ++i;
     } else {
       out += aText[i];
@@ -77,7 +83,7 @@ bool StartsWith(const std::string& aText, const char* aPrefix) {
 // not a command and the caller's ordinary result applies.
 long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSize) {
   State& s = S();
-  if (StartsWith(aText, "@echo ")) return Deliver(aText.substr(6), aDest, aMaxSize);
+  if (StartsWith(aText, "@echo ")) return Deliver(Unescape(aText.substr(6)), aDest, aMaxSize);
   if (StartsWith(aText, "@size ")) {
     std::size_t size = std::strtoull(aText.c_str() + 6, nullptr, 10);
     std::string result(size, 'a');
@@ -133,6 +139,130 @@ long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSi
   return -1;
 }
 
+// What ztaErrorText does, without recording the call.
+std::uint32_t ErrorTextOf(std::uint32_t aCode, char* aBuffer, std::uint32_t aMaxSize) {
+  State& s = S();
+  auto failure = s.errorTextFailures.find(aCode);
+  if (failure != s.errorTextFailures.end()) return Fail(failure->second);
+  auto text = s.errorTexts.find(aCode);
+  if (text == s.errorTexts.end()) return Fail(kUnknownCode);
+  return Deliver(text->second, aBuffer, aMaxSize);
+}
+
+// What ztaTranslate does with aText, without recording the call.
+std::uint32_t TranslationOf(const char* aLangFrom, const char* aLangTo, const std::string& aText,
+                            char* aDest, std::uint32_t aMaxSize) {
+  long long command = RunCommand(aText, aDest, aMaxSize);
+  if (command >= 0) return static_cast<std::uint32_t>(command);
+  const char* mode = std::getenv("ZTA_DOUBLE_MODE");
+  if (mode != nullptr && std::strcmp(mode, "echo") == 0) return Deliver(aText, aDest, aMaxSize);
+  return Deliver(std::string("[") + aLangFrom + ">" + aLangTo + "] " + aText, aDest, aMaxSize);
+}
+
+// Calls aCall(buffer, size) as the program calls an entry point, with
+// buffers of 1024, 2048, ... bytes while it reports code 1: true with the
+// result up to its NUL (or the buffer's end), or false with the code.
+template <typename Call>
+bool CallAsTheProgramDoes(const Call& aCall, std::string& vResult, std::uint32_t& vCode) {
+  std::vector<char> buffer;
+  for (std::uint32_t size = 1024; size <= kBatchLineLimit; size *= 2) {
+    buffer.assign(size, '\0');
+    if ((aCall(buffer.data(), size) & 0xFF) != 0) {
+      const void* nul = std::memchr(buffer.data(), '\0', size);
+      vResult.assign(buffer.data(), nul ? static_cast<const char*>(nul) - buffer.data() : size);
+      return true;
+    }
+    vCode = S().lastError;
+    if (vCode != kTooSmall) return false;
+  }
+  vCode = kBatchLineTooBig;
+  return false;
+}
+
+// The record of one line: its translation, or its code and error text, as
+// ztaTranslate and ztaErrorText give them. False when the line cannot have
+// a record, with the code that fails the batch.
+bool BatchRecord(const char* aLangFrom, const char* aLangTo, const std::string& aText,
+                 std::string& vRecords, std::uint32_t& vBatchCode) {
+  std::string result;
+  std::uint32_t code = 0;
+  const bool translated = CallAsTheProgramDoes(
+      [&](char* aDest, std::uint32_t aSize) {
+        return TranslationOf(aLangFrom, aLangTo, aText, aDest, aSize);
+      },
+      result, code);
+  if (!translated) {
+    if (code == kBatchLineTooBig) {
+      vBatchCode = code;
+      return false;
+    }
+    std::uint32_t textCode = 0;
+    if (!CallAsTheProgramDoes(
+            [&](char* aBuffer, std::uint32_t aSize) { return ErrorTextOf(code, aBuffer, aSize); },
+            result, textCode)) {
+      vBatchCode = kBatchNoErrorText;
+      return false;
+    }
+  }
+  const std::uint32_t recordCode = translated ? 0 : code;
+  for (int shift = 0; shift < 32; shift += 8) {
+    vRecords += static_cast<char>((recordCode >> shift) & 0xFF);
+  }
+  vRecords += result;
+  vRecords += '\0';
+  return true;
+}
+
+bool Begins(const char* aText, const char* aPrefix) {
+  return std::strncmp(aText, aPrefix, std::strlen(aPrefix)) == 0;
+}
+
+// A batch command in one of the batch's texts: gives the Boolean to return,
+// or -1 when the batch goes on. Faults are raised before anything is
+// allocated, so that a fault leaves nothing behind.
+long long RunBatchCommand(const char* aText, char* aDest, std::uint32_t aMaxSize) {
+  State& s = S();
+  if (Begins(aText, "@batchfault ")) {
+    RaiseFault(aText + 12);
+    return Fail(kNoSuchFault);
+  }
+  if (Begins(aText, "@fault ")) {
+    RaiseFault(aText + 7);
+    return Fail(kNoSuchFault);
+  }
+  if (Begins(aText, "@batchfail ")) {
+    char* end = nullptr;
+    auto code = static_cast<std::uint32_t>(std::strtoul(aText + 11, &end, 10));
+    s.errorTexts[code] = (*end == ' ') ? Unescape(end + 1) : "failure " + std::to_string(code);
+    return Fail(code);
+  }
+  if (Begins(aText, "@batchbusy ")) {
+    if (!s.batchBusyActive) {
+      s.batchBusyActive = true;
+      s.batchBusyLeft = static_cast<std::uint32_t>(std::strtoul(aText + 11, nullptr, 10));
+    }
+    if (s.batchBusyLeft > 0) {
+      --s.batchBusyLeft;
+      return Fail(kTooSmall);
+    }
+    s.batchBusyActive = false;
+    return -1;
+  }
+  if (std::strcmp(aText, "@batchnonul") == 0) {
+    std::memset(aDest, 'x', aMaxSize);
+    return kTrue;
+  }
+  return -1;
+}
+
+void RecordBatch(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
+                 std::uint32_t aCount, const char* const* aTexts, std::uint32_t aMaxSize) {
+  std::string logged =
+      std::string(aLangInit) + "|" + aLangFrom + "|" + aLangTo + "|" + std::to_string(aCount);
+  for (std::uint32_t i = 0; i < aCount; ++i) logged += std::string("|") + aTexts[i];
+  Record("ztaTranslateBatch", aMaxSize, logged);
+}
+
 }  // namespace
 
 const std::vector<Call>& Calls() { return S().calls; }
@@ -146,12 +276,7 @@ std::uint32_t LastErrorCode() {
 
 std::uint32_t ErrorText(std::uint32_t aCode, char* aBuffer, std::uint32_t aMaxSize) {
   Record("ztaErrorText", aMaxSize, std::to_string(aCode));
-  State& s = S();
-  auto failure = s.errorTextFailures.find(aCode);
-  if (failure != s.errorTextFailures.end()) return Fail(failure->second);
-  auto text = s.errorTexts.find(aCode);
-  if (text == s.errorTexts.end()) return Fail(kUnknownCode);
-  return Deliver(text->second, aBuffer, aMaxSize);
+  return ErrorTextOf(aCode, aBuffer, aMaxSize);
 }
 
 std::uint32_t Translate(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
@@ -159,11 +284,25 @@ std::uint32_t Translate(const char* aLangInit, const char* aLangFrom, const char
   std::string text = aText;
   Record("ztaTranslate", aMaxSize,
          std::string(aLangInit) + "|" + aLangFrom + "|" + aLangTo + "|" + text);
-  long long command = RunCommand(text, aDest, aMaxSize);
-  if (command >= 0) return static_cast<std::uint32_t>(command);
-  const char* mode = std::getenv("ZTA_DOUBLE_MODE");
-  if (mode != nullptr && std::strcmp(mode, "echo") == 0) return Deliver(text, aDest, aMaxSize);
-  return Deliver(std::string("[") + aLangFrom + ">" + aLangTo + "] " + text, aDest, aMaxSize);
+  return TranslationOf(aLangFrom, aLangTo, text, aDest, aMaxSize);
+}
+
+std::uint32_t TranslateBatch(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
+                             std::uint32_t aCount, const char* const* aTexts, char* aDest,
+                             std::uint32_t aMaxSize) {
+  RecordBatch(aLangInit, aLangFrom, aLangTo, aCount, aTexts, aMaxSize);
+  for (std::uint32_t i = 0; i < aCount; ++i) {
+    long long command = RunBatchCommand(aTexts[i], aDest, aMaxSize);
+    if (command >= 0) return static_cast<std::uint32_t>(command);
+  }
+  std::string records;
+  std::uint32_t batchCode = 0;
+  for (std::uint32_t i = 0; i < aCount; ++i) {
+    if (!BatchRecord(aLangFrom, aLangTo, aTexts[i], records, batchCode)) return Fail(batchCode);
+  }
+  if (records.size() > aMaxSize) return Fail(kTooSmall);
+  std::memcpy(aDest, records.data(), records.size());
+  return kTrue;
 }
 
 std::uint32_t LanguageList(const char* aLangInit, char* aDest, std::uint32_t aMaxSize) {

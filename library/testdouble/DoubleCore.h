@@ -9,7 +9,7 @@
 //   @echo TEXT            succeed with TEXT
 //   @size N               succeed with N bytes of letters
 //   @fail CODE [MESSAGE]  fail with CODE; ztaErrorText(CODE) then gives
-//                         MESSAGE ("\n" in it stands for a line break)
+//                         MESSAGE
 //   @busy N               report code 1 N times in a row, then succeed
 //   @errchain             fail with 7; the text of 7 fails with 9, the text
 //                         of 9 fails with 11
@@ -20,10 +20,24 @@
 //   @alwaysbusy           report code 1 whatever the buffer size
 //   @fault KIND           raise a processor fault (see Faults.h); fails
 //                         with 14 when it cannot
+// "\n" and "\r" in the TEXT of @echo and in a MESSAGE stand for LF and CR.
+// ztaTranslateBatch gives every text of the batch the record of what
+// ztaTranslate and ztaErrorText give for it alone (called with buffers of
+// 1024, 2048, ... bytes, as the program calls them), and reports code 1
+// while the records do not fit. A line whose error text cannot be had
+// fails the batch with 16, one whose result needs more than 16 MB with 15.
+// These commands act on the whole batch when any of its texts is one; a
+// text translated alone takes them as plain text:
+//   @batchfail CODE [MESSAGE]  fail the batch with CODE (and MESSAGE as @fail)
+//   @batchfault KIND           raise a processor fault in the batch call
+//   @batchbusy N               report code 1 N times in a row, then go on
+//   @batchnonul                succeed with the whole buffer full of "x"
+// and @fault KIND in a batch makes the batch call fault.
 // ZTA_DOUBLE_FAULT=KIND makes every call of every entry point fault.
 // The language list is ZTA_DOUBLE_LANGUAGES, or three languages. Every call
 // is recorded in memory and, when ZTA_DOUBLE_LOG names a file, appended to
-// it as one line: the entry point, aMaxSize and the text.
+// it as one line: the entry point, aMaxSize and the text (for a batch: the
+// language codes, the count and the texts, joined by "|").
 
 #include <cstdint>
 #include <string>
@@ -45,6 +59,9 @@ std::uint32_t LastErrorCode();
 std::uint32_t ErrorText(std::uint32_t aCode, char* aBuffer, std::uint32_t aMaxSize);
 std::uint32_t Translate(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
                         const char* aText, char* aDest, std::uint32_t aMaxSize);
+std::uint32_t TranslateBatch(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
+                             std::uint32_t aCount, const char* const* aTexts, char* aDest,
+                             std::uint32_t aMaxSize);
 std::uint32_t LanguageList(const char* aLangInit, char* aDest, std::uint32_t aMaxSize);
 std::uint32_t ToPostText(const char* aText, char* aDest, std::uint32_t aMaxSize);
 std::uint32_t FromPostText(const char* aText, char* aDest, std::uint32_t aMaxSize);

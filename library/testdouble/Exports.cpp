@@ -1,4 +1,5 @@
-// The six exported entry points of the test double.
+// The exported entry points of the test double: the six, and the batch
+// entry point unless ZTA_DOUBLE_WITHOUT_BATCH.
 #define ZTA_IMPLEMENTATION
 #include "library/testdouble/DoubleCore.h"
 #include "service/ZtaContract.h"
@@ -23,6 +24,14 @@ uint32_t ZTA_CALL ztaLaguageList(const char* aLangInit, char* aDest, uint32_t aM
 uint32_t ZTA_CALL ztaToPostText(const char* aText, char* aDest, uint32_t aMaxSize) {
   return zta_double::ToPostText(aText, aDest, aMaxSize);
 }
+
+#ifndef ZTA_DOUBLE_WITHOUT_BATCH
+uint32_t ZTA_CALL ztaTranslateBatch(const char* aLangInit, const char* aLangFrom,
+                                    const char* aLangTo, uint32_t aCount, const char* const* aTexts,
+                                    char* aDest, uint32_t aMaxSize) {
+  return zta_double::TranslateBatch(aLangInit, aLangFrom, aLangTo, aCount, aTexts, aDest, aMaxSize);
+}
+#endif
 
 #ifndef ZTA_DOUBLE_WITHOUT_FROM_POST_TEXT
 uint32_t ZTA_CALL ztaFromPostText(const char* aText, char* aDest, uint32_t aMaxSize) {

@@ -17,6 +17,8 @@ volatile double gZero = 0.0;
 volatile double gHuge = 1e308;
 volatile double gTiny = 1e-308;
 volatile double gResult = 0.0;
+volatile long double gLongZero = 0.0L;
+volatile long double gLongResult = 0.0L;
 volatile std::uintptr_t gReadAddress = 0x10;
 volatile std::uintptr_t gWriteAddress = 0x20;
 volatile int gNoDepth = -1;  // a depth never reached, so the recursion has an end in form
@@ -70,6 +72,9 @@ bool RaiseFault(const char* aKind) {
     gResult = gZero / gZero;
   } else if (is("fltdiv")) {
     gResult = 1.0 / gZero;
+  } else if (is("x87div")) {
+    // long double is done on the x87 unit, also in 64-bit code.
+    gLongResult = 1.0L / gLongZero;
   } else if (is("fltovf")) {
     gResult = gHuge * gHuge;
   } else if (is("fltund")) {

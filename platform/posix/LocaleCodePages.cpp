@@ -65,7 +65,10 @@ LocaleCodePages CodePagesForLocale(const std::string& aLocale) {
   std::string language = Lower(name.substr(0, std::min(name.find('_'), dot)));
 
   if (codeset == "utf-8" || codeset == "utf8") return {kCodePageUtf8, kCodePageUtf8};
-  if (language.empty() || language == "c" || language == "posix") return kDefault;
+  // C, POSIX and no locale at all stand for UTF-8 today: it is the default
+  // of containers and services, whose terminals and files are UTF-8.
+  const bool plain = language.empty() || language == "c" || language == "posix";
+  if (plain && codeset.empty()) return {kCodePageUtf8, kCodePageUtf8};
 
   const LanguageCodePages* entry = FindLanguage(language);
   LocaleCodePages pages = entry ? LocaleCodePages{entry->ansi, entry->oem} : kDefault;

@@ -14,7 +14,8 @@ struct LocaleCodePages {
 // "de_DE.CP1252", "ru_RU.UTF-8" or "C". A UTF-8 codeset gives 65001 for
 // both; a codeset CPnnnn or WINDOWS-nnnn gives that ANSI code page; the OEM
 // code page is the one Windows pairs with the locale's language. An empty
-// name, C and POSIX give 1252 and 437.
+// name, C and POSIX give 65001 for both; with another codeset they, like an
+// unknown language, give 1252 (or the page named) and 437.
 LocaleCodePages CodePagesForLocale(const std::string& aLocale);
 
 // The locale name the program goes by: the first non-empty of LC_ALL,

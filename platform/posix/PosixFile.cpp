@@ -1,12 +1,19 @@
 #include "platform/posix/PosixFile.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/xattr.h>
+#endif
 
 #include <cerrno>
+#include <string>
+
+#include "platform/posix/PendingFiles.h"
 
 namespace xlate {
 
@@ -81,33 +88,49 @@ class PosixFile : public PlatformFile {
 };
 
 // Writes into a new file beside the target and moves it over the target
-// on Commit.
+// on Commit. Until then a signal that ends the process removes the new
+// file (PendingFiles.h).
 class ReplacingFile : public PosixFile {
  public:
-  ReplacingFile(int aTempFd, std::string aTempPath, std::string aTarget, int aTargetFd)
+  ReplacingFile(int aTempFd, std::string aTempPath, std::string aTarget, int aTargetFd,
+                mode_t aFinalMode, PlatformFile* aInput)
       : PosixFile(aTempFd),
         FTempPath(std::move(aTempPath)),
         FTarget(std::move(aTarget)),
-        FTargetFd(aTargetFd) {}
+        FTargetFd(aTargetFd),
+        FFinalMode(aFinalMode),
+        FInput(aInput) {}
 
   ~ReplacingFile() override {
     if (!FCommitted) {
+      TPendingFiles::THeld held;
       CloseFd(FFd);
       unlink(FTempPath.c_str());
+      TPendingFiles::Forget(FTempPath.c_str());
     }
     CloseFd(FTargetFd);
   }
+
+  // Called once the object has its final address, before any signal may
+  // come through.
+  void RegisterForSignals() { TPendingFiles::Register(FTempPath.c_str()); }
 
   bool Close() override { return Commit(); }
 
   bool Commit() override {
     if (FCommitted) return true;
+    // Set-user-ID and set-group-ID bits go on last: writing by a process
+    // without the privilege to keep them clears them.
+    if ((FFinalMode & (S_ISUID | S_ISGID)) != 0 && fchmod(FFd, FFinalMode) != 0) return Fail();
     // The replaced file is gone after the rename, so its new content must
     // be on the disk first.
     if (FTargetFd >= 0 && fsync(FFd) != 0 && errno != EINVAL) return Fail();
     if (!CloseFd(FFd)) return Fail();
+    TPendingFiles::THeld held;
     if (rename(FTempPath.c_str(), FTarget.c_str()) != 0) return Fail();
+    TPendingFiles::Forget(FTempPath.c_str());
     FCommitted = true;
+    if (FInput != nullptr) FInput->Close();
     return true;
   }
 
@@ -115,6 +138,8 @@ class ReplacingFile : public PosixFile {
   std::string FTempPath;
   std::string FTarget;
   int FTargetFd;  // holds the lock on the file being replaced
+  mode_t FFinalMode;
+  PlatformFile* FInput;  // or holds it, when it is the input file
   bool FCommitted = false;
 };
 
@@ -139,6 +164,135 @@ std::unique_ptr<PlatformFile> OpenDirect(const std::string& aName) {
   return file;
 }
 
+// The descriptor that /dev/stdout, /dev/stderr, /dev/fd/N or
+// /proc/self/fd/N stands for, or -1.
+int OwnDescriptorNamed(const std::string& aName) {
+  if (aName == "/dev/stdin") return 0;
+  if (aName == "/dev/stdout") return 1;
+  if (aName == "/dev/stderr") return 2;
+  std::string number;
+  const std::string self = "/proc/" + std::to_string(getpid()) + "/fd/";
+  for (const char* prefix : {"/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/"}) {
+    if (StartsWith(aName, prefix)) number = aName.substr(std::char_traits<char>::length(prefix));
+  }
+  if (StartsWith(aName, self.c_str())) number = aName.substr(self.size());
+  if (number.empty() || number.size() > 9 ||
+      number.find_first_not_of("0123456789") != std::string::npos) {
+    return -1;
+  }
+  return std::stoi(number);
+}
+
+// A stream the process was started with is written through a copy of its
+// descriptor: reopening the name would start a new, truncating open of a
+// file that the caller may be appending to.
+std::unique_ptr<PlatformFile> WriteThroughOwnDescriptor(int aFd) {
+  int copy = fcntl(aFd, F_DUPFD_CLOEXEC, 3);
+  if (copy < 0) {
+    Fail();
+    return nullptr;
+  }
+  return std::make_unique<PosixFile>(copy);
+}
+
+std::string DirectoryOf(const std::string& aPath) {
+  std::size_t slash = aPath.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : aPath.substr(0, slash);
+}
+
+// Follows the symbolic links of the name's last component, as opening it
+// would, and gives the name of the file to replace, which may not exist yet
+// (a dangling link names the file to create). A link that the kernel's
+// protected_symlinks rule forbids to follow is refused with EACCES, whether
+// or not the rule is switched on: in a sticky, world-writable folder such as
+// /tmp, a link owned neither by this user nor by the folder's owner. The
+// folders on the way are left to the kernel.
+bool ResolveOutputName(const std::string& aName, std::string& vTarget) {
+  vTarget = aName;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat link;
+    if (lstat(vTarget.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return true;
+    const std::string folder = DirectoryOf(vTarget);
+    struct stat owner;
+    if (stat(folder.c_str(), &owner) == 0 && (owner.st_mode & S_ISVTX) != 0 &&
+        (owner.st_mode & S_IWOTH) != 0 && link.st_uid != geteuid() && link.st_uid != owner.st_uid) {
+      SetLastPosixError(EACCES);
+      return false;
+    }
+    std::string content(PATH_MAX, '\0');
+    ssize_t length = readlink(vTarget.c_str(), &content[0], content.size());
+    if (length < 0) return Fail();
+    content.resize(static_cast<std::size_t>(length));
+    const bool here = vTarget.find('/') == std::string::npos;
+    const bool absolute = !content.empty() && content[0] == '/';
+    vTarget = absolute || here ? content : folder + "/" + content;
+  }
+  SetLastPosixError(ELOOP);
+  return false;
+}
+
+// The name of the file written beside aLeaf: ".LEAF.xlate-XXXXXX". Where that
+// is longer than the folder allows, LEAF is cut so that the whole name is
+// no longer than aLeaf itself, and fits wherever the target fits.
+std::string TemporaryLeaf(const std::string& aFolder, const std::string& aLeaf) {
+  static const std::string kSuffix = ".xlate-XXXXXX";
+  long limit = pathconf(aFolder.c_str(), _PC_NAME_MAX);
+  if (limit <= 0) limit = NAME_MAX;
+  std::string kept = aLeaf;
+  if (1 + kept.size() + kSuffix.size() > static_cast<std::size_t>(limit)) {
+    std::size_t keep = aLeaf.size() > 1 + kSuffix.size() ? aLeaf.size() - 1 - kSuffix.size() : 0;
+    // Not inside a UTF-8 sequence, for file systems that check names.
+    while (keep > 0 && (static_cast<unsigned char>(aLeaf[keep]) & 0xC0) == 0x80) --keep;
+    kept = aLeaf.substr(0, keep);
+  }
+  return "." + kept + kSuffix;
+}
+
+// Copies the extended attributes that carry no privilege: user attributes
+// and ACLs among them, but no security labels or file capabilities. What
+// cannot be copied is left out.
+void CopyExtendedAttributes(int aFrom, int aTo) {
+#if defined(__linux__)
+  ssize_t size = flistxattr(aFrom, nullptr, 0);
+  if (size <= 0) return;
+  std::string names(static_cast<std::size_t>(size), '\0');
+  size = flistxattr(aFrom, &names[0], names.size());
+  if (size <= 0) return;
+  names.resize(static_cast<std::size_t>(size));
+  for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+    const char* name = names.c_str() + at;
+    if (StartsWith(name, "security.")) continue;
+    ssize_t length = fgetxattr(aFrom, name, nullptr, 0);
+    if (length < 0) continue;
+    std::string value(static_cast<std::size_t>(length), '\0');
+    length = fgetxattr(aFrom, name, &value[0], value.size());
+    if (length >= 0) fsetxattr(aTo, name, value.data(), static_cast<std::size_t>(length), 0);
+  }
+#else
+  (void)aFrom;
+  (void)aTo;
+#endif
+}
+
+// Gives the new file what the replaced one had, where this process may:
+// owner and group, extended attributes (ACLs among them) and the mode.
+// Set-user-ID and set-group-ID bits stay only where the owner (and for the
+// latter the group) is kept, as with cp. Returns the mode to end with.
+mode_t TakeOverAttributes(int aTempFd, int aTargetFd, const struct stat& aTarget) {
+  if (fchown(aTempFd, aTarget.st_uid, aTarget.st_gid) != 0) {
+    if (fchown(aTempFd, static_cast<uid_t>(-1), aTarget.st_gid) != 0) {
+      // The group of the process stays.
+    }
+  }
+  mode_t mode = aTarget.st_mode & 07777;
+  struct stat now;
+  if (fstat(aTempFd, &now) != 0 || now.st_uid != aTarget.st_uid) mode &= ~(S_ISUID | S_ISGID);
+  if (now.st_gid != aTarget.st_gid) mode &= ~S_ISGID;
+  CopyExtendedAttributes(aTargetFd, aTempFd);
+  return mode;
+}
+
 mode_t CurrentUmask() {
   mode_t mask = umask(0);
   umask(mask);
@@ -161,23 +315,22 @@ std::unique_ptr<PlatformFile> OpenPosixInput(const std::string& aNativeName) {
   return file;
 }
 
-std::unique_ptr<PlatformFile> CreatePosixOutput(const std::string& aNativeName) {
-  // /dev/stdout and friends stand for descriptors the caller set up.
+std::unique_ptr<PlatformFile> CreatePosixOutput(const std::string& aNativeName,
+                                                PlatformFile* aInput) {
+  const int own = OwnDescriptorNamed(aNativeName);
+  if (own >= 0 && fcntl(own, F_GETFD) != -1) return WriteThroughOwnDescriptor(own);
+  // Other /dev and /proc names stand for devices the caller set up.
   if (StartsWith(aNativeName, "/dev/") || StartsWith(aNativeName, "/proc/")) {
     return OpenDirect(aNativeName);
   }
   // Replace the file a symbolic link points to, not the link.
-  std::string target = aNativeName;
-  if (char* resolved = realpath(aNativeName.c_str(), nullptr)) {
-    target = resolved;
-    free(resolved);
-  }
+  std::string target;
+  if (!ResolveOutputName(aNativeName, target)) return nullptr;
   struct stat info;
   bool exists = stat(target.c_str(), &info) == 0;
   if (exists && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) return OpenDirect(target);
 
   int targetFd = -1;
-  mode_t mode = 0666 & ~CurrentUmask();
   if (exists) {
     // Opening the file proves that it may be written (a directory fails
     // here), and its lock keeps other runs out until it is replaced.
@@ -186,27 +339,35 @@ std::unique_ptr<PlatformFile> CreatePosixOutput(const std::string& aNativeName) 
       Fail();
       return nullptr;
     }
-    if (!Lock(targetFd)) {
+    if (aInput == nullptr && !Lock(targetFd)) {
       CloseFd(targetFd);
       return nullptr;
     }
-    mode = info.st_mode & 07777;
   }
-  std::size_t slash = target.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
-  std::string leaf = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string temp = (folder.empty() ? "" : folder) + "/." + leaf + ".xlate-XXXXXX";
+  const std::size_t slash = target.rfind('/');
+  const std::string prefix =
+      slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  std::string temp = prefix + TemporaryLeaf(DirectoryOf(target), target.substr(prefix.size()));
+
+  TPendingFiles::THeld held;
   int tempFd = mkostemp(&temp[0], O_CLOEXEC);
-  if (tempFd < 0 || fchmod(tempFd, mode) != 0) {
+  if (tempFd < 0) {
     Fail();
-    if (tempFd >= 0) {
-      close(tempFd);
-      unlink(temp.c_str());
-    }
     CloseFd(targetFd);
     return nullptr;
   }
-  return std::make_unique<ReplacingFile>(tempFd, temp, target, targetFd);
+  mode_t mode = exists ? TakeOverAttributes(tempFd, targetFd, info) : 0666 & ~CurrentUmask();
+  if (fchmod(tempFd, mode & ~(S_ISUID | S_ISGID)) != 0) {
+    Fail();
+    close(tempFd);
+    unlink(temp.c_str());
+    CloseFd(targetFd);
+    return nullptr;
+  }
+  auto file =
+      std::make_unique<ReplacingFile>(tempFd, std::move(temp), target, targetFd, mode, aInput);
+  file->RegisterForSignals();
+  return file;
 }
 
 }  // namespace xlate

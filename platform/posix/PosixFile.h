@@ -19,9 +19,17 @@ std::unique_ptr<PlatformFile> OpenPosixInput(const std::string& aNativeName);
 
 // Creates an output file. A regular file, or a name that does not exist
 // yet, is written into a new file in the same folder that replaces it on
-// Commit (keeping the replaced file's permissions); the file being replaced
-// is locked meanwhile. Devices, pipes and the /dev and /proc names are
-// written directly. Null on failure.
-std::unique_ptr<PlatformFile> CreatePosixOutput(const std::string& aNativeName);
+// Commit (keeping what it may of the replaced file's owner, mode and
+// extended attributes); the file being replaced is locked meanwhile, and a
+// signal that ends the process removes the new file. A symbolic link is
+// followed to the file it names. The names of the process's own streams
+// (/dev/stdout, /dev/fd/N, ...) write through the descriptor already open;
+// devices, pipes and other /dev and /proc names are written directly. Null
+// on failure.
+// aInput, when given, holds the lock on the file being replaced (the same
+// file, open for reading); Commit closes it once the new file has taken the
+// old one's place.
+std::unique_ptr<PlatformFile> CreatePosixOutput(const std::string& aNativeName,
+                                                PlatformFile* aInput = nullptr);
 
 }  // namespace xlate

@@ -15,6 +15,7 @@
 #include "platform/Platform.h"
 #include "platform/posix/CaseFold.h"
 #include "platform/posix/LocaleCodePages.h"
+#include "platform/posix/NativeNames.h"
 #include "platform/posix/PosixFile.h"
 
 namespace xlate {
@@ -103,11 +104,24 @@ class PosixPlatform : public Platform {
   }
 
   LibraryHandle LoadLibrary(const Text& aFileName) override {
-    // The program's own folder comes first, then the loader's search.
-    std::string name = Native(aFileName);
-    std::string besideProgram = DirectoryOf(Native(ProgramPath())) + "/" + name;
-    struct stat info;
-    const std::string& path = stat(besideProgram.c_str(), &info) == 0 ? besideProgram : name;
+    // The program's own folder comes first; then ../lib/xlate from there,
+    // where an installed program (PREFIX/bin/xlate) keeps its private library
+    // (PREFIX/lib/xlate); then the loader's search.
+    std::string name;
+    if (!Native(aFileName, name)) return 0;
+    // The program's folder as the system names it, byte for byte.
+    const std::string programFolder = DirectoryOf(NativeProgramPath());
+    std::string path = name;
+    // The program's path has no symbolic links in it (/proc/self/exe), so
+    // dropping "bin/.." keeps the folder the same.
+    for (const std::string& folder :
+         {programFolder, NormalisePath(programFolder + "/../lib/xlate")}) {
+      struct stat info;
+      if (stat((folder + "/" + name).c_str(), &info) == 0) {
+        path = folder + "/" + name;
+        break;
+      }
+    }
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) LoaderFailed();
     return reinterpret_cast<LibraryHandle>(handle);
@@ -172,18 +186,15 @@ class PosixPlatform : public Platform {
 
   std::vector<Text> CommandLineParameters() override {
     std::vector<Text> parameters;
-    for (const std::string& argument : FArguments) parameters.push_back(FromNative(argument));
+    for (const std::string& argument : FArguments) parameters.push_back(NameText(argument));
     return parameters;
   }
 
-  Text ProgramPath() override {
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length > 0) return FromNative(std::string(path, static_cast<std::size_t>(length)));
-    char* resolved = realpath(FArgv0.c_str(), nullptr);
-    std::string full = resolved ? resolved : FArgv0;
-    free(resolved);
-    return FromNative(full);
+  Text ProgramPath() override { return NameText(NativeProgramPath()); }
+
+  Text ArgumentAsText(const Text& aArgument) override {
+    std::string bytes;
+    return TextToNative(FAnsi, aArgument, bytes) ? FromNative(bytes) : aArgument;
   }
 
   Text PathSeparators() override { return u"/"; }
@@ -219,7 +230,8 @@ class PosixPlatform : public Platform {
   }
 
   bool FileExists(const Text& aName) override {
-    std::string name = Native(aName);
+    std::string name;
+    if (!Native(aName, name)) return false;
     struct stat info;
     if (stat(name.c_str(), &info) == 0) return !S_ISDIR(info.st_mode);
     if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG || errno == EINVAL) {
@@ -242,37 +254,65 @@ class PosixPlatform : public Platform {
   }
 
   std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) override {
-    return OpenPosixInput(Native(aName));
+    std::string name;
+    if (!Native(aName, name)) return nullptr;
+    return OpenPosixInput(name);
   }
 
   std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) override {
-    return CreatePosixOutput(Native(aName));
+    std::string name;
+    if (!Native(aName, name)) return nullptr;
+    return CreatePosixOutput(name);
+  }
+
+  std::unique_ptr<PlatformFile> CreateOverInput(const Text& aName, PlatformFile& aInput) override {
+    std::string name;
+    if (!Native(aName, name)) return nullptr;
+    return CreatePosixOutput(name, &aInput);
   }
 
   bool SameFile(const Text& aLeft, const Text& aRight) override {
+    std::string leftName, rightName;
     struct stat left, right;
-    return stat(Native(aLeft).c_str(), &left) == 0 && stat(Native(aRight).c_str(), &right) == 0 &&
+    return Native(aLeft, leftName) && Native(aRight, rightName) &&
+           stat(leftName.c_str(), &left) == 0 && stat(rightName.c_str(), &right) == 0 &&
            left.st_dev == right.st_dev && left.st_ino == right.st_ino;
   }
 
   Text FullPath(const Text& aName) override {
-    std::string name = Native(aName);
+    std::string name;
+    if (!Native(aName, name)) return aName;
     char* resolved = realpath(name.c_str(), nullptr);
     if (resolved != nullptr) {
       std::string full = resolved;
       free(resolved);
-      return FromNative(full);
+      return NameText(full);
     }
-    return FromNative(NormalisePath(name));
+    return NameText(NormalisePath(name));
   }
 
  private:
-  // File names and arguments are bytes in the ANSI code page.
-  std::string Native(const Text& aText) {
-    std::string out;
-    AppendTextInCodePage(FAnsi, aText.data(), aText.size(), out);
-    return out;
+  // File names and arguments are bytes in the ANSI code page, carried
+  // through the program byte for byte (NativeNames.h). A name that cannot
+  // be encoded fails with EILSEQ instead of naming another file.
+  bool Native(const Text& aText, std::string& vName) {
+    if (TextToNative(FAnsi, aText, vName)) return true;
+    SetLastPosixError(EILSEQ);
+    return false;
   }
+  Text NameText(const std::string& aBytes) { return NativeToText(FAnsi, aBytes); }
+
+  std::string NativeProgramPath() {
+    char path[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length > 0) return std::string(path, static_cast<std::size_t>(length));
+    char* resolved = realpath(FArgv0.c_str(), nullptr);
+    std::string full = resolved ? resolved : FArgv0;
+    free(resolved);
+    return full;
+  }
+
+  // System messages, which are text and not names.
   Text FromNative(const std::string& aBytes) {
     return CodePageToText(FAnsi, aBytes.data(), aBytes.size());
   }

@@ -6,6 +6,10 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/fanotify.h>
+#include <sys/xattr.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -127,6 +131,10 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
   if (aOptions.input.empty()) {
     close(inFd);
     inFd = -1;
+  } else {
+    // A blocking write of more than the pipe holds would wait for the child
+    // to read, while the child may wait for its output to be read.
+    fcntl(inFd, F_SETFL, fcntl(inFd, F_GETFL) | O_NONBLOCK);
   }
   signal(SIGPIPE, SIG_IGN);
   int open = 2;
@@ -152,7 +160,7 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
     if (inFd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
       ssize_t put = write(inFd, aOptions.input.data() + fed, aOptions.input.size() - fed);
       if (put > 0) fed += static_cast<std::size_t>(put);
-      if (put < 0 || fed == aOptions.input.size()) {
+      if ((put < 0 && errno != EAGAIN && errno != EINTR) || fed == aOptions.input.size()) {
         close(inFd);
         inFd = -1;
       }
@@ -191,6 +199,93 @@ std::string NamedPipe::ReadAvailable() {
     out.append(buffer, static_cast<std::size_t>(got));
   }
   return out;
+}
+
+SignalAtOpen::SignalAtOpen(const std::string& aFolder, const std::string& aNamePart, int aSignal)
+    : FNamePart(aNamePart), FSignal(aSignal) {
+#if defined(__linux__)
+  FNotify = fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, O_RDONLY);
+  if (FNotify < 0 || fanotify_mark(FNotify, FAN_MARK_ADD, FAN_OPEN_PERM | FAN_EVENT_ON_CHILD,
+                                   AT_FDCWD, aFolder.c_str()) != 0) {
+    FUnavailable = std::string("fanotify permission events: ") + std::strerror(errno);
+    return;
+  }
+  if (pipe(FStop) != 0) throw std::runtime_error("pipe");
+  FThread = std::thread([this] { Serve(); });
+#else
+  (void)aFolder;
+  FUnavailable = "fanotify is Linux's";
+#endif
+}
+
+SignalAtOpen::~SignalAtOpen() {
+  if (FThread.joinable()) {
+    close(FStop[1]);
+    FThread.join();
+    close(FStop[0]);
+  }
+  if (FNotify >= 0) close(FNotify);
+}
+
+void SignalAtOpen::Serve() {
+#if defined(__linux__)
+  alignas(fanotify_event_metadata) char buffer[4096];
+  for (;;) {
+    pollfd fds[2] = {{FNotify, POLLIN, 0}, {FStop[0], POLLIN, 0}};
+    if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
+    if (fds[1].revents != 0) return;
+    if ((fds[0].revents & POLLIN) == 0) continue;
+    ssize_t got = read(FNotify, buffer, sizeof buffer);
+    if (got <= 0) continue;
+    auto* event = reinterpret_cast<fanotify_event_metadata*>(buffer);
+    for (; FAN_EVENT_OK(event, got); event = FAN_EVENT_NEXT(event, got)) {
+      if (event->fd < 0) continue;
+      char path[4096];
+      const std::string link = "/proc/self/fd/" + std::to_string(event->fd);
+      ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
+      const std::string name(path, length > 0 ? static_cast<std::size_t>(length) : 0);
+      if (!FSent && name.find(FNamePart) != std::string::npos) {
+        kill(event->pid, FSignal);
+        FSent = true;
+      }
+      fanotify_response allow = {event->fd, FAN_ALLOW};
+      if (write(FNotify, &allow, sizeof allow) < 0) {
+        // The opener goes on when the group goes away.
+      }
+      close(event->fd);
+    }
+  }
+#endif
+}
+
+FileOwnership OwnershipOf(const std::string& aPath) {
+  struct stat info;
+  if (lstat(aPath.c_str(), &info) != 0) throw std::runtime_error("cannot examine " + aPath);
+  return {info.st_uid, info.st_gid};
+}
+
+void SetOwnership(const std::string& aPath, FileOwnership aOwnership) {
+  if (lchown(aPath.c_str(), aOwnership.uid, aOwnership.gid) != 0) {
+    throw std::runtime_error("cannot change the owner of " + aPath);
+  }
+}
+
+bool SetExtendedAttribute(const std::string& aPath, const std::string& aName,
+                          const std::string& aValue) {
+#if defined(__linux__)
+  return setxattr(aPath.c_str(), aName.c_str(), aValue.data(), aValue.size(), 0) == 0;
+#else
+  return false;
+#endif
+}
+
+std::string ExtendedAttribute(const std::string& aPath, const std::string& aName) {
+#if defined(__linux__)
+  char value[1024];
+  ssize_t length = getxattr(aPath.c_str(), aName.c_str(), value, sizeof value);
+  if (length > 0) return std::string(value, static_cast<std::size_t>(length));
+#endif
+  return std::string();
 }
 
 }  // namespace xlate

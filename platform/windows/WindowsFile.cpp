@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace xlate {
 
@@ -84,20 +86,58 @@ class WindowsFile : public PlatformFile {
   HANDLE FHandle;
 };
 
+// The temporary files being written. Ctrl-C, Ctrl-Break, closing the
+// console, logging off and shutting down end a console process by default;
+// the handler, which the system runs on a thread of its own, first removes
+// these files. They are open with FILE_SHARE_DELETE, so the removal takes
+// effect when the ending process closes them; none is moved into place
+// after an ending event came.
+std::mutex gPendingMutex;
+std::vector<Text> gPending;
+bool gEnding = false;
+
+BOOL WINAPI RemovePendingFiles(DWORD) {
+  std::lock_guard<std::mutex> lock(gPendingMutex);
+  gEnding = true;
+  for (const Text& path : gPending) DeleteFileW(W(path));
+  return FALSE;  // the next handler, the system's, ends the process
+}
+
+// Under the lock.
+bool RegisterPending(const Text& aPath) {
+  static bool installed = false;
+  if (!installed) installed = SetConsoleCtrlHandler(RemovePendingFiles, TRUE) != 0;
+  if (gEnding) return false;
+  gPending.push_back(aPath);
+  return true;
+}
+
+void ForgetPending(const Text& aPath) {
+  for (auto it = gPending.begin(); it != gPending.end(); ++it) {
+    if (*it == aPath) {
+      gPending.erase(it);
+      return;
+    }
+  }
+}
+
 // Writes into a new file beside the target and moves it over the target
 // on Commit.
 class ReplacingFile : public WindowsFile {
  public:
-  ReplacingFile(HANDLE aTemp, Text aTempPath, Text aTarget, HANDLE aHold)
+  ReplacingFile(HANDLE aTemp, Text aTempPath, Text aTarget, HANDLE aHold, PlatformFile* aInput)
       : WindowsFile(aTemp),
         FTempPath(std::move(aTempPath)),
         FTarget(std::move(aTarget)),
-        FHold(aHold) {}
+        FHold(aHold),
+        FInput(aInput) {}
 
   ~ReplacingFile() override {
     if (!FCommitted) {
       CloseOnce(FHandle);
+      std::lock_guard<std::mutex> lock(gPendingMutex);
       DeleteFileW(W(FTempPath));
+      ForgetPending(FTempPath);
     }
     CloseOnce(FHold);
   }
@@ -112,10 +152,17 @@ class ReplacingFile : public WindowsFile {
     if (!CloseOnce(FHandle)) return Fail();
     // Nobody may move a file over one that is open, this program included.
     CloseOnce(FHold);
+    if (FInput != nullptr) FInput->Close();
+    std::lock_guard<std::mutex> lock(gPendingMutex);
+    if (gEnding) {
+      SetLastWindowsError(ERROR_OPERATION_ABORTED);
+      return false;
+    }
     if (!MoveFileExW(W(FTempPath), W(FTarget),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return Fail();
     }
+    ForgetPending(FTempPath);
     FCommitted = true;
     return true;
   }
@@ -123,7 +170,8 @@ class ReplacingFile : public WindowsFile {
  private:
   Text FTempPath;
   Text FTarget;
-  HANDLE FHold;  // the file being replaced, held open until the move
+  HANDLE FHold;          // the file being replaced, held open until the move
+  PlatformFile* FInput;  // or the input file holds it
   bool FCommitted = false;
 };
 
@@ -141,15 +189,47 @@ Text Hex(std::uint32_t aValue) {
   return out;
 }
 
+// The longest name of one folder entry, and of a path without the "\\?\"
+// prefix.
+constexpr std::size_t kMaxComponent = 255;
+constexpr std::size_t kMaxPath = MAX_PATH - 1;
+
+// The name of the file written beside aFullTarget: its name followed by
+// aSuffix. Where that is longer than a name or a path may be, the target's
+// name is cut so that the whole is no longer than the target's, and fits
+// wherever the target fits.
+Text TemporaryNameBeside(const Text& aFullTarget, const Text& aSuffix) {
+  const std::size_t leafStart = aFullTarget.find_last_of(u"\\/") + 1;
+  const std::size_t leaf = aFullTarget.size() - leafStart;
+  if (leaf + aSuffix.size() <= kMaxComponent &&
+      (aFullTarget.size() + aSuffix.size() <= kMaxPath || aFullTarget.size() > kMaxPath)) {
+    return aFullTarget + aSuffix;
+  }
+  std::size_t keep = leaf > aSuffix.size() ? leaf - aSuffix.size() : 0;
+  // Not between the two halves of a surrogate pair.
+  if (keep > 0 && aFullTarget[leafStart + keep] >= 0xDC00 &&
+      aFullTarget[leafStart + keep] <= 0xDFFF)
+    --keep;
+  return aFullTarget.substr(0, leafStart + keep) + aSuffix;
+}
+
 // Creates a new, empty file beside aFullTarget; its name holds ".xlate-".
 HANDLE CreateTemporaryBeside(const Text& aFullTarget, DWORD aAttributes, Text& vPath) {
   static std::uint32_t counter = 0;
   const std::uint32_t process = GetCurrentProcessId();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    vPath = aFullTarget + u".xlate-" + Hex(process) + u"-" + Hex(counter++) + u".tmp";
-    HANDLE temp =
-        CreateFileW(W(vPath), GENERIC_WRITE, 0, nullptr, CREATE_NEW, aAttributes, nullptr);
-    if (temp != INVALID_HANDLE_VALUE) return temp;
+    vPath = TemporaryNameBeside(aFullTarget,
+                                u".xlate-" + Hex(process) + u"-" + Hex(counter++) + u".tmp");
+    std::lock_guard<std::mutex> lock(gPendingMutex);
+    HANDLE temp = CreateFileW(W(vPath), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                              aAttributes, nullptr);
+    if (temp != INVALID_HANDLE_VALUE) {
+      if (RegisterPending(vPath)) return temp;
+      CloseHandle(temp);
+      DeleteFileW(W(vPath));
+      SetLastWindowsError(ERROR_OPERATION_ABORTED);
+      return INVALID_HANDLE_VALUE;
+    }
     if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
   RememberLastWindowsError();
@@ -186,12 +266,22 @@ std::unique_ptr<PlatformFile> OpenWindowsInput(const Text& aName) {
   return std::make_unique<WindowsFile>(handle);
 }
 
-std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName) {
+std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName, PlatformFile* aInput) {
+  if (StartsWith(aName, u"\\\\.\\")) aInput = nullptr;  // a device: nothing to replace
   // Opening the existing name proves that it may be written (a directory
-  // or a read-only file fails here) and keeps every other opener out.
-  HANDLE existing = CreateFileW(W(aName), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (existing == INVALID_HANDLE_VALUE) {
+  // or a read-only file fails here) and keeps every other opener out. An
+  // input file of that name holds it already, shared with nobody: then
+  // only its read-only attribute can tell.
+  HANDLE existing = aInput != nullptr ? INVALID_HANDLE_VALUE
+                                      : CreateFileW(W(aName), GENERIC_WRITE, 0, nullptr,
+                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (aInput != nullptr) {
+    DWORD old = GetFileAttributesW(W(aName));
+    if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) != 0) {
+      SetLastWindowsError(ERROR_ACCESS_DENIED);
+      return nullptr;
+    }
+  } else if (existing == INVALID_HANDLE_VALUE) {
     if (GetLastError() != ERROR_FILE_NOT_FOUND || StartsWith(aName, u"\\\\.\\")) {
       RememberLastWindowsError();
       return nullptr;
@@ -205,7 +295,7 @@ std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName) {
   // over it at the end. The new file gets the old one's attributes.
   const Text target = WindowsFullPath(aName);
   DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-  if (existing != INVALID_HANDLE_VALUE) {
+  if (existing != INVALID_HANDLE_VALUE || aInput != nullptr) {
     DWORD old = GetFileAttributesW(W(target));
     constexpr DWORD kKept = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                             FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -217,7 +307,7 @@ std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName) {
     CloseOnce(existing);
     return nullptr;
   }
-  return std::make_unique<ReplacingFile>(temp, tempPath, target, existing);
+  return std::make_unique<ReplacingFile>(temp, tempPath, target, existing, aInput);
 }
 
 }  // namespace xlate

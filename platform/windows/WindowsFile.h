@@ -21,8 +21,11 @@ std::unique_ptr<PlatformFile> OpenWindowsInput(const Text& aName);
 // yet, is written into a new file in the same folder that takes its place
 // on Commit (with the attributes of the file it replaces); the file being
 // replaced is held open, shared with nobody, meanwhile. Devices (NUL, CON,
-// a pipe, any \\.\ name) are written directly. Null on failure.
-std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName);
+// a pipe, any \\.\ name) are written directly. Null on failure. aInput,
+// when given, is the file being replaced, open for reading: it holds the
+// file instead, and Commit closes it before the move.
+std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName,
+                                                  PlatformFile* aInput = nullptr);
 
 // The full path of a name as the system resolves it; the name itself when
 // the system cannot make one.

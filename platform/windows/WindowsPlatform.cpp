@@ -256,6 +256,10 @@ class WindowsPlatform : public Platform {
     return CreateWindowsOutput(aName);
   }
 
+  std::unique_ptr<PlatformFile> CreateOverInput(const Text& aName, PlatformFile& aInput) override {
+    return CreateWindowsOutput(aName, &aInput);
+  }
+
   Text FullPath(const Text& aName) override { return WindowsFullPath(aName); }
 
   bool SameFile(const Text& aLeft, const Text& aRight) override {

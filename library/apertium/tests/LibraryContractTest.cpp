@@ -222,5 +222,65 @@ TEST_F(LibraryContract, KeepsOneChainPerPairAndEndsThemAll) {
   EXPECT_FALSE(test::isUnreapedChild(english));
 }
 
+TEST_F(LibraryContract, GivesEachTextOfABatchItsOwnRecordAndKeepsThemForARetry) {
+  const std::vector<std::string> texts = {"One <b>x</b>.", "bad \xC3 byte", "", "two", " \t "};
+  // Too small: code 1, after the chain translated the batch once.
+  const test::BatchResult small = test::translateBatch(library_, "en", "es", texts, 20);
+  EXPECT_FALSE(small.ok);
+  EXPECT_EQ(small.code, ZTA_CODE_BUFFER_TOO_SMALL);
+  ASSERT_NE(englishToSpanish(), nullptr);
+  EXPECT_EQ(englishToSpanish()->exchangeCount(), 2u);
+  // The retry is answered from the kept records.
+  const test::BatchResult batch = test::translateBatch(library_, "en", "es", texts);
+  ASSERT_TRUE(batch.ok) << batch.message;
+  EXPECT_EQ(englishToSpanish()->exchangeCount(), 2u);
+  ASSERT_EQ(batch.records.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    EXPECT_EQ(batch.records[i], test::aloneRecord(library_, "en", "es", texts[i])) << texts[i];
+  }
+  EXPECT_EQ(batch.records[1].first, static_cast<uint32_t>(ErrorCode::kInvalidUtf8));
+  // Failures of the whole request are every text's record; none is no record.
+  const test::BatchResult missing = test::translateBatch(library_, "en", "de", {"a", "b"});
+  ASSERT_TRUE(missing.ok);
+  EXPECT_EQ(missing.records[1], test::aloneRecord(library_, "en", "de", "b"));
+  EXPECT_EQ(missing.records[1].first, static_cast<uint32_t>(ErrorCode::kPairNotInstalled));
+  const test::BatchResult none = test::translateBatch(library_, "en", "es", {}, 1);
+  EXPECT_TRUE(none.ok);
+}
+
+TEST_F(LibraryContract, SharesABatchAmongChainsAndFailsItWholeWhenAChainFails) {
+  LibrarySettings settings = test::fakeSettings(modes_, {"eng-spa"}, 500ms);
+  settings.chains = 2;
+  TranslationLibrary library(settings);
+  std::vector<std::string> texts;
+  for (int i = 0; i < 100; ++i) texts.push_back("line " + std::to_string(i));
+  const test::BatchResult batch = test::translateBatch(library, "en", "es", texts);
+  ASSERT_TRUE(batch.ok) << batch.message;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    ASSERT_EQ(batch.records[i], std::make_pair(0u, texts[i]));
+  }
+  PairTranslator* translator = library.translatorFor("eng-spa");
+  EXPECT_EQ(translator->runningChains(), 2u);
+  EXPECT_EQ(translator->exchangeCount(), 100u);
+  // A chain that dies, hangs or answers garbage fails the batch as a whole,
+  // so that the caller translates its texts alone; the other chain stays.
+  const struct {
+    const char* text;
+    ErrorCode code;
+  } failures[] = {{"now DIE", ErrorCode::kEngineStopped},
+                  {"HANG here", ErrorCode::kEngineTimedOut},
+                  {"GARBAGE here", ErrorCode::kEngineOutOfStep}};
+  for (const auto& failure : failures) {
+    std::vector<std::string> failing = texts;
+    failing[50] = failure.text;
+    const test::BatchResult failed = test::translateBatch(library, "en", "es", failing);
+    EXPECT_FALSE(failed.ok) << failure.text;
+    EXPECT_EQ(failed.code, static_cast<uint32_t>(failure.code)) << failed.message;
+    EXPECT_EQ(translator->runningChains(), 1u) << failure.text;
+    ASSERT_TRUE(test::translateBatch(library, "en", "es", texts).ok);
+    EXPECT_EQ(translator->runningChains(), 2u);
+  }
+}
+
 }  // namespace
 }  // namespace zta

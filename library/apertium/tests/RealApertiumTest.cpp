@@ -7,6 +7,7 @@
 
 #include "Library.h"
 #include "Pipeline.h"
+#include "Prose.h"
 #include "TestSupport.h"
 #include "Utf8Text.h"
 #include "ZtaErrors.h"
@@ -101,6 +102,24 @@ TEST_F(RealApertium, MatchesApertiumOnItsOwnLineByLine) {
   for (const char* line : lines) {
     EXPECT_EQ(translated("en", "es", line), bulkApertium("eng-spa", line)) << line;
   }
+}
+
+TEST_F(RealApertium, GivesEveryTextOfABatchWhatItGivesAlone) {
+  // Enough lines to share among two chains, and the awkward ones.
+  std::vector<std::string> texts = test::proseLines(60);
+  for (const std::string& line : test::awkwardLines()) texts.push_back(line);
+  texts.push_back("");
+  texts.push_back("Zorblax \xC3 here.");
+  LibrarySettings settings = test::apertiumSettings();
+  settings.chains = 2;
+  TranslationLibrary batchLibrary(settings);
+  const test::BatchResult batch = test::translateBatch(batchLibrary, "en", "es", texts);
+  ASSERT_TRUE(batch.ok) << batch.message;
+  ASSERT_EQ(batch.records.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    EXPECT_EQ(batch.records[i], test::aloneRecord(library_, "en", "es", texts[i])) << texts[i];
+  }
+  EXPECT_EQ(batchLibrary.translatorFor("eng-spa")->runningChains(), 2u);
 }
 
 TEST_F(RealApertium, LeavesUnknownWordsUnmarkedUnlessAsked) {

@@ -76,6 +76,22 @@ TEST_F(RealApy, TranslatesTheSampleSentenceOverOneKeptConnection) {
   EXPECT_EQ(library_->serverClient()->transport().connectionsOpened(), 1u);
 }
 
+TEST_F(RealApy, GivesEveryTextOfABatchWhatItGivesAloneWithRequestsInFlight) {
+  std::vector<std::string> texts = test::proseLines(20);
+  for (const std::string& line : test::awkwardLines()) texts.push_back(line);
+  texts.push_back(test::longEnglishLine(7000));  // three pieces
+  texts.push_back("");
+  const test::BatchResult batch = test::translateBatch(*library_, "en", "es", texts);
+  ASSERT_TRUE(batch.ok) << batch.message;
+  ASSERT_EQ(batch.records.size(), texts.size());
+  ASSERT_NE(library_->serverBatchClient(), nullptr);
+  EXPECT_EQ(library_->serverBatchClient()->clientCount(), 4u);
+  EXPECT_GE(library_->serverBatchClient()->translateRequests(), texts.size() + 1);
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    EXPECT_EQ(batch.records[i], test::aloneRecord(*library_, "en", "es", texts[i])) << texts[i];
+  }
+}
+
 TEST_F(RealApy, ListsTheSameLanguagesAsTheLocalPipeline) {
   char fromServer[4096];
   ASSERT_TRUE(library_->languageList("en", fromServer, sizeof fromServer));

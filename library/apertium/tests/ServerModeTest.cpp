@@ -5,8 +5,10 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "Library.h"
 #include "PostForm.h"
@@ -353,6 +355,47 @@ TEST_F(ServerMode, GivesEachKindOfFailureItsOwnCodeAndText) {
   EXPECT_EQ(script_->posts().size(), cases.size() + 1);
 }
 
+TEST_F(ServerMode, PausesAServerAfterThreeFailuresOfOneKindInARowThenTriesAgain) {
+  LibrarySettings settings = serverSettings(script_);
+  settings.serverLimits.pauseAfterFailures = std::chrono::milliseconds(300);
+  TranslationLibrary library(settings);
+  HttpOutcome next = HttpOutcome::kAnswered;
+  script_->answer = [&next](const Request& request) {
+    if (request.method == "GET" || next == HttpOutcome::kAnswered) return apyLike(request);
+    HttpResult failure;
+    failure.outcome = next;
+    failure.detail = next == HttpOutcome::kTimedOut ? "Operation timed out" : "Connection refused";
+    return failure;
+  };
+  // A success or a failure of another kind in between starts the count
+  // again; the third timeout in a row is still sent.
+  using O = HttpOutcome;
+  int line = 0;
+  for (O outcome : {O::kTimedOut, O::kTimedOut, O::kAnswered, O::kTimedOut, O::kTimedOut,
+                    O::kUnreachable, O::kTimedOut, O::kTimedOut, O::kTimedOut}) {
+    next = outcome;
+    EXPECT_EQ(test::translate(library, "en", "es", "line " + std::to_string(++line)).ok,
+              outcome == O::kAnswered)
+        << line;
+  }
+  EXPECT_EQ(script_->posts().size(), 9u);
+  // The following texts fail at once, with the code of that kind.
+  const CallResult paused = test::translate(library, "en", "es", "line 10");
+  EXPECT_EQ(paused.code, static_cast<uint32_t>(ErrorCode::kServerTimedOut));
+  for (const std::string part :
+       {"Not sent: the translation server http://apy.test:2737 failed 3 requests in a row",
+        "ZTA_SERVER_PAUSE_MS", "the last failure: The translation server", "Operation timed out"}) {
+    EXPECT_NE(paused.message.find(part), std::string::npos) << paused.message;
+  }
+  EXPECT_FALSE(test::translate(library, "en", "es", "line 11").ok);
+  EXPECT_EQ(script_->posts().size(), 9u);
+  // After the pause the server is asked again.
+  std::this_thread::sleep_for(std::chrono::milliseconds(350));
+  next = O::kAnswered;
+  EXPECT_EQ(test::translate(library, "en", "es", "line 12").text, "LINE 12");
+  EXPECT_EQ(script_->posts().size(), 10u);
+}
+
 TEST_F(ServerMode, KeepsErrorTextsAscii) {
   script_->answer = [](const Request& request) {
     if (request.method == "GET") return apyLike(request);
@@ -402,6 +445,39 @@ TEST(ServerAddress, IsNormalisedOrRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(script->transportsMade, 0);
 }
 
+// A build without local chains (Windows): without a server every call
+// fails, before anything else is looked at, with a text that says how to
+// name one; with a server the calls work.
+TEST(ServerOnlyBuild, FailsEveryCallWithoutAServerAndSaysHowToSetIt) {
+  auto script = std::make_shared<Script>();
+  LibrarySettings settings = serverSettings(script, false, "");
+  settings.localPipelines = false;
+  TranslationLibrary library(settings);
+  char buffer[4096];
+  const std::vector<std::function<bool()>> calls = {
+      [&] { return library.translate("en", "en", "es", "Hello", buffer, sizeof buffer); },
+      [&] { return library.translate("en", "en", "en", "Hello", buffer, sizeof buffer); },
+      [&] { return library.languageList("en", buffer, sizeof buffer); },
+      [&] { return library.toPostText("a b", buffer, sizeof buffer); },
+      [&] { return library.fromPostText("a+b", buffer, sizeof buffer); }};
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    EXPECT_FALSE(calls[i]()) << i;
+    EXPECT_EQ(library.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kEngineUnavailable)) << i;
+  }
+  ASSERT_TRUE(library.errorText(library.lastErrorCode(), buffer, sizeof buffer));
+  EXPECT_NE(std::string(buffer).find("ZTA_SERVER names none. Set the environment variable "
+                                     "ZTA_SERVER to the server's address"),
+            std::string::npos)
+      << buffer;
+  EXPECT_NE(std::string(buffer).find("\"set ZTA_SERVER=http://host:2737\""), std::string::npos);
+  EXPECT_EQ(script->transportsMade, 0);
+
+  settings.serverUrl = kServer;
+  TranslationLibrary withServer(settings);
+  EXPECT_TRUE(test::translate(withServer, "en", "es", "Hello").ok);
+  EXPECT_EQ(test::translate(withServer, "en", "en", "Hello").text, "Hello");
+}
+
 class ScopedEnvironment {
  public:
   ScopedEnvironment(const char* name, const char* value) : name_(name) {
@@ -430,20 +506,24 @@ TEST(ServerSettings, ComeFromTheEnvironmentWithDefaults) {
     ScopedEnvironment server("ZTA_SERVER", nullptr);
     ScopedEnvironment connect("ZTA_SERVER_CONNECT_TIMEOUT_MS", nullptr);
     ScopedEnvironment total("ZTA_SERVER_TIMEOUT_MS", nullptr);
+    ScopedEnvironment pause("ZTA_SERVER_PAUSE_MS", nullptr);
     const LibrarySettings settings = LibrarySettings::fromEnvironment();
     EXPECT_EQ(settings.serverUrl, "");
     EXPECT_EQ(settings.serverLimits.connectTimeout.count(), 5000);
     EXPECT_EQ(settings.serverLimits.totalTimeout.count(), 60000);
+    EXPECT_EQ(settings.serverLimits.pauseAfterFailures.count(), 30000);
   }
   {
     ScopedEnvironment server("ZTA_SERVER", "http://translate.example:2737");
     ScopedEnvironment connect("ZTA_SERVER_CONNECT_TIMEOUT_MS", "250");
     ScopedEnvironment total("ZTA_SERVER_TIMEOUT_MS", "9000");
+    ScopedEnvironment pause("ZTA_SERVER_PAUSE_MS", "700");
     ScopedEnvironment marks("ZTA_MARK_UNKNOWN", "1");
     const LibrarySettings settings = LibrarySettings::fromEnvironment();
     EXPECT_EQ(settings.serverUrl, "http://translate.example:2737");
     EXPECT_EQ(settings.serverLimits.connectTimeout.count(), 250);
     EXPECT_EQ(settings.serverLimits.totalTimeout.count(), 9000);
+    EXPECT_EQ(settings.serverLimits.pauseAfterFailures.count(), 700);
     EXPECT_TRUE(settings.markUnknownWords);
   }
   for (const char* bad : {"0", "-5", "fast", "10s", ""}) {

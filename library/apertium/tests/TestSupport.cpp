@@ -80,6 +80,43 @@ CallResult translate(TranslationLibrary& library, const std::string& from, const
   return result;
 }
 
+BatchResult translateBatch(TranslationLibrary& library, const std::string& from,
+                           const std::string& to, const std::vector<std::string>& texts,
+                           uint32_t bufferSize) {
+  BatchResult result;
+  std::vector<const char*> pointers;
+  for (const std::string& text : texts) pointers.push_back(text.c_str());
+  std::vector<char> buffer(bufferSize, 'x');
+  result.ok =
+      library.translateBatch("en", from.c_str(), to.c_str(), static_cast<uint32_t>(pointers.size()),
+                             pointers.data(), buffer.data(), bufferSize);
+  if (!result.ok) {
+    result.code = library.lastErrorCode();
+    std::vector<char> message(8192);
+    if (library.errorText(result.code, message.data(), static_cast<uint32_t>(message.size()))) {
+      result.message = message.data();
+    }
+    return result;
+  }
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    uint32_t code = 0;
+    for (int k = 3; k >= 0; --k) code = (code << 8) | static_cast<unsigned char>(buffer[at + k]);
+    at += 4;
+    const std::string text(buffer.data() + at);
+    at += text.size() + 1;
+    result.records.emplace_back(code, text);
+  }
+  return result;
+}
+
+std::pair<uint32_t, std::string> aloneRecord(TranslationLibrary& library, const std::string& from,
+                                             const std::string& to, const std::string& text) {
+  const CallResult alone = translate(library, from, to, text);
+  return alone.ok ? std::pair<uint32_t, std::string>(0, alone.text)
+                  : std::pair<uint32_t, std::string>(alone.code, alone.message);
+}
+
 bool processGroupExists(int groupId) { return ::kill(-groupId, 0) == 0 || errno == EPERM; }
 
 bool waitForGroupToVanish(int groupId, std::chrono::milliseconds limit) {

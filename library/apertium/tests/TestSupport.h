@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Library.h"
@@ -54,6 +55,23 @@ struct CallResult {
 // One ztaTranslate-style call with a buffer of bufferSize bytes.
 CallResult translate(TranslationLibrary& library, const std::string& from, const std::string& to,
                      const std::string& text, uint32_t bufferSize = 1 << 20);
+
+// One translateBatch call with a buffer of bufferSize bytes: ok with each
+// text's record (its code and text), or the failure's code and error text.
+struct BatchResult {
+  bool ok = false;
+  std::vector<std::pair<uint32_t, std::string>> records;  // when ok
+  uint32_t code = 0;                                      // when not ok
+  std::string message;                                    // when not ok
+};
+BatchResult translateBatch(TranslationLibrary& library, const std::string& from,
+                           const std::string& to, const std::vector<std::string>& texts,
+                           uint32_t bufferSize = 1 << 22);
+
+// The record translating text alone gives: code 0 and the translation, or
+// the failure's code and error text.
+std::pair<uint32_t, std::string> aloneRecord(TranslationLibrary& library, const std::string& from,
+                                             const std::string& to, const std::string& text);
 
 // True while any process of the process group exists.
 bool processGroupExists(int groupId);

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "app/RunSettings.h"
+#include "app/filemode/Progress.h"
+#include "common/Types.h"
+#include "service/jxDLLInterface.h"
+
+namespace xlate {
+
+// How much of the input file is held at once.
+struct TFileWindow {
+  std::size_t Bytes = std::size_t{1} << 16;  // read ahead; a longer line is held whole
+  std::size_t Lines = 4096;                  // the most lines in one block
+};
+
+// A run of consecutive lines of the input file, in file order: what is
+// read, translated and written in one go. Translating gives each line its
+// own result, its translation or the message of its failure, so that a call
+// for many lines at once can take and give back the same block. A line
+// comes as its text, or, from a UTF-8 file, as the UTF-8 bytes the library
+// takes, which spares decoding and encoding it again; its result is a text
+// in either case. The storage is kept from block to block.
+class TLineBlock {
+ public:
+  std::size_t Count() const { return FCount; }
+  // The line's text, until it is translated; then its result.
+  Text& operator[](std::size_t aIndex) { return FLines[aIndex]; }
+  const Text& operator[](std::size_t aIndex) const { return FLines[aIndex]; }
+  // Whether the lines came as UTF-8 bytes, and those of one line.
+  bool InUtf8() const { return FInUtf8; }
+  const ByteString& Utf8(std::size_t aIndex) const { return FUtf8[aIndex]; }
+  // The lines one after the other, for a call that takes them all.
+  Text* Lines() { return FLines.data(); }
+  const ByteString* Utf8Lines() const { return FUtf8.data(); }
+  // A new line at the end, empty, for the reader to fill: as a text, or as
+  // UTF-8 bytes (well-formed ones). One block holds one kind.
+  Text& Add();
+  ByteString& AddUtf8();
+  // A line's failure: its message takes the place of the line, and the
+  // block counts it.
+  void SetFailure(std::size_t aIndex, const Text& aMessage);
+  std::size_t Failed() const { return FFailed; }
+  // Counts failures whose messages were put in place by a call for many
+  // lines at once.
+  void AddFailures(std::size_t aCount) { FFailed += aCount; }
+  // Empties the block; the storage of an unusually long line is let go, so
+  // that one long line does not stay held for the rest of the file.
+  void Clear();
+
+ private:
+  std::vector<Text> FLines;       // the first FCount are the block's
+  std::vector<ByteString> FUtf8;  // the same, when FInUtf8
+  std::size_t FCount = 0;
+  std::size_t FFailed = 0;
+  bool FInUtf8 = false;
+};
+
+// Translates every line of the block, in order: in one batch call when the
+// library has the batch entry point, else one library call each. A line
+// that fails carries the failure's message instead, and is counted (Failed);
+// the others go on; any other exception ends the run. Progress counts each
+// line.
+void TranslateBlock(const TRunSettings& aSettings, TdllZTA& aService, TLineBlock& vBlock,
+                    TProgress& vProgress);
+
+}  // namespace xlate

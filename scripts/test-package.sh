@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Makes the Debian package from a Linux build folder (cpack -G DEB), checks
+# what it holds, unpacks it into a temporary root (dpkg-deb -x: a real
+# dpkg -i would change the machine that runs the tests) and runs the
+# unpacked program through PATH from another folder. Prints lintian's
+# findings when lintian is installed.
+# Usage: scripts/test-package.sh [BUILD_FOLDER]   (default: build-test)
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(cd "${1:-${XLATE_TEST_BUILD:-$here/build-test}}" && pwd)"
+start=$(date +%s)
+
+out="$build/package"
+rm -rf "$out"
+(cd "$build" && cpack -G DEB -B "$out" >/dev/null)
+deb=$(ls "$out"/xlate_*_amd64.deb)
+echo "Package: $deb" >&2
+
+fail() {
+  echo "test-package: $*" >&2
+  exit 1
+}
+contents=$(dpkg-deb -c "$deb")
+for file in ./usr/bin/xlate ./usr/lib/xlate/libjxZTAccess.so ./usr/share/man/man1/xlate.1.gz \
+  ./usr/share/doc/xlate/changelog.gz; do
+  grep -q " $file\$" <<<"$contents" || fail "$file is not in the package"
+done
+dpkg-deb -f "$deb" Depends | grep -q 'libcurl' || fail "Depends does not name libcurl"
+dpkg-deb -f "$deb" Recommends | grep -q 'apertium-eng-spa' || fail "apertium-eng-spa not recommended"
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "$deb" "$root"
+# The manual page renders without warnings.
+warnings=$(zcat "$root/usr/share/man/man1/xlate.1.gz" | groff -man -ww -z 2>&1)
+[ -z "$warnings" ] || fail "the manual page has warnings: $warnings"
+
+# From another folder, through PATH, with the library in ../lib/xlate.
+cd "$(mktemp -d -p "$root")"
+said=$(PATH="$root/usr/bin:$PATH" LC_ALL=C.UTF-8 xlate TEXT="The house is big." LANGFROM=en LANGTO=es \
+  OCODING=UTF8)
+[ "$said" = "La casa es grande."$'\r' ] || fail "the unpacked xlate said: $said"
+echo "The unpacked package translates: $said" >&2
+
+if command -v lintian >/dev/null; then
+  echo "lintian:" >&2
+  lintian "$deb" 2>&1 | grep -v 'running with root privileges' >&2 || true
+fi
+echo "Debian package checked: $(($(date +%s) - start)) s" >&2

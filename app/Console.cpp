@@ -81,6 +81,6 @@ void TConsole::WriteLine(const ByteString& aBytes) {
   }
 }
 
-void TConsole::WriteTextLine(const Text& aText) { WriteLine(TextToAnsi(aText)); }
+void TConsole::WriteTextLine(const Text& aText) { WriteLine(TextToAnsi(FPlatform, aText)); }
 
 }  // namespace xlate

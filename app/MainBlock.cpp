@@ -2,81 +2,92 @@
 
 #include <new>
 
+#include "app/Console.h"
 #include "app/Parameters.h"
+#include "app/RunSettings.h"
 #include "app/Usage.h"
 #include "app/filemode/FileMode.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
-#include "platform/Platform.h"
+#include "service/jxDLLInterface.h"
 
 namespace xlate {
 
-Text DecodeParamText(const TRunSettings& aSettings, const ByteString& aText) {
+namespace {
+
+Text DecodeParamText(Platform& aPlatform, const TRunSettings& aSettings, const ByteString& aText) {
   switch (aSettings.InCoding) {
     case ctANSI:
     case ctUNICODE:
-      return AnsiToText(aText);
+      return AnsiToText(aPlatform, aText);
     case ctUTF8:
-      return Utf8ToText(aText);
+      return Utf8ToText(aPlatform, aText);
     case ctOEM:
-      return OemToText(aText);
+      return OemToText(aPlatform, aText);
     case ctNone:
       break;
   }
   return Text();
 }
 
-ByteString EncodeForConsole(const TRunSettings& aSettings, const Text& aText) {
-  return EncodeText(aSettings.OutCoding, aText);
-}
-
-ByteString TranslateParamText(const TRunSettings& aSettings, TdllZTA& aService,
+ByteString TranslateParamText(Platform& aPlatform, const TRunSettings& aSettings, TdllZTA& aService,
                               const ByteString& aText) {
   Text translation = aService.Translate(aSettings.LangInit, aSettings.LangFrom, aSettings.LangTo,
-                                        DecodeParamText(aSettings, aText));
-  return EncodeForConsole(aSettings, translation);
+                                        DecodeParamText(aPlatform, aSettings, aText));
+  return EncodeText(aPlatform, aSettings.OutCoding, translation);
 }
 
-void ReportError(TConsole& aConsole, const Text& aMessage) {
+void ReportError(Platform& aPlatform, TConsole& aConsole, const Text& aMessage) {
   aConsole.WriteTextLine(u"Error:");
   aConsole.WriteTextLine(aMessage);
   aConsole.WriteTextLine(Text());
   aConsole.WriteTextLine(u"Usage:");
-  aConsole.WriteTextLine(UsageText());
+  aConsole.WriteTextLine(UsageText(aPlatform));
 }
 
-namespace {
+TFileTask FileTaskOf(const TRunSettings& aSettings) {
+  TFileTask task;
+  task.InFile = aSettings.InFile;
+  task.OutFile = aSettings.OutFile;
+  task.OutFileDerived = aSettings.OutFileDerived;
+  task.InCoding = aSettings.InCoding;
+  task.OutCoding = aSettings.OutCoding;
+  task.Languages = {aSettings.LangInit, aSettings.LangFrom, aSettings.LangTo};
+  return task;
+}
 
-void RunTask(const TRunSettings& aSettings, std::size_t aParameterCount, TdllZTA& aService,
+// aBanner: the run had no parameters, and a translation of the text shows
+// the banner and the usage instead.
+void RunTask(Platform& aPlatform, const TRunSettings& aSettings, bool aBanner, TdllZTA& aService,
              TConsole& aConsole) {
   if (aSettings.Task == ttTranslate) {
     if (aSettings.UseFiles) {
-      TranslateFile(aSettings, aService);
-    } else if (aParameterCount > 0) {
-      aConsole.WriteLine(TranslateParamText(aSettings, aService, aSettings.Text));
+      TranslateFile(aPlatform, FileTaskOf(aSettings), aService);
+    } else if (!aBanner) {
+      aConsole.WriteLine(TranslateParamText(aPlatform, aSettings, aService, aSettings.Text));
     } else {
       aConsole.WriteTextLine(Text());
       aConsole.WriteTextLine(kDefaultText);
       aConsole.WriteTextLine(Text());
-      aConsole.WriteTextLine(UsageText());
+      aConsole.WriteTextLine(UsageText(aPlatform));
     }
   } else if (aSettings.Task == ttList) {
     std::unique_ptr<TStringList> languages = aService.LanguageList(aSettings.LangInit);
     if (aSettings.UseFiles) {
-      WriteListFile(aSettings, *languages);
+      WriteListFile(aPlatform, FileTaskOf(aSettings), *languages);
     } else {
       for (const Text& language : *languages) {
-        aConsole.WriteLine(EncodeForConsole(aSettings, language));
+        aConsole.WriteLine(EncodeText(aPlatform, aSettings.OutCoding, language));
       }
     }
   }
 }
 
-void RunWithService(const TRunSettings& aSettings, std::size_t aParameterCount,
+void RunWithService(Platform& aPlatform, const TRunSettings& aSettings, bool aBanner,
                     TConsole& aConsole) {
-  TdllZTA service;
+  TdllZTA service(aPlatform);
   try {
-    RunTask(aSettings, aParameterCount, service, aConsole);
+    RunTask(aPlatform, aSettings, aBanner, service, aConsole);
   } catch (const Exception&) {
     // A failed unload takes the place of the failure on its way out.
     service.Destroy();
@@ -90,35 +101,33 @@ void RunWithService(const TRunSettings& aSettings, std::size_t aParameterCount,
 
 // The report could not be written: say so on standard error, in the OEM
 // code page, with the program's file and both messages.
-void LastResort(const Text& aWriteFailure, const Text& aMessage) {
-  Platform& platform = CurrentPlatform();
-  Text line = Format(
-      u"%s: the error report could not be written (%s): %s\r\n",
-      {FileNameOfPath(platform.ProgramPath(), platform.PathSeparators()), aWriteFailure, aMessage});
-  ByteString bytes = AnsiToOem(TextToAnsi(line));
-  platform.WriteStd(StdStream::Error, bytes.data(), bytes.size());
+void LastResort(Platform& aPlatform, const Text& aWriteFailure, const Text& aMessage) {
+  Text line = Format(u"%s: the error report could not be written (%s): %s\r\n",
+                     {FileNameOfPath(aPlatform.ProgramPath(), aPlatform.PathSeparators()),
+                      aWriteFailure, aMessage});
+  ByteString bytes = AnsiToOem(aPlatform, TextToAnsi(aPlatform, line));
+  aPlatform.WriteStd(StdStream::Error, bytes.data(), bytes.size());
 }
 
 }  // namespace
 
-int RunProgram() {
-  Platform& platform = CurrentPlatform();
-  TConsole console(platform);
+int RunProgram(Platform& aPlatform) {
+  TConsole console(aPlatform);
   Text message;
   try {
     try {
-      std::vector<Text> parameters = platform.CommandLineParameters();
-      TRunSettings settings = ParseParameters(parameters);
-      RunWithService(settings, parameters.size(), console);
+      std::vector<Text> parameters = aPlatform.CommandLineParameters();
+      TRunSettings settings = ParseParameters(aPlatform, parameters);
+      RunWithService(aPlatform, settings, parameters.empty(), console);
       return 0;
     } catch (const Exception& e) {
       message = e.Message();
     } catch (const std::bad_alloc&) {
       message = u"Out of memory";
     }
-    ReportError(console, message);
+    ReportError(aPlatform, console, message);
   } catch (const Exception& reportFailure) {
-    LastResort(reportFailure.Message(), message);
+    LastResort(aPlatform, reportFailure.Message(), message);
     return 1;
   }
   return 0;

@@ -2,7 +2,6 @@
 
 #include "common/Conversions.h"
 #include "common/Exception.h"
-#include "platform/Platform.h"
 
 namespace xlate {
 
@@ -16,12 +15,11 @@ TCodingType ParseCoding(const Text& aWord) {
   return ctNone;
 }
 
-Text LookupParameter(const std::vector<Text>& aParameters, const Text& aKey) {
-  Platform& platform = CurrentPlatform();
+Text LookupParameter(Platform& aPlatform, const std::vector<Text>& aParameters, const Text& aKey) {
   for (const Text& parameter : aParameters) {
     std::size_t equals = parameter.find(u'=');
     if (equals == Text::npos) continue;
-    if (platform.EqualIgnoreCase(parameter.substr(0, equals), aKey)) {
+    if (aPlatform.EqualIgnoreCase(parameter.substr(0, equals), aKey)) {
       return parameter.substr(equals + 1);
     }
   }
@@ -32,18 +30,18 @@ namespace {
 
 // A field still unset gets its default only when no parameter of that name,
 // in any case, was given with a value.
-bool DefaultApplies(const std::vector<Text>& aParameters, const Text& aKey) {
-  return LookupParameter(aParameters, aKey).empty();
+bool DefaultApplies(Platform& aPlatform, const std::vector<Text>& aParameters, const Text& aKey) {
+  return LookupParameter(aPlatform, aParameters, aKey).empty();
 }
 
-void SetDefaultLanguage(const std::vector<Text>& aParameters, const Text& aKey, Text& vField) {
-  if (vField.empty() && DefaultApplies(aParameters, aKey)) vField = u"en";
+void SetDefaultLanguage(Platform& aPlatform, const std::vector<Text>& aParameters, const Text& aKey,
+                        Text& vField) {
+  if (vField.empty() && DefaultApplies(aPlatform, aParameters, aKey)) vField = u"en";
 }
 
 }  // namespace
 
-TRunSettings ParseParameters(const std::vector<Text>& aParameters) {
-  Platform& platform = CurrentPlatform();
+TRunSettings ParseParameters(Platform& aPlatform, const std::vector<Text>& aParameters) {
   TRunSettings s;  // Task unknown, codings none, texts empty
 
   for (const Text& parameter : aParameters) {
@@ -64,7 +62,7 @@ TRunSettings ParseParameters(const std::vector<Text>& aParameters) {
     } else if (name == u"OCODING") {
       s.OutCoding = ParseCoding(value);
     } else if (name == u"TEXT") {
-      s.Text = TextToAnsi(platform.ArgumentAsText(value));
+      s.Text = TextToAnsi(aPlatform, aPlatform.ArgumentAsText(value));
     } else if (name == u"IFILE") {
       s.InFile = value;
     } else if (name == u"OFILE") {
@@ -83,17 +81,20 @@ TRunSettings ParseParameters(const std::vector<Text>& aParameters) {
   }
   if (s.InFile.empty() && !s.OutFile.empty()) s.InFile = s.OutFile + u"." + s.LangFrom;
   // The codes have given their bytes to the names; from here on they are text.
-  s.LangFrom = platform.ArgumentAsText(s.LangFrom);
-  s.LangTo = platform.ArgumentAsText(s.LangTo);
-  s.LangInit = platform.ArgumentAsText(s.LangInit);
+  s.LangFrom = aPlatform.ArgumentAsText(s.LangFrom);
+  s.LangTo = aPlatform.ArgumentAsText(s.LangTo);
+  s.LangInit = aPlatform.ArgumentAsText(s.LangInit);
 
-  if (s.Task == ttUnknown && DefaultApplies(aParameters, u"DO")) s.Task = ttTranslate;
-  SetDefaultLanguage(aParameters, u"LANGFROM", s.LangFrom);
-  SetDefaultLanguage(aParameters, u"LANGTO", s.LangTo);
-  SetDefaultLanguage(aParameters, u"LANGINIT", s.LangInit);
-  if (s.InCoding == ctNone && DefaultApplies(aParameters, u"ICODING")) s.InCoding = ctANSI;
-  if (s.OutCoding == ctNone && DefaultApplies(aParameters, u"OCODING")) s.OutCoding = ctOEM;
-  if (s.Text.empty() && DefaultApplies(aParameters, u"TEXT")) s.Text = TextToAnsi(kDefaultText);
+  if (s.Task == ttUnknown && DefaultApplies(aPlatform, aParameters, u"DO")) s.Task = ttTranslate;
+  SetDefaultLanguage(aPlatform, aParameters, u"LANGFROM", s.LangFrom);
+  SetDefaultLanguage(aPlatform, aParameters, u"LANGTO", s.LangTo);
+  SetDefaultLanguage(aPlatform, aParameters, u"LANGINIT", s.LangInit);
+  if (s.InCoding == ctNone && DefaultApplies(aPlatform, aParameters, u"ICODING"))
+    s.InCoding = ctANSI;
+  if (s.OutCoding == ctNone && DefaultApplies(aPlatform, aParameters, u"OCODING"))
+    s.OutCoding = ctOEM;
+  if (s.Text.empty() && DefaultApplies(aPlatform, aParameters, u"TEXT"))
+    s.Text = TextToAnsi(aPlatform, kDefaultText);
 
   s.UseFiles = !s.InFile.empty() || !s.OutFile.empty();
 

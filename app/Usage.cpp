@@ -1,7 +1,6 @@
 #include "app/Usage.h"
 
 #include "common/Exception.h"
-#include "platform/Platform.h"
 
 namespace xlate {
 
@@ -19,9 +18,8 @@ Text UsageTextFor(const Text& aProgramName) {
        u"UTF8",      u"UNICODE", u"OEM",       u"TEXT",    u"IFILE",    u"OFILE"});
 }
 
-Text UsageText() {
-  Platform& platform = CurrentPlatform();
-  return UsageTextFor(FileNameOfPath(platform.ProgramPath(), platform.PathSeparators()));
+Text UsageText(Platform& aPlatform) {
+  return UsageTextFor(FileNameOfPath(aPlatform.ProgramPath(), aPlatform.PathSeparators()));
 }
 
 }  // namespace xlate

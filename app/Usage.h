@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Types.h"
+#include "platform/Platform.h"
 
 namespace xlate {
 
@@ -8,7 +9,7 @@ namespace xlate {
 Text FileNameOfPath(const Text& aPath, const Text& aSeparators);
 
 // The two-line usage text, with the running program's file name.
-Text UsageText();
+Text UsageText(Platform& aPlatform);
 Text UsageTextFor(const Text& aProgramName);
 
 }  // namespace xlate

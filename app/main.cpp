@@ -1,8 +1,8 @@
 #include "app/MainBlock.h"
 #include "platform/Platform.h"
 
+// The one place that makes the real platform; everything else is handed it.
 int main(int argc, char** argv) {
   std::unique_ptr<xlate::Platform> platform = xlate::Platform::Create(argc, argv);
-  xlate::ScopedPlatform current(*platform);
-  return xlate::RunProgram();
+  return xlate::RunProgram(*platform);
 }

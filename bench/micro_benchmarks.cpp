@@ -113,8 +113,7 @@ BENCHMARK(GuardedEmptyCall);
 void TranslateShortLine(benchmark::State& aState) {
   FakePlatform platform;
   platform.symbols = TestDoubleSymbols();
-  ScopedPlatform scoped(platform);
-  TdllZTA service;
+  TdllZTA service(platform);
   const Text line = u"The house is big and my friend reads a book.";
   for (auto _ : aState) benchmark::DoNotOptimize(service.Translate(u"en", u"en", u"es", line));
   aState.SetItemsProcessed(aState.iterations());

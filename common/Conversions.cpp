@@ -1,53 +1,52 @@
 #include "common/Conversions.h"
 
 #include "common/CodePages.h"
-#include "platform/Platform.h"
 
 namespace xlate {
 
-Text AnsiToText(const ByteString& aBytes) {
-  Platform& platform = CurrentPlatform();
-  return platform.MultiByteToText(platform.AnsiCodePage(), aBytes.data(), aBytes.size());
+Text AnsiToText(Platform& aPlatform, const ByteString& aBytes) {
+  return aPlatform.MultiByteToText(aPlatform.AnsiCodePage(), aBytes.data(), aBytes.size());
 }
 
-ByteString TextToAnsi(const Text& aText) {
-  Platform& platform = CurrentPlatform();
+ByteString TextToAnsi(Platform& aPlatform, const Text& aText) {
   ByteString out;
-  platform.AppendTextAsMultiByte(platform.AnsiCodePage(), aText.data(), aText.size(), out);
+  aPlatform.AppendTextAsMultiByte(aPlatform.AnsiCodePage(), aText.data(), aText.size(), out);
   return out;
 }
 
-Text Utf8ToText(const ByteString& aBytes) {
-  return CurrentPlatform().MultiByteToText(kCodePageUtf8, aBytes.data(), aBytes.size());
+Text Utf8ToText(Platform& aPlatform, const ByteString& aBytes) {
+  return aPlatform.MultiByteToText(kCodePageUtf8, aBytes.data(), aBytes.size());
 }
 
-ByteString TextToUtf8(const Text& aText) {
+ByteString TextToUtf8(Platform& aPlatform, const Text& aText) {
   ByteString out;
-  CurrentPlatform().AppendTextAsMultiByte(kCodePageUtf8, aText.data(), aText.size(), out);
+  aPlatform.AppendTextAsMultiByte(kCodePageUtf8, aText.data(), aText.size(), out);
   return out;
 }
 
-Text OemToText(const ByteString& aBytes) { return AnsiToText(OemToAnsi(aBytes)); }
-
-ByteString AnsiToOem(const ByteString& aBytes) {
-  if (aBytes.empty()) return ByteString();
-  return CurrentPlatform().CharToOem(aBytes);
+Text OemToText(Platform& aPlatform, const ByteString& aBytes) {
+  return AnsiToText(aPlatform, OemToAnsi(aPlatform, aBytes));
 }
 
-ByteString OemToAnsi(const ByteString& aBytes) {
+ByteString AnsiToOem(Platform& aPlatform, const ByteString& aBytes) {
   if (aBytes.empty()) return ByteString();
-  return CurrentPlatform().OemToChar(aBytes);
+  return aPlatform.CharToOem(aBytes);
 }
 
-ByteString EncodeText(TCodingType aCoding, const Text& aText) {
+ByteString OemToAnsi(Platform& aPlatform, const ByteString& aBytes) {
+  if (aBytes.empty()) return ByteString();
+  return aPlatform.OemToChar(aBytes);
+}
+
+ByteString EncodeText(Platform& aPlatform, TCodingType aCoding, const Text& aText) {
   switch (aCoding) {
     case ctANSI:
     case ctUNICODE:
-      return TextToAnsi(aText);
+      return TextToAnsi(aPlatform, aText);
     case ctUTF8:
-      return TextToUtf8(aText);
+      return TextToUtf8(aPlatform, aText);
     case ctOEM:
-      return AnsiToOem(TextToAnsi(aText));
+      return AnsiToOem(aPlatform, TextToAnsi(aPlatform, aText));
     case ctNone:
       break;
   }

@@ -1,7 +1,5 @@
 #include "common/SystemError.h"
 
-#include "platform/Platform.h"
-
 namespace xlate {
 
 namespace {
@@ -15,10 +13,12 @@ Text TrimSystemMessage(const Text& aMessage) {
   return aMessage.substr(0, end);
 }
 
-Text SystemErrorText(std::uint32_t aCode) {
-  return TrimSystemMessage(CurrentPlatform().SystemErrorMessage(aCode));
+Text SystemErrorText(Platform& aPlatform, std::uint32_t aCode) {
+  return TrimSystemMessage(aPlatform.SystemErrorMessage(aCode));
 }
 
-Text LastSystemErrorText() { return SystemErrorText(CurrentPlatform().LastError()); }
+Text LastSystemErrorText(Platform& aPlatform) {
+  return SystemErrorText(aPlatform, aPlatform.LastError());
+}
 
 }  // namespace xlate

@@ -17,10 +17,9 @@ inline void Check(bool aHolds, const char* aWhat) {
   }
 }
 
-// A fake platform installed for the whole run.
+// A fake platform kept for the whole run.
 inline FakePlatform& FuzzPlatform() {
   static FakePlatform platform;
-  static ScopedPlatform scoped(platform);
   return platform;
 }
 

@@ -3,6 +3,7 @@
 // decoding the whole file first, and fail exactly when text follows a NUL.
 #include <cstdint>
 
+#include "app/RunSettings.h"
 #include "app/filemode/InputFile.h"
 #include "common/CodePages.h"
 #include "common/Conversions.h"
@@ -34,10 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
       whole = DecodeUtf8(bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes);
       break;
     case ctANSI:
-      whole = AnsiToText(bytes);
+      whole = AnsiToText(platform, bytes);
       break;
     case ctOEM:
-      whole = OemToText(bytes);
+      whole = OemToText(platform, bytes);
       break;
     case ctNone:
       break;
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
 
   std::unique_ptr<TStringList> lines;
   try {
-    lines = ReadInputFile(settings);
+    lines = ReadInputFile(platform, settings.InFile, settings.InCoding);
   } catch (const Exception&) {
   }
   Check((lines == nullptr) == fails, "text after a NUL is not an error exactly");
@@ -67,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
   TStringList windowed;
   bool windowFails = false;
   try {
-    DecodeFileBytes(settings.InCoding, bytes, windowed,
+    DecodeFileBytes(platform, settings.InCoding, bytes, windowed,
                     TFileWindow{1 + static_cast<std::size_t>(aData[0] % 23), 1 + aData[0] % 3u});
   } catch (const Exception&) {
     windowFails = true;

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
     }
   }
   try {
-    TRunSettings s = ParseParameters(parameters);
+    TRunSettings s = ParseParameters(platform, parameters);
     Check(s.Task != ttUnknown, "an unknown task passed");
     Check(s.InCoding != ctNone || s.OutCoding != ctNone, "no coding passed");
     Check(s.UseFiles == (!s.InFile.empty() || !s.OutFile.empty()), "UseFiles is wrong");

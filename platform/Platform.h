@@ -110,19 +110,4 @@ class Platform {
   static std::unique_ptr<Platform> Create(int argc, char** argv);
 };
 
-// The platform in use. Tests install a fake with ScopedPlatform.
-Platform& CurrentPlatform();
-void SetCurrentPlatform(Platform* aPlatform);
-
-class ScopedPlatform {
- public:
-  explicit ScopedPlatform(Platform& aPlatform);
-  ~ScopedPlatform();
-  ScopedPlatform(const ScopedPlatform&) = delete;
-  ScopedPlatform& operator=(const ScopedPlatform&) = delete;
-
- private:
-  Platform* FPrevious;
-};
-
 }  // namespace xlate

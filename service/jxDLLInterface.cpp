@@ -26,7 +26,7 @@ void Bind(Platform& aPlatform, LibraryHandle aLibrary, const Text& aLibraryName,
   void* address = aPlatform.GetProcAddress(aLibrary, aEntryName);
   if (address == nullptr) {
     throw Exception(Format(u"Can't find %s in %s because of \"%s\"",
-                           {Ascii(aEntryName), aLibraryName, LastSystemErrorText()}));
+                           {Ascii(aEntryName), aLibraryName, LastSystemErrorText(aPlatform)}));
   }
   vProc = reinterpret_cast<Proc>(address);
 }
@@ -42,11 +42,6 @@ std::uint32_t CallLibrary(const Call& aCall) {
   return result;
 }
 
-template <typename Result>
-Text Decode(std::uint32_t aCodePage, const Result& aResult) {
-  return CurrentPlatform().MultiByteToText(aCodePage, aResult.data, aResult.size);
-}
-
 // A buffer larger than this is given back after its call.
 constexpr std::uint32_t kKeptBuffer = 64 * 1024;
 // The same for the result buffer of batches, which hold many lines.
@@ -56,25 +51,28 @@ constexpr char16_t kTranslateFailure[] = u"Can't get translation of text \"%s\" 
 
 }  // namespace
 
-TdllZTA::TdllZTA() : FinErrorText(false), FDllHandle(0) {
+Text TdllZTA::Decode(std::uint32_t aCodePage, const Result& aResult) {
+  return FPlatform.MultiByteToText(aCodePage, aResult.data, aResult.size);
+}
+
+TdllZTA::TdllZTA(Platform& aPlatform) : FPlatform(aPlatform), FinErrorText(false), FDllHandle(0) {
   InstallFaultGuard();
-  Platform& platform = CurrentPlatform();
-  const Text libraryName = platform.LibraryFileName();
-  FDllHandle = platform.LoadLibrary(libraryName);
+  const Text libraryName = FPlatform.LibraryFileName();
+  FDllHandle = FPlatform.LoadLibrary(libraryName);
   if (FDllHandle == 0) {
     throw Exception(
-        Format(u"Can't load %s because of \"%s\"", {libraryName, LastSystemErrorText()}));
+        Format(u"Can't load %s because of \"%s\"", {libraryName, LastSystemErrorText(FPlatform)}));
   }
   try {
-    Bind(platform, FDllHandle, libraryName, "ztaLastErrorCode", FprocLastErrorCode);
-    Bind(platform, FDllHandle, libraryName, "ztaErrorText", FprocErrorText);
-    Bind(platform, FDllHandle, libraryName, "ztaTranslate", FprocTranslate);
-    Bind(platform, FDllHandle, libraryName, "ztaLaguageList", FprocLaguageList);
-    Bind(platform, FDllHandle, libraryName, "ztaToPostText", FprocToPostText);
-    Bind(platform, FDllHandle, libraryName, "ztaFromPostText", FprocFromPostText);
+    Bind(FPlatform, FDllHandle, libraryName, "ztaLastErrorCode", FprocLastErrorCode);
+    Bind(FPlatform, FDllHandle, libraryName, "ztaErrorText", FprocErrorText);
+    Bind(FPlatform, FDllHandle, libraryName, "ztaTranslate", FprocTranslate);
+    Bind(FPlatform, FDllHandle, libraryName, "ztaLaguageList", FprocLaguageList);
+    Bind(FPlatform, FDllHandle, libraryName, "ztaToPostText", FprocToPostText);
+    Bind(FPlatform, FDllHandle, libraryName, "ztaFromPostText", FprocFromPostText);
     // Optional: without it every line is translated alone.
     FprocTranslateBatch = reinterpret_cast<TprocTranslateBatch>(
-        platform.GetProcAddress(FDllHandle, "ztaTranslateBatch"));
+        FPlatform.GetProcAddress(FDllHandle, "ztaTranslateBatch"));
   } catch (const Exception&) {
     // A failed unload replaces the binding failure, as it does in Destroy.
     Unload();
@@ -83,7 +81,7 @@ TdllZTA::TdllZTA() : FinErrorText(false), FDllHandle(0) {
 }
 
 TdllZTA::~TdllZTA() {
-  if (FDllHandle != 0) CurrentPlatform().FreeLibrary(FDllHandle);
+  if (FDllHandle != 0) FPlatform.FreeLibrary(FDllHandle);
 }
 
 void TdllZTA::Destroy() { Unload(); }
@@ -92,10 +90,9 @@ void TdllZTA::Unload() {
   if (FDllHandle == 0) return;
   LibraryHandle handle = FDllHandle;
   FDllHandle = 0;
-  Platform& platform = CurrentPlatform();
-  if (!platform.FreeLibrary(handle)) {
+  if (!FPlatform.FreeLibrary(handle)) {
     throw Exception(Format(u"Can't unload %s because of \"%s\"",
-                           {platform.LibraryFileName(), LastSystemErrorText()}));
+                           {FPlatform.LibraryFileName(), LastSystemErrorText(FPlatform)}));
   }
 }
 
@@ -154,7 +151,7 @@ TdllZTA::Result TdllZTA::CallOrRaise(const Call& aCall, const char16_t* aFormat,
 
 const ByteString& TdllZTA::AnsiArgument(int aSlot, const Text& aText) {
   if (!FArgumentKnown[aSlot] || FArgumentTexts[aSlot] != aText) {
-    FArgumentBytes[aSlot] = TextToAnsi(aText);
+    FArgumentBytes[aSlot] = TextToAnsi(FPlatform, aText);
     FArgumentTexts[aSlot] = aText;
     FArgumentKnown[aSlot] = true;
   }
@@ -175,8 +172,7 @@ Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
   auto call = [&](char* aBuffer, std::uint32_t aMaxSize) {
     return FprocErrorText(static_cast<std::uint32_t>(aErrorCode), aBuffer, aMaxSize);
   };
-  if (CallWithGrowingBuffer(call, result, code))
-    return Decode(CurrentPlatform().AnsiCodePage(), result);
+  if (CallWithGrowingBuffer(call, result, code)) return Decode(FPlatform.AnsiCodePage(), result);
   if (restore.value) {
     throw Exception(Format(u"Can't get error text because of error code = %d", {code}));
   }
@@ -195,15 +191,14 @@ void TdllZTA::TranslateInPlace(const Text& aLangInit, const Text& aLangFrom, con
   const char* langInit = AnsiArgument(0, aLangInit).c_str();
   const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
   const char* langTo = AnsiArgument(2, aLangTo).c_str();
-  Platform& platform = CurrentPlatform();
   FTextArgument.clear();
-  platform.AppendTextAsMultiByte(kCodePageUtf8, vText.data(), vText.size(), FTextArgument);
+  FPlatform.AppendTextAsMultiByte(kCodePageUtf8, vText.data(), vText.size(), FTextArgument);
   const char* text = FTextArgument.c_str();
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
   };
   Result result = CallOrRaise(call, kTranslateFailure, &vText);
-  platform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vText);
+  FPlatform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vText);
 }
 
 void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
@@ -211,7 +206,6 @@ void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const 
   const char* langInit = AnsiArgument(0, aLangInit).c_str();
   const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
   const char* langTo = AnsiArgument(2, aLangTo).c_str();
-  Platform& platform = CurrentPlatform();
   const char* text = aUtf8.c_str();
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
@@ -221,10 +215,10 @@ void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const 
   if (!CallWithGrowingBuffer(call, result, code)) {
     Text reason = ErrorText(code);
     // The text itself is needed only to name it.
-    const Text subject = platform.MultiByteToText(kCodePageUtf8, aUtf8.data(), aUtf8.size());
+    const Text subject = FPlatform.MultiByteToText(kCodePageUtf8, aUtf8.data(), aUtf8.size());
     throw Exception(Format(kTranslateFailure, {subject, reason}));
   }
-  platform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vTranslation);
+  FPlatform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vTranslation);
 }
 
 std::size_t TdllZTA::TranslateLines(const Text& aLangInit, const Text& aLangFrom,
@@ -267,7 +261,6 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
                              std::size_t& vFailed) {
   if (aCount > UINT32_MAX) return false;
   const auto count = static_cast<std::uint32_t>(aCount);
-  Platform& platform = CurrentPlatform();
   // The texts one after the other, each with its NUL; the pointers are
   // taken once all are in place, as appending may move them.
   FBatchTexts.clear();
@@ -278,8 +271,8 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
     if (aUtf8Lines != nullptr) {
       FBatchTexts += aUtf8Lines[i];
     } else {
-      platform.AppendTextAsMultiByte(kCodePageUtf8, vLines[i].data(), vLines[i].size(),
-                                     FBatchTexts);
+      FPlatform.AppendTextAsMultiByte(kCodePageUtf8, vLines[i].data(), vLines[i].size(),
+                                      FBatchTexts);
     }
     FBatchTexts.push_back('\0');
   }
@@ -321,20 +314,20 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
     if (capacity > kMaxResultBuffer) break;
   }
   if (done) {
-    const std::uint32_t ansi = platform.AnsiCodePage();
+    const std::uint32_t ansi = FPlatform.AnsiCodePage();
     vFailed = 0;
     for (std::size_t i = 0; i < aCount; ++i) {
       const BatchRecord& record = FBatchRecords[i];
       if (record.code == 0) {
-        platform.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
+        FPlatform.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
       } else {
         // A line given as UTF-8 bytes is made a text only to name it.
         const Text subject = aUtf8Lines != nullptr
-                                 ? platform.MultiByteToText(kCodePageUtf8, aUtf8Lines[i].data(),
-                                                            aUtf8Lines[i].size())
+                                 ? FPlatform.MultiByteToText(kCodePageUtf8, aUtf8Lines[i].data(),
+                                                             aUtf8Lines[i].size())
                                  : vLines[i];
         vLines[i] = Format(kTranslateFailure,
-                           {subject, platform.MultiByteToText(ansi, record.text, record.size)});
+                           {subject, FPlatform.MultiByteToText(ansi, record.text, record.size)});
         ++vFailed;
       }
     }
@@ -381,7 +374,7 @@ bool TdllZTA::TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom,
 
 std::unique_ptr<TStringList> TdllZTA::LanguageList(const Text& aLangInit) {
   auto list = std::make_unique<TStringList>();
-  const ByteString langInit = TextToAnsi(aLangInit);
+  const ByteString langInit = TextToAnsi(FPlatform, aLangInit);
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocLaguageList(langInit.c_str(), aDest, aMaxSize);
   };
@@ -392,16 +385,16 @@ std::unique_ptr<TStringList> TdllZTA::LanguageList(const Text& aLangInit) {
 }
 
 Text TdllZTA::ToPOSTText(const Text& aText) {
-  const ByteString text = TextToUtf8(aText);
+  const ByteString text = TextToUtf8(FPlatform, aText);
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocToPostText(text.c_str(), aDest, aMaxSize);
   };
-  return Decode(CurrentPlatform().AnsiCodePage(),
+  return Decode(FPlatform.AnsiCodePage(),
                 CallOrRaise(call, u"Can't get POST Text of text \"%s\" because of \"%s\"", &aText));
 }
 
 Text TdllZTA::FromPOSTText(const Text& aText) {
-  const ByteString text = TextToAnsi(aText);
+  const ByteString text = TextToAnsi(FPlatform, aText);
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocFromPostText(text.c_str(), aDest, aMaxSize);
   };

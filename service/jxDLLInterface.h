@@ -17,9 +17,10 @@ namespace xlate {
 // message.
 class TdllZTA {
  public:
-  // Loads and binds the library; raises on any failure, after unloading a
-  // library that was loaded.
-  TdllZTA();
+  // Loads and binds the library through aPlatform, which must outlive the
+  // service; raises on any failure, after unloading a library that was
+  // loaded.
+  explicit TdllZTA(Platform& aPlatform);
   // Unloads the library if Destroy has not; never raises.
   virtual ~TdllZTA();
   TdllZTA(const TdllZTA&) = delete;
@@ -87,7 +88,9 @@ class TdllZTA {
   // file sends the same codes with every line.
   const ByteString& AnsiArgument(int aSlot, const Text& aText);
   void Unload();
+  Text Decode(std::uint32_t aCodePage, const Result& aResult);
 
+  Platform& FPlatform;
   bool FinErrorText;
   LibraryHandle FDllHandle;
   TprocLastErrorCode FprocLastErrorCode = nullptr;

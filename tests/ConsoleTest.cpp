@@ -18,7 +18,6 @@ class ConsoleTest : public ::testing::Test {
     return u"(no error)";
   }
   FakePlatform platform;
-  ScopedPlatform scoped{platform};
 };
 
 TEST_F(ConsoleTest, ACharacterDeviceGetsEveryLineAtItsEnd) {

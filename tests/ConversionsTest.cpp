@@ -235,8 +235,13 @@ TEST(LocaleCodePages, ChoosesTheWindowsCodePagesOfTheLocale) {
 
 class PlatformConversions : public ::testing::Test {
  protected:
+  ByteString AnsiToOem(const ByteString& aBytes) { return xlate::AnsiToOem(platform, aBytes); }
+  ByteString OemToAnsi(const ByteString& aBytes) { return xlate::OemToAnsi(platform, aBytes); }
+  Text OemToText(const ByteString& aBytes) { return xlate::OemToText(platform, aBytes); }
+  ByteString EncodeText(TCodingType aCoding, const Text& aText) {
+    return xlate::EncodeText(platform, aCoding, aText);
+  }
   FakePlatform platform;
-  ScopedPlatform scoped{platform};
 };
 
 TEST_F(PlatformConversions, AnsiToOemAndBackGoThroughThePlatformsCodePages) {

@@ -108,11 +108,10 @@ class GuardedLibraryTest : public ::testing::Test {
     return u"(no error)";
   }
   FakePlatform platform;
-  ScopedPlatform scoped{platform};
 };
 
 TEST_F(GuardedLibraryTest, FaultsInsideTheLibraryBecomeExceptions) {
-  TdllZTA service;
+  TdllZTA service(platform);
   EXPECT_EQ(ErrorOf(service, u"@fault stack"), u"Stack overflow");
   EXPECT_EQ(ErrorOf(service, u"@fault intdiv"), u"Division by zero");
   EXPECT_EQ(ErrorOf(service, u"@fault fltdiv"), u"Floating point division by zero");
@@ -126,7 +125,7 @@ TEST_F(GuardedLibraryTest, FaultsInsideTheLibraryBecomeExceptions) {
 }
 
 TEST_F(GuardedLibraryTest, ABatchThatFaultsIsTranslatedLineByLine) {
-  TdllZTA service;
+  TdllZTA service(platform);
   std::vector<Text> lines = {u"a", u"@batchfault write", u"@fault read", u"b"};
   service.TranslateLines(u"en", u"en", u"de", lines.data(), lines.size());
   EXPECT_EQ(lines[0], u"[en>de] a");
@@ -157,7 +156,7 @@ std::pair<unsigned, unsigned short> FloatingPointSettings() {
 }
 
 TEST_F(GuardedLibraryTest, TheCallersFloatingPointSettingsComeBack) {
-  TdllZTA service;
+  TdllZTA service(platform);
   const auto before = FloatingPointSettings();
   service.Translate(u"en", u"en", u"de", u"x");
   EXPECT_EQ(FloatingPointSettings(), before);
@@ -172,7 +171,7 @@ TEST_F(GuardedLibraryTest, TheCallersFloatingPointSettingsComeBack) {
 }
 
 TEST_F(GuardedLibraryTest, ARunOfCallsKeepsEveryCallGuardedAndGivesTheSettingsBack) {
-  TdllZTA service;
+  TdllZTA service(platform);
   const auto before = FloatingPointSettings();
   {
     // Faults leave other settings behind, and the library changes them:

@@ -12,21 +12,26 @@
 namespace xlate {
 namespace {
 
-using FileModeTest = ProgramTest;
+class FileModeTest : public ProgramTest {
+ protected:
+  void DecodeFileBytes(TCodingType aCoding, const std::string& aBytes, TStringList& vLines,
+                       const TFileWindow& aWindow = {}) {
+    xlate::DecodeFileBytes(platform, aCoding, aBytes, vLines, aWindow);
+  }
+  // The message that decoding the bytes raises, or "" when it raises none.
+  Text DecodingError(TCodingType aCoding, const std::string& aBytes,
+                     const TFileWindow& aWindow = {}) {
+    TStringList lines;
+    try {
+      DecodeFileBytes(aCoding, aBytes, lines, aWindow);
+    } catch (const Exception& e) {
+      return e.Message();
+    }
+    return Text();
+  }
+};
 
 std::string Utf16(const std::u16string& aText) { return Utf16Bytes(aText); }
-
-// The message that decoding the bytes raises, or "" when it raises none.
-Text DecodingError(TCodingType aCoding, const std::string& aBytes,
-                   const TFileWindow& aWindow = {}) {
-  TStringList lines;
-  try {
-    DecodeFileBytes(aCoding, aBytes, lines, aWindow);
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return Text();
-}
 
 Text NulInLine(const Text& aLine) {
   return u"File \"\" holds a NUL character in line " + aLine +
@@ -258,9 +263,9 @@ TEST_F(FileModeTest, AWindowOfTheFileMayEndAnywhere) {
       "\xEF\xBB\xBF[en>en] ab\r\n[en>en] gr\xC3\xBC\xC3\x9F \xE2\x82\xAC "
       "\xF0\x9F\x98\x80\r\n[en>en] \r\n[en>en] long line\r\nCan't get "
       "translation of text \"@fail 7 no\" because of \"no\"\r\n";
-  TdllZTA service;
-  TRunSettings settings;
-  settings.LangInit = settings.LangFrom = settings.LangTo = u"en";
+  TdllZTA service(platform);
+  TFileTask settings;
+  settings.Languages = {u"en", u"en", u"en"};
   settings.OutFile = u"out";
   settings.OutCoding = ctUTF8;
   for (std::size_t bytes = 1; bytes <= 24; ++bytes) {
@@ -281,7 +286,7 @@ TEST_F(FileModeTest, AWindowOfTheFileMayEndAnywhere) {
         File(u"in") = in;
         settings.InFile = u"in";
         settings.InCoding = coding;
-        TranslateFile(settings, service, window);
+        TranslateFile(platform, settings, service, window);
         EXPECT_EQ(File(u"out"), translated) << bytes << " " << coding;
       }
     }

@@ -9,17 +9,21 @@ namespace {
 
 class ParseParametersTest : public ::testing::Test {
  protected:
-  TRunSettings Parse(const std::vector<Text>& aParameters) { return ParseParameters(aParameters); }
+  TRunSettings Parse(const std::vector<Text>& aParameters) {
+    return ParseParameters(platform, aParameters);
+  }
+  Text LookupParameter(const std::vector<Text>& aParameters, const Text& aKey) {
+    return xlate::LookupParameter(platform, aParameters, aKey);
+  }
   Text ErrorOf(const std::vector<Text>& aParameters) {
     try {
-      ParseParameters(aParameters);
+      ParseParameters(platform, aParameters);
     } catch (const Exception& e) {
       return e.Message();
     }
     return u"(no error)";
   }
   FakePlatform platform;
-  ScopedPlatform scoped{platform};
 };
 
 TEST_F(ParseParametersTest, NoParametersGiveTheDefaults) {

@@ -22,7 +22,7 @@ class ProgramTest : public ::testing::Test {
   }
   int Run(std::vector<Text> aParameters) {
     platform.parameters = std::move(aParameters);
-    return RunProgram();
+    return RunProgram(platform);
   }
   static std::string Report(const std::string& aMessage) {
     return ExpectedReport(aMessage, "xlate");
@@ -43,7 +43,6 @@ class ProgramTest : public ::testing::Test {
   }
 
   FakePlatform platform;
-  ScopedPlatform scoped{platform};
 };
 
 }  // namespace xlate

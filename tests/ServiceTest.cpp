@@ -46,19 +46,18 @@ class ServiceTest : public ::testing::Test {
     zta_double::Reset();
     platform.symbols = TestDoubleSymbols();
     if (!aBatch) platform.symbols.erase("ztaTranslateBatch");
-    TdllZTA service;
+    TdllZTA service(platform);
     EXPECT_EQ(service.HasBatchEntryPoint(), aBatch);
     service.TranslateLines(u"en", u"en", u"de", aLines.data(), aLines.size());
     return aLines;
   }
 
   FakePlatform platform;
-  ScopedPlatform scoped{platform};
 };
 
 TEST_F(ServiceTest, TranslatesWithTheCodingsOfTheContract) {
   platform.ansi = 1252;
-  TdllZTA service;
+  TdllZTA service(platform);
   EXPECT_EQ(platform.loadedLibraries, 1);
   // The text goes in UTF-8 and the result comes back as UTF-8; the codes go
   // in the ANSI code page.
@@ -72,13 +71,13 @@ TEST_F(ServiceTest, TranslatesWithTheCodingsOfTheContract) {
 }
 
 TEST_F(ServiceTest, AnEmptyTextIsPassedAsAnEmptyString) {
-  TdllZTA service;
+  TdllZTA service(platform);
   EXPECT_EQ(Translate(service, u""), u"[en>de] ");
   EXPECT_EQ(zta_double::Calls()[0].text, "en|en|de|");
 }
 
 TEST_F(ServiceTest, TheBufferDoublesUntilTheResultFits) {
-  TdllZTA service;
+  TdllZTA service(platform);
   EXPECT_EQ(Translate(service, u"@size 1023").size(), 1023u);
   EXPECT_EQ(MaxSizesOf("ztaTranslate"), (std::vector<std::uint32_t>{1024}));
   zta_double::Reset();
@@ -93,7 +92,7 @@ TEST_F(ServiceTest, TheBufferDoublesUntilTheResultFits) {
 }
 
 TEST_F(ServiceTest, ALibraryThatAlwaysReportsTooSmallEndsInOutOfMemory) {
-  TdllZTA service;
+  TdllZTA service(platform);
   EXPECT_EQ(ErrorOf([&] { Translate(service, u"@alwaysbusy"); }), u"Out of memory");
   std::vector<std::uint32_t> sizes = MaxSizesOf("ztaTranslate");
 #if SIZE_MAX > UINT32_MAX
@@ -111,19 +110,19 @@ TEST_F(ServiceTest, ALibraryThatAlwaysReportsTooSmallEndsInOutOfMemory) {
 }
 
 TEST_F(ServiceTest, AResultIsNeverReadPastTheBuffer) {
-  TdllZTA service;
+  TdllZTA service(platform);
   EXPECT_EQ(Translate(service, u"@nonul"), Text(1024, u'x'));
 }
 
 TEST_F(ServiceTest, BooleansAreReadFromTheLowByteOnly) {
-  TdllZTA service;
+  TdllZTA service(platform);
   EXPECT_EQ(ErrorOf([&] { Translate(service, u"@falselow"); }),
             u"Can't get translation of text \"@falselow\" because of \"low byte false\"");
   EXPECT_EQ(Translate(service, u"@truehigh"), u"high bits true");
 }
 
 TEST_F(ServiceTest, FailuresCarryTheLibrarysErrorText) {
-  TdllZTA service;
+  TdllZTA service(platform);
   EXPECT_EQ(
       ErrorOf([&] { Translate(service, u"@fail 7 short message"); }),
       u"Can't get translation of text \"@fail 7 short message\" because of \"short message\"");
@@ -137,7 +136,7 @@ TEST_F(ServiceTest, FailuresCarryTheLibrarysErrorText) {
 }
 
 TEST_F(ServiceTest, AnErrorTextThatCannotBeFetchedRecursesOneLevel) {
-  TdllZTA service;
+  TdllZTA service(platform);
   // 7 fails; the text of 7 fails with 9; the text of 9 fails with 11.
   EXPECT_EQ(ErrorOf([&] { Translate(service, u"@errchain"); }),
             u"Can't get error text because of error code = 11");
@@ -194,7 +193,7 @@ TEST_F(ServiceTest, ABatchGivesEveryLineWhatLineByLineTranslationGives) {
 }
 
 TEST_F(ServiceTest, TranslateAndGetErrorClearsBothOutputs) {
-  TdllZTA service;
+  TdllZTA service(platform);
   Text translation = u"old", error = u"old";
   EXPECT_FALSE(
       service.TranslateAndGetError(u"en", u"en", u"de", u"@fail 7 bad", translation, error));
@@ -206,7 +205,7 @@ TEST_F(ServiceTest, TranslateAndGetErrorClearsBothOutputs) {
 }
 
 TEST_F(ServiceTest, LanguageListSplitsTheResultIntoLines) {
-  TdllZTA service;
+  TdllZTA service(platform);
   std::unique_ptr<TStringList> list = service.LanguageList(u"de");
   EXPECT_EQ(list->Lines(), (std::vector<Text>{u"en English", u"de German", u"fr French"}));
   EXPECT_EQ(zta_double::Calls()[0].text, "de");
@@ -216,7 +215,7 @@ TEST_F(ServiceTest, LanguageListSplitsTheResultIntoLines) {
 
 TEST_F(ServiceTest, PostTextConvertsBothWays) {
   platform.ansi = 1252;
-  TdllZTA service;
+  TdllZTA service(platform);
   EXPECT_EQ(service.ToPOSTText(u"a b\u00e4&"), u"a+b%C3%A4%26");
   EXPECT_EQ(service.FromPOSTText(u"a+b%C3%A4%26"), u"a b\u00e4&");
   EXPECT_EQ(ErrorOf([&] { service.ToPOSTText(u"@fail 4 nope"); }),
@@ -227,14 +226,14 @@ TEST_F(ServiceTest, PostTextConvertsBothWays) {
 
 TEST_F(ServiceTest, AMissingLibraryLeavesNoHandleOpen) {
   platform.libraryPresent = false;
-  EXPECT_EQ(ErrorOf([] { TdllZTA service; }),
+  EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform); }),
             u"Can't load libjxZTAccess.so because of \"The specified module could not be found\"");
   EXPECT_EQ(platform.loadedLibraries, 0);
 }
 
 TEST_F(ServiceTest, AMissingEntryPointUnloadsTheLibraryAndStopsBinding) {
   platform.symbols.erase("ztaFromPostText");
-  EXPECT_EQ(ErrorOf([] { TdllZTA service; }),
+  EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform); }),
             u"Can't find ztaFromPostText in libjxZTAccess.so because of \"The specified procedure "
             u"could not be found\"");
   EXPECT_EQ(platform.loadedLibraries, 0);
@@ -242,21 +241,21 @@ TEST_F(ServiceTest, AMissingEntryPointUnloadsTheLibraryAndStopsBinding) {
   platform.symbols = TestDoubleSymbols();
   platform.symbols.erase("ztaErrorText");
   platform.symbols.erase("ztaTranslate");
-  EXPECT_EQ(ErrorOf([] { TdllZTA service; }),
+  EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform); }),
             u"Can't find ztaErrorText in libjxZTAccess.so because of \"The specified procedure "
             u"could not be found\"");
 }
 
 TEST_F(ServiceTest, AFailedUnloadIsRaisedAndReplacesAConstructionFailure) {
   {
-    TdllZTA service;
+    TdllZTA service(platform);
     platform.freeFails = true;
     EXPECT_EQ(ErrorOf([&] { service.Destroy(); }),
               u"Can't unload libjxZTAccess.so because of \"Unloading failed\"");
     // Destroying the object afterwards does not try again.
   }
   platform.symbols.erase("ztaTranslate");
-  EXPECT_EQ(ErrorOf([] { TdllZTA service; }),
+  EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform); }),
             u"Can't unload libjxZTAccess.so because of \"Unloading failed\"");
 }
 

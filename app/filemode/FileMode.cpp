@@ -15,19 +15,18 @@ namespace {
 // name the input file itself (Windows drops the trailing dot of "a.txt.");
 // writing it would replace the input with its translation, which nobody
 // asked for.
-void CheckDerivedOutputName(const TRunSettings& aSettings) {
-  Platform& platform = CurrentPlatform();
-  if (!aSettings.OutFileDerived) return;
-  const Text separators = platform.PathSeparators() + u"/";
-  if (aSettings.LangTo.find_first_of(separators) != Text::npos) {
+void CheckDerivedOutputName(Platform& aPlatform, const TFileTask& aTask) {
+  if (!aTask.OutFileDerived) return;
+  const Text separators = aPlatform.PathSeparators() + u"/";
+  if (aTask.Languages.To.find_first_of(separators) != Text::npos) {
     throw Exception(
         Format(u"LANGTO \"%s\" holds a path separator and cannot be part of the output "
                u"file name; give OFILE",
-               {aSettings.LangTo}));
+               {aTask.Languages.To}));
   }
-  if (platform.SameFile(aSettings.InFile, aSettings.OutFile)) {
+  if (aPlatform.SameFile(aTask.InFile, aTask.OutFile)) {
     throw Exception(Format(u"Output file \"%s\" is the input file; give OFILE",
-                           {platform.FullPath(aSettings.OutFile)}));
+                           {aPlatform.FullPath(aTask.OutFile)}));
   }
 }
 
@@ -64,28 +63,28 @@ void CheckFileCoding(TCodingType aCoding) {
 
 }  // namespace
 
-void TranslateFile(const TRunSettings& aSettings, TdllZTA& aService, const TFileWindow& aWindow) {
-  CheckFileCoding(aSettings.InCoding);
-  CheckFileCoding(aSettings.OutCoding);
-  CheckDerivedOutputName(aSettings);
-  Platform& platform = CurrentPlatform();
-  const bool inPlace = platform.SameFile(aSettings.InFile, aSettings.OutFile);
+void TranslateFile(Platform& aPlatform, const TFileTask& aTask, TdllZTA& aService,
+                   const TFileWindow& aWindow) {
+  CheckFileCoding(aTask.InCoding);
+  CheckFileCoding(aTask.OutCoding);
+  CheckDerivedOutputName(aPlatform, aTask);
+  const bool inPlace = aPlatform.SameFile(aTask.InFile, aTask.OutFile);
   // The input is read, translated and written a block at a time. It stays
   // open, and locked, until the output has replaced what stood under its
   // name: in place, that is the input itself.
-  std::unique_ptr<PlatformFile> input = OpenInputFile(aSettings);
+  std::unique_ptr<PlatformFile> input = OpenInputFile(aPlatform, aTask.InFile);
   std::uint64_t size = 0;
   if (!input->Size(size)) size = 0;
-  TOutputFile output(aSettings, inPlace ? input.get() : nullptr);
-  TLineReader reader(*input, aSettings.InFile, aSettings.InCoding, aWindow);
+  TOutputFile output(aPlatform, aTask.OutFile, aTask.OutCoding, inPlace ? input.get() : nullptr);
+  TLineReader reader(aPlatform, *input, aTask.InFile, aTask.InCoding, aWindow);
   TLineBlock block;
   std::uint64_t lines = 0;
   std::uint64_t failed = 0;
   {
-    TProgress progress(platform, size);
+    TProgress progress(aPlatform, size);
     while (reader.ReadBlock(block)) {
       progress.BlockStarted(block.Count(), reader.BytesUsed());
-      TranslateBlock(aSettings, aService, block, progress);
+      TranslateBlock(aTask.Languages, aService, block, progress);
       for (std::size_t i = 0; i < block.Count(); ++i) {
         FlattenLineBreaks(block[i]);
         output.WriteLine(block[i]);
@@ -96,13 +95,13 @@ void TranslateFile(const TRunSettings& aSettings, TdllZTA& aService, const TFile
     }
   }  // the progress line is cleared before the summary
   output.Finish();
-  if (failed > 0) ReportFailedLines(platform, failed, lines);
+  if (failed > 0) ReportFailedLines(aPlatform, failed, lines);
 }
 
-void WriteListFile(const TRunSettings& aSettings, const TStringList& aLanguages) {
-  CheckFileCoding(aSettings.OutCoding);
-  CheckDerivedOutputName(aSettings);
-  WriteOutputFile(aSettings, aLanguages);
+void WriteListFile(Platform& aPlatform, const TFileTask& aTask, const TStringList& aLanguages) {
+  CheckFileCoding(aTask.OutCoding);
+  CheckDerivedOutputName(aPlatform, aTask);
+  WriteOutputFile(aPlatform, aTask.OutFile, aTask.OutCoding, aLanguages);
 }
 
 }  // namespace xlate

@@ -1,17 +1,26 @@
 #pragma once
 
-#include "app/RunSettings.h"
 #include "app/filemode/LineBlock.h"
 #include "common/StringList.h"
 #include "service/jxDLLInterface.h"
 
 namespace xlate {
 
+// What file mode works on, from the run's parameters.
+struct TFileTask {
+  Text InFile;
+  Text OutFile;
+  bool OutFileDerived = false;  // OutFile was made from InFile, not given
+  TCodingType InCoding = ctNone;
+  TCodingType OutCoding = ctNone;
+  TLanguages Languages;
+};
+
 // Translates InFile line by line into OutFile, holding no more than about
 // aWindow of the file at a time.
-void TranslateFile(const TRunSettings& aSettings, TdllZTA& aService,
+void TranslateFile(Platform& aPlatform, const TFileTask& aTask, TdllZTA& aService,
                    const TFileWindow& aWindow = {});
 // Writes the language list into OutFile.
-void WriteListFile(const TRunSettings& aSettings, const TStringList& aLanguages);
+void WriteListFile(Platform& aPlatform, const TFileTask& aTask, const TStringList& aLanguages);
 
 }  // namespace xlate

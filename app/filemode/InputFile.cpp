@@ -88,26 +88,22 @@ class TBytesFile : public PlatformFile {
 
 }  // namespace
 
-std::unique_ptr<PlatformFile> OpenInputFile(const TRunSettings& aSettings) {
-  Platform& platform = CurrentPlatform();
-  if (!platform.FileExists(aSettings.InFile)) {
-    throw Exception(Format(u"File \"%s\" not found", {aSettings.InFile}));
-  }
-  std::unique_ptr<PlatformFile> file = platform.OpenForReading(aSettings.InFile);
+std::unique_ptr<PlatformFile> OpenInputFile(Platform& aPlatform, const Text& aName) {
+  if (!aPlatform.FileExists(aName)) throw Exception(Format(u"File \"%s\" not found", {aName}));
+  std::unique_ptr<PlatformFile> file = aPlatform.OpenForReading(aName);
   if (!file) {
-    Text reason = LastSystemErrorText();
-    throw Exception(
-        Format(u"Cannot open file \"%s\". %s", {platform.FullPath(aSettings.InFile), reason}));
+    Text reason = LastSystemErrorText(aPlatform);
+    throw Exception(Format(u"Cannot open file \"%s\". %s", {aPlatform.FullPath(aName), reason}));
   }
   return file;
 }
 
-TLineReader::TLineReader(PlatformFile& aFile, const Text& aName, TCodingType aCoding,
-                         const TFileWindow& aWindow)
+TLineReader::TLineReader(Platform& aPlatform, PlatformFile& aFile, const Text& aName,
+                         TCodingType aCoding, const TFileWindow& aWindow)
     : FFile(aFile),
       FName(aName),
       FCoding(aCoding),
-      FPlatform(CurrentPlatform()),
+      FPlatform(aPlatform),
       FCodePage(aCoding == ctUTF8 ? kCodePageUtf8 : FPlatform.AnsiCodePage()),
       FWindow(aWindow),
       FCapacity(WindowCapacity()) {
@@ -237,7 +233,7 @@ void TLineReader::AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vB
       FPlatform.AppendTextAsMultiByte(kCodePageUtf8, text.data(), text.size(), bytes);
     }
   } else if (FCoding == ctOEM) {
-    vBlock.Add() = OemToText(ByteString(aBytes, aCount));
+    vBlock.Add() = OemToText(FPlatform, ByteString(aBytes, aCount));
   } else {
     FPlatform.AssignMultiByteAsText(FCodePage, aBytes, aCount, vBlock.Add());
   }
@@ -297,14 +293,13 @@ void TLineReader::Refill() {
 namespace {
 
 // Reads every line of the file into the list, as texts.
-void ReadAllLines(TLineReader& aReader, TStringList& vLines) {
-  Platform& platform = CurrentPlatform();
+void ReadAllLines(Platform& aPlatform, TLineReader& aReader, TStringList& vLines) {
   TLineBlock block;
   while (aReader.ReadBlock(block)) {
     for (std::size_t i = 0; i < block.Count(); ++i) {
       if (block.InUtf8()) {
         const ByteString& bytes = block.Utf8(i);
-        vLines.Add(platform.MultiByteToText(kCodePageUtf8, bytes.data(), bytes.size()));
+        vLines.Add(aPlatform.MultiByteToText(kCodePageUtf8, bytes.data(), bytes.size()));
       } else {
         vLines.Add(block[i]);
       }
@@ -330,20 +325,21 @@ void TLineReader::Resize(std::size_t aCapacity) {
   FEnd = left;
 }
 
-std::unique_ptr<TStringList> ReadInputFile(const TRunSettings& aSettings) {
-  std::unique_ptr<PlatformFile> file = OpenInputFile(aSettings);
+std::unique_ptr<TStringList> ReadInputFile(Platform& aPlatform, const Text& aName,
+                                           TCodingType aCoding) {
+  std::unique_ptr<PlatformFile> file = OpenInputFile(aPlatform, aName);
   auto lines = std::make_unique<TStringList>();
-  TLineReader reader(*file, aSettings.InFile, aSettings.InCoding);
-  ReadAllLines(reader, *lines);
+  TLineReader reader(aPlatform, *file, aName, aCoding);
+  ReadAllLines(aPlatform, reader, *lines);
   return lines;
 }
 
-void DecodeFileBytes(TCodingType aCoding, const ByteString& aBytes, TStringList& vLines,
-                     const TFileWindow& aWindow) {
+void DecodeFileBytes(Platform& aPlatform, TCodingType aCoding, const ByteString& aBytes,
+                     TStringList& vLines, const TFileWindow& aWindow) {
   vLines.Clear();
   TBytesFile file(aBytes);
-  TLineReader reader(file, Text(), aCoding, aWindow);
-  ReadAllLines(reader, vLines);
+  TLineReader reader(aPlatform, file, Text(), aCoding, aWindow);
+  ReadAllLines(aPlatform, reader, vLines);
 }
 
 }  // namespace xlate

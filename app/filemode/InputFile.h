@@ -3,16 +3,15 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/RunSettings.h"
 #include "app/filemode/LineBlock.h"
 #include "common/StringList.h"
 #include "platform/Platform.h"
 
 namespace xlate {
 
-// Opens InFile for reading, exclusively, for as long as the result lives.
+// Opens the file for reading, exclusively, for as long as the result lives.
 // Raises "File ... not found" or "Cannot open file ...".
-std::unique_ptr<PlatformFile> OpenInputFile(const TRunSettings& aSettings);
+std::unique_ptr<PlatformFile> OpenInputFile(Platform& aPlatform, const Text& aName);
 
 // Reads an open file in aCoding, to its end, a block of lines at a time, so
 // that no more than about a window of the file is held however long it is.
@@ -27,7 +26,7 @@ std::unique_ptr<PlatformFile> OpenInputFile(const TRunSettings& aSettings);
 class TLineReader {
  public:
   // aName is the file's name as messages show it.
-  TLineReader(PlatformFile& aFile, const Text& aName, TCodingType aCoding,
+  TLineReader(Platform& aPlatform, PlatformFile& aFile, const Text& aName, TCodingType aCoding,
               const TFileWindow& aWindow = {});
   // Replaces the block's lines with the next ones, in file order; false at
   // the end of the file, with no lines. Raises "Stream read error", and
@@ -72,13 +71,14 @@ class TLineReader {
   bool FSkipLF = false;        // the last line ended with a CR, and an LF may follow
 };
 
-// Reads InFile in InCoding, to its end, and returns its lines. Raises what
-// OpenInputFile and TLineReader raise.
-std::unique_ptr<TStringList> ReadInputFile(const TRunSettings& aSettings);
+// Reads the file aName in aCoding, to its end, and returns its lines.
+// Raises what OpenInputFile and TLineReader raise.
+std::unique_ptr<TStringList> ReadInputFile(Platform& aPlatform, const Text& aName,
+                                           TCodingType aCoding);
 
 // Replaces the lines with those of a file's bytes in aCoding; a message
 // names the file "".
-void DecodeFileBytes(TCodingType aCoding, const ByteString& aBytes, TStringList& vLines,
-                     const TFileWindow& aWindow = {});
+void DecodeFileBytes(Platform& aPlatform, TCodingType aCoding, const ByteString& aBytes,
+                     TStringList& vLines, const TFileWindow& aWindow = {});
 
 }  // namespace xlate

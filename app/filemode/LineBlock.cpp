@@ -41,7 +41,7 @@ void TLineBlock::Clear() {
   FInUtf8 = false;
 }
 
-void TranslateBlock(const TRunSettings& aSettings, TdllZTA& aService, TLineBlock& vBlock,
+void TranslateBlock(const TLanguages& aLanguages, TdllZTA& aService, TLineBlock& vBlock,
                     TProgress& vProgress) {
   // The library's floating-point settings are set once for the block, not
   // around each of its calls; nothing here between the calls computes in
@@ -50,8 +50,8 @@ void TranslateBlock(const TRunSettings& aSettings, TdllZTA& aService, TLineBlock
   const std::size_t count = vBlock.Count();
   if (aService.HasBatchEntryPoint()) {
     // The whole block in one call, with the same results as line by line.
-    vBlock.AddFailures(aService.TranslateLines(aSettings.LangInit, aSettings.LangFrom,
-                                               aSettings.LangTo, vBlock.Lines(), count,
+    vBlock.AddFailures(aService.TranslateLines(aLanguages.Init, aLanguages.From, aLanguages.To,
+                                               vBlock.Lines(), count,
                                                vBlock.InUtf8() ? vBlock.Utf8Lines() : nullptr));
     for (std::size_t i = 0; i < count; ++i) vProgress.LineDone();
     return;
@@ -60,10 +60,10 @@ void TranslateBlock(const TRunSettings& aSettings, TdllZTA& aService, TLineBlock
     Text& line = vBlock[i];
     try {
       if (vBlock.InUtf8()) {
-        aService.TranslateUtf8(aSettings.LangInit, aSettings.LangFrom, aSettings.LangTo,
-                               vBlock.Utf8(i), line);
+        aService.TranslateUtf8(aLanguages.Init, aLanguages.From, aLanguages.To, vBlock.Utf8(i),
+                               line);
       } else {
-        aService.TranslateInPlace(aSettings.LangInit, aSettings.LangFrom, aSettings.LangTo, line);
+        aService.TranslateInPlace(aLanguages.Init, aLanguages.From, aLanguages.To, line);
       }
     } catch (const Exception& e) {
       vBlock.SetFailure(i, e.Message());

@@ -3,12 +3,19 @@
 #include <cstddef>
 #include <vector>
 
-#include "app/RunSettings.h"
 #include "app/filemode/Progress.h"
 #include "common/Types.h"
 #include "service/jxDLLInterface.h"
 
 namespace xlate {
+
+// The languages of a translation: the library's interface language, and
+// the languages translated from and into.
+struct TLanguages {
+  Text Init;
+  Text From;
+  Text To;
+};
 
 // How much of the input file is held at once.
 struct TFileWindow {
@@ -63,7 +70,7 @@ class TLineBlock {
 // that fails carries the failure's message instead, and is counted (Failed);
 // the others go on; any other exception ends the run. Progress counts each
 // line.
-void TranslateBlock(const TRunSettings& aSettings, TdllZTA& aService, TLineBlock& vBlock,
+void TranslateBlock(const TLanguages& aLanguages, TdllZTA& aService, TLineBlock& vBlock,
                     TProgress& vProgress);
 
 }  // namespace xlate

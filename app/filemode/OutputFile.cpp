@@ -11,14 +11,14 @@ namespace {
 constexpr std::size_t kFlushSize = 1 << 20;
 }
 
-TOutputFile::TOutputFile(const TRunSettings& aSettings, PlatformFile* aInput)
-    : FPlatform(CurrentPlatform()), FCoding(aSettings.OutCoding) {
-  FFile = aInput != nullptr ? FPlatform.CreateOverInput(aSettings.OutFile, *aInput)
-                            : FPlatform.CreateForWriting(aSettings.OutFile);
+TOutputFile::TOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCoding,
+                         PlatformFile* aInput)
+    : FPlatform(aPlatform), FCoding(aCoding) {
+  FFile = aInput != nullptr ? FPlatform.CreateOverInput(aName, *aInput)
+                            : FPlatform.CreateForWriting(aName);
   if (!FFile) {
-    Text reason = LastSystemErrorText();
-    throw Exception(
-        Format(u"Cannot create file \"%s\". %s", {FPlatform.FullPath(aSettings.OutFile), reason}));
+    Text reason = LastSystemErrorText(FPlatform);
+    throw Exception(Format(u"Cannot create file \"%s\". %s", {FPlatform.FullPath(aName), reason}));
   }
   FBuffer.reserve(kFlushSize + 4096);
   if (FCoding == ctUNICODE) FBuffer = "\xFF\xFE";
@@ -60,7 +60,7 @@ void TOutputFile::WriteLine(const Text& aLine) {
       FBuffer += "\r\n";
       break;
     case ctOEM:
-      FBuffer += AnsiToOem(TextToAnsi(aLine));
+      FBuffer += AnsiToOem(FPlatform, TextToAnsi(FPlatform, aLine));
       FBuffer += "\r\n";
       break;
     case ctNone:
@@ -87,8 +87,9 @@ void TOutputFile::Finish() {
   if (!FFile->Commit()) throw Exception(u"Stream write error");
 }
 
-void WriteOutputFile(const TRunSettings& aSettings, const TStringList& aLines) {
-  TOutputFile file(aSettings);
+void WriteOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCoding,
+                     const TStringList& aLines) {
+  TOutputFile file(aPlatform, aName, aCoding);
   for (const Text& line : aLines) file.WriteLine(line);
   file.Finish();
 }

@@ -2,13 +2,12 @@
 
 #include <memory>
 
-#include "app/RunSettings.h"
 #include "common/StringList.h"
 #include "platform/Platform.h"
 
 namespace xlate {
 
-// Writes OutFile in OutCoding: its byte-order mark, then line after line,
+// Writes a file in a coding: its byte-order mark, then line after line,
 // each followed by CR LF. The bytes are encoded and written as they come,
 // the same bytes as joining the lines first. The file takes the place of
 // what stood under the name only when Finish has written every byte;
@@ -18,7 +17,8 @@ class TOutputFile {
   // Raises "Cannot create file ...". aInput, when given, is the input file
   // open under the same name (translation in place): it stays readable,
   // and its hold on the file lasts until the file is replaced.
-  explicit TOutputFile(const TRunSettings& aSettings, PlatformFile* aInput = nullptr);
+  TOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCoding,
+              PlatformFile* aInput = nullptr);
   void WriteLine(const Text& aLine);
   // Writes what the lines so far are waiting in; a device or a pipe gets
   // them at once. Raises "Stream write error".
@@ -33,7 +33,8 @@ class TOutputFile {
   ByteString FBuffer;
 };
 
-// Writes the lines into OutFile.
-void WriteOutputFile(const TRunSettings& aSettings, const TStringList& aLines);
+// Writes the lines into the file aName in aCoding.
+void WriteOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCoding,
+                     const TStringList& aLines);
 
 }  // namespace xlate

@@ -4,49 +4,49 @@
 
 namespace xlate {
 
-Text AnsiToText(Platform& aPlatform, const ByteString& aBytes) {
-  return aPlatform.MultiByteToText(aPlatform.AnsiCodePage(), aBytes.data(), aBytes.size());
+Text AnsiToText(TCodePageConverter& aPages, const ByteString& aBytes) {
+  return aPages.MultiByteToText(aPages.AnsiCodePage(), aBytes.data(), aBytes.size());
 }
 
-ByteString TextToAnsi(Platform& aPlatform, const Text& aText) {
+ByteString TextToAnsi(TCodePageConverter& aPages, const Text& aText) {
   ByteString out;
-  aPlatform.AppendTextAsMultiByte(aPlatform.AnsiCodePage(), aText.data(), aText.size(), out);
+  aPages.AppendTextAsMultiByte(aPages.AnsiCodePage(), aText.data(), aText.size(), out);
   return out;
 }
 
-Text Utf8ToText(Platform& aPlatform, const ByteString& aBytes) {
-  return aPlatform.MultiByteToText(kCodePageUtf8, aBytes.data(), aBytes.size());
+Text Utf8ToText(TCodePageConverter& aPages, const ByteString& aBytes) {
+  return aPages.MultiByteToText(kCodePageUtf8, aBytes.data(), aBytes.size());
 }
 
-ByteString TextToUtf8(Platform& aPlatform, const Text& aText) {
+ByteString TextToUtf8(TCodePageConverter& aPages, const Text& aText) {
   ByteString out;
-  aPlatform.AppendTextAsMultiByte(kCodePageUtf8, aText.data(), aText.size(), out);
+  aPages.AppendTextAsMultiByte(kCodePageUtf8, aText.data(), aText.size(), out);
   return out;
 }
 
-Text OemToText(Platform& aPlatform, const ByteString& aBytes) {
-  return AnsiToText(aPlatform, OemToAnsi(aPlatform, aBytes));
+Text OemToText(TCodePageConverter& aPages, const ByteString& aBytes) {
+  return AnsiToText(aPages, OemToAnsi(aPages, aBytes));
 }
 
-ByteString AnsiToOem(Platform& aPlatform, const ByteString& aBytes) {
+ByteString AnsiToOem(TCodePageConverter& aPages, const ByteString& aBytes) {
   if (aBytes.empty()) return ByteString();
-  return aPlatform.CharToOem(aBytes);
+  return aPages.CharToOem(aBytes);
 }
 
-ByteString OemToAnsi(Platform& aPlatform, const ByteString& aBytes) {
+ByteString OemToAnsi(TCodePageConverter& aPages, const ByteString& aBytes) {
   if (aBytes.empty()) return ByteString();
-  return aPlatform.OemToChar(aBytes);
+  return aPages.OemToChar(aBytes);
 }
 
-ByteString EncodeText(Platform& aPlatform, TCodingType aCoding, const Text& aText) {
+ByteString EncodeText(TCodePageConverter& aPages, TCodingType aCoding, const Text& aText) {
   switch (aCoding) {
     case ctANSI:
     case ctUNICODE:
-      return TextToAnsi(aPlatform, aText);
+      return TextToAnsi(aPages, aText);
     case ctUTF8:
-      return TextToUtf8(aPlatform, aText);
+      return TextToUtf8(aPages, aText);
     case ctOEM:
-      return AnsiToOem(aPlatform, TextToAnsi(aPlatform, aText));
+      return AnsiToOem(aPages, TextToAnsi(aPages, aText));
     case ctNone:
       break;
   }

@@ -13,12 +13,4 @@ Text TrimSystemMessage(const Text& aMessage) {
   return aMessage.substr(0, end);
 }
 
-Text SystemErrorText(Platform& aPlatform, std::uint32_t aCode) {
-  return TrimSystemMessage(aPlatform.SystemErrorMessage(aCode));
-}
-
-Text LastSystemErrorText(Platform& aPlatform) {
-  return SystemErrorText(aPlatform, aPlatform.LastError());
-}
-
 }  // namespace xlate

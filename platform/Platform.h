@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/CodePageConverter.h"
 #include "common/Types.h"
 
 namespace xlate {
@@ -35,9 +36,10 @@ class PlatformFile {
   virtual bool Commit() { return Close(); }
 };
 
-// Everything the program asks of the operating system, in its own terms.
-// One implementation per platform; tests replace it with a fake.
-class Platform {
+// Everything the program asks of the operating system, in its own terms,
+// its code page conversions included. One implementation per platform;
+// tests replace it with a fake.
+class Platform : public TCodePageConverter {
  public:
   virtual ~Platform() = default;
 
@@ -53,19 +55,6 @@ class Platform {
   virtual std::uint32_t LastError() = 0;
   virtual Text SystemErrorMessage(std::uint32_t aCode) = 0;
 
-  // Code pages.
-  virtual std::uint32_t AnsiCodePage() = 0;
-  virtual std::uint32_t OemCodePage() = 0;
-  virtual Text MultiByteToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount) = 0;
-  // The same into an existing text, whose storage it may reuse.
-  virtual void AssignMultiByteAsText(std::uint32_t aCodePage, const char* aBytes,
-                                     std::size_t aCount, Text& vText) {
-    vText = MultiByteToText(aCodePage, aBytes, aCount);
-  }
-  virtual void AppendTextAsMultiByte(std::uint32_t aCodePage, const char16_t* aText,
-                                     std::size_t aCount, ByteString& vOut) = 0;
-  virtual ByteString CharToOem(const ByteString& aBytes) = 0;
-  virtual ByteString OemToChar(const ByteString& aBytes) = 0;
   // Equality ignoring case, as the user's locale sees it.
   virtual bool EqualIgnoreCase(const Text& aLeft, const Text& aRight) = 0;
 
@@ -109,5 +98,11 @@ class Platform {
   // Windows build reads its own command line instead).
   static std::unique_ptr<Platform> Create(int argc, char** argv);
 };
+
+// The system's message for an error code, trimmed as TrimSystemMessage
+// does.
+Text SystemErrorText(Platform& aPlatform, std::uint32_t aCode);
+// The text for the last failed platform operation.
+Text LastSystemErrorText(Platform& aPlatform);
 
 }  // namespace xlate

@@ -6,7 +6,6 @@
 #include "common/CodePages.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
-#include "common/SystemError.h"
 #include "platform/FaultGuard.h"
 
 namespace xlate {

@@ -10,7 +10,6 @@
 #include "common/CodePages.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
-#include "common/SystemError.h"
 #include "common/Utf8.h"
 
 namespace xlate {

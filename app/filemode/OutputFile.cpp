@@ -3,7 +3,6 @@
 #include "common/CodePages.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
-#include "common/SystemError.h"
 
 namespace xlate {
 

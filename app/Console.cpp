@@ -3,29 +3,26 @@
 #include <cstring>
 
 #include "common/Conversions.h"
+#include "common/ErrorCodes.h"
 #include "common/Exception.h"
 
 namespace xlate {
 
-namespace {
-constexpr std::uint32_t kMissingHandle = 105;
-}
-
 Text IoErrorMessage(std::uint32_t aCode) {
   switch (aCode) {
-    case 2:
+    case kFileNotFound:
       return u"The specified file was not found";
-    case 3:
+    case kPathNotFound:
       return u"The specified path was not found";
-    case 4:
+    case kTooManyOpenFiles:
       return u"Too many open files";
-    case 5:
+    case kAccessDenied:
       return u"File access denied";
-    case 100:
+    case kReadBeyondEnd:
       return u"Read beyond end of file";
-    case 101:
+    case kDiskFull:
       return u"Disk full";
-    case 106:
+    case kInvalidNumericInput:
       return u"Invalid numeric input";
     default:
       return Format(u"I/O error %d", {aCode});
@@ -48,7 +45,7 @@ void TConsole::FlushAtExit() {
 void TConsole::Flush() {
   if (FCount == 0) return;
   std::uint32_t code =
-      FKnownType ? FPlatform.WriteStd(StdStream::Output, FBuffer, FCount) : kMissingHandle;
+      FKnownType ? FPlatform.WriteStd(StdStream::Output, FBuffer, FCount) : kNotOpenForOutput;
   FCount = 0;  // what failed to go out is dropped, as it would be by the device
   if (code != 0 && FError == 0) FError = code;
 }
@@ -72,7 +69,7 @@ void TConsole::WriteLine(const ByteString& aBytes) {
   // Without a usable handle every line fails at once, not only at exit.
   if (!FKnownType) {
     FCount = 0;
-    if (FError == 0) FError = kMissingHandle;
+    if (FError == 0) FError = kNotOpenForOutput;
   }
   if (FError != 0) {
     std::uint32_t code = FError;

@@ -4,12 +4,8 @@
 
 namespace xlate {
 
-Text SystemErrorText(Platform& aPlatform, std::uint32_t aCode) {
+Text SystemErrorText(Platform& aPlatform, TErrorCode aCode) {
   return TrimSystemMessage(aPlatform.SystemErrorMessage(aCode));
-}
-
-Text LastSystemErrorText(Platform& aPlatform) {
-  return SystemErrorText(aPlatform, aPlatform.LastError());
 }
 
 }  // namespace xlate

@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "common/CodePageConverter.h"
+#include "common/ErrorCodes.h"
 #include "common/Types.h"
 
 namespace xlate {
 
-using LibraryHandle = std::uintptr_t;  // 0 when loading failed
+using LibraryHandle = std::uintptr_t;
 
 // The type of the standard output handle, as far as the console writer
 // cares: a character device flushes at every line end.
@@ -18,42 +19,43 @@ enum class HandleType { CharDevice, File, Pipe, Unknown };
 
 enum class StdStream { Output, Error };
 
-// An open file. Every failing call leaves its reason for
-// Platform::LastError.
+// An open file. Every call returns kSuccess or its failure's code.
 class PlatformFile {
  public:
   virtual ~PlatformFile() = default;
-  virtual bool Size(std::uint64_t& vSize) = 0;
-  // Reads up to aCount bytes; vRead 0 with true means the end of the file.
-  virtual bool Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) = 0;
-  virtual bool Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) = 0;
+  virtual TErrorCode Size(std::uint64_t& vSize) = 0;
+  // Reads up to aCount bytes; vRead 0 with success means the end of the
+  // file.
+  virtual TErrorCode Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) = 0;
+  virtual TErrorCode Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) = 0;
   // Closing twice is harmless; the destructor closes a file left open.
-  virtual bool Close() = 0;
+  virtual TErrorCode Close() = 0;
   // For a file from CreateForWriting: makes what was written the file's
   // content. Until then the file that stood under the name is untouched,
   // and a file destroyed without Commit leaves it so. Devices and pipes are
   // written directly, and Commit only closes them.
-  virtual bool Commit() { return Close(); }
+  virtual TErrorCode Commit() { return Close(); }
 };
 
 // Everything the program asks of the operating system, in its own terms,
-// its code page conversions included. One implementation per platform;
-// tests replace it with a fake.
+// its code page conversions included. A call that can fail returns kSuccess
+// or its failure's code, and its result in an out-parameter. One
+// implementation per platform; tests replace it with a fake.
 class Platform : public TCodePageConverter {
  public:
   virtual ~Platform() = default;
 
   // Dynamic libraries.
-  virtual LibraryHandle LoadLibrary(const Text& aFileName) = 0;
-  virtual void* GetProcAddress(LibraryHandle aLibrary, const ByteString& aName) = 0;
-  virtual bool FreeLibrary(LibraryHandle aLibrary) = 0;
+  virtual TErrorCode LoadLibrary(const Text& aFileName, LibraryHandle& vLibrary) = 0;
+  virtual TErrorCode GetProcAddress(LibraryHandle aLibrary, const ByteString& aName,
+                                    void*& vAddress) = 0;
+  virtual TErrorCode FreeLibrary(LibraryHandle aLibrary) = 0;
   // The file name under which the translation library is loaded.
   virtual Text LibraryFileName() = 0;
 
-  // The code of the last failed operation, and the system's text for a
-  // code as it stands (trimming is the caller's business); empty if none.
-  virtual std::uint32_t LastError() = 0;
-  virtual Text SystemErrorMessage(std::uint32_t aCode) = 0;
+  // The system's text for a failure's code as it stands (trimming is the
+  // caller's business); empty if none.
+  virtual Text SystemErrorMessage(TErrorCode aCode) = 0;
 
   // Equality ignoring case, as the user's locale sees it.
   virtual bool EqualIgnoreCase(const Text& aLeft, const Text& aRight) = 0;
@@ -70,26 +72,27 @@ class Platform : public TCodePageConverter {
   // The characters after which a path's last component begins.
   virtual Text PathSeparators() = 0;
 
-  // Standard handles. A write returns 0 or the failure's code; a missing
-  // handle, or one of a type the platform cannot tell, fails with 105.
+  // Standard handles. A write returns kSuccess or the failure's code; a
+  // missing handle, or one of a type the platform cannot tell, fails with
+  // kNotOpenForOutput.
   virtual HandleType StdOutputType() = 0;
-  virtual std::uint32_t WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) = 0;
+  virtual TErrorCode WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) = 0;
   virtual bool IsTerminal(StdStream aStream) = 0;
 
   // File system.
   // An existing name that is not a directory.
   virtual bool FileExists(const Text& aName) = 0;
-  // Opened exclusively; null on failure, with LastError set.
-  virtual std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) = 0;
+  // Opened exclusively.
+  virtual TErrorCode OpenForReading(const Text& aName, std::unique_ptr<PlatformFile>& vFile) = 0;
   // Creates the file or replaces it when committed; exclusive as well.
-  virtual std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) = 0;
+  virtual TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<PlatformFile>& vFile) = 0;
   // The same for the file that aInput has open for reading under that name
   // (translation in place). aInput's hold on the file stands for the one
   // CreateForWriting would take, so that the file stays locked from the
   // first read to its replacement, and aInput stays readable; Commit closes
   // it. aInput must outlive the result.
-  virtual std::unique_ptr<PlatformFile> CreateOverInput(const Text& aName,
-                                                        PlatformFile& aInput) = 0;
+  virtual TErrorCode CreateOverInput(const Text& aName, PlatformFile& aInput,
+                                     std::unique_ptr<PlatformFile>& vFile) = 0;
   virtual Text FullPath(const Text& aName) = 0;
   // Whether two names denote one existing file.
   virtual bool SameFile(const Text& aLeft, const Text& aRight) = 0;
@@ -99,10 +102,8 @@ class Platform : public TCodePageConverter {
   static std::unique_ptr<Platform> Create(int argc, char** argv);
 };
 
-// The system's message for an error code, trimmed as TrimSystemMessage
+// The system's message for a failure's code, trimmed as TrimSystemMessage
 // does.
-Text SystemErrorText(Platform& aPlatform, std::uint32_t aCode);
-// The text for the last failed platform operation.
-Text LastSystemErrorText(Platform& aPlatform);
+Text SystemErrorText(Platform& aPlatform, TErrorCode aCode);
 
 }  // namespace xlate

@@ -22,10 +22,10 @@ Text Ascii(const char* aText) { return Text(aText, aText + std::strlen(aText)); 
 template <typename Proc>
 void Bind(Platform& aPlatform, LibraryHandle aLibrary, const Text& aLibraryName,
           const char* aEntryName, Proc& vProc) {
-  void* address = aPlatform.GetProcAddress(aLibrary, aEntryName);
-  if (address == nullptr) {
+  void* address = nullptr;
+  if (const TErrorCode code = aPlatform.GetProcAddress(aLibrary, aEntryName, address)) {
     throw Exception(Format(u"Can't find %s in %s because of \"%s\"",
-                           {Ascii(aEntryName), aLibraryName, LastSystemErrorText(aPlatform)}));
+                           {Ascii(aEntryName), aLibraryName, SystemErrorText(aPlatform, code)}));
   }
   vProc = reinterpret_cast<Proc>(address);
 }
@@ -57,10 +57,10 @@ Text TdllZTA::Decode(std::uint32_t aCodePage, const Result& aResult) {
 TdllZTA::TdllZTA(Platform& aPlatform) : FPlatform(aPlatform), FinErrorText(false), FDllHandle(0) {
   InstallFaultGuard();
   const Text libraryName = FPlatform.LibraryFileName();
-  FDllHandle = FPlatform.LoadLibrary(libraryName);
-  if (FDllHandle == 0) {
-    throw Exception(
-        Format(u"Can't load %s because of \"%s\"", {libraryName, LastSystemErrorText(FPlatform)}));
+  if (const TErrorCode code = FPlatform.LoadLibrary(libraryName, FDllHandle)) {
+    FDllHandle = 0;
+    throw Exception(Format(u"Can't load %s because of \"%s\"",
+                           {libraryName, SystemErrorText(FPlatform, code)}));
   }
   try {
     Bind(FPlatform, FDllHandle, libraryName, "ztaLastErrorCode", FprocLastErrorCode);
@@ -70,8 +70,11 @@ TdllZTA::TdllZTA(Platform& aPlatform) : FPlatform(aPlatform), FinErrorText(false
     Bind(FPlatform, FDllHandle, libraryName, "ztaToPostText", FprocToPostText);
     Bind(FPlatform, FDllHandle, libraryName, "ztaFromPostText", FprocFromPostText);
     // Optional: without it every line is translated alone.
-    FprocTranslateBatch = reinterpret_cast<TprocTranslateBatch>(
-        FPlatform.GetProcAddress(FDllHandle, "ztaTranslateBatch"));
+    void* batch = nullptr;
+    if (FPlatform.GetProcAddress(FDllHandle, "ztaTranslateBatch", batch) != kSuccess) {
+      batch = nullptr;
+    }
+    FprocTranslateBatch = reinterpret_cast<TprocTranslateBatch>(batch);
   } catch (const Exception&) {
     // A failed unload replaces the binding failure, as it does in Destroy.
     Unload();
@@ -89,9 +92,9 @@ void TdllZTA::Unload() {
   if (FDllHandle == 0) return;
   LibraryHandle handle = FDllHandle;
   FDllHandle = 0;
-  if (!FPlatform.FreeLibrary(handle)) {
+  if (const TErrorCode code = FPlatform.FreeLibrary(handle)) {
     throw Exception(Format(u"Can't unload %s because of \"%s\"",
-                           {FPlatform.LibraryFileName(), LastSystemErrorText(FPlatform)}));
+                           {FPlatform.LibraryFileName(), SystemErrorText(FPlatform, code)}));
   }
 }
 

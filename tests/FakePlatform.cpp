@@ -15,22 +15,19 @@ class FakeInput : public PlatformFile {
  public:
   FakeInput(FakePlatform& aPlatform, const std::string& aBytes)
       : FPlatform(aPlatform), FBytes(aBytes) {}
-  bool Size(std::uint64_t& vSize) override {
+  TErrorCode Size(std::uint64_t& vSize) override {
     vSize = FBytes.size();
-    return true;
+    return kSuccess;
   }
-  bool Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
-    if (FPosition >= FPlatform.readFailsAfter) {
-      FPlatform.lastError = 23;
-      return false;
-    }
+  TErrorCode Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
+    if (FPosition >= FPlatform.readFailsAfter) return 23;
     vRead = std::min({aCount, FBytes.size() - FPosition, FPlatform.readChunk});
     FBytes.copy(aBuffer, vRead, FPosition);
     FPosition += vRead;
-    return true;
+    return kSuccess;
   }
-  bool Write(const char*, std::size_t, std::size_t&) override { return false; }
-  bool Close() override { return true; }
+  TErrorCode Write(const char*, std::size_t, std::size_t&) override { return kAccessDenied; }
+  TErrorCode Close() override { return kSuccess; }
 
  private:
   FakePlatform& FPlatform;
@@ -42,25 +39,24 @@ class FakeInput : public PlatformFile {
 class FakeOutput : public PlatformFile {
  public:
   FakeOutput(FakePlatform& aPlatform, Text aName) : FPlatform(aPlatform), FName(std::move(aName)) {}
-  bool Size(std::uint64_t& vSize) override {
+  TErrorCode Size(std::uint64_t& vSize) override {
     vSize = FBytes.size();
-    return true;
+    return kSuccess;
   }
-  bool Read(char*, std::size_t, std::size_t&) override { return false; }
-  bool Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
+  TErrorCode Read(char*, std::size_t, std::size_t&) override { return kAccessDenied; }
+  TErrorCode Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
     if (FPlatform.failFileWrites) {
       vWritten = 0;
-      FPlatform.lastError = 112;
-      return false;
+      return 112;
     }
     FBytes.append(aBuffer, aCount);
     vWritten = aCount;
-    return true;
+    return kSuccess;
   }
-  bool Close() override { return Commit(); }
-  bool Commit() override {
+  TErrorCode Close() override { return Commit(); }
+  TErrorCode Commit() override {
     FPlatform.files[FName].bytes = FBytes;
-    return true;
+    return kSuccess;
   }
 
  private:
@@ -75,34 +71,23 @@ bool FakePlatform::EqualIgnoreCase(const Text& aLeft, const Text& aRight) {
   return EqualIgnoringCase(aLeft, aRight);
 }
 
-std::unique_ptr<PlatformFile> FakePlatform::OpenForReading(const Text& aName) {
+TErrorCode FakePlatform::OpenForReading(const Text& aName, std::unique_ptr<PlatformFile>& vFile) {
   auto it = files.find(aName);
-  if (it == files.end() || it->second.vanishes) {
-    lastError = 2;
-    return nullptr;
-  }
-  if (it->second.locked) {
-    lastError = 32;
-    return nullptr;
-  }
-  if (it->second.unreadable) {
-    lastError = 5;
-    return nullptr;
-  }
-  return std::make_unique<FakeInput>(*this, it->second.bytes);
+  if (it == files.end() || it->second.vanishes) return 2;
+  if (it->second.locked) return 32;
+  if (it->second.unreadable) return 5;
+  vFile = std::make_unique<FakeInput>(*this, it->second.bytes);
+  return kSuccess;
 }
 
-std::unique_ptr<PlatformFile> FakePlatform::CreateForWriting(const Text& aName) {
+TErrorCode FakePlatform::CreateForWriting(const Text& aName, std::unique_ptr<PlatformFile>& vFile) {
   auto it = files.find(aName);
   if (it != files.end() && (it->second.locked || it->second.directory)) {
-    lastError = it->second.locked ? 32 : 5;
-    return nullptr;
+    return it->second.locked ? 32 : 5;
   }
-  if (aName.find(u"missing-folder/") != Text::npos) {
-    lastError = 3;
-    return nullptr;
-  }
-  return std::make_unique<FakeOutput>(*this, aName);
+  if (aName.find(u"missing-folder/") != Text::npos) return 3;
+  vFile = std::make_unique<FakeOutput>(*this, aName);
+  return kSuccess;
 }
 
 std::map<std::string, void*> TestDoubleSymbols() {

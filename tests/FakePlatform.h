@@ -51,7 +51,6 @@ class FakePlatform : public Platform {
   std::size_t readFailsAfter = SIZE_MAX;  // reading fails once this many bytes are read
   std::size_t readChunk = SIZE_MAX;       // the most one read returns
 
-  std::uint32_t lastError = 0;
   std::map<std::uint32_t, Text> errorMessages = {
       {2, u"The system cannot find the file specified.\r\n"},
       {3, u"The system cannot find the path specified.\r\n"},
@@ -64,34 +63,26 @@ class FakePlatform : public Platform {
       {1234, u"Unloading failed.\r\n"},
   };
 
-  LibraryHandle LoadLibrary(const Text& aFileName) override {
-    if (!libraryPresent || aFileName != libraryName) {
-      lastError = 126;
-      return 0;
-    }
+  TErrorCode LoadLibrary(const Text& aFileName, LibraryHandle& vLibrary) override {
+    if (!libraryPresent || aFileName != libraryName) return 126;
     ++loadedLibraries;
-    return 0x1000;
+    vLibrary = 0x1000;
+    return kSuccess;
   }
-  void* GetProcAddress(LibraryHandle, const ByteString& aName) override {
+  TErrorCode GetProcAddress(LibraryHandle, const ByteString& aName, void*& vAddress) override {
     auto it = symbols.find(aName);
-    if (it == symbols.end()) {
-      lastError = 127;
-      return nullptr;
-    }
-    return it->second;
+    if (it == symbols.end()) return 127;
+    vAddress = it->second;
+    return kSuccess;
   }
-  bool FreeLibrary(LibraryHandle) override {
-    if (freeFails) {
-      lastError = 1234;
-      return false;
-    }
+  TErrorCode FreeLibrary(LibraryHandle) override {
+    if (freeFails) return 1234;
     --loadedLibraries;
-    return true;
+    return kSuccess;
   }
   Text LibraryFileName() override { return libraryName; }
 
-  std::uint32_t LastError() override { return lastError; }
-  Text SystemErrorMessage(std::uint32_t aCode) override {
+  Text SystemErrorMessage(TErrorCode aCode) override {
     auto it = errorMessages.find(aCode);
     return it == errorMessages.end() ? Text() : it->second;
   }
@@ -118,7 +109,7 @@ class FakePlatform : public Platform {
   Text PathSeparators() override { return separators; }
 
   HandleType StdOutputType() override { return outputType; }
-  std::uint32_t WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
+  TErrorCode WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
     if (aStream == StdStream::Error) {
       stdErr.append(aBytes, aCount);
       return 0;
@@ -141,11 +132,12 @@ class FakePlatform : public Platform {
     auto it = files.find(aName);
     return it != files.end() && !it->second.directory;
   }
-  std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) override;
-  std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) override;
+  TErrorCode OpenForReading(const Text& aName, std::unique_ptr<PlatformFile>& vFile) override;
+  TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<PlatformFile>& vFile) override;
   // An input here reads a copy of the file, so it holds nothing to share.
-  std::unique_ptr<PlatformFile> CreateOverInput(const Text& aName, PlatformFile&) override {
-    return CreateForWriting(aName);
+  TErrorCode CreateOverInput(const Text& aName, PlatformFile&,
+                             std::unique_ptr<PlatformFile>& vFile) override {
+    return CreateForWriting(aName, vFile);
   }
   bool SameFile(const Text& aLeft, const Text& aRight) override {
     // Like Windows, a trailing dot does not count.

@@ -74,7 +74,7 @@ void TranslateFile(Platform& aPlatform, const TFileTask& aTask, TdllZTA& aServic
   // name: in place, that is the input itself.
   std::unique_ptr<PlatformFile> input = OpenInputFile(aPlatform, aTask.InFile);
   std::uint64_t size = 0;
-  if (!input->Size(size)) size = 0;
+  if (input->Size(size) != kSuccess) size = 0;
   TOutputFile output(aPlatform, aTask.OutFile, aTask.OutCoding, inPlace ? input.get() : nullptr);
   TLineReader reader(aPlatform, *input, aTask.InFile, aTask.InCoding, aWindow);
   TLineBlock block;

@@ -68,17 +68,17 @@ const char16_t* FindBreak(const char16_t* aFrom, const char16_t* aEnd) {
 class TBytesFile : public PlatformFile {
  public:
   explicit TBytesFile(const ByteString& aBytes) : FBytes(aBytes) {}
-  bool Size(std::uint64_t& vSize) override {
+  TErrorCode Size(std::uint64_t& vSize) override {
     vSize = FBytes.size();
-    return true;
+    return kSuccess;
   }
-  bool Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
+  TErrorCode Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
     vRead = FBytes.copy(aBuffer, aCount, FPosition);
     FPosition += vRead;
-    return true;
+    return kSuccess;
   }
-  bool Write(const char*, std::size_t, std::size_t&) override { return false; }
-  bool Close() override { return true; }
+  TErrorCode Write(const char*, std::size_t, std::size_t&) override { return kNotOpenForOutput; }
+  TErrorCode Close() override { return kSuccess; }
 
  private:
   const ByteString& FBytes;
@@ -89,10 +89,10 @@ class TBytesFile : public PlatformFile {
 
 std::unique_ptr<PlatformFile> OpenInputFile(Platform& aPlatform, const Text& aName) {
   if (!aPlatform.FileExists(aName)) throw Exception(Format(u"File \"%s\" not found", {aName}));
-  std::unique_ptr<PlatformFile> file = aPlatform.OpenForReading(aName);
-  if (!file) {
-    Text reason = LastSystemErrorText(aPlatform);
-    throw Exception(Format(u"Cannot open file \"%s\". %s", {aPlatform.FullPath(aName), reason}));
+  std::unique_ptr<PlatformFile> file;
+  if (const TErrorCode code = aPlatform.OpenForReading(aName, file)) {
+    throw Exception(Format(u"Cannot open file \"%s\". %s",
+                           {aPlatform.FullPath(aName), SystemErrorText(aPlatform, code)}));
   }
   return file;
 }
@@ -274,7 +274,9 @@ void TLineReader::Refill() {
   }
   char* bytes = reinterpret_cast<char*>(FBuffer.get());
   std::size_t got = 0;
-  if (!FFile.Read(bytes + FEnd, FCapacity - FEnd, got)) throw Exception(u"Stream read error");
+  if (FFile.Read(bytes + FEnd, FCapacity - FEnd, got) != kSuccess) {
+    throw Exception(u"Stream read error");
+  }
 #if !(defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
   if (FCoding == ctUNICODE) {
     // The units just completed, from low byte first to the machine's order.

@@ -13,11 +13,11 @@ constexpr std::size_t kFlushSize = 1 << 20;
 TOutputFile::TOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCoding,
                          PlatformFile* aInput)
     : FPlatform(aPlatform), FCoding(aCoding) {
-  FFile = aInput != nullptr ? FPlatform.CreateOverInput(aName, *aInput)
-                            : FPlatform.CreateForWriting(aName);
-  if (!FFile) {
-    Text reason = LastSystemErrorText(FPlatform);
-    throw Exception(Format(u"Cannot create file \"%s\". %s", {FPlatform.FullPath(aName), reason}));
+  const TErrorCode code = aInput != nullptr ? FPlatform.CreateOverInput(aName, *aInput, FFile)
+                                            : FPlatform.CreateForWriting(aName, FFile);
+  if (code != kSuccess) {
+    throw Exception(Format(u"Cannot create file \"%s\". %s",
+                           {FPlatform.FullPath(aName), SystemErrorText(FPlatform, code)}));
   }
   FBuffer.reserve(kFlushSize + 4096);
   if (FCoding == ctUNICODE) FBuffer = "\xFF\xFE";
@@ -34,7 +34,9 @@ void TOutputFile::WriteLine(const Text& aLine) {
       if (aLine.size() * 2 >= kFlushSize) {
         Flush();
         std::size_t written = 0;
-        if (!FFile->Write(units, aLine.size() * 2, written)) throw Exception(u"Stream write error");
+        if (FFile->Write(units, aLine.size() * 2, written) != kSuccess) {
+          throw Exception(u"Stream write error");
+        }
       } else {
         FBuffer.append(units, aLine.size() * 2);
       }
@@ -70,7 +72,7 @@ void TOutputFile::WriteLine(const Text& aLine) {
 
 void TOutputFile::Flush() {
   std::size_t written = 0;
-  if (!FBuffer.empty() && !FFile->Write(FBuffer.data(), FBuffer.size(), written)) {
+  if (!FBuffer.empty() && FFile->Write(FBuffer.data(), FBuffer.size(), written) != kSuccess) {
     throw Exception(u"Stream write error");
   }
   FBuffer.clear();
@@ -83,7 +85,7 @@ void TOutputFile::Flush() {
 
 void TOutputFile::Finish() {
   Flush();
-  if (!FFile->Commit()) throw Exception(u"Stream write error");
+  if (FFile->Commit() != kSuccess) throw Exception(u"Stream write error");
 }
 
 void WriteOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCoding,

@@ -19,13 +19,6 @@ namespace xlate {
 
 namespace {
 
-std::uint32_t gLastError = 0;
-
-bool Fail() {
-  SetLastPosixError(static_cast<std::uint32_t>(errno));
-  return false;
-}
-
 // Closes a descriptor once; keeps the first failure's errno.
 bool CloseFd(int& vFd) {
   if (vFd < 0) return true;
@@ -36,9 +29,9 @@ bool CloseFd(int& vFd) {
 
 // Takes an exclusive lock. Only "held by another" is a failure: a file
 // system without locks leaves the file usable.
-bool Lock(int aFd) {
-  if (flock(aFd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return true;
-  return Fail();
+TErrorCode Lock(int aFd) {
+  if (flock(aFd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return kSuccess;
+  return ErrnoCode();
 }
 
 class PosixFile : public PlatformFile {
@@ -46,42 +39,39 @@ class PosixFile : public PlatformFile {
   explicit PosixFile(int aFd) : FFd(aFd) {}
   ~PosixFile() override { CloseFd(FFd); }
 
-  bool Size(std::uint64_t& vSize) override {
+  TErrorCode Size(std::uint64_t& vSize) override {
     struct stat info;
-    if (fstat(FFd, &info) != 0) return Fail();
+    if (fstat(FFd, &info) != 0) return ErrnoCode();
     vSize = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
-    return true;
+    return kSuccess;
   }
 
-  bool Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
+  TErrorCode Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
     for (;;) {
       ssize_t got = read(FFd, aBuffer, aCount);
       if (got >= 0) {
         vRead = static_cast<std::size_t>(got);
-        return true;
+        return kSuccess;
       }
-      if (errno != EINTR) return Fail();
+      if (errno != EINTR) return ErrnoCode();
     }
   }
 
-  bool Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
+  TErrorCode Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
     vWritten = 0;
     while (vWritten < aCount) {
       ssize_t put = write(FFd, aBuffer + vWritten, aCount - vWritten);
       if (put < 0) {
         if (errno == EINTR) continue;
-        return Fail();
+        return ErrnoCode();
       }
-      if (put == 0) {
-        SetLastPosixError(ENOSPC);
-        return false;
-      }
+      if (put == 0) return ENOSPC;
       vWritten += static_cast<std::size_t>(put);
     }
-    return true;
+    return kSuccess;
   }
 
-  bool Close() override { return CloseFd(FFd) || Fail(); }
+  TErrorCode Close() override { return CloseFd(FFd) ? kSuccess : ErrnoCode(); }
 
  protected:
   int FFd;
@@ -115,23 +105,25 @@ class ReplacingFile : public PosixFile {
   // come through.
   void RegisterForSignals() { TPendingFiles::Register(FTempPath.c_str()); }
 
-  bool Close() override { return Commit(); }
+  TErrorCode Close() override { return Commit(); }
 
-  bool Commit() override {
-    if (FCommitted) return true;
+  TErrorCode Commit() override {
+    if (FCommitted) return kSuccess;
     // Set-user-ID and set-group-ID bits go on last: writing by a process
     // without the privilege to keep them clears them.
-    if ((FFinalMode & (S_ISUID | S_ISGID)) != 0 && fchmod(FFd, FFinalMode) != 0) return Fail();
+    if ((FFinalMode & (S_ISUID | S_ISGID)) != 0 && fchmod(FFd, FFinalMode) != 0) {
+      return ErrnoCode();
+    }
     // The replaced file is gone after the rename, so its new content must
     // be on the disk first.
-    if (FTargetFd >= 0 && fsync(FFd) != 0 && errno != EINVAL) return Fail();
-    if (!CloseFd(FFd)) return Fail();
+    if (FTargetFd >= 0 && fsync(FFd) != 0 && errno != EINVAL) return ErrnoCode();
+    if (!CloseFd(FFd)) return ErrnoCode();
     TPendingFiles::THeld held;
-    if (rename(FTempPath.c_str(), FTarget.c_str()) != 0) return Fail();
+    if (rename(FTempPath.c_str(), FTarget.c_str()) != 0) return ErrnoCode();
     TPendingFiles::Forget(FTempPath.c_str());
     FCommitted = true;
     if (FInput != nullptr) FInput->Close();
-    return true;
+    return kSuccess;
   }
 
  private:
@@ -147,21 +139,17 @@ bool StartsWith(const std::string& aText, const char* aPrefix) {
   return aText.compare(0, std::char_traits<char>::length(aPrefix), aPrefix) == 0;
 }
 
-std::unique_ptr<PlatformFile> OpenDirect(const std::string& aName) {
+TErrorCode OpenDirect(const std::string& aName, std::unique_ptr<PlatformFile>& vFile) {
   int fd = open(aName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    Fail();
-    return nullptr;
-  }
+  if (fd < 0) return ErrnoCode();
   auto file = std::make_unique<PosixFile>(fd);
   struct stat info;
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    if (!Lock(fd) || ftruncate(fd, 0) != 0) {
-      Fail();
-      return nullptr;
-    }
+    if (const TErrorCode code = Lock(fd)) return code;
+    if (ftruncate(fd, 0) != 0) return ErrnoCode();
   }
-  return file;
+  vFile = std::move(file);
+  return kSuccess;
 }
 
 // The descriptor that /dev/stdout, /dev/stderr, /dev/fd/N or
@@ -186,13 +174,11 @@ int OwnDescriptorNamed(const std::string& aName) {
 // A stream the process was started with is written through a copy of its
 // descriptor: reopening the name would start a new, truncating open of a
 // file that the caller may be appending to.
-std::unique_ptr<PlatformFile> WriteThroughOwnDescriptor(int aFd) {
+TErrorCode WriteThroughOwnDescriptor(int aFd, std::unique_ptr<PlatformFile>& vFile) {
   int copy = fcntl(aFd, F_DUPFD_CLOEXEC, 3);
-  if (copy < 0) {
-    Fail();
-    return nullptr;
-  }
-  return std::make_unique<PosixFile>(copy);
+  if (copy < 0) return ErrnoCode();
+  vFile = std::make_unique<PosixFile>(copy);
+  return kSuccess;
 }
 
 std::string DirectoryOf(const std::string& aPath) {
@@ -208,28 +194,26 @@ std::string DirectoryOf(const std::string& aPath) {
 // or not the rule is switched on: in a sticky, world-writable folder such as
 // /tmp, a link owned neither by this user nor by the folder's owner. The
 // folders on the way are left to the kernel.
-bool ResolveOutputName(const std::string& aName, std::string& vTarget) {
+TErrorCode ResolveOutputName(const std::string& aName, std::string& vTarget) {
   vTarget = aName;
   for (int hops = 0; hops < 40; ++hops) {
     struct stat link;
-    if (lstat(vTarget.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return true;
+    if (lstat(vTarget.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return kSuccess;
     const std::string folder = DirectoryOf(vTarget);
     struct stat owner;
     if (stat(folder.c_str(), &owner) == 0 && (owner.st_mode & S_ISVTX) != 0 &&
         (owner.st_mode & S_IWOTH) != 0 && link.st_uid != geteuid() && link.st_uid != owner.st_uid) {
-      SetLastPosixError(EACCES);
-      return false;
+      return EACCES;
     }
     std::string content(PATH_MAX, '\0');
     ssize_t length = readlink(vTarget.c_str(), &content[0], content.size());
-    if (length < 0) return Fail();
+    if (length < 0) return ErrnoCode();
     content.resize(static_cast<std::size_t>(length));
     const bool here = vTarget.find('/') == std::string::npos;
     const bool absolute = !content.empty() && content[0] == '/';
     vTarget = absolute || here ? content : folder + "/" + content;
   }
-  SetLastPosixError(ELOOP);
-  return false;
+  return ELOOP;
 }
 
 // The name of the file written beside aLeaf: ".LEAF.xlate-XXXXXX". Where that
@@ -301,47 +285,43 @@ mode_t CurrentUmask() {
 
 }  // namespace
 
-void SetLastPosixError(std::uint32_t aCode) { gLastError = aCode; }
-std::uint32_t LastPosixError() { return gLastError; }
+// errno after a failed call is never 0; should it be, the failure still
+// counts as one.
+TErrorCode ErrnoCode() { return errno != 0 ? static_cast<TErrorCode>(errno) : EIO; }
 
-std::unique_ptr<PlatformFile> OpenPosixInput(const std::string& aNativeName) {
+TErrorCode OpenPosixInput(const std::string& aNativeName, std::unique_ptr<PlatformFile>& vFile) {
   int fd = open(aNativeName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    Fail();
-    return nullptr;
-  }
+  if (fd < 0) return ErrnoCode();
   auto file = std::make_unique<PosixFile>(fd);
-  if (!Lock(fd)) return nullptr;
-  return file;
+  if (const TErrorCode code = Lock(fd)) return code;
+  vFile = std::move(file);
+  return kSuccess;
 }
 
-std::unique_ptr<PlatformFile> CreatePosixOutput(const std::string& aNativeName,
-                                                PlatformFile* aInput) {
+TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<PlatformFile>& vFile,
+                             PlatformFile* aInput) {
   const int own = OwnDescriptorNamed(aNativeName);
-  if (own >= 0 && fcntl(own, F_GETFD) != -1) return WriteThroughOwnDescriptor(own);
+  if (own >= 0 && fcntl(own, F_GETFD) != -1) return WriteThroughOwnDescriptor(own, vFile);
   // Other /dev and /proc names stand for devices the caller set up.
   if (StartsWith(aNativeName, "/dev/") || StartsWith(aNativeName, "/proc/")) {
-    return OpenDirect(aNativeName);
+    return OpenDirect(aNativeName, vFile);
   }
   // Replace the file a symbolic link points to, not the link.
   std::string target;
-  if (!ResolveOutputName(aNativeName, target)) return nullptr;
+  if (const TErrorCode code = ResolveOutputName(aNativeName, target)) return code;
   struct stat info;
   bool exists = stat(target.c_str(), &info) == 0;
-  if (exists && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) return OpenDirect(target);
+  if (exists && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) return OpenDirect(target, vFile);
 
   int targetFd = -1;
   if (exists) {
     // Opening the file proves that it may be written (a directory fails
     // here), and its lock keeps other runs out until it is replaced.
     targetFd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (targetFd < 0) {
-      Fail();
-      return nullptr;
-    }
-    if (aInput == nullptr && !Lock(targetFd)) {
+    if (targetFd < 0) return ErrnoCode();
+    if (const TErrorCode code = aInput == nullptr ? Lock(targetFd) : kSuccess) {
       CloseFd(targetFd);
-      return nullptr;
+      return code;
     }
   }
   const std::size_t slash = target.rfind('/');
@@ -352,22 +332,23 @@ std::unique_ptr<PlatformFile> CreatePosixOutput(const std::string& aNativeName,
   TPendingFiles::THeld held;
   int tempFd = mkostemp(&temp[0], O_CLOEXEC);
   if (tempFd < 0) {
-    Fail();
+    const TErrorCode code = ErrnoCode();
     CloseFd(targetFd);
-    return nullptr;
+    return code;
   }
   mode_t mode = exists ? TakeOverAttributes(tempFd, targetFd, info) : 0666 & ~CurrentUmask();
   if (fchmod(tempFd, mode & ~(S_ISUID | S_ISGID)) != 0) {
-    Fail();
+    const TErrorCode code = ErrnoCode();
     close(tempFd);
     unlink(temp.c_str());
     CloseFd(targetFd);
-    return nullptr;
+    return code;
   }
   auto file =
       std::make_unique<ReplacingFile>(tempFd, std::move(temp), target, targetFd, mode, aInput);
   file->RegisterForSignals();
-  return file;
+  vFile = std::move(file);
+  return kSuccess;
 }
 
 }  // namespace xlate

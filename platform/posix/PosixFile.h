@@ -7,15 +7,16 @@
 
 namespace xlate {
 
-// The last failure's code: an errno value, or kLoaderError after a failed
+// A failure's code is an errno value, or kLoaderError after a failed
 // dynamic-library call, whose text the loader gave.
-void SetLastPosixError(std::uint32_t aCode);
-std::uint32_t LastPosixError();
-constexpr std::uint32_t kLoaderError = 0x20000000;
+constexpr TErrorCode kLoaderError = 0x20000000;
+
+// The code of a failure that errno describes.
+TErrorCode ErrnoCode();
 
 // Opens an existing file for reading and takes an exclusive advisory lock,
-// so that two runs on one file cannot interleave. Null on failure.
-std::unique_ptr<PlatformFile> OpenPosixInput(const std::string& aNativeName);
+// so that two runs on one file cannot interleave.
+TErrorCode OpenPosixInput(const std::string& aNativeName, std::unique_ptr<PlatformFile>& vFile);
 
 // Creates an output file. A regular file, or a name that does not exist
 // yet, is written into a new file in the same folder that replaces it on
@@ -24,12 +25,11 @@ std::unique_ptr<PlatformFile> OpenPosixInput(const std::string& aNativeName);
 // signal that ends the process removes the new file. A symbolic link is
 // followed to the file it names. The names of the process's own streams
 // (/dev/stdout, /dev/fd/N, ...) write through the descriptor already open;
-// devices, pipes and other /dev and /proc names are written directly. Null
-// on failure.
+// devices, pipes and other /dev and /proc names are written directly.
 // aInput, when given, holds the lock on the file being replaced (the same
 // file, open for reading); Commit closes it once the new file has taken the
 // old one's place.
-std::unique_ptr<PlatformFile> CreatePosixOutput(const std::string& aNativeName,
-                                                PlatformFile* aInput = nullptr);
+TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<PlatformFile>& vFile,
+                             PlatformFile* aInput = nullptr);
 
 }  // namespace xlate

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/CodePages.h"
+#include "common/ErrorCodes.h"
 #include "platform/Platform.h"
 #include "platform/posix/CaseFold.h"
 #include "platform/posix/LocaleCodePages.h"
@@ -28,23 +29,20 @@ const char kLibraryFileName[] = "libjxZTAccess.dylib";
 const char kLibraryFileName[] = "libjxZTAccess.so";
 #endif
 
-constexpr std::uint32_t kMissingHandle = 105;
-constexpr std::uint32_t kDiskFull = 101;
-
 // Write failures in the codes whose texts the console writer knows.
-std::uint32_t WriteErrorCode(int aErrno) {
+TErrorCode WriteErrorCode(int aErrno) {
   switch (aErrno) {
     case ENOENT:
-      return 2;
+      return kFileNotFound;
     case EMFILE:
-      return 4;
+      return kTooManyOpenFiles;
     case EACCES:
     case EPERM:
-      return 5;
+      return kAccessDenied;
     case ENOSPC:
       return kDiskFull;
     case EBADF:
-      return kMissingHandle;
+      return kNotOpenForOutput;
     default:
       return static_cast<std::uint32_t>(aErrno);
   }
@@ -103,12 +101,12 @@ class PosixPlatform : public Platform {
     signal(SIGPIPE, SIG_IGN);
   }
 
-  LibraryHandle LoadLibrary(const Text& aFileName) override {
+  TErrorCode LoadLibrary(const Text& aFileName, LibraryHandle& vLibrary) override {
     // The program's own folder comes first; then ../lib/xlate from there,
     // where an installed program (PREFIX/bin/xlate) keeps its private library
     // (PREFIX/lib/xlate); then the loader's search.
     std::string name;
-    if (!Native(aFileName, name)) return 0;
+    if (const TErrorCode code = Native(aFileName, name)) return code;
     // The program's folder as the system names it, byte for byte.
     const std::string programFolder = DirectoryOf(NativeProgramPath());
     std::string path = name;
@@ -123,30 +121,28 @@ class PosixPlatform : public Platform {
       }
     }
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) LoaderFailed();
-    return reinterpret_cast<LibraryHandle>(handle);
+    if (handle == nullptr) return LoaderFailed();
+    vLibrary = reinterpret_cast<LibraryHandle>(handle);
+    return kSuccess;
   }
 
-  void* GetProcAddress(LibraryHandle aLibrary, const ByteString& aName) override {
+  TErrorCode GetProcAddress(LibraryHandle aLibrary, const ByteString& aName,
+                            void*& vAddress) override {
     dlerror();
-    void* address = dlsym(reinterpret_cast<void*>(aLibrary), aName.c_str());
-    if (address == nullptr) LoaderFailed();
-    return address;
+    vAddress = dlsym(reinterpret_cast<void*>(aLibrary), aName.c_str());
+    return vAddress == nullptr ? LoaderFailed() : kSuccess;
   }
 
-  bool FreeLibrary(LibraryHandle aLibrary) override {
-    if (dlclose(reinterpret_cast<void*>(aLibrary)) == 0) return true;
-    LoaderFailed();
-    return false;
+  TErrorCode FreeLibrary(LibraryHandle aLibrary) override {
+    if (dlclose(reinterpret_cast<void*>(aLibrary)) == 0) return kSuccess;
+    return LoaderFailed();
   }
 
   Text LibraryFileName() override {
     return Text(kLibraryFileName, kLibraryFileName + strlen(kLibraryFileName));
   }
 
-  std::uint32_t LastError() override { return LastPosixError(); }
-
-  Text SystemErrorMessage(std::uint32_t aCode) override {
+  Text SystemErrorMessage(TErrorCode aCode) override {
     if (aCode == kLoaderError) return FromNative(FLoaderMessage);
 #if defined(__GLIBC__)
     const char* text = strerrordesc_np(static_cast<int>(aCode));
@@ -208,10 +204,10 @@ class PosixPlatform : public Platform {
     return HandleType::Unknown;
   }
 
-  std::uint32_t WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
+  TErrorCode WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
     int fd = aStream == StdStream::Output ? STDOUT_FILENO : STDERR_FILENO;
     struct stat info;
-    if (fstat(fd, &info) != 0) return kMissingHandle;
+    if (fstat(fd, &info) != 0) return kNotOpenForOutput;
     std::size_t done = 0;
     while (done < aCount) {
       ssize_t put = write(fd, aBytes + done, aCount - done);
@@ -222,7 +218,7 @@ class PosixPlatform : public Platform {
       if (put == 0) return kDiskFull;
       done += static_cast<std::size_t>(put);
     }
-    return 0;
+    return kSuccess;
   }
 
   bool IsTerminal(StdStream aStream) override {
@@ -231,7 +227,7 @@ class PosixPlatform : public Platform {
 
   bool FileExists(const Text& aName) override {
     std::string name;
-    if (!Native(aName, name)) return false;
+    if (Native(aName, name) != kSuccess) return false;
     struct stat info;
     if (stat(name.c_str(), &info) == 0) return !S_ISDIR(info.st_mode);
     if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG || errno == EINVAL) {
@@ -253,35 +249,36 @@ class PosixPlatform : public Platform {
     return found;
   }
 
-  std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) override {
+  TErrorCode OpenForReading(const Text& aName, std::unique_ptr<PlatformFile>& vFile) override {
     std::string name;
-    if (!Native(aName, name)) return nullptr;
-    return OpenPosixInput(name);
+    if (const TErrorCode code = Native(aName, name)) return code;
+    return OpenPosixInput(name, vFile);
   }
 
-  std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) override {
+  TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<PlatformFile>& vFile) override {
     std::string name;
-    if (!Native(aName, name)) return nullptr;
-    return CreatePosixOutput(name);
+    if (const TErrorCode code = Native(aName, name)) return code;
+    return CreatePosixOutput(name, vFile);
   }
 
-  std::unique_ptr<PlatformFile> CreateOverInput(const Text& aName, PlatformFile& aInput) override {
+  TErrorCode CreateOverInput(const Text& aName, PlatformFile& aInput,
+                             std::unique_ptr<PlatformFile>& vFile) override {
     std::string name;
-    if (!Native(aName, name)) return nullptr;
-    return CreatePosixOutput(name, &aInput);
+    if (const TErrorCode code = Native(aName, name)) return code;
+    return CreatePosixOutput(name, vFile, &aInput);
   }
 
   bool SameFile(const Text& aLeft, const Text& aRight) override {
     std::string leftName, rightName;
     struct stat left, right;
-    return Native(aLeft, leftName) && Native(aRight, rightName) &&
+    return Native(aLeft, leftName) == kSuccess && Native(aRight, rightName) == kSuccess &&
            stat(leftName.c_str(), &left) == 0 && stat(rightName.c_str(), &right) == 0 &&
            left.st_dev == right.st_dev && left.st_ino == right.st_ino;
   }
 
   Text FullPath(const Text& aName) override {
     std::string name;
-    if (!Native(aName, name)) return aName;
+    if (Native(aName, name) != kSuccess) return aName;
     char* resolved = realpath(name.c_str(), nullptr);
     if (resolved != nullptr) {
       std::string full = resolved;
@@ -295,10 +292,8 @@ class PosixPlatform : public Platform {
   // File names and arguments are bytes in the ANSI code page, carried
   // through the program byte for byte (NativeNames.h). A name that cannot
   // be encoded fails with EILSEQ instead of naming another file.
-  bool Native(const Text& aText, std::string& vName) {
-    if (TextToNative(FAnsi, aText, vName)) return true;
-    SetLastPosixError(EILSEQ);
-    return false;
+  TErrorCode Native(const Text& aText, std::string& vName) {
+    return TextToNative(FAnsi, aText, vName) ? kSuccess : EILSEQ;
   }
   Text NameText(const std::string& aBytes) { return NativeToText(FAnsi, aBytes); }
 
@@ -317,10 +312,12 @@ class PosixPlatform : public Platform {
     return CodePageToText(FAnsi, aBytes.data(), aBytes.size());
   }
 
-  void LoaderFailed() {
+  // Keeps the loader's text of its failure for SystemErrorMessage, until
+  // the next failure of the loader.
+  TErrorCode LoaderFailed() {
     const char* message = dlerror();
     FLoaderMessage = message ? message : "";
-    SetLastPosixError(kLoaderError);
+    return kLoaderError;
   }
 
   std::uint32_t FAnsi;

@@ -12,14 +12,7 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
 
 namespace {
 
-std::uint32_t gLastError = 0;
-
 const wchar_t* W(const Text& aText) { return reinterpret_cast<const wchar_t*>(aText.c_str()); }
-
-bool Fail() {
-  RememberLastWindowsError();
-  return false;
-}
 
 // Closes a handle once.
 bool CloseOnce(HANDLE& vHandle) {
@@ -37,50 +30,48 @@ class WindowsFile : public PlatformFile {
   explicit WindowsFile(HANDLE aHandle) : FHandle(aHandle) {}
   ~WindowsFile() override { CloseOnce(FHandle); }
 
-  bool Size(std::uint64_t& vSize) override {
+  TErrorCode Size(std::uint64_t& vSize) override {
     // Devices and pipes have no size; they are read to their end.
     if (GetFileType(FHandle) != FILE_TYPE_DISK) {
       vSize = 0;
-      return true;
+      return kSuccess;
     }
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(FHandle, &size)) return Fail();
+    if (!GetFileSizeEx(FHandle, &size)) return LastWindowsError();
     vSize = static_cast<std::uint64_t>(size.QuadPart);
-    return true;
+    return kSuccess;
   }
 
-  bool Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
+  TErrorCode Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
     DWORD got = 0;
     DWORD ask = static_cast<DWORD>(aCount < kMaxTransfer ? aCount : kMaxTransfer);
     if (!ReadFile(FHandle, aBuffer, ask, &got, nullptr)) {
+      const TErrorCode code = LastWindowsError();
       // The writer of a pipe has gone: that is its end.
-      if (GetLastError() == ERROR_BROKEN_PIPE || GetLastError() == ERROR_HANDLE_EOF) {
+      if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) {
         vRead = 0;
-        return true;
+        return kSuccess;
       }
-      return Fail();
+      return code;
     }
     vRead = got;
-    return true;
+    return kSuccess;
   }
 
-  bool Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
+  TErrorCode Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
     vWritten = 0;
     while (vWritten < aCount) {
       std::size_t left = aCount - vWritten;
       DWORD ask = static_cast<DWORD>(left < kMaxTransfer ? left : kMaxTransfer);
       DWORD put = 0;
-      if (!WriteFile(FHandle, aBuffer + vWritten, ask, &put, nullptr)) return Fail();
-      if (put == 0) {
-        SetLastWindowsError(ERROR_DISK_FULL);
-        return false;
-      }
+      if (!WriteFile(FHandle, aBuffer + vWritten, ask, &put, nullptr)) return LastWindowsError();
+      if (put == 0) return ERROR_DISK_FULL;
       vWritten += put;
     }
-    return true;
+    return kSuccess;
   }
 
-  bool Close() override { return CloseOnce(FHandle) || Fail(); }
+  TErrorCode Close() override { return CloseOnce(FHandle) ? kSuccess : LastWindowsError(); }
 
  protected:
   HANDLE FHandle;
@@ -142,29 +133,26 @@ class ReplacingFile : public WindowsFile {
     CloseOnce(FHold);
   }
 
-  bool Close() override { return Commit(); }
+  TErrorCode Close() override { return Commit(); }
 
-  bool Commit() override {
-    if (FCommitted) return true;
+  TErrorCode Commit() override {
+    if (FCommitted) return kSuccess;
     // The replaced file is gone after the move, so its new content must be
     // on the disk first.
-    if (!FlushFileBuffers(FHandle)) return Fail();
-    if (!CloseOnce(FHandle)) return Fail();
+    if (!FlushFileBuffers(FHandle)) return LastWindowsError();
+    if (!CloseOnce(FHandle)) return LastWindowsError();
     // Nobody may move a file over one that is open, this program included.
     CloseOnce(FHold);
     if (FInput != nullptr) FInput->Close();
     std::lock_guard<std::mutex> lock(gPendingMutex);
-    if (gEnding) {
-      SetLastWindowsError(ERROR_OPERATION_ABORTED);
-      return false;
-    }
+    if (gEnding) return ERROR_OPERATION_ABORTED;
     if (!MoveFileExW(W(FTempPath), W(FTarget),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return Fail();
+      return LastWindowsError();
     }
     ForgetPending(FTempPath);
     FCommitted = true;
-    return true;
+    return kSuccess;
   }
 
  private:
@@ -214,7 +202,9 @@ Text TemporaryNameBeside(const Text& aFullTarget, const Text& aSuffix) {
 }
 
 // Creates a new, empty file beside aFullTarget; its name holds ".xlate-".
-HANDLE CreateTemporaryBeside(const Text& aFullTarget, DWORD aAttributes, Text& vPath) {
+// INVALID_HANDLE_VALUE on failure, with its code in vError.
+HANDLE CreateTemporaryBeside(const Text& aFullTarget, DWORD aAttributes, Text& vPath,
+                             TErrorCode& vError) {
   static std::uint32_t counter = 0;
   const std::uint32_t process = GetCurrentProcessId();
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -227,20 +217,23 @@ HANDLE CreateTemporaryBeside(const Text& aFullTarget, DWORD aAttributes, Text& v
       if (RegisterPending(vPath)) return temp;
       CloseHandle(temp);
       DeleteFileW(W(vPath));
-      SetLastWindowsError(ERROR_OPERATION_ABORTED);
+      vError = ERROR_OPERATION_ABORTED;
       return INVALID_HANDLE_VALUE;
     }
-    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+    vError = LastWindowsError();
+    if (vError != ERROR_FILE_EXISTS && vError != ERROR_ALREADY_EXISTS) break;
   }
-  RememberLastWindowsError();
   return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace
 
-void SetLastWindowsError(std::uint32_t aCode) { gLastError = aCode; }
-void RememberLastWindowsError() { gLastError = GetLastError(); }
-std::uint32_t LastWindowsError() { return gLastError; }
+// GetLastError() after a failed call is never 0; should it be, the failure
+// still counts as one.
+TErrorCode LastWindowsError() {
+  const DWORD code = GetLastError();
+  return code != 0 ? code : ERROR_GEN_FAILURE;
+}
 
 Text WindowsFullPath(const Text& aName) {
   if (aName.empty()) return aName;
@@ -256,17 +249,16 @@ Text WindowsFullPath(const Text& aName) {
   }
 }
 
-std::unique_ptr<PlatformFile> OpenWindowsInput(const Text& aName) {
+TErrorCode OpenWindowsInput(const Text& aName, std::unique_ptr<PlatformFile>& vFile) {
   HANDLE handle = CreateFileW(W(aName), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    RememberLastWindowsError();
-    return nullptr;
-  }
-  return std::make_unique<WindowsFile>(handle);
+  if (handle == INVALID_HANDLE_VALUE) return LastWindowsError();
+  vFile = std::make_unique<WindowsFile>(handle);
+  return kSuccess;
 }
 
-std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName, PlatformFile* aInput) {
+TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<PlatformFile>& vFile,
+                               PlatformFile* aInput) {
   if (StartsWith(aName, u"\\\\.\\")) aInput = nullptr;  // a device: nothing to replace
   // Opening the existing name proves that it may be written (a directory
   // or a read-only file fails here) and keeps every other opener out. An
@@ -278,17 +270,15 @@ std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName, PlatformFil
   if (aInput != nullptr) {
     DWORD old = GetFileAttributesW(W(aName));
     if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) != 0) {
-      SetLastWindowsError(ERROR_ACCESS_DENIED);
-      return nullptr;
+      return ERROR_ACCESS_DENIED;
     }
   } else if (existing == INVALID_HANDLE_VALUE) {
-    if (GetLastError() != ERROR_FILE_NOT_FOUND || StartsWith(aName, u"\\\\.\\")) {
-      RememberLastWindowsError();
-      return nullptr;
-    }
+    const TErrorCode code = LastWindowsError();
+    if (code != ERROR_FILE_NOT_FOUND || StartsWith(aName, u"\\\\.\\")) return code;
   } else if (StartsWith(aName, u"\\\\.\\") || GetFileType(existing) != FILE_TYPE_DISK) {
     // A device or a pipe: written as it is, nothing to replace.
-    return std::make_unique<WindowsFile>(existing);
+    vFile = std::make_unique<WindowsFile>(existing);
+    return kSuccess;
   }
 
   // A regular file, or a new name: write a file beside it and move that
@@ -302,12 +292,14 @@ std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName, PlatformFil
     if (old != INVALID_FILE_ATTRIBUTES && (old & kKept) != 0) attributes = old & kKept;
   }
   Text tempPath;
-  HANDLE temp = CreateTemporaryBeside(target, attributes, tempPath);
+  TErrorCode code = kSuccess;
+  HANDLE temp = CreateTemporaryBeside(target, attributes, tempPath, code);
   if (temp == INVALID_HANDLE_VALUE) {
     CloseOnce(existing);
-    return nullptr;
+    return code;
   }
-  return std::make_unique<ReplacingFile>(temp, tempPath, target, existing, aInput);
+  vFile = std::make_unique<ReplacingFile>(temp, tempPath, target, existing, aInput);
+  return kSuccess;
 }
 
 }  // namespace xlate

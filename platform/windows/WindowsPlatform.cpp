@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/CommandLine.h"
+#include "common/ErrorCodes.h"
 #include "platform/Platform.h"
 #include "platform/windows/WindowsFile.h"
 
@@ -19,8 +20,6 @@ namespace xlate {
 
 namespace {
 
-constexpr std::uint32_t kMissingHandle = 105;
-constexpr std::uint32_t kShortWrite = 101;
 constexpr DWORD kMessageBufferUnits = 256;
 // The most units or bytes handed to one conversion call.
 constexpr std::size_t kMaxConversion = 1u << 28;
@@ -77,29 +76,29 @@ bool FileIdentity(const Text& aName, BY_HANDLE_FILE_INFORMATION& vInfo) {
 
 class WindowsPlatform : public Platform {
  public:
-  LibraryHandle LoadLibrary(const Text& aFileName) override {
+  TErrorCode LoadLibrary(const Text& aFileName, LibraryHandle& vLibrary) override {
     HMODULE module = LoadLibraryW(W(aFileName));
-    if (module == nullptr) RememberLastWindowsError();
-    return reinterpret_cast<LibraryHandle>(module);
+    if (module == nullptr) return LastWindowsError();
+    vLibrary = reinterpret_cast<LibraryHandle>(module);
+    return kSuccess;
   }
 
-  void* GetProcAddress(LibraryHandle aLibrary, const ByteString& aName) override {
+  TErrorCode GetProcAddress(LibraryHandle aLibrary, const ByteString& aName,
+                            void*& vAddress) override {
     FARPROC address = ::GetProcAddress(reinterpret_cast<HMODULE>(aLibrary), aName.c_str());
-    if (address == nullptr) RememberLastWindowsError();
-    return reinterpret_cast<void*>(address);
+    if (address == nullptr) return LastWindowsError();
+    vAddress = reinterpret_cast<void*>(address);
+    return kSuccess;
   }
 
-  bool FreeLibrary(LibraryHandle aLibrary) override {
-    if (::FreeLibrary(reinterpret_cast<HMODULE>(aLibrary))) return true;
-    RememberLastWindowsError();
-    return false;
+  TErrorCode FreeLibrary(LibraryHandle aLibrary) override {
+    if (::FreeLibrary(reinterpret_cast<HMODULE>(aLibrary))) return kSuccess;
+    return LastWindowsError();
   }
 
   Text LibraryFileName() override { return u"jxZTAccess.dll"; }
 
-  std::uint32_t LastError() override { return LastWindowsError(); }
-
-  Text SystemErrorMessage(std::uint32_t aCode) override {
+  Text SystemErrorMessage(TErrorCode aCode) override {
     wchar_t buffer[kMessageBufferUnits];
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, aCode, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer,
@@ -209,18 +208,18 @@ class WindowsPlatform : public Platform {
     }
   }
 
-  std::uint32_t WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
+  TErrorCode WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
     HANDLE handle = StdHandle(aStream);
-    if (Missing(handle)) return kMissingHandle;
+    if (Missing(handle)) return kNotOpenForOutput;
     while (aCount > 0) {
       DWORD ask = static_cast<DWORD>(aCount < kMaxConversion ? aCount : kMaxConversion);
       DWORD put = 0;
       if (!WriteFile(handle, aBytes, ask, &put, nullptr)) return GetLastError();
-      if (put < ask) return kShortWrite;
+      if (put < ask) return kDiskFull;
       aBytes += put;
       aCount -= put;
     }
-    return 0;
+    return kSuccess;
   }
 
   bool IsTerminal(StdStream aStream) override {
@@ -248,16 +247,17 @@ class WindowsPlatform : public Platform {
     return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
 
-  std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) override {
-    return OpenWindowsInput(aName);
+  TErrorCode OpenForReading(const Text& aName, std::unique_ptr<PlatformFile>& vFile) override {
+    return OpenWindowsInput(aName, vFile);
   }
 
-  std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) override {
-    return CreateWindowsOutput(aName);
+  TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<PlatformFile>& vFile) override {
+    return CreateWindowsOutput(aName, vFile);
   }
 
-  std::unique_ptr<PlatformFile> CreateOverInput(const Text& aName, PlatformFile& aInput) override {
-    return CreateWindowsOutput(aName, &aInput);
+  TErrorCode CreateOverInput(const Text& aName, PlatformFile& aInput,
+                             std::unique_ptr<PlatformFile>& vFile) override {
+    return CreateWindowsOutput(aName, vFile, &aInput);
   }
 
   Text FullPath(const Text& aName) override { return WindowsFullPath(aName); }

@@ -15,25 +15,10 @@ namespace xlate {
 
 namespace {
 
-Text DecodeParamText(Platform& aPlatform, const TRunSettings& aSettings, const ByteString& aText) {
-  switch (aSettings.InCoding) {
-    case ctANSI:
-    case ctUNICODE:
-      return AnsiToText(aPlatform, aText);
-    case ctUTF8:
-      return Utf8ToText(aPlatform, aText);
-    case ctOEM:
-      return OemToText(aPlatform, aText);
-    case ctNone:
-      break;
-  }
-  return Text();
-}
-
 ByteString TranslateParamText(Platform& aPlatform, const TRunSettings& aSettings, TdllZTA& aService,
                               const ByteString& aText) {
   Text translation = aService.Translate(aSettings.LangInit, aSettings.LangFrom, aSettings.LangTo,
-                                        DecodeParamText(aPlatform, aSettings, aText));
+                                        DecodeText(aPlatform, aSettings.InCoding, aText));
   return EncodeText(aPlatform, aSettings.OutCoding, translation);
 }
 

@@ -1,5 +1,6 @@
 #include "app/Parameters.h"
 
+#include "common/Codings.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
 
@@ -7,13 +8,7 @@ namespace xlate {
 
 const char16_t kDefaultText[] = u"Hello, this is xlate, a front end to a translation library.";
 
-TCodingType ParseCoding(const Text& aWord) {
-  if (aWord == u"ANSI") return ctANSI;
-  if (aWord == u"UTF8") return ctUTF8;
-  if (aWord == u"UNICODE") return ctUNICODE;
-  if (aWord == u"OEM") return ctOEM;
-  return ctNone;
-}
+TCodingType ParseCoding(const Text& aWord) { return CodingNamed(aWord).Type; }
 
 Text LookupParameter(Platform& aPlatform, const std::vector<Text>& aParameters, const Text& aKey) {
   for (const Text& parameter : aParameters) {

@@ -1,5 +1,6 @@
 #include "app/Usage.h"
 
+#include "common/Codings.h"
 #include "common/Exception.h"
 
 namespace xlate {
@@ -10,12 +11,12 @@ Text FileNameOfPath(const Text& aPath, const Text& aSeparators) {
 }
 
 Text UsageTextFor(const Text& aProgramName) {
+  const Text codings = CodingKeywords();
   return Format(
-      u"Usage:\r\n%s %s=[%s|%s] %s=<LangCode> %s=<LangCode> %s=<LangCode> %s=[%s|%s|%s|%s] "
-      u"%s=[%s|%s|%s|%s] %s=<Text> %s=<FileName> %s=<FileName>",
-      {aProgramName, u"DO",      u"TRANSLATE", u"LIST",    u"LANGFROM", u"LANGTO",  u"LANGINIT",
-       u"ICODING",   u"ANSI",    u"UTF8",      u"UNICODE", u"OEM",      u"OCODING", u"ANSI",
-       u"UTF8",      u"UNICODE", u"OEM",       u"TEXT",    u"IFILE",    u"OFILE"});
+      u"Usage:\r\n%s %s=[%s|%s] %s=<LangCode> %s=<LangCode> %s=<LangCode> %s=[%s] %s=[%s] "
+      u"%s=<Text> %s=<FileName> %s=<FileName>",
+      {aProgramName, u"DO", u"TRANSLATE", u"LIST", u"LANGFROM", u"LANGTO", u"LANGINIT", u"ICODING",
+       codings, u"OCODING", codings, u"TEXT", u"IFILE", u"OFILE"});
 }
 
 Text UsageText(Platform& aPlatform) {

@@ -1,6 +1,7 @@
 #include "common/Conversions.h"
 
 #include "common/CodePages.h"
+#include "common/Codings.h"
 
 namespace xlate {
 
@@ -39,18 +40,13 @@ ByteString OemToAnsi(TCodePageConverter& aPages, const ByteString& aBytes) {
 }
 
 ByteString EncodeText(TCodePageConverter& aPages, TCodingType aCoding, const Text& aText) {
-  switch (aCoding) {
-    case ctANSI:
-    case ctUNICODE:
-      return TextToAnsi(aPages, aText);
-    case ctUTF8:
-      return TextToUtf8(aPages, aText);
-    case ctOEM:
-      return AnsiToOem(aPages, TextToAnsi(aPages, aText));
-    case ctNone:
-      break;
-  }
-  return ByteString();
+  ByteString out;
+  AppendEncoded(aPages, CodingOf(aCoding).TextForm, aText.data(), aText.size(), out);
+  return out;
+}
+
+Text DecodeText(TCodePageConverter& aPages, TCodingType aCoding, const ByteString& aBytes) {
+  return DecodeBytes(aPages, CodingOf(aCoding).TextForm, aBytes.data(), aBytes.size());
 }
 
 }  // namespace xlate

@@ -19,8 +19,10 @@ Text OemToText(TCodePageConverter& aPages, const ByteString& aBytes);  // OemToA
 ByteString AnsiToOem(TCodePageConverter& aPages, const ByteString& aBytes);
 ByteString OemToAnsi(TCodePageConverter& aPages, const ByteString& aBytes);
 
-// A text in one of the four codings as a console or file sees it. UNICODE
-// has no byte form here: callers that write UTF-16 handle it themselves.
+// A text in one of the four codings as the console and the TEXT parameter
+// carry it, and back: UNICODE has no byte form there, and is the ANSI code
+// page; ctNone has no bytes and no text.
 ByteString EncodeText(TCodePageConverter& aPages, TCodingType aCoding, const Text& aText);
+Text DecodeText(TCodePageConverter& aPages, TCodingType aCoding, const ByteString& aBytes);
 
 }  // namespace xlate

@@ -5,6 +5,7 @@
 
 #include "common/CodePageTables.h"
 #include "common/CodePages.h"
+#include "common/Codings.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
 #include "common/SystemError.h"
@@ -256,6 +257,16 @@ TEST_F(PlatformConversions, AnsiToOemAndBackGoThroughThePlatformsCodePages) {
   EXPECT_EQ(EncodeText(ctUNICODE, u"\u00fc"), "\xFC");
   EXPECT_EQ(EncodeText(ctUTF8, u"\u00fc"), "\xC3\xBC");
   EXPECT_EQ(EncodeText(ctNone, u"\u00fc"), "");
+}
+
+TEST(Codings, Utf16LeIsLowByteFirstBothWays) {
+  FakePlatform platform;
+  const Text text = u"a\u20ac\U0001F600";
+  const std::string bytes("a\0\xAC\x20\x3D\xD8\x00\xDE", 8);
+  ByteString out = "x";
+  AppendEncoded(platform, TByteForm::Utf16Le, text.data(), text.size(), out);
+  EXPECT_EQ(out, "x" + bytes);
+  EXPECT_EQ(DecodeBytes(platform, TByteForm::Utf16Le, bytes.data(), bytes.size()), text);
 }
 
 TEST(Format, FillsPlaceholdersInOrder) {

@@ -8,6 +8,7 @@
 #endif
 
 #include "common/CodePages.h"
+#include "common/Codings.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
 #include "common/Utf8.h"
@@ -101,9 +102,10 @@ TLineReader::TLineReader(Platform& aPlatform, PlatformFile& aFile, const Text& a
                          TCodingType aCoding, const TFileWindow& aWindow)
     : FFile(aFile),
       FName(aName),
-      FCoding(aCoding),
+      FCoding(CodingOf(aCoding)),
+      FForm(FCoding.FileForm),
       FPlatform(aPlatform),
-      FCodePage(aCoding == ctUTF8 ? kCodePageUtf8 : FPlatform.AnsiCodePage()),
+      FCodePage(CodePageOf(aPlatform, FForm)),
       FWindow(aWindow),
       FCapacity(WindowCapacity()) {
   FWindow.Lines = std::max<std::size_t>(1, FWindow.Lines);
@@ -123,8 +125,8 @@ bool TLineReader::FillBlock(TLineBlock& vBlock) {
   vBlock.Clear();
   char* bytes = reinterpret_cast<char*>(FBuffer.get());
   for (;;) {
-    if (!FEnded && FCoding != ctNone && (FStarted || DropMark())) {
-      if (FCoding == ctUNICODE) {
+    if (!FEnded && FForm != TByteForm::None && (FStarted || DropMark())) {
+      if (FForm == TByteForm::Utf16Le) {
         SplitLines(FBuffer.get(), FEnd / 2, vBlock);
       } else {
         SplitLines(bytes, FEnd, vBlock);
@@ -137,8 +139,8 @@ bool TLineReader::FillBlock(TLineBlock& vBlock) {
     if (FAtEnd) {
       // The last line, without a break after it. An odd last byte of a
       // UTF-16 file is half a unit: it stays visible as U+FFFD.
-      if (FStarted && !FEnded && FCoding != ctNone) {
-        if (FCoding == ctUNICODE) {
+      if (FStarted && !FEnded && FForm != TByteForm::None) {
+        if (FForm == TByteForm::Utf16Le) {
           const bool oddByte = (FEnd - FStart) % 2 == 1;
           if (FEnd / 2 > FStart / 2 || oddByte) {
             AddLine(FBuffer.get() + FStart / 2, FEnd / 2 - FStart / 2, vBlock);
@@ -221,7 +223,7 @@ void TLineReader::AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vB
   ++FLines;
   // CR, LF and NUL are the same bytes in every code page, and no multi-byte
   // sequence contains them, so each line is decoded on its own.
-  if (FCoding == ctUTF8) {
+  if (FForm == TByteForm::Utf8) {
     // Kept as the library takes it: well-formed bytes as they are, and
     // malformed ones as decoding and encoding them again make them.
     ByteString& bytes = vBlock.AddUtf8();
@@ -231,8 +233,8 @@ void TLineReader::AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vB
       const Text text = FPlatform.MultiByteToText(kCodePageUtf8, aBytes, aCount);
       FPlatform.AppendTextAsMultiByte(kCodePageUtf8, text.data(), text.size(), bytes);
     }
-  } else if (FCoding == ctOEM) {
-    vBlock.Add() = OemToText(FPlatform, ByteString(aBytes, aCount));
+  } else if (FForm == TByteForm::Oem) {
+    vBlock.Add() = DecodeBytes(FPlatform, TByteForm::Oem, aBytes, aCount);
   } else {
     FPlatform.AssignMultiByteAsText(FCodePage, aBytes, aCount, vBlock.Add());
   }
@@ -248,12 +250,9 @@ void TLineReader::AddLine(const char16_t* aUnits, std::size_t aCount, TLineBlock
 bool TLineReader::DropMark() {
   const char* bytes = reinterpret_cast<const char*>(FBuffer.get()) + FStart;
   const std::size_t have = FEnd - FStart;
-  const std::size_t size = FCoding == ctUTF8 ? 3 : FCoding == ctUNICODE ? 2 : 0;
+  const std::size_t size = FCoding.MarkSize;
   if (have < size && !FAtEnd) return false;
-  if (size > 0 && have >= size &&
-      std::memcmp(bytes, FCoding == ctUTF8 ? "\xEF\xBB\xBF" : "\xFF\xFE", size) == 0) {
-    FStart += size;
-  }
+  if (size > 0 && have >= size && std::memcmp(bytes, FCoding.Mark, size) == 0) FStart += size;
   FSearchFrom = FStart;
   FStarted = true;
   return true;
@@ -262,7 +261,7 @@ bool TLineReader::DropMark() {
 // Reads once into the buffer, after what is left of it. A buffer full of
 // one unfinished line grows to hold it.
 void TLineReader::Refill() {
-  if (FEnded || FCoding == ctNone) FStart = FSearchFrom = FEnd = 0;  // read, and ignored
+  if (FEnded || FForm == TByteForm::None) FStart = FSearchFrom = FEnd = 0;  // read, and ignored
   if (FEnd - FStart == FCapacity) {
     Resize(FCapacity * 2);
   } else if (FStart > 0) {
@@ -278,7 +277,7 @@ void TLineReader::Refill() {
     throw Exception(u"Stream read error");
   }
 #if !(defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
-  if (FCoding == ctUNICODE) {
+  if (FForm == TByteForm::Utf16Le) {
     // The units just completed, from low byte first to the machine's order.
     for (std::size_t i = FEnd / 2; i < (FEnd + got) / 2; ++i) {
       const auto* b = reinterpret_cast<const unsigned char*>(bytes + 2 * i);

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/filemode/LineBlock.h"
+#include "common/Codings.h"
 #include "common/StringList.h"
 #include "platform/Platform.h"
 
@@ -51,7 +52,8 @@ class TLineReader {
 
   PlatformFile& FFile;
   Text FName;
-  TCodingType FCoding;
+  const TCoding& FCoding;  // its entry in the table of codings
+  TByteForm FForm;         // the coding's form in a file
   Platform& FPlatform;
   std::uint32_t FCodePage;
   TFileWindow FWindow;

@@ -1,6 +1,7 @@
 #include "app/filemode/OutputFile.h"
 
 #include "common/CodePages.h"
+#include "common/Codings.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
 
@@ -12,7 +13,7 @@ constexpr std::size_t kFlushSize = 1 << 20;
 
 TOutputFile::TOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCoding,
                          PlatformFile* aInput)
-    : FPlatform(aPlatform), FCoding(aCoding) {
+    : FPlatform(aPlatform), FForm(CodingOf(aCoding).FileForm) {
   const TErrorCode code = aInput != nullptr ? FPlatform.CreateOverInput(aName, *aInput, FFile)
                                             : FPlatform.CreateForWriting(aName, FFile);
   if (code != kSuccess) {
@@ -20,54 +21,43 @@ TOutputFile::TOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCo
                            {FPlatform.FullPath(aName), SystemErrorText(FPlatform, code)}));
   }
   FBuffer.reserve(kFlushSize + 4096);
-  if (FCoding == ctUNICODE) FBuffer = "\xFF\xFE";
-  if (FCoding == ctUTF8) FBuffer = "\xEF\xBB\xBF";
+  const TCoding& coding = CodingOf(aCoding);
+  FBuffer.assign(coding.Mark, coding.MarkSize);
 }
 
 void TOutputFile::WriteLine(const Text& aLine) {
-  switch (FCoding) {
-    case ctUNICODE: {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-      // Units in memory are already low byte first; a very long line is
-      // written from where it is rather than copied first.
-      const char* units = reinterpret_cast<const char*>(aLine.data());
-      if (aLine.size() * 2 >= kFlushSize) {
-        Flush();
-        std::size_t written = 0;
-        if (FFile->Write(units, aLine.size() * 2, written) != kSuccess) {
-          throw Exception(u"Stream write error");
-        }
-      } else {
-        FBuffer.append(units, aLine.size() * 2);
-      }
-#else
-      const std::size_t start = FBuffer.size();
-      FBuffer.resize(start + aLine.size() * 2);
-      char* o = &FBuffer[start];
-      for (char16_t unit : aLine) {
-        *o++ = static_cast<char>(unit & 0xFF);
-        *o++ = static_cast<char>(unit >> 8);
-      }
-#endif
+  switch (FForm) {
+    case TByteForm::Utf16Le:
+      WriteUnits(aLine);
       FBuffer.append("\r\0\n\0", 4);
-    } break;
-    case ctUTF8:
-      FPlatform.AppendTextAsMultiByte(kCodePageUtf8, aLine.data(), aLine.size(), FBuffer);
-      FBuffer += "\r\n";
       break;
-    case ctANSI:
-      FPlatform.AppendTextAsMultiByte(FPlatform.AnsiCodePage(), aLine.data(), aLine.size(),
-                                      FBuffer);
-      FBuffer += "\r\n";
-      break;
-    case ctOEM:
-      FBuffer += AnsiToOem(FPlatform, TextToAnsi(FPlatform, aLine));
-      FBuffer += "\r\n";
-      break;
-    case ctNone:
+    case TByteForm::None:
       return;
+    default:
+      AppendEncoded(FPlatform, FForm, aLine.data(), aLine.size(), FBuffer);
+      FBuffer += "\r\n";
+      break;
   }
   if (FBuffer.size() >= kFlushSize) Flush();
+}
+
+void TOutputFile::WriteUnits(const Text& aLine) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  // Units in memory are already low byte first; a very long line is
+  // written from where it is rather than copied first.
+  const char* units = reinterpret_cast<const char*>(aLine.data());
+  if (aLine.size() * 2 >= kFlushSize) {
+    Flush();
+    std::size_t written = 0;
+    if (FFile->Write(units, aLine.size() * 2, written) != kSuccess) {
+      throw Exception(u"Stream write error");
+    }
+  } else {
+    FBuffer.append(units, aLine.size() * 2);
+  }
+#else
+  AppendEncoded(FPlatform, TByteForm::Utf16Le, aLine.data(), aLine.size(), FBuffer);
+#endif
 }
 
 void TOutputFile::Flush() {

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "common/Codings.h"
 #include "common/StringList.h"
 #include "platform/Platform.h"
 
@@ -27,8 +28,11 @@ class TOutputFile {
   void Finish();
 
  private:
+  // A line's units as UTF-16LE.
+  void WriteUnits(const Text& aLine);
+
   Platform& FPlatform;
-  TCodingType FCoding;
+  TByteForm FForm;  // the coding's form in a file
   std::unique_ptr<PlatformFile> FFile;
   ByteString FBuffer;
 };

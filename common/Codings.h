@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/CodePageConverter.h"
+#include "common/Types.h"
+
+namespace xlate {
+
+// How a coding's bytes are made from text, and text from them.
+enum class TByteForm : std::uint8_t {
+  None,     // no bytes: nothing is written, and bytes read give no text
+  Ansi,     // the system's ANSI code page
+  Oem,      // the ANSI code page's bytes, each converted to the OEM code page's
+  Utf8,     // code page 65001
+  Utf16Le,  // two bytes a unit, the low byte first
+};
+
+// One of the four codings (or ctNone), as the parameters name it and as
+// consoles and files carry it.
+struct TCoding {
+  TCodingType Type;
+  const char16_t* Keyword;  // its ICODING and OCODING value; empty for ctNone
+  // In a file, and on the console and in TEXT, where there is no UTF-16:
+  // there UNICODE is the ANSI code page.
+  TByteForm FileForm;
+  TByteForm TextForm;
+  const char* Mark;  // the byte-order mark a file starts with, or ""
+  std::size_t MarkSize;
+};
+
+// The four codings, in the order the usage text names them.
+constexpr std::size_t kCodingCount = 4;
+extern const TCoding kCodings[kCodingCount];
+
+// The entry of a coding; ctNone has one of its own.
+const TCoding& CodingOf(TCodingType aType);
+// The coding whose keyword is aKeyword, exactly; ctNone's entry for any
+// other word.
+const TCoding& CodingNamed(const Text& aKeyword);
+// The keywords joined by "|".
+Text CodingKeywords();
+
+// The code page that a form's bytes are converted with: the ANSI code page
+// for Ansi and Oem (Oem's bytes are then converted byte for byte), 65001 for
+// Utf8, and 0 for the others, which need none.
+std::uint32_t CodePageOf(TCodePageConverter& aPages, TByteForm aForm);
+
+// Text from bytes in a form, and bytes in a form appended from text.
+Text DecodeBytes(TCodePageConverter& aPages, TByteForm aForm, const char* aBytes,
+                 std::size_t aCount);
+void AppendEncoded(TCodePageConverter& aPages, TByteForm aForm, const char16_t* aText,
+                   std::size_t aCount, ByteString& vOut);
+
+}  // namespace xlate

@@ -3,7 +3,6 @@
 // decoding the whole file first, and fail exactly when text follows a NUL.
 #include <cstdint>
 
-#include "app/RunSettings.h"
 #include "app/filemode/InputFile.h"
 #include "common/CodePages.h"
 #include "common/Conversions.h"
@@ -16,9 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
   if (aSize < 1) return 0;
   FakePlatform& platform = FuzzPlatform();
   static const TCodingType kCodings[] = {ctNone, ctANSI, ctUTF8, ctUNICODE, ctOEM};
-  TRunSettings settings;
-  settings.InCoding = kCodings[aData[0] % 5];
-  settings.InFile = u"in";
+  const TCodingType coding = kCodings[aData[0] % 5];
   platform.ansi = (aData[0] & 8) ? 1251 : 1252;
   platform.oem = (aData[0] & 16) ? 866 : 850;
   platform.readChunk = 1 + (aData[0] >> 5) * 100;
@@ -26,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
   platform.files[u"in"].bytes = bytes;
 
   Text whole;
-  switch (settings.InCoding) {
+  switch (coding) {
     case ctUNICODE:
       whole = Units(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
       if (!whole.empty() && whole[0] == 0xFEFF) whole.erase(0, 1);
@@ -45,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
   }
   // The first NUL ends the text when only zero bytes follow it; anything
   // else after it is an error. An odd last byte of UTF-16 is U+FFFD.
-  const bool oddByte = settings.InCoding == ctUNICODE && bytes.size() % 2 == 1;
+  const bool oddByte = coding == ctUNICODE && bytes.size() % 2 == 1;
   const std::size_t nul = whole.find(u'\0');
   bool fails = false;
   if (nul != Text::npos) {
@@ -58,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
 
   std::unique_ptr<TStringList> lines;
   try {
-    lines = ReadInputFile(platform, settings.InFile, settings.InCoding);
+    lines = ReadInputFile(platform, u"in", coding);
   } catch (const Exception&) {
   }
   Check((lines == nullptr) == fails, "text after a NUL is not an error exactly");
@@ -68,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
   TStringList windowed;
   bool windowFails = false;
   try {
-    DecodeFileBytes(platform, settings.InCoding, bytes, windowed,
+    DecodeFileBytes(platform, coding, bytes, windowed,
                     TFileWindow{1 + static_cast<std::size_t>(aData[0] % 23), 1 + aData[0] % 3u});
   } catch (const Exception&) {
     windowFails = true;

@@ -15,10 +15,6 @@ ByteString TextToAnsi(TCodePageConverter& aPages, const Text& aText) {
   return out;
 }
 
-Text Utf8ToText(TCodePageConverter& aPages, const ByteString& aBytes) {
-  return aPages.MultiByteToText(kCodePageUtf8, aBytes.data(), aBytes.size());
-}
-
 ByteString TextToUtf8(TCodePageConverter& aPages, const Text& aText) {
   ByteString out;
   aPages.AppendTextAsMultiByte(kCodePageUtf8, aText.data(), aText.size(), out);

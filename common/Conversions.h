@@ -6,11 +6,10 @@
 namespace xlate {
 
 // Conversions between text and byte strings with the system's own
-// conversion (aPages): the ANSI code page (with the platform's best-fit mapping, else
-// "?") and UTF-8.
+// conversion (aPages): the ANSI code page (with the system's best-fit
+// mapping, else "?") and UTF-8.
 Text AnsiToText(TCodePageConverter& aPages, const ByteString& aBytes);
 ByteString TextToAnsi(TCodePageConverter& aPages, const Text& aText);
-Text Utf8ToText(TCodePageConverter& aPages, const ByteString& aBytes);
 ByteString TextToUtf8(TCodePageConverter& aPages, const Text& aText);
 Text OemToText(TCodePageConverter& aPages, const ByteString& aBytes);  // OemToAnsi, then from ANSI
 

@@ -13,7 +13,7 @@ constexpr std::size_t kFlushSize = 1 << 20;
 
 TOutputFile::TOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCoding,
                          PlatformFile* aInput)
-    : FPlatform(aPlatform), FForm(CodingOf(aCoding).FileForm) {
+    : FPlatform(aPlatform), FCoding(CodingOf(aCoding)) {
   const TErrorCode code = aInput != nullptr ? FPlatform.CreateOverInput(aName, *aInput, FFile)
                                             : FPlatform.CreateForWriting(aName, FFile);
   if (code != kSuccess) {
@@ -21,12 +21,11 @@ TOutputFile::TOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCo
                            {FPlatform.FullPath(aName), SystemErrorText(FPlatform, code)}));
   }
   FBuffer.reserve(kFlushSize + 4096);
-  const TCoding& coding = CodingOf(aCoding);
-  FBuffer.assign(coding.Mark, coding.MarkSize);
+  FBuffer.assign(FCoding.Mark, FCoding.MarkSize);
 }
 
 void TOutputFile::WriteLine(const Text& aLine) {
-  switch (FForm) {
+  switch (FCoding.FileForm) {
     case TByteForm::Utf16Le:
       WriteUnits(aLine);
       FBuffer.append("\r\0\n\0", 4);
@@ -34,7 +33,7 @@ void TOutputFile::WriteLine(const Text& aLine) {
     case TByteForm::None:
       return;
     default:
-      AppendEncoded(FPlatform, FForm, aLine.data(), aLine.size(), FBuffer);
+      AppendEncoded(FPlatform, FCoding.FileForm, aLine.data(), aLine.size(), FBuffer);
       FBuffer += "\r\n";
       break;
   }

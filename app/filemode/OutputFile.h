@@ -32,7 +32,7 @@ class TOutputFile {
   void WriteUnits(const Text& aLine);
 
   Platform& FPlatform;
-  TByteForm FForm;  // the coding's form in a file
+  const TCoding& FCoding;  // its entry in the table of codings
   std::unique_ptr<PlatformFile> FFile;
   ByteString FBuffer;
 };

@@ -6,8 +6,8 @@
 
 #include "common/StringList.h"
 #include "common/Types.h"
+#include "contract/ZtaContract.h"
 #include "platform/Platform.h"
-#include "service/ZtaContract.h"
 
 namespace xlate {
 

@@ -4,8 +4,8 @@
 
 #define ZTA_IMPLEMENTATION
 #include "common/Utf8.h"
+#include "contract/ZtaContract.h"
 #include "platform/posix/CaseFold.h"
-#include "service/ZtaContract.h"
 
 namespace xlate {
 

@@ -10,7 +10,7 @@
 #include "common/Utf8.h"
 #include "platform/FaultGuard.h"
 #include "service/jxDLLInterface.h"
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 
 namespace xlate {
 namespace {

@@ -9,10 +9,10 @@
 #include "common/Exception.h"
 #include "common/SystemError.h"
 #include "common/Utf8.h"
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 #if !defined(_WIN32)
-#include "platform/IconvReference.h"
 #include "platform/posix/LocaleCodePages.h"
+#include "testsupport/IconvReference.h"
 #endif
 
 namespace xlate {

@@ -15,7 +15,7 @@
 #include "platform/posix/SignalFault.h"
 #endif
 #include "service/jxDLLInterface.h"
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 
 namespace xlate {
 namespace {

@@ -7,7 +7,7 @@
 #include "app/filemode/Progress.h"
 #include "common/Exception.h"
 #include "common/Utf8.h"
-#include "tests/ProgramTest.h"
+#include "testsupport/ProgramTest.h"
 
 namespace xlate {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tests/ProgramTest.h"
+#include "testsupport/ProgramTest.h"
 
 namespace xlate {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "app/Parameters.h"
 #include "common/Exception.h"
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 
 namespace xlate {
 namespace {

@@ -5,7 +5,7 @@
 #include "common/Exception.h"
 #include "library/testdouble/DoubleCore.h"
 #include "service/jxDLLInterface.h"
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 
 namespace xlate {
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "common/CodePages.h"
+#include "platform/CaseFold.h"
 #include "platform/Platform.h"
-#include "platform/posix/CaseFold.h"
 #include "platform/posix/LocaleCodePages.h"
 #include "platform/posix/NativeNames.h"
 #include "platform/posix/PosixFile.h"

@@ -1,4 +1,4 @@
-#include "platform/posix/CaseFold.h"
+#include "platform/CaseFold.h"
 
 namespace xlate {
 

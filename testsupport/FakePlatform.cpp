@@ -1,11 +1,11 @@
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 
 #include <algorithm>
 
 #define ZTA_IMPLEMENTATION
 #include "common/Utf8.h"
 #include "contract/ZtaContract.h"
-#include "platform/posix/CaseFold.h"
+#include "platform/CaseFold.h"
 
 namespace xlate {
 

@@ -77,7 +77,7 @@ void RunWithService(const TRunSettings& aSettings, std::size_t aParameterCount,
   TdllZTA service;
   try {
     RunTask(aSettings, aParameterCount, service, aConsole);
-  } catch (const Exception&) {
+  } catch (const TException&) {
     // A failed unload takes the place of the failure on its way out.
     service.Destroy();
     throw;
@@ -91,18 +91,18 @@ void RunWithService(const TRunSettings& aSettings, std::size_t aParameterCount,
 // The report could not be written: say so on standard error, in the OEM
 // code page, with the program's file and both messages.
 void LastResort(const Text& aWriteFailure, const Text& aMessage) {
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   Text line = Format(
       u"%s: the error report could not be written (%s): %s\r\n",
       {FileNameOfPath(platform.ProgramPath(), platform.PathSeparators()), aWriteFailure, aMessage});
   ByteString bytes = AnsiToOem(TextToAnsi(line));
-  platform.WriteStd(StdStream::Error, bytes.data(), bytes.size());
+  platform.WriteStd(TStdStream::ssError, bytes.data(), bytes.size());
 }
 
 }  // namespace
 
 int RunProgram() {
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   TConsole console(platform);
   Text message;
   try {
@@ -111,13 +111,13 @@ int RunProgram() {
       TRunSettings settings = ParseParameters(parameters);
       RunWithService(settings, parameters.size(), console);
       return 0;
-    } catch (const Exception& e) {
+    } catch (const TException& e) {
       message = e.Message();
     } catch (const std::bad_alloc&) {
       message = u"Out of memory";
     }
     ReportError(console, message);
-  } catch (const Exception& reportFailure) {
+  } catch (const TException& reportFailure) {
     LastResort(reportFailure.Message(), message);
     return 1;
   }

@@ -17,7 +17,7 @@ TCodingType ParseCoding(const Text& aWord) {
 }
 
 Text LookupParameter(const std::vector<Text>& aParameters, const Text& aKey) {
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   for (const Text& parameter : aParameters) {
     std::size_t equals = parameter.find(u'=');
     if (equals == Text::npos) continue;
@@ -43,7 +43,7 @@ void SetDefaultLanguage(const std::vector<Text>& aParameters, const Text& aKey, 
 }  // namespace
 
 TRunSettings ParseParameters(const std::vector<Text>& aParameters) {
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   TRunSettings s;  // Task unknown, codings none, texts empty
 
   for (const Text& parameter : aParameters) {
@@ -97,8 +97,8 @@ TRunSettings ParseParameters(const std::vector<Text>& aParameters) {
 
   s.UseFiles = !s.InFile.empty() || !s.OutFile.empty();
 
-  if (s.Task == ttUnknown) throw Exception(u"Unknown task type");
-  if (s.InCoding == ctNone && s.OutCoding == ctNone) throw Exception(u"Unknown coding type");
+  if (s.Task == ttUnknown) throw TException(u"Unknown task type");
+  if (s.InCoding == ctNone && s.OutCoding == ctNone) throw TException(u"Unknown coding type");
   return s;
 }
 

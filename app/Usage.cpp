@@ -20,7 +20,7 @@ Text UsageTextFor(const Text& aProgramName) {
 }
 
 Text UsageText() {
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   return UsageTextFor(FileNameOfPath(platform.ProgramPath(), platform.PathSeparators()));
 }
 

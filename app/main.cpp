@@ -2,7 +2,7 @@
 #include "platform/Platform.h"
 
 int main(int argc, char** argv) {
-  std::unique_ptr<xlate::Platform> platform = xlate::Platform::Create(argc, argv);
-  xlate::ScopedPlatform current(*platform);
+  std::unique_ptr<xlate::TPlatform> platform = xlate::TPlatform::Create(argc, argv);
+  xlate::TScopedPlatform current(*platform);
   return xlate::RunProgram();
 }

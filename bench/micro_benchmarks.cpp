@@ -103,7 +103,7 @@ void GuardedEmptyCall(benchmark::State& aState) {
   InstallFaultGuard();
   int calls = 0;
   auto call = [&calls] { benchmark::DoNotOptimize(++calls); };
-  FaultInfo fault;
+  TFaultInfo fault;
   for (auto _ : aState) CallGuarded(call, fault);
 }
 BENCHMARK(GuardedEmptyCall);
@@ -113,7 +113,7 @@ BENCHMARK(GuardedEmptyCall);
 void TranslateShortLine(benchmark::State& aState) {
   FakePlatform platform;
   platform.symbols = TestDoubleSymbols();
-  ScopedPlatform scoped(platform);
+  TScopedPlatform scoped(platform);
   TdllZTA service;
   const Text line = u"The house is big and my friend reads a book.";
   for (auto _ : aState) benchmark::DoNotOptimize(service.Translate(u"en", u"en", u"es", line));

@@ -6,12 +6,12 @@
 namespace xlate {
 
 Text AnsiToText(const ByteString& aBytes) {
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   return platform.MultiByteToText(platform.AnsiCodePage(), aBytes.data(), aBytes.size());
 }
 
 ByteString TextToAnsi(const Text& aText) {
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   ByteString out;
   platform.AppendTextAsMultiByte(platform.AnsiCodePage(), aText.data(), aText.size(), out);
   return out;

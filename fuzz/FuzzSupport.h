@@ -20,7 +20,7 @@ inline void Check(bool aHolds, const char* aWhat) {
 // A fake platform installed for the whole run.
 inline FakePlatform& FuzzPlatform() {
   static FakePlatform platform;
-  static ScopedPlatform scoped(platform);
+  static TScopedPlatform scoped(platform);
   return platform;
 }
 

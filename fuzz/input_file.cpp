@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
   std::unique_ptr<TStringList> lines;
   try {
     lines = ReadInputFile(settings);
-  } catch (const Exception&) {
+  } catch (const TException&) {
   }
   Check((lines == nullptr) == fails, "text after a NUL is not an error exactly");
   if (lines)
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
   try {
     DecodeFileBytes(settings.InCoding, bytes, windowed,
                     TFileWindow{1 + static_cast<std::size_t>(aData[0] % 23), 1 + aData[0] % 3u});
-  } catch (const Exception&) {
+  } catch (const TException&) {
     windowFails = true;
   }
   Check(windowFails == fails, "text after a NUL is not an error exactly in a small window");

@@ -5,22 +5,22 @@
 namespace xlate {
 
 namespace {
-Platform* gPlatform = nullptr;
+TPlatform* gPlatform = nullptr;
 }
 
-Platform& CurrentPlatform() {
+TPlatform& CurrentPlatform() {
   // The program installs its platform before anything else runs; reaching
   // this without one is a programming error, not a user's.
   if (gPlatform == nullptr) std::abort();
   return *gPlatform;
 }
 
-void SetCurrentPlatform(Platform* aPlatform) { gPlatform = aPlatform; }
+void SetCurrentPlatform(TPlatform* aPlatform) { gPlatform = aPlatform; }
 
-ScopedPlatform::ScopedPlatform(Platform& aPlatform) : FPrevious(gPlatform) {
+TScopedPlatform::TScopedPlatform(TPlatform& aPlatform) : FPrevious(gPlatform) {
   gPlatform = &aPlatform;
 }
 
-ScopedPlatform::~ScopedPlatform() { gPlatform = FPrevious; }
+TScopedPlatform::~TScopedPlatform() { gPlatform = FPrevious; }
 
 }  // namespace xlate

@@ -13,15 +13,15 @@ using LibraryHandle = std::uintptr_t;  // 0 when loading failed
 
 // The type of the standard output handle, as far as the console writer
 // cares: a character device flushes at every line end.
-enum class HandleType { CharDevice, File, Pipe, Unknown };
+enum class THandleType { htCharDevice, htFile, htPipe, htUnknown };
 
-enum class StdStream { Output, Error };
+enum class TStdStream { ssOutput, ssError };
 
 // An open file. Every failing call leaves its reason for
-// Platform::LastError.
-class PlatformFile {
+// TPlatform::LastError.
+class TPlatformFile {
  public:
-  virtual ~PlatformFile() = default;
+  virtual ~TPlatformFile() = default;
   virtual bool Size(std::uint64_t& vSize) = 0;
   // Reads up to aCount bytes; vRead 0 with true means the end of the file.
   virtual bool Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) = 0;
@@ -37,9 +37,9 @@ class PlatformFile {
 
 // Everything the program asks of the operating system, in its own terms.
 // One implementation per platform; tests replace it with a fake.
-class Platform {
+class TPlatform {
  public:
-  virtual ~Platform() = default;
+  virtual ~TPlatform() = default;
 
   // Dynamic libraries.
   virtual LibraryHandle LoadLibrary(const Text& aFileName) = 0;
@@ -83,46 +83,46 @@ class Platform {
 
   // Standard handles. A write returns 0 or the failure's code; a missing
   // handle, or one of a type the platform cannot tell, fails with 105.
-  virtual HandleType StdOutputType() = 0;
-  virtual std::uint32_t WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) = 0;
-  virtual bool IsTerminal(StdStream aStream) = 0;
+  virtual THandleType StdOutputType() = 0;
+  virtual std::uint32_t WriteStd(TStdStream aStream, const char* aBytes, std::size_t aCount) = 0;
+  virtual bool IsTerminal(TStdStream aStream) = 0;
 
   // File system.
   // An existing name that is not a directory.
   virtual bool FileExists(const Text& aName) = 0;
   // Opened exclusively; null on failure, with LastError set.
-  virtual std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) = 0;
+  virtual std::unique_ptr<TPlatformFile> OpenForReading(const Text& aName) = 0;
   // Creates the file or replaces it when committed; exclusive as well.
-  virtual std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) = 0;
+  virtual std::unique_ptr<TPlatformFile> CreateForWriting(const Text& aName) = 0;
   // The same for the file that aInput has open for reading under that name
   // (translation in place). aInput's hold on the file stands for the one
   // CreateForWriting would take, so that the file stays locked from the
   // first read to its replacement, and aInput stays readable; Commit closes
   // it. aInput must outlive the result.
-  virtual std::unique_ptr<PlatformFile> CreateOverInput(const Text& aName,
-                                                        PlatformFile& aInput) = 0;
+  virtual std::unique_ptr<TPlatformFile> CreateOverInput(const Text& aName,
+                                                         TPlatformFile& aInput) = 0;
   virtual Text FullPath(const Text& aName) = 0;
   // Whether two names denote one existing file.
   virtual bool SameFile(const Text& aLeft, const Text& aRight) = 0;
 
   // The platform the program runs on, made from main's arguments (the
   // Windows build reads its own command line instead).
-  static std::unique_ptr<Platform> Create(int argc, char** argv);
+  static std::unique_ptr<TPlatform> Create(int argc, char** argv);
 };
 
-// The platform in use. Tests install a fake with ScopedPlatform.
-Platform& CurrentPlatform();
-void SetCurrentPlatform(Platform* aPlatform);
+// The platform in use. Tests install a fake with TScopedPlatform.
+TPlatform& CurrentPlatform();
+void SetCurrentPlatform(TPlatform* aPlatform);
 
-class ScopedPlatform {
+class TScopedPlatform {
  public:
-  explicit ScopedPlatform(Platform& aPlatform);
-  ~ScopedPlatform();
-  ScopedPlatform(const ScopedPlatform&) = delete;
-  ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+  explicit TScopedPlatform(TPlatform& aPlatform);
+  ~TScopedPlatform();
+  TScopedPlatform(const TScopedPlatform&) = delete;
+  TScopedPlatform& operator=(const TScopedPlatform&) = delete;
 
  private:
-  Platform* FPrevious;
+  TPlatform* FPrevious;
 };
 
 }  // namespace xlate

@@ -21,29 +21,29 @@ inline bool LibraryBoolean(std::uint32_t aResult) { return (aResult & 0xFF) != 0
 Text Ascii(const char* aText) { return Text(aText, aText + std::strlen(aText)); }
 
 template <typename Proc>
-void Bind(Platform& aPlatform, LibraryHandle aLibrary, const Text& aLibraryName,
+void Bind(TPlatform& aPlatform, LibraryHandle aLibrary, const Text& aLibraryName,
           const char* aEntryName, Proc& vProc) {
   void* address = aPlatform.GetProcAddress(aLibrary, aEntryName);
   if (address == nullptr) {
-    throw Exception(Format(u"Can't find %s in %s because of \"%s\"",
-                           {Ascii(aEntryName), aLibraryName, LastSystemErrorText()}));
+    throw TException(Format(u"Can't find %s in %s because of \"%s\"",
+                            {Ascii(aEntryName), aLibraryName, LastSystemErrorText()}));
   }
   vProc = reinterpret_cast<Proc>(address);
 }
 
 // Calls into the library with its processor faults contained: a fault
-// becomes an Exception with the fault's message.
+// becomes an TException with the fault's message.
 template <typename Call>
 std::uint32_t CallLibrary(const Call& aCall) {
   std::uint32_t result = 0;
   auto run = [&] { result = aCall(); };
-  FaultInfo fault;
-  if (!CallGuarded(run, fault)) throw Exception(FaultMessage(fault));
+  TFaultInfo fault;
+  if (!CallGuarded(run, fault)) throw TException(FaultMessage(fault));
   return result;
 }
 
-template <typename Result>
-Text Decode(std::uint32_t aCodePage, const Result& aResult) {
+template <typename TResult>
+Text Decode(std::uint32_t aCodePage, const TResult& aResult) {
   return CurrentPlatform().MultiByteToText(aCodePage, aResult.data, aResult.size);
 }
 
@@ -58,11 +58,11 @@ constexpr char16_t kTranslateFailure[] = u"Can't get translation of text \"%s\" 
 
 TdllZTA::TdllZTA() : FinErrorText(false), FDllHandle(0) {
   InstallFaultGuard();
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   const Text libraryName = platform.LibraryFileName();
   FDllHandle = platform.LoadLibrary(libraryName);
   if (FDllHandle == 0) {
-    throw Exception(
+    throw TException(
         Format(u"Can't load %s because of \"%s\"", {libraryName, LastSystemErrorText()}));
   }
   try {
@@ -75,7 +75,7 @@ TdllZTA::TdllZTA() : FinErrorText(false), FDllHandle(0) {
     // Optional: without it every line is translated alone.
     FprocTranslateBatch = reinterpret_cast<TprocTranslateBatch>(
         platform.GetProcAddress(FDllHandle, "ztaTranslateBatch"));
-  } catch (const Exception&) {
+  } catch (const TException&) {
     // A failed unload replaces the binding failure, as it does in Destroy.
     Unload();
     throw;
@@ -92,10 +92,10 @@ void TdllZTA::Unload() {
   if (FDllHandle == 0) return;
   LibraryHandle handle = FDllHandle;
   FDllHandle = 0;
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   if (!platform.FreeLibrary(handle)) {
-    throw Exception(Format(u"Can't unload %s because of \"%s\"",
-                           {platform.LibraryFileName(), LastSystemErrorText()}));
+    throw TException(Format(u"Can't unload %s because of \"%s\"",
+                            {platform.LibraryFileName(), LastSystemErrorText()}));
   }
 }
 
@@ -108,7 +108,7 @@ char* TdllZTA::Buffer(std::uint32_t aSize) {
     FBuffer.reset();
     FBufferSize = 0;
     FBuffer.reset(new (std::nothrow) char[aSize]);
-    if (!FBuffer) throw Exception(u"Out of memory");
+    if (!FBuffer) throw TException(u"Out of memory");
     FBufferSize = aSize;
   }
   FBuffer[0] = '\0';
@@ -118,7 +118,7 @@ char* TdllZTA::Buffer(std::uint32_t aSize) {
 // Calls the library with buffers of 1024, 2048, ... bytes while it reports
 // code 1 (too small). True with the result, or false with the failure code.
 template <typename Call>
-bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, Result& vResult, std::int32_t& vCode) {
+bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, TResult& vResult, std::int32_t& vCode) {
   if (FBufferSize > kKeptBuffer) {
     FBuffer.reset();
     FBufferSize = 0;
@@ -137,19 +137,19 @@ bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, Result& vResult, std::int
     vCode = LastErrorCode();
     if (static_cast<std::uint32_t>(vCode) != ZTA_CODE_BUFFER_TOO_SMALL) return false;
     capacity *= 2;
-    if (capacity > kMaxResultBuffer) throw Exception(u"Out of memory");
+    if (capacity > kMaxResultBuffer) throw TException(u"Out of memory");
   }
 }
 
 template <typename Call>
-TdllZTA::Result TdllZTA::CallOrRaise(const Call& aCall, const char16_t* aFormat,
-                                     const Text* aSubject) {
-  Result result{};
+TdllZTA::TResult TdllZTA::CallOrRaise(const Call& aCall, const char16_t* aFormat,
+                                      const Text* aSubject) {
+  TResult result{};
   std::int32_t code = 0;
   if (CallWithGrowingBuffer(aCall, result, code)) return result;
   Text reason = ErrorText(code);
-  if (aSubject) throw Exception(Format(aFormat, {*aSubject, reason}));
-  throw Exception(Format(aFormat, {reason}));
+  if (aSubject) throw TException(Format(aFormat, {*aSubject, reason}));
+  throw TException(Format(aFormat, {reason}));
 }
 
 const ByteString& TdllZTA::AnsiArgument(int aSlot, const Text& aText) {
@@ -163,14 +163,14 @@ const ByteString& TdllZTA::AnsiArgument(int aSlot, const Text& aText) {
 
 Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
   // Restores FinErrorText on every way out.
-  struct Restore {
+  struct TRestore {
     bool& flag;
     bool value;
-    ~Restore() { flag = value; }
+    ~TRestore() { flag = value; }
   } restore{FinErrorText, FinErrorText};
   FinErrorText = true;
 
-  Result result{};
+  TResult result{};
   std::int32_t code = 0;
   auto call = [&](char* aBuffer, std::uint32_t aMaxSize) {
     return FprocErrorText(static_cast<std::uint32_t>(aErrorCode), aBuffer, aMaxSize);
@@ -178,9 +178,9 @@ Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
   if (CallWithGrowingBuffer(call, result, code))
     return Decode(CurrentPlatform().AnsiCodePage(), result);
   if (restore.value) {
-    throw Exception(Format(u"Can't get error text because of error code = %d", {code}));
+    throw TException(Format(u"Can't get error text because of error code = %d", {code}));
   }
-  throw Exception(Format(u"Can't get error text because of \"%s\"", {ErrorText(code)}));
+  throw TException(Format(u"Can't get error text because of \"%s\"", {ErrorText(code)}));
 }
 
 Text TdllZTA::Translate(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
@@ -195,14 +195,14 @@ void TdllZTA::TranslateInPlace(const Text& aLangInit, const Text& aLangFrom, con
   const char* langInit = AnsiArgument(0, aLangInit).c_str();
   const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
   const char* langTo = AnsiArgument(2, aLangTo).c_str();
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   FTextArgument.clear();
   platform.AppendTextAsMultiByte(kCodePageUtf8, vText.data(), vText.size(), FTextArgument);
   const char* text = FTextArgument.c_str();
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
   };
-  Result result = CallOrRaise(call, kTranslateFailure, &vText);
+  TResult result = CallOrRaise(call, kTranslateFailure, &vText);
   platform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vText);
 }
 
@@ -211,18 +211,18 @@ void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const 
   const char* langInit = AnsiArgument(0, aLangInit).c_str();
   const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
   const char* langTo = AnsiArgument(2, aLangTo).c_str();
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   const char* text = aUtf8.c_str();
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
   };
-  Result result{};
+  TResult result{};
   std::int32_t code = 0;
   if (!CallWithGrowingBuffer(call, result, code)) {
     Text reason = ErrorText(code);
     // The text itself is needed only to name it.
     const Text subject = platform.MultiByteToText(kCodePageUtf8, aUtf8.data(), aUtf8.size());
-    throw Exception(Format(kTranslateFailure, {subject, reason}));
+    throw TException(Format(kTranslateFailure, {subject, reason}));
   }
   platform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vTranslation);
 }
@@ -254,7 +254,7 @@ std::size_t TdllZTA::TranslateEachLine(const Text& aLangInit, const Text& aLangF
       } else {
         TranslateInPlace(aLangInit, aLangFrom, aLangTo, vLines[i]);
       }
-    } catch (const Exception& e) {
+    } catch (const TException& e) {
       vLines[i] = e.Message();
       ++failed;
     }
@@ -267,7 +267,7 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
                              std::size_t& vFailed) {
   if (aCount > UINT32_MAX) return false;
   const auto count = static_cast<std::uint32_t>(aCount);
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   // The texts one after the other, each with its NUL; the pointers are
   // taken once all are in place, as appending may move them.
   FBatchTexts.clear();
@@ -314,7 +314,7 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
         break;
       }
       if (static_cast<std::uint32_t>(LastErrorCode()) != ZTA_CODE_BUFFER_TOO_SMALL) break;
-    } catch (const Exception&) {
+    } catch (const TException&) {
       break;  // a fault: the lines are translated alone
     }
     capacity *= 2;
@@ -324,7 +324,7 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
     const std::uint32_t ansi = platform.AnsiCodePage();
     vFailed = 0;
     for (std::size_t i = 0; i < aCount; ++i) {
-      const BatchRecord& record = FBatchRecords[i];
+      const TBatchRecord& record = FBatchRecords[i];
       if (record.code == 0) {
         platform.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
       } else {
@@ -373,7 +373,7 @@ bool TdllZTA::TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom,
   try {
     vTranslation = Translate(aLangInit, aLangFrom, aLangTo, aText);
     return true;
-  } catch (const Exception& e) {
+  } catch (const TException& e) {
     vError = e.Message();
     return false;
   }

@@ -85,13 +85,13 @@ TEST(Utf8, EncodesPairsAsFourBytesAndLoneSurrogatesAsReplacement) {
 // The check against the C library's iconv runs where iconv is: on POSIX,
 // whose build converts with these tables (the Windows build converts with
 // the system's own).
-class CodePageTable : public ::testing::TestWithParam<std::uint32_t> {};
+class TCodePageTable : public ::testing::TestWithParam<std::uint32_t> {};
 
 // Every byte of each code page decodes as the C library's iconv decodes
 // it, and encodes back to the byte. Where iconv has no character, Windows
 // gives the byte its own value (0x81 in 1252 is U+0081) or, in a few pages,
 // a private-use character (0xAA in 1253 is U+F8F9); it encodes back too.
-TEST_P(CodePageTable, MatchesIconvForEveryByte) {
+TEST_P(TCodePageTable, MatchesIconvForEveryByte) {
   const std::uint32_t cp = GetParam();
   for (int b = 0; b < 256; ++b) {
     const char byte = static_cast<char>(b);
@@ -110,9 +110,9 @@ TEST_P(CodePageTable, MatchesIconvForEveryByte) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(RequiredPages, CodePageTable,
+INSTANTIATE_TEST_SUITE_P(RequiredPages, TCodePageTable,
                          ::testing::Values(1250u, 1251u, 1252u, 437u, 850u, 852u, 866u));
-INSTANTIATE_TEST_SUITE_P(FurtherPages, CodePageTable,
+INSTANTIATE_TEST_SUITE_P(FurtherPages, TCodePageTable,
                          ::testing::Values(1253u, 1254u, 1256u, 1257u, 737u, 775u, 855u, 857u, 858u,
                                            862u, 874u));
 
@@ -223,7 +223,7 @@ TEST(LocaleCodePages, ChoosesTheWindowsCodePagesOfTheLocale) {
            Case{"xx_YY.CP1252", 1252, 437},
            Case{"cs_CZ.ISO-8859-2", 1250, 852},
        }) {
-    LocaleCodePages pages = CodePagesForLocale(c.locale);
+    TLocaleCodePages pages = CodePagesForLocale(c.locale);
     EXPECT_EQ(pages.ansi, c.ansi) << c.locale;
     EXPECT_EQ(pages.oem, c.oem) << c.locale;
   }
@@ -236,7 +236,7 @@ TEST(LocaleCodePages, ChoosesTheWindowsCodePagesOfTheLocale) {
 class PlatformConversions : public ::testing::Test {
  protected:
   FakePlatform platform;
-  ScopedPlatform scoped{platform};
+  TScopedPlatform scoped{platform};
 };
 
 TEST_F(PlatformConversions, AnsiToOemAndBackGoThroughThePlatformsCodePages) {

@@ -22,7 +22,7 @@ Text DecodingError(TCodingType aCoding, const std::string& aBytes,
   TStringList lines;
   try {
     DecodeFileBytes(aCoding, aBytes, lines, aWindow);
-  } catch (const Exception& e) {
+  } catch (const TException& e) {
     return e.Message();
   }
   return Text();

@@ -13,13 +13,13 @@ class ParseParametersTest : public ::testing::Test {
   Text ErrorOf(const std::vector<Text>& aParameters) {
     try {
       ParseParameters(aParameters);
-    } catch (const Exception& e) {
+    } catch (const TException& e) {
       return e.Message();
     }
     return u"(no error)";
   }
   FakePlatform platform;
-  ScopedPlatform scoped{platform};
+  TScopedPlatform scoped{platform};
 };
 
 TEST_F(ParseParametersTest, NoParametersGiveTheDefaults) {

@@ -30,7 +30,7 @@ const char kOwnFileName[] = "xlate_unit_tests";
 
 class RealPlatform : public ::testing::Test {
  protected:
-  RealPlatform() : platform(Platform::Create(0, nullptr)) {
+  RealPlatform() : platform(TPlatform::Create(0, nullptr)) {
     std::random_device random;
     folder = fs::temp_directory_path() / ("xlate-platform-" + std::to_string(random()));
     fs::create_directories(folder);
@@ -54,18 +54,18 @@ class RealPlatform : public ::testing::Test {
     return static_cast<std::size_t>(
         std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
   }
-  static bool WriteAll(PlatformFile& aFile, const std::string& aBytes) {
+  static bool WriteAll(TPlatformFile& aFile, const std::string& aBytes) {
     std::size_t written = 0;
     return aFile.Write(aBytes.data(), aBytes.size(), written) && written == aBytes.size();
   }
 
-  std::unique_ptr<Platform> platform;
+  std::unique_ptr<TPlatform> platform;
   fs::path folder;
 };
 
 TEST_F(RealPlatform, AnOutputReplacesItsTargetOnlyOnCommitAndHoldsItMeanwhile) {
   Write("out.txt", "old");
-  std::unique_ptr<PlatformFile> out = platform->CreateForWriting(Name("out.txt"));
+  std::unique_ptr<TPlatformFile> out = platform->CreateForWriting(Name("out.txt"));
   ASSERT_TRUE(out);
   ASSERT_TRUE(WriteAll(*out, "new content"));
   // Nobody else gets the file while it is being replaced.
@@ -92,7 +92,7 @@ TEST_F(RealPlatform, AnOutputReplacesItsTargetOnlyOnCommitAndHoldsItMeanwhile) {
 TEST_F(RealPlatform, AnOutputDestroyedWithoutCommitLeavesTheOldFile) {
   Write("out.txt", "old");
   {
-    std::unique_ptr<PlatformFile> out = platform->CreateForWriting(Name("out.txt"));
+    std::unique_ptr<TPlatformFile> out = platform->CreateForWriting(Name("out.txt"));
     ASSERT_TRUE(out);
     ASSERT_TRUE(WriteAll(*out, "half"));
   }
@@ -102,7 +102,7 @@ TEST_F(RealPlatform, AnOutputDestroyedWithoutCommitLeavesTheOldFile) {
 }
 
 TEST_F(RealPlatform, ANewNameAppearsOnlyOnCommit) {
-  std::unique_ptr<PlatformFile> out = platform->CreateForWriting(Name("new.txt"));
+  std::unique_ptr<TPlatformFile> out = platform->CreateForWriting(Name("new.txt"));
   ASSERT_TRUE(out);
   ASSERT_TRUE(WriteAll(*out, "x"));
   EXPECT_FALSE(fs::exists(folder / "new.txt"));
@@ -112,7 +112,7 @@ TEST_F(RealPlatform, ANewNameAppearsOnlyOnCommit) {
 }
 
 TEST_F(RealPlatform, TheNullDeviceIsWrittenDirectly) {
-  std::unique_ptr<PlatformFile> out = platform->CreateForWriting(
+  std::unique_ptr<TPlatformFile> out = platform->CreateForWriting(
       Text(kNullDevice, kNullDevice + std::char_traits<char>::length(kNullDevice)));
   ASSERT_TRUE(out);
   EXPECT_TRUE(WriteAll(*out, std::string(100000, 'x')));
@@ -124,7 +124,7 @@ TEST_F(RealPlatform, AnInputIsReadWholeAndHeld) {
   std::string bytes;
   for (int i = 0; i < 100000; ++i) bytes += static_cast<char>(i * 7);
   Write("in.bin", bytes);
-  std::unique_ptr<PlatformFile> in = platform->OpenForReading(Name("in.bin"));
+  std::unique_ptr<TPlatformFile> in = platform->OpenForReading(Name("in.bin"));
   ASSERT_TRUE(in);
   EXPECT_FALSE(platform->OpenForReading(Name("in.bin")));
   EXPECT_EQ(platform->LastError(), kHeldByAnother);

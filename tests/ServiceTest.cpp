@@ -22,7 +22,7 @@ class ServiceTest : public ::testing::Test {
   Text ErrorOf(Action aAction) {
     try {
       aAction();
-    } catch (const Exception& e) {
+    } catch (const TException& e) {
       return e.Message();
     }
     return u"(no error)";
@@ -53,7 +53,7 @@ class ServiceTest : public ::testing::Test {
   }
 
   FakePlatform platform;
-  ScopedPlatform scoped{platform};
+  TScopedPlatform scoped{platform};
 };
 
 TEST_F(ServiceTest, TranslatesWithTheCodingsOfTheContract) {

@@ -11,7 +11,7 @@ namespace xlate {
 
 namespace {
 
-class FakeInput : public PlatformFile {
+class FakeInput : public TPlatformFile {
  public:
   FakeInput(FakePlatform& aPlatform, const std::string& aBytes)
       : FPlatform(aPlatform), FBytes(aBytes) {}
@@ -39,7 +39,7 @@ class FakeInput : public PlatformFile {
 };
 
 // Collects what is written and puts it in place on Commit only.
-class FakeOutput : public PlatformFile {
+class FakeOutput : public TPlatformFile {
  public:
   FakeOutput(FakePlatform& aPlatform, Text aName) : FPlatform(aPlatform), FName(std::move(aName)) {}
   bool Size(std::uint64_t& vSize) override {
@@ -75,7 +75,7 @@ bool FakePlatform::EqualIgnoreCase(const Text& aLeft, const Text& aRight) {
   return EqualIgnoringCase(aLeft, aRight);
 }
 
-std::unique_ptr<PlatformFile> FakePlatform::OpenForReading(const Text& aName) {
+std::unique_ptr<TPlatformFile> FakePlatform::OpenForReading(const Text& aName) {
   auto it = files.find(aName);
   if (it == files.end() || it->second.vanishes) {
     lastError = 2;
@@ -92,7 +92,7 @@ std::unique_ptr<PlatformFile> FakePlatform::OpenForReading(const Text& aName) {
   return std::make_unique<FakeInput>(*this, it->second.bytes);
 }
 
-std::unique_ptr<PlatformFile> FakePlatform::CreateForWriting(const Text& aName) {
+std::unique_ptr<TPlatformFile> FakePlatform::CreateForWriting(const Text& aName) {
   auto it = files.find(aName);
   if (it != files.end() && (it->second.locked || it->second.directory)) {
     lastError = it->second.locked ? 32 : 5;

@@ -16,7 +16,7 @@
 
 namespace xlate {
 
-class FakePlatform : public Platform {
+class FakePlatform : public TPlatform {
  public:
   // Configuration and what the program did.
   std::uint32_t ansi = 1252;
@@ -31,7 +31,7 @@ class FakePlatform : public Platform {
   bool freeFails = false;
   int loadedLibraries = 0;  // loaded and not yet freed
 
-  HandleType outputType = HandleType::Pipe;
+  THandleType outputType = THandleType::htPipe;
   std::string stdOut;
   std::string stdErr;
   std::vector<std::size_t> writeSizes;  // the size of each write to standard output
@@ -117,9 +117,9 @@ class FakePlatform : public Platform {
   Text ProgramPath() override { return programPath; }
   Text PathSeparators() override { return separators; }
 
-  HandleType StdOutputType() override { return outputType; }
-  std::uint32_t WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
-    if (aStream == StdStream::Error) {
+  THandleType StdOutputType() override { return outputType; }
+  std::uint32_t WriteStd(TStdStream aStream, const char* aBytes, std::size_t aCount) override {
+    if (aStream == TStdStream::ssError) {
       stdErr.append(aBytes, aCount);
       return 0;
     }
@@ -133,18 +133,18 @@ class FakePlatform : public Platform {
     return 0;
   }
   bool stdErrIsTerminal = false;
-  bool IsTerminal(StdStream aStream) override {
-    return aStream == StdStream::Error && stdErrIsTerminal;
+  bool IsTerminal(TStdStream aStream) override {
+    return aStream == TStdStream::ssError && stdErrIsTerminal;
   }
 
   bool FileExists(const Text& aName) override {
     auto it = files.find(aName);
     return it != files.end() && !it->second.directory;
   }
-  std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) override;
-  std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) override;
+  std::unique_ptr<TPlatformFile> OpenForReading(const Text& aName) override;
+  std::unique_ptr<TPlatformFile> CreateForWriting(const Text& aName) override;
   // An input here reads a copy of the file, so it holds nothing to share.
-  std::unique_ptr<PlatformFile> CreateOverInput(const Text& aName, PlatformFile&) override {
+  std::unique_ptr<TPlatformFile> CreateOverInput(const Text& aName, TPlatformFile&) override {
     return CreateForWriting(aName);
   }
   bool SameFile(const Text& aLeft, const Text& aRight) override {

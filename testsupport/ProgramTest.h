@@ -43,7 +43,7 @@ class ProgramTest : public ::testing::Test {
   }
 
   FakePlatform platform;
-  ScopedPlatform scoped{platform};
+  TScopedPlatform scoped{platform};
 };
 
 }  // namespace xlate

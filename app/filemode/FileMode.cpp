@@ -16,18 +16,18 @@ namespace {
 // writing it would replace the input with its translation, which nobody
 // asked for.
 void CheckDerivedOutputName(const TRunSettings& aSettings) {
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   if (!aSettings.OutFileDerived) return;
   const Text separators = platform.PathSeparators() + u"/";
   if (aSettings.LangTo.find_first_of(separators) != Text::npos) {
-    throw Exception(
+    throw TException(
         Format(u"LANGTO \"%s\" holds a path separator and cannot be part of the output "
                u"file name; give OFILE",
                {aSettings.LangTo}));
   }
   if (platform.SameFile(aSettings.InFile, aSettings.OutFile)) {
-    throw Exception(Format(u"Output file \"%s\" is the input file; give OFILE",
-                           {platform.FullPath(aSettings.OutFile)}));
+    throw TException(Format(u"Output file \"%s\" is the input file; give OFILE",
+                            {platform.FullPath(aSettings.OutFile)}));
   }
 }
 
@@ -48,18 +48,18 @@ void FlattenLineBreaks(Text& vLine) {
 
 // Failed lines carry their message in the output, and the run goes on; one
 // line on standard error tells that there are some.
-void ReportFailedLines(Platform& aPlatform, std::uint64_t aFailed, std::uint64_t aLines) {
+void ReportFailedLines(TPlatform& aPlatform, std::uint64_t aFailed, std::uint64_t aLines) {
   const std::string line = std::to_string(aFailed) + " of " + std::to_string(aLines) +
                            (aLines == 1 ? " line" : " lines") + " failed; " +
                            (aFailed == 1 ? "its message stands" : "their messages stand") +
                            " in the output\r\n";
-  aPlatform.WriteStd(StdStream::Error, line.data(), line.size());
+  aPlatform.WriteStd(TStdStream::ssError, line.data(), line.size());
 }
 
 // A file is read and written in its coding; without one, reading would give
 // no lines and writing an empty file, in place of what stood there.
 void CheckFileCoding(TCodingType aCoding) {
-  if (aCoding == ctNone) throw Exception(u"Unknown coding type");
+  if (aCoding == ctNone) throw TException(u"Unknown coding type");
 }
 
 }  // namespace
@@ -68,12 +68,12 @@ void TranslateFile(const TRunSettings& aSettings, TdllZTA& aService, const TFile
   CheckFileCoding(aSettings.InCoding);
   CheckFileCoding(aSettings.OutCoding);
   CheckDerivedOutputName(aSettings);
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   const bool inPlace = platform.SameFile(aSettings.InFile, aSettings.OutFile);
   // The input is read, translated and written a block at a time. It stays
   // open, and locked, until the output has replaced what stood under its
   // name: in place, that is the input itself.
-  std::unique_ptr<PlatformFile> input = OpenInputFile(aSettings);
+  std::unique_ptr<TPlatformFile> input = OpenInputFile(aSettings);
   std::uint64_t size = 0;
   if (!input->Size(size)) size = 0;
   TOutputFile output(aSettings, inPlace ? input.get() : nullptr);

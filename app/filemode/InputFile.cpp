@@ -66,7 +66,7 @@ const char16_t* FindBreak(const char16_t* aFrom, const char16_t* aEnd) {
 }
 
 // A file's bytes held in memory, read like a file.
-class TBytesFile : public PlatformFile {
+class TBytesFile : public TPlatformFile {
  public:
   explicit TBytesFile(const ByteString& aBytes) : FBytes(aBytes) {}
   bool Size(std::uint64_t& vSize) override {
@@ -88,21 +88,21 @@ class TBytesFile : public PlatformFile {
 
 }  // namespace
 
-std::unique_ptr<PlatformFile> OpenInputFile(const TRunSettings& aSettings) {
-  Platform& platform = CurrentPlatform();
+std::unique_ptr<TPlatformFile> OpenInputFile(const TRunSettings& aSettings) {
+  TPlatform& platform = CurrentPlatform();
   if (!platform.FileExists(aSettings.InFile)) {
-    throw Exception(Format(u"File \"%s\" not found", {aSettings.InFile}));
+    throw TException(Format(u"File \"%s\" not found", {aSettings.InFile}));
   }
-  std::unique_ptr<PlatformFile> file = platform.OpenForReading(aSettings.InFile);
+  std::unique_ptr<TPlatformFile> file = platform.OpenForReading(aSettings.InFile);
   if (!file) {
     Text reason = LastSystemErrorText();
-    throw Exception(
+    throw TException(
         Format(u"Cannot open file \"%s\". %s", {platform.FullPath(aSettings.InFile), reason}));
   }
   return file;
 }
 
-TLineReader::TLineReader(PlatformFile& aFile, const Text& aName, TCodingType aCoding,
+TLineReader::TLineReader(TPlatformFile& aFile, const Text& aName, TCodingType aCoding,
                          const TFileWindow& aWindow)
     : FFile(aFile),
       FName(aName),
@@ -171,7 +171,7 @@ void TLineReader::CheckPadding() {
   const char* bytes = reinterpret_cast<const char*>(FBuffer.get());
   for (std::size_t i = FStart; i < FEnd; ++i) {
     if (bytes[i] != '\0') {
-      throw Exception(
+      throw TException(
           Format(u"File \"%s\" holds a NUL character in line %d followed by more "
                  u"text; is ICODING right?",
                  {FName, FNulLine}));
@@ -279,7 +279,7 @@ void TLineReader::Refill() {
   }
   char* bytes = reinterpret_cast<char*>(FBuffer.get());
   std::size_t got = 0;
-  if (!FFile.Read(bytes + FEnd, FCapacity - FEnd, got)) throw Exception(u"Stream read error");
+  if (!FFile.Read(bytes + FEnd, FCapacity - FEnd, got)) throw TException(u"Stream read error");
 #if !(defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
   if (FCoding == ctUNICODE) {
     // The units just completed, from low byte first to the machine's order.
@@ -298,7 +298,7 @@ namespace {
 
 // Reads every line of the file into the list, as texts.
 void ReadAllLines(TLineReader& aReader, TStringList& vLines) {
-  Platform& platform = CurrentPlatform();
+  TPlatform& platform = CurrentPlatform();
   TLineBlock block;
   while (aReader.ReadBlock(block)) {
     for (std::size_t i = 0; i < block.Count(); ++i) {
@@ -331,7 +331,7 @@ void TLineReader::Resize(std::size_t aCapacity) {
 }
 
 std::unique_ptr<TStringList> ReadInputFile(const TRunSettings& aSettings) {
-  std::unique_ptr<PlatformFile> file = OpenInputFile(aSettings);
+  std::unique_ptr<TPlatformFile> file = OpenInputFile(aSettings);
   auto lines = std::make_unique<TStringList>();
   TLineReader reader(*file, aSettings.InFile, aSettings.InCoding);
   ReadAllLines(reader, *lines);

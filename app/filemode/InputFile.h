@@ -12,7 +12,7 @@ namespace xlate {
 
 // Opens InFile for reading, exclusively, for as long as the result lives.
 // Raises "File ... not found" or "Cannot open file ...".
-std::unique_ptr<PlatformFile> OpenInputFile(const TRunSettings& aSettings);
+std::unique_ptr<TPlatformFile> OpenInputFile(const TRunSettings& aSettings);
 
 // Reads an open file in aCoding, to its end, a block of lines at a time, so
 // that no more than about a window of the file is held however long it is.
@@ -27,7 +27,7 @@ std::unique_ptr<PlatformFile> OpenInputFile(const TRunSettings& aSettings);
 class TLineReader {
  public:
   // aName is the file's name as messages show it.
-  TLineReader(PlatformFile& aFile, const Text& aName, TCodingType aCoding,
+  TLineReader(TPlatformFile& aFile, const Text& aName, TCodingType aCoding,
               const TFileWindow& aWindow = {});
   // Replaces the block's lines with the next ones, in file order; false at
   // the end of the file, with no lines. Raises "Stream read error", and
@@ -50,10 +50,10 @@ class TLineReader {
   std::size_t WindowCapacity() const;
   void Resize(std::size_t aCapacity);
 
-  PlatformFile& FFile;
+  TPlatformFile& FFile;
   Text FName;
   TCodingType FCoding;
-  Platform& FPlatform;
+  TPlatform& FPlatform;
   std::uint32_t FCodePage;
   TFileWindow FWindow;
   // The bytes read and not yet given as lines are [FStart, FEnd) of the

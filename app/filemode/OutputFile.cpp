@@ -11,13 +11,13 @@ namespace {
 constexpr std::size_t kFlushSize = 1 << 20;
 }
 
-TOutputFile::TOutputFile(const TRunSettings& aSettings, PlatformFile* aInput)
+TOutputFile::TOutputFile(const TRunSettings& aSettings, TPlatformFile* aInput)
     : FPlatform(CurrentPlatform()), FCoding(aSettings.OutCoding) {
   FFile = aInput != nullptr ? FPlatform.CreateOverInput(aSettings.OutFile, *aInput)
                             : FPlatform.CreateForWriting(aSettings.OutFile);
   if (!FFile) {
     Text reason = LastSystemErrorText();
-    throw Exception(
+    throw TException(
         Format(u"Cannot create file \"%s\". %s", {FPlatform.FullPath(aSettings.OutFile), reason}));
   }
   FBuffer.reserve(kFlushSize + 4096);
@@ -35,7 +35,8 @@ void TOutputFile::WriteLine(const Text& aLine) {
       if (aLine.size() * 2 >= kFlushSize) {
         Flush();
         std::size_t written = 0;
-        if (!FFile->Write(units, aLine.size() * 2, written)) throw Exception(u"Stream write error");
+        if (!FFile->Write(units, aLine.size() * 2, written))
+          throw TException(u"Stream write error");
       } else {
         FBuffer.append(units, aLine.size() * 2);
       }
@@ -72,7 +73,7 @@ void TOutputFile::WriteLine(const Text& aLine) {
 void TOutputFile::Flush() {
   std::size_t written = 0;
   if (!FBuffer.empty() && !FFile->Write(FBuffer.data(), FBuffer.size(), written)) {
-    throw Exception(u"Stream write error");
+    throw TException(u"Stream write error");
   }
   FBuffer.clear();
   // A very long line grew the buffer; it is not kept for the rest.
@@ -84,7 +85,7 @@ void TOutputFile::Flush() {
 
 void TOutputFile::Finish() {
   Flush();
-  if (!FFile->Commit()) throw Exception(u"Stream write error");
+  if (!FFile->Commit()) throw TException(u"Stream write error");
 }
 
 void WriteOutputFile(const TRunSettings& aSettings, const TStringList& aLines) {

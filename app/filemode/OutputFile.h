@@ -18,7 +18,7 @@ class TOutputFile {
   // Raises "Cannot create file ...". aInput, when given, is the input file
   // open under the same name (translation in place): it stays readable,
   // and its hold on the file lasts until the file is replaced.
-  explicit TOutputFile(const TRunSettings& aSettings, PlatformFile* aInput = nullptr);
+  explicit TOutputFile(const TRunSettings& aSettings, TPlatformFile* aInput = nullptr);
   void WriteLine(const Text& aLine);
   // Writes what the lines so far are waiting in; a device or a pipe gets
   // them at once. Raises "Stream write error".
@@ -27,9 +27,9 @@ class TOutputFile {
   void Finish();
 
  private:
-  Platform& FPlatform;
+  TPlatform& FPlatform;
   TCodingType FCoding;
-  std::unique_ptr<PlatformFile> FFile;
+  std::unique_ptr<TPlatformFile> FFile;
   ByteString FBuffer;
 };
 

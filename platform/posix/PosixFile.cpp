@@ -41,10 +41,10 @@ bool Lock(int aFd) {
   return Fail();
 }
 
-class PosixFile : public PlatformFile {
+class TPosixFile : public TPlatformFile {
  public:
-  explicit PosixFile(int aFd) : FFd(aFd) {}
-  ~PosixFile() override { CloseFd(FFd); }
+  explicit TPosixFile(int aFd) : FFd(aFd) {}
+  ~TPosixFile() override { CloseFd(FFd); }
 
   bool Size(std::uint64_t& vSize) override {
     struct stat info;
@@ -90,18 +90,18 @@ class PosixFile : public PlatformFile {
 // Writes into a new file beside the target and moves it over the target
 // on Commit. Until then a signal that ends the process removes the new
 // file (PendingFiles.h).
-class ReplacingFile : public PosixFile {
+class TReplacingFile : public TPosixFile {
  public:
-  ReplacingFile(int aTempFd, std::string aTempPath, std::string aTarget, int aTargetFd,
-                mode_t aFinalMode, PlatformFile* aInput)
-      : PosixFile(aTempFd),
+  TReplacingFile(int aTempFd, std::string aTempPath, std::string aTarget, int aTargetFd,
+                 mode_t aFinalMode, TPlatformFile* aInput)
+      : TPosixFile(aTempFd),
         FTempPath(std::move(aTempPath)),
         FTarget(std::move(aTarget)),
         FTargetFd(aTargetFd),
         FFinalMode(aFinalMode),
         FInput(aInput) {}
 
-  ~ReplacingFile() override {
+  ~TReplacingFile() override {
     if (!FCommitted) {
       TPendingFiles::THeld held;
       CloseFd(FFd);
@@ -139,7 +139,7 @@ class ReplacingFile : public PosixFile {
   std::string FTarget;
   int FTargetFd;  // holds the lock on the file being replaced
   mode_t FFinalMode;
-  PlatformFile* FInput;  // or holds it, when it is the input file
+  TPlatformFile* FInput;  // or holds it, when it is the input file
   bool FCommitted = false;
 };
 
@@ -147,13 +147,13 @@ bool StartsWith(const std::string& aText, const char* aPrefix) {
   return aText.compare(0, std::char_traits<char>::length(aPrefix), aPrefix) == 0;
 }
 
-std::unique_ptr<PlatformFile> OpenDirect(const std::string& aName) {
+std::unique_ptr<TPlatformFile> OpenDirect(const std::string& aName) {
   int fd = open(aName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) {
     Fail();
     return nullptr;
   }
-  auto file = std::make_unique<PosixFile>(fd);
+  auto file = std::make_unique<TPosixFile>(fd);
   struct stat info;
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
     if (!Lock(fd) || ftruncate(fd, 0) != 0) {
@@ -186,13 +186,13 @@ int OwnDescriptorNamed(const std::string& aName) {
 // A stream the process was started with is written through a copy of its
 // descriptor: reopening the name would start a new, truncating open of a
 // file that the caller may be appending to.
-std::unique_ptr<PlatformFile> WriteThroughOwnDescriptor(int aFd) {
+std::unique_ptr<TPlatformFile> WriteThroughOwnDescriptor(int aFd) {
   int copy = fcntl(aFd, F_DUPFD_CLOEXEC, 3);
   if (copy < 0) {
     Fail();
     return nullptr;
   }
-  return std::make_unique<PosixFile>(copy);
+  return std::make_unique<TPosixFile>(copy);
 }
 
 std::string DirectoryOf(const std::string& aPath) {
@@ -304,19 +304,19 @@ mode_t CurrentUmask() {
 void SetLastPosixError(std::uint32_t aCode) { gLastError = aCode; }
 std::uint32_t LastPosixError() { return gLastError; }
 
-std::unique_ptr<PlatformFile> OpenPosixInput(const std::string& aNativeName) {
+std::unique_ptr<TPlatformFile> OpenPosixInput(const std::string& aNativeName) {
   int fd = open(aNativeName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     Fail();
     return nullptr;
   }
-  auto file = std::make_unique<PosixFile>(fd);
+  auto file = std::make_unique<TPosixFile>(fd);
   if (!Lock(fd)) return nullptr;
   return file;
 }
 
-std::unique_ptr<PlatformFile> CreatePosixOutput(const std::string& aNativeName,
-                                                PlatformFile* aInput) {
+std::unique_ptr<TPlatformFile> CreatePosixOutput(const std::string& aNativeName,
+                                                 TPlatformFile* aInput) {
   const int own = OwnDescriptorNamed(aNativeName);
   if (own >= 0 && fcntl(own, F_GETFD) != -1) return WriteThroughOwnDescriptor(own);
   // Other /dev and /proc names stand for devices the caller set up.
@@ -365,7 +365,7 @@ std::unique_ptr<PlatformFile> CreatePosixOutput(const std::string& aNativeName,
     return nullptr;
   }
   auto file =
-      std::make_unique<ReplacingFile>(tempFd, std::move(temp), target, targetFd, mode, aInput);
+      std::make_unique<TReplacingFile>(tempFd, std::move(temp), target, targetFd, mode, aInput);
   file->RegisterForSignals();
   return file;
 }

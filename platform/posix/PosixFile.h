@@ -15,7 +15,7 @@ constexpr std::uint32_t kLoaderError = 0x20000000;
 
 // Opens an existing file for reading and takes an exclusive advisory lock,
 // so that two runs on one file cannot interleave. Null on failure.
-std::unique_ptr<PlatformFile> OpenPosixInput(const std::string& aNativeName);
+std::unique_ptr<TPlatformFile> OpenPosixInput(const std::string& aNativeName);
 
 // Creates an output file. A regular file, or a name that does not exist
 // yet, is written into a new file in the same folder that replaces it on
@@ -29,7 +29,7 @@ std::unique_ptr<PlatformFile> OpenPosixInput(const std::string& aNativeName);
 // aInput, when given, holds the lock on the file being replaced (the same
 // file, open for reading); Commit closes it once the new file has taken the
 // old one's place.
-std::unique_ptr<PlatformFile> CreatePosixOutput(const std::string& aNativeName,
-                                                PlatformFile* aInput = nullptr);
+std::unique_ptr<TPlatformFile> CreatePosixOutput(const std::string& aNativeName,
+                                                 TPlatformFile* aInput = nullptr);
 
 }  // namespace xlate

@@ -87,10 +87,10 @@ std::string NormalisePath(const std::string& aPath) {
   return out.empty() ? "/" : out;
 }
 
-class PosixPlatform : public Platform {
+class TPosixPlatform : public TPlatform {
  public:
-  PosixPlatform(int argc, char** argv) {
-    LocaleCodePages pages = CodePagesForLocale(
+  TPosixPlatform(int argc, char** argv) {
+    TLocaleCodePages pages = CodePagesForLocale(
         LocaleFromEnvironment(getenv("LC_ALL"), getenv("LC_CTYPE"), getenv("LANG")));
     FAnsi = pages.ansi;
     FOem = pages.oem;
@@ -199,17 +199,17 @@ class PosixPlatform : public Platform {
 
   Text PathSeparators() override { return u"/"; }
 
-  HandleType StdOutputType() override {
+  THandleType StdOutputType() override {
     struct stat info;
-    if (fstat(STDOUT_FILENO, &info) != 0) return HandleType::Unknown;
-    if (S_ISCHR(info.st_mode)) return HandleType::CharDevice;
-    if (S_ISREG(info.st_mode)) return HandleType::File;
-    if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return HandleType::Pipe;
-    return HandleType::Unknown;
+    if (fstat(STDOUT_FILENO, &info) != 0) return THandleType::htUnknown;
+    if (S_ISCHR(info.st_mode)) return THandleType::htCharDevice;
+    if (S_ISREG(info.st_mode)) return THandleType::htFile;
+    if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return THandleType::htPipe;
+    return THandleType::htUnknown;
   }
 
-  std::uint32_t WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
-    int fd = aStream == StdStream::Output ? STDOUT_FILENO : STDERR_FILENO;
+  std::uint32_t WriteStd(TStdStream aStream, const char* aBytes, std::size_t aCount) override {
+    int fd = aStream == TStdStream::ssOutput ? STDOUT_FILENO : STDERR_FILENO;
     struct stat info;
     if (fstat(fd, &info) != 0) return kMissingHandle;
     std::size_t done = 0;
@@ -225,8 +225,8 @@ class PosixPlatform : public Platform {
     return 0;
   }
 
-  bool IsTerminal(StdStream aStream) override {
-    return isatty(aStream == StdStream::Output ? STDOUT_FILENO : STDERR_FILENO) == 1;
+  bool IsTerminal(TStdStream aStream) override {
+    return isatty(aStream == TStdStream::ssOutput ? STDOUT_FILENO : STDERR_FILENO) == 1;
   }
 
   bool FileExists(const Text& aName) override {
@@ -253,19 +253,20 @@ class PosixPlatform : public Platform {
     return found;
   }
 
-  std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) override {
+  std::unique_ptr<TPlatformFile> OpenForReading(const Text& aName) override {
     std::string name;
     if (!Native(aName, name)) return nullptr;
     return OpenPosixInput(name);
   }
 
-  std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) override {
+  std::unique_ptr<TPlatformFile> CreateForWriting(const Text& aName) override {
     std::string name;
     if (!Native(aName, name)) return nullptr;
     return CreatePosixOutput(name);
   }
 
-  std::unique_ptr<PlatformFile> CreateOverInput(const Text& aName, PlatformFile& aInput) override {
+  std::unique_ptr<TPlatformFile> CreateOverInput(const Text& aName,
+                                                 TPlatformFile& aInput) override {
     std::string name;
     if (!Native(aName, name)) return nullptr;
     return CreatePosixOutput(name, &aInput);
@@ -332,8 +333,8 @@ class PosixPlatform : public Platform {
 
 }  // namespace
 
-std::unique_ptr<Platform> Platform::Create(int argc, char** argv) {
-  return std::make_unique<PosixPlatform>(argc, argv);
+std::unique_ptr<TPlatform> TPlatform::Create(int argc, char** argv) {
+  return std::make_unique<TPosixPlatform>(argc, argv);
 }
 
 }  // namespace xlate

@@ -32,10 +32,10 @@ bool CloseOnce(HANDLE& vHandle) {
 // The most one ReadFile or WriteFile call is asked to move.
 constexpr std::size_t kMaxTransfer = 1u << 30;
 
-class WindowsFile : public PlatformFile {
+class TWindowsFile : public TPlatformFile {
  public:
-  explicit WindowsFile(HANDLE aHandle) : FHandle(aHandle) {}
-  ~WindowsFile() override { CloseOnce(FHandle); }
+  explicit TWindowsFile(HANDLE aHandle) : FHandle(aHandle) {}
+  ~TWindowsFile() override { CloseOnce(FHandle); }
 
   bool Size(std::uint64_t& vSize) override {
     // Devices and pipes have no size; they are read to their end.
@@ -123,16 +123,16 @@ void ForgetPending(const Text& aPath) {
 
 // Writes into a new file beside the target and moves it over the target
 // on Commit.
-class ReplacingFile : public WindowsFile {
+class TReplacingFile : public TWindowsFile {
  public:
-  ReplacingFile(HANDLE aTemp, Text aTempPath, Text aTarget, HANDLE aHold, PlatformFile* aInput)
-      : WindowsFile(aTemp),
+  TReplacingFile(HANDLE aTemp, Text aTempPath, Text aTarget, HANDLE aHold, TPlatformFile* aInput)
+      : TWindowsFile(aTemp),
         FTempPath(std::move(aTempPath)),
         FTarget(std::move(aTarget)),
         FHold(aHold),
         FInput(aInput) {}
 
-  ~ReplacingFile() override {
+  ~TReplacingFile() override {
     if (!FCommitted) {
       CloseOnce(FHandle);
       std::lock_guard<std::mutex> lock(gPendingMutex);
@@ -170,8 +170,8 @@ class ReplacingFile : public WindowsFile {
  private:
   Text FTempPath;
   Text FTarget;
-  HANDLE FHold;          // the file being replaced, held open until the move
-  PlatformFile* FInput;  // or the input file holds it
+  HANDLE FHold;           // the file being replaced, held open until the move
+  TPlatformFile* FInput;  // or the input file holds it
   bool FCommitted = false;
 };
 
@@ -256,17 +256,17 @@ Text WindowsFullPath(const Text& aName) {
   }
 }
 
-std::unique_ptr<PlatformFile> OpenWindowsInput(const Text& aName) {
+std::unique_ptr<TPlatformFile> OpenWindowsInput(const Text& aName) {
   HANDLE handle = CreateFileW(W(aName), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     RememberLastWindowsError();
     return nullptr;
   }
-  return std::make_unique<WindowsFile>(handle);
+  return std::make_unique<TWindowsFile>(handle);
 }
 
-std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName, PlatformFile* aInput) {
+std::unique_ptr<TPlatformFile> CreateWindowsOutput(const Text& aName, TPlatformFile* aInput) {
   if (StartsWith(aName, u"\\\\.\\")) aInput = nullptr;  // a device: nothing to replace
   // Opening the existing name proves that it may be written (a directory
   // or a read-only file fails here) and keeps every other opener out. An
@@ -288,7 +288,7 @@ std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName, PlatformFil
     }
   } else if (StartsWith(aName, u"\\\\.\\") || GetFileType(existing) != FILE_TYPE_DISK) {
     // A device or a pipe: written as it is, nothing to replace.
-    return std::make_unique<WindowsFile>(existing);
+    return std::make_unique<TWindowsFile>(existing);
   }
 
   // A regular file, or a new name: write a file beside it and move that
@@ -307,7 +307,7 @@ std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName, PlatformFil
     CloseOnce(existing);
     return nullptr;
   }
-  return std::make_unique<ReplacingFile>(temp, tempPath, target, existing, aInput);
+  return std::make_unique<TReplacingFile>(temp, tempPath, target, existing, aInput);
 }
 
 }  // namespace xlate

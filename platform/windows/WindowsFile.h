@@ -15,7 +15,7 @@ void RememberLastWindowsError();
 std::uint32_t LastWindowsError();
 
 // Opens an existing file for reading, shared with nobody. Null on failure.
-std::unique_ptr<PlatformFile> OpenWindowsInput(const Text& aName);
+std::unique_ptr<TPlatformFile> OpenWindowsInput(const Text& aName);
 
 // Creates an output file. A regular file, or a name that does not exist
 // yet, is written into a new file in the same folder that takes its place
@@ -24,8 +24,8 @@ std::unique_ptr<PlatformFile> OpenWindowsInput(const Text& aName);
 // a pipe, any \\.\ name) are written directly. Null on failure. aInput,
 // when given, is the file being replaced, open for reading: it holds the
 // file instead, and Commit closes it before the move.
-std::unique_ptr<PlatformFile> CreateWindowsOutput(const Text& aName,
-                                                  PlatformFile* aInput = nullptr);
+std::unique_ptr<TPlatformFile> CreateWindowsOutput(const Text& aName,
+                                                   TPlatformFile* aInput = nullptr);
 
 // The full path of a name as the system resolves it; the name itself when
 // the system cannot make one.

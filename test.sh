@@ -34,6 +34,7 @@ stage "packages" "$here/scripts/install-deps.sh"
 stage "Linux build" linux_build
 stage "format check" "$here/scripts/check-format.sh"
 stage "naming check" "$here/scripts/check-naming.sh" "$build"
+stage "layer check" "$here/scripts/check-layers.sh"
 stage "Linux tests" ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 stage "Debian package" "$here/scripts/test-package.sh" "$build"
 if [ "${XLATE_WINDOWS:-1}" != 0 ]; then

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds everything with warnings as errors,
-# checks the formatting and runs every test: the Linux build's, the Debian
-# package made from it (scripts/test-package.sh), then the Windows build's
-# under Wine (scripts/test-windows.sh), then the robustness suites.
+# checks the formatting, the names and the folders' layering, and runs every
+# test: the Linux build's, the Debian package made from it
+# (scripts/test-package.sh), then the Windows build's under Wine
+# (scripts/test-windows.sh), then the robustness suites.
 # XLATE_WINDOWS=0 leaves the Windows part out; XLATE_QUICK=1 stops after the
 # main suites. Each stage's time is printed at the end, also when one fails.
 set -euo pipefail
@@ -32,6 +33,8 @@ linux_build() {
 stage "packages" "$here/scripts/install-deps.sh"
 stage "Linux build" linux_build
 stage "format check" "$here/scripts/check-format.sh"
+stage "naming check" "$here/scripts/check-naming.sh" "$build"
+stage "layer check" "$here/scripts/check-layers.sh"
 stage "Linux tests" ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 stage "Debian package" "$here/scripts/test-package.sh" "$build"
 if [ "${XLATE_WINDOWS:-1}" != 0 ]; then

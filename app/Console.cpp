@@ -29,10 +29,10 @@ Text IoErrorMessage(std::uint32_t aCode) {
   }
 }
 
-TConsole::TConsole(Platform& aPlatform) : FPlatform(aPlatform) {
-  HandleType type = aPlatform.StdOutputType();
-  FFlushAtLineEnd = type == HandleType::CharDevice;
-  FKnownType = type != HandleType::Unknown;
+TConsole::TConsole(TPlatform& aPlatform) : FPlatform(aPlatform) {
+  THandleType type = aPlatform.StdOutputType();
+  FFlushAtLineEnd = type == THandleType::htCharDevice;
+  FKnownType = type != THandleType::htUnknown;
 }
 
 TConsole::~TConsole() { FlushAtExit(); }
@@ -45,7 +45,7 @@ void TConsole::FlushAtExit() {
 void TConsole::Flush() {
   if (FCount == 0) return;
   std::uint32_t code =
-      FKnownType ? FPlatform.WriteStd(StdStream::Output, FBuffer, FCount) : kNotOpenForOutput;
+      FKnownType ? FPlatform.WriteStd(TStdStream::ssOutput, FBuffer, FCount) : kNotOpenForOutput;
   FCount = 0;  // what failed to go out is dropped, as it would be by the device
   if (code != 0 && FError == 0) FError = code;
 }
@@ -74,7 +74,7 @@ void TConsole::WriteLine(const ByteString& aBytes) {
   if (FError != 0) {
     std::uint32_t code = FError;
     FError = 0;
-    throw Exception(IoErrorMessage(code));
+    throw TException(IoErrorMessage(code));
   }
 }
 

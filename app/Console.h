@@ -17,7 +17,7 @@ Text IoErrorMessage(std::uint32_t aCode);
 // left goes out at exit. A failed write is raised at the end of its line.
 class TConsole {
  public:
-  explicit TConsole(Platform& aPlatform);
+  explicit TConsole(TPlatform& aPlatform);
   // Writes what is left; a failure then is ignored.
   ~TConsole();
   TConsole(const TConsole&) = delete;
@@ -33,7 +33,7 @@ class TConsole {
   void Flush();
 
   static constexpr std::size_t kBufferSize = 128;
-  Platform& FPlatform;
+  TPlatform& FPlatform;
   bool FFlushAtLineEnd;
   bool FKnownType;
   char FBuffer[kBufferSize];

@@ -15,14 +15,14 @@ namespace xlate {
 
 namespace {
 
-ByteString TranslateParamText(Platform& aPlatform, const TRunSettings& aSettings, TdllZTA& aService,
-                              const ByteString& aText) {
+ByteString TranslateParamText(TPlatform& aPlatform, const TRunSettings& aSettings,
+                              TdllZTA& aService, const ByteString& aText) {
   Text translation = aService.Translate(aSettings.LangInit, aSettings.LangFrom, aSettings.LangTo,
                                         DecodeText(aPlatform, aSettings.InCoding, aText));
   return EncodeText(aPlatform, aSettings.OutCoding, translation);
 }
 
-void ReportError(Platform& aPlatform, TConsole& aConsole, const Text& aMessage) {
+void ReportError(TPlatform& aPlatform, TConsole& aConsole, const Text& aMessage) {
   aConsole.WriteTextLine(u"Error:");
   aConsole.WriteTextLine(aMessage);
   aConsole.WriteTextLine(Text());
@@ -43,7 +43,7 @@ TFileTask FileTaskOf(const TRunSettings& aSettings) {
 
 // aBanner: the run had no parameters, and a translation of the text shows
 // the banner and the usage instead.
-void RunTask(Platform& aPlatform, const TRunSettings& aSettings, bool aBanner, TdllZTA& aService,
+void RunTask(TPlatform& aPlatform, const TRunSettings& aSettings, bool aBanner, TdllZTA& aService,
              TConsole& aConsole) {
   if (aSettings.Task == ttTranslate) {
     if (aSettings.UseFiles) {
@@ -68,12 +68,12 @@ void RunTask(Platform& aPlatform, const TRunSettings& aSettings, bool aBanner, T
   }
 }
 
-void RunWithService(Platform& aPlatform, const TRunSettings& aSettings, bool aBanner,
+void RunWithService(TPlatform& aPlatform, const TRunSettings& aSettings, bool aBanner,
                     TConsole& aConsole) {
   TdllZTA service(aPlatform);
   try {
     RunTask(aPlatform, aSettings, aBanner, service, aConsole);
-  } catch (const Exception&) {
+  } catch (const TException&) {
     // A failed unload takes the place of the failure on its way out.
     service.Destroy();
     throw;
@@ -86,17 +86,17 @@ void RunWithService(Platform& aPlatform, const TRunSettings& aSettings, bool aBa
 
 // The report could not be written: say so on standard error, in the OEM
 // code page, with the program's file and both messages.
-void LastResort(Platform& aPlatform, const Text& aWriteFailure, const Text& aMessage) {
+void LastResort(TPlatform& aPlatform, const Text& aWriteFailure, const Text& aMessage) {
   Text line = Format(u"%s: the error report could not be written (%s): %s\r\n",
                      {FileNameOfPath(aPlatform.ProgramPath(), aPlatform.PathSeparators()),
                       aWriteFailure, aMessage});
   ByteString bytes = AnsiToOem(aPlatform, TextToAnsi(aPlatform, line));
-  aPlatform.WriteStd(StdStream::Error, bytes.data(), bytes.size());
+  aPlatform.WriteStd(TStdStream::ssError, bytes.data(), bytes.size());
 }
 
 }  // namespace
 
-int RunProgram(Platform& aPlatform) {
+int RunProgram(TPlatform& aPlatform) {
   TConsole console(aPlatform);
   Text message;
   try {
@@ -105,13 +105,13 @@ int RunProgram(Platform& aPlatform) {
       TRunSettings settings = ParseParameters(aPlatform, parameters);
       RunWithService(aPlatform, settings, parameters.empty(), console);
       return 0;
-    } catch (const Exception& e) {
+    } catch (const TException& e) {
       message = e.Message();
     } catch (const std::bad_alloc&) {
       message = u"Out of memory";
     }
     ReportError(aPlatform, console, message);
-  } catch (const Exception& reportFailure) {
+  } catch (const TException& reportFailure) {
     LastResort(aPlatform, reportFailure.Message(), message);
     return 1;
   }

@@ -7,6 +7,6 @@ namespace xlate {
 // The whole run on aPlatform: parse, load the library, run the task, report
 // any failure. Returns the process exit code: 0, or 1 when the error report
 // itself could not be written.
-int RunProgram(Platform& aPlatform);
+int RunProgram(TPlatform& aPlatform);
 
 }  // namespace xlate

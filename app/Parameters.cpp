@@ -10,7 +10,7 @@ const char16_t kDefaultText[] = u"Hello, this is xlate, a front end to a transla
 
 TCodingType ParseCoding(const Text& aWord) { return CodingNamed(aWord).Type; }
 
-Text LookupParameter(Platform& aPlatform, const std::vector<Text>& aParameters, const Text& aKey) {
+Text LookupParameter(TPlatform& aPlatform, const std::vector<Text>& aParameters, const Text& aKey) {
   for (const Text& parameter : aParameters) {
     std::size_t equals = parameter.find(u'=');
     if (equals == Text::npos) continue;
@@ -25,18 +25,18 @@ namespace {
 
 // A field still unset gets its default only when no parameter of that name,
 // in any case, was given with a value.
-bool DefaultApplies(Platform& aPlatform, const std::vector<Text>& aParameters, const Text& aKey) {
+bool DefaultApplies(TPlatform& aPlatform, const std::vector<Text>& aParameters, const Text& aKey) {
   return LookupParameter(aPlatform, aParameters, aKey).empty();
 }
 
-void SetDefaultLanguage(Platform& aPlatform, const std::vector<Text>& aParameters, const Text& aKey,
-                        Text& vField) {
+void SetDefaultLanguage(TPlatform& aPlatform, const std::vector<Text>& aParameters,
+                        const Text& aKey, Text& vField) {
   if (vField.empty() && DefaultApplies(aPlatform, aParameters, aKey)) vField = u"en";
 }
 
 }  // namespace
 
-TRunSettings ParseParameters(Platform& aPlatform, const std::vector<Text>& aParameters) {
+TRunSettings ParseParameters(TPlatform& aPlatform, const std::vector<Text>& aParameters) {
   TRunSettings s;  // Task unknown, codings none, texts empty
 
   for (const Text& parameter : aParameters) {
@@ -93,8 +93,8 @@ TRunSettings ParseParameters(Platform& aPlatform, const std::vector<Text>& aPara
 
   s.UseFiles = !s.InFile.empty() || !s.OutFile.empty();
 
-  if (s.Task == ttUnknown) throw Exception(u"Unknown task type");
-  if (s.InCoding == ctNone && s.OutCoding == ctNone) throw Exception(u"Unknown coding type");
+  if (s.Task == ttUnknown) throw TException(u"Unknown task type");
+  if (s.InCoding == ctNone && s.OutCoding == ctNone) throw TException(u"Unknown coding type");
   return s;
 }
 

@@ -16,10 +16,10 @@ TCodingType ParseCoding(const Text& aWord);
 
 // The value after the first "=" of the first parameter whose name equals
 // aKey ignoring case; empty when none does.
-Text LookupParameter(Platform& aPlatform, const std::vector<Text>& aParameters, const Text& aKey);
+Text LookupParameter(TPlatform& aPlatform, const std::vector<Text>& aParameters, const Text& aKey);
 
 // Builds the run settings from the parameters (in command-line order) and
 // checks them; raises "Unknown task type" or "Unknown coding type".
-TRunSettings ParseParameters(Platform& aPlatform, const std::vector<Text>& aParameters);
+TRunSettings ParseParameters(TPlatform& aPlatform, const std::vector<Text>& aParameters);
 
 }  // namespace xlate

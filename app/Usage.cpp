@@ -19,7 +19,7 @@ Text UsageTextFor(const Text& aProgramName) {
        codings, u"OCODING", codings, u"TEXT", u"IFILE", u"OFILE"});
 }
 
-Text UsageText(Platform& aPlatform) {
+Text UsageText(TPlatform& aPlatform) {
   return UsageTextFor(FileNameOfPath(aPlatform.ProgramPath(), aPlatform.PathSeparators()));
 }
 

@@ -9,7 +9,7 @@ namespace xlate {
 Text FileNameOfPath(const Text& aPath, const Text& aSeparators);
 
 // The two-line usage text, with the running program's file name.
-Text UsageText(Platform& aPlatform);
+Text UsageText(TPlatform& aPlatform);
 Text UsageTextFor(const Text& aProgramName);
 
 }  // namespace xlate

@@ -10,7 +10,7 @@
 #include "common/Utf8.h"
 #include "platform/FaultGuard.h"
 #include "service/jxDLLInterface.h"
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 
 namespace xlate {
 namespace {
@@ -103,7 +103,7 @@ void GuardedEmptyCall(benchmark::State& aState) {
   InstallFaultGuard();
   int calls = 0;
   auto call = [&calls] { benchmark::DoNotOptimize(++calls); };
-  FaultInfo fault;
+  TFaultInfo fault;
   for (auto _ : aState) CallGuarded(call, fault);
 }
 BENCHMARK(GuardedEmptyCall);

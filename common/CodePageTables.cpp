@@ -911,7 +911,7 @@ const std::uint32_t kBestFit1258[] = {
 
 }  // namespace
 
-const CodePageTable kCodePageTables[] = {
+const TCodePageTable kCodePageTables[] = {
     {437,
      {
          0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,

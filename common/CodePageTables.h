@@ -9,14 +9,14 @@ namespace xlate {
 // these UTF-16 units, each of which encodes back to its byte. The best-fit
 // list holds the further units that encode to a byte of the page, as
 // (unit << 8) | byte, sorted by unit; every other unit becomes "?".
-struct CodePageTable {
+struct TCodePageTable {
   std::uint32_t codePage;
   std::uint16_t upper[128];
   const std::uint32_t* bestFit;
   std::size_t bestFitCount;
 };
 
-extern const CodePageTable kCodePageTables[];
+extern const TCodePageTable kCodePageTables[];
 extern const std::size_t kCodePageTableCount;
 
 }  // namespace xlate

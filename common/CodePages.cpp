@@ -16,15 +16,15 @@ constexpr std::uint32_t kFallbackCodePage = 1252;
 // Conversions go through a buffer on the stack, in pieces of this size.
 constexpr std::size_t kPiece = 1024;
 
-const CodePageTable* FindTable(std::uint32_t aCodePage) {
+const TCodePageTable* FindTable(std::uint32_t aCodePage) {
   for (std::size_t i = 0; i < kCodePageTableCount; ++i) {
     if (kCodePageTables[i].codePage == aCodePage) return &kCodePageTables[i];
   }
   return nullptr;
 }
 
-const CodePageTable& TableOrFallback(std::uint32_t aCodePage) {
-  const CodePageTable* table = FindTable(aCodePage);
+const TCodePageTable& TableOrFallback(std::uint32_t aCodePage) {
+  const TCodePageTable* table = FindTable(aCodePage);
   return table ? *table : *FindTable(kFallbackCodePage);
 }
 
@@ -32,7 +32,7 @@ const CodePageTable& TableOrFallback(std::uint32_t aCodePage) {
 // page has none (U+0000 itself is ASCII and handled before the lookup).
 using ReverseTable = std::array<unsigned char, 0x10000>;
 
-const ReverseTable& Reverse(const CodePageTable& aTable) {
+const ReverseTable& Reverse(const TCodePageTable& aTable) {
   static std::unique_ptr<ReverseTable> tables[64];
   static std::once_flag once[64];
   std::size_t index = static_cast<std::size_t>(&aTable - kCodePageTables);
@@ -64,7 +64,7 @@ void AssignCodePageText(std::uint32_t aCodePage, const char* aBytes, std::size_t
     AssignUtf8(aBytes, aCount, vText);
     return;
   }
-  const CodePageTable& table = TableOrFallback(aCodePage);
+  const TCodePageTable& table = TableOrFallback(aCodePage);
   vText.clear();
   vText.reserve(aCount);
   char16_t piece[kPiece];
@@ -126,7 +126,7 @@ ByteString ConvertBytes(std::uint32_t aFrom, std::uint32_t aTo, const ByteString
   if (aFrom == aTo || aBytes.empty()) return aBytes;
   // Only a single-byte code page has a counterpart for each byte; of a
   // multi-byte one (UTF-8) only the ASCII bytes stand for a character alone.
-  const CodePageTable* from = aFrom == kCodePageUtf8 ? nullptr : &TableOrFallback(aFrom);
+  const TCodePageTable* from = aFrom == kCodePageUtf8 ? nullptr : &TableOrFallback(aFrom);
   ByteString out(aBytes.size(), '?');
   for (std::size_t i = 0; i < aBytes.size(); ++i) {
     auto b = static_cast<unsigned char>(aBytes[i]);

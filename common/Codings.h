@@ -10,11 +10,11 @@ namespace xlate {
 
 // How a coding's bytes are made from text, and text from them.
 enum class TByteForm : std::uint8_t {
-  None,     // no bytes: nothing is written, and bytes read give no text
-  Ansi,     // the system's ANSI code page
-  Oem,      // the ANSI code page's bytes, each converted to the OEM code page's
-  Utf8,     // code page 65001
-  Utf16Le,  // two bytes a unit, the low byte first
+  bfNone,     // no bytes: nothing is written, and bytes read give no text
+  bfAnsi,     // the system's ANSI code page
+  bfOem,      // the ANSI code page's bytes, each converted to the OEM code page's
+  bfUtf8,     // code page 65001
+  bfUtf16Le,  // two bytes a unit, the low byte first
 };
 
 // One of the four codings (or ctNone), as the parameters name it and as

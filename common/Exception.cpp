@@ -4,7 +4,8 @@
 
 namespace xlate {
 
-Exception::Exception(Text aMessage) : FMessage(std::move(aMessage)), FUtf8(EncodeUtf8(FMessage)) {}
+TException::TException(Text aMessage)
+    : FMessage(std::move(aMessage)), FUtf8(EncodeUtf8(FMessage)) {}
 
 namespace {
 
@@ -25,7 +26,7 @@ Text Hex(unsigned long long aValue, std::size_t aMinDigits) {
 
 Text AddressToHex(std::uintptr_t aAddress) { return Hex(aAddress, sizeof(void*) * 2); }
 
-void FormatArg::AppendTo(Text& vOut, char16_t aConversion) const {
+void TFormatArg::AppendTo(Text& vOut, char16_t aConversion) const {
   switch (FKind) {
     case kText:
       vOut += *FText;
@@ -47,7 +48,7 @@ void FormatArg::AppendTo(Text& vOut, char16_t aConversion) const {
   }
 }
 
-Text Format(const Text& aFormat, std::initializer_list<FormatArg> aArgs) {
+Text Format(const Text& aFormat, std::initializer_list<TFormatArg> aArgs) {
   Text out;
   out.reserve(aFormat.size() + 32);
   auto arg = aArgs.begin();

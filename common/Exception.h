@@ -11,9 +11,9 @@ namespace xlate {
 
 // The one exception class the program raises. It carries the message that
 // the main block reports.
-class Exception : public std::exception {
+class TException : public std::exception {
  public:
-  explicit Exception(Text aMessage);
+  explicit TException(Text aMessage);
   const Text& Message() const noexcept { return FMessage; }
   // The message in UTF-8, for diagnostics outside the console report.
   const char* what() const noexcept override { return FUtf8.c_str(); }
@@ -25,26 +25,26 @@ class Exception : public std::exception {
 
 // One argument of Format: a text for %s, an integer for %d and %x, an
 // address for %p.
-class FormatArg {
+class TFormatArg {
  public:
-  FormatArg(const Text& aText) : FKind(kText), FText(&aText) {}           // NOLINT
-  FormatArg(const char16_t* aText) : FKind(kLiteral), FLiteral(aText) {}  // NOLINT
-  FormatArg(int aValue) : FKind(kInteger), FInteger(aValue) {}            // NOLINT
-  FormatArg(long aValue) : FKind(kInteger), FInteger(aValue) {}           // NOLINT
-  FormatArg(long long aValue) : FKind(kInteger), FInteger(aValue) {}      // NOLINT
-  FormatArg(unsigned aValue) : FKind(kInteger), FInteger(aValue) {}       // NOLINT
-  FormatArg(unsigned long aValue)                                         // NOLINT
+  TFormatArg(const Text& aText) : FKind(kText), FText(&aText) {}           // NOLINT
+  TFormatArg(const char16_t* aText) : FKind(kLiteral), FLiteral(aText) {}  // NOLINT
+  TFormatArg(int aValue) : FKind(kInteger), FInteger(aValue) {}            // NOLINT
+  TFormatArg(long aValue) : FKind(kInteger), FInteger(aValue) {}           // NOLINT
+  TFormatArg(long long aValue) : FKind(kInteger), FInteger(aValue) {}      // NOLINT
+  TFormatArg(unsigned aValue) : FKind(kInteger), FInteger(aValue) {}       // NOLINT
+  TFormatArg(unsigned long aValue)                                         // NOLINT
       : FKind(kInteger), FInteger(static_cast<long long>(aValue)) {}
-  FormatArg(unsigned long long aValue)  // NOLINT
+  TFormatArg(unsigned long long aValue)  // NOLINT
       : FKind(kInteger), FInteger(static_cast<long long>(aValue)) {}
-  FormatArg(const void* aAddress)  // NOLINT
+  TFormatArg(const void* aAddress)  // NOLINT
       : FKind(kAddress), FAddress(reinterpret_cast<std::uintptr_t>(aAddress)) {}
 
   void AppendTo(Text& vOut, char16_t aConversion) const;
 
  private:
-  enum Kind { kText, kLiteral, kInteger, kAddress };
-  Kind FKind;
+  enum TKind { kText, kLiteral, kInteger, kAddress };
+  TKind FKind;
   const Text* FText = nullptr;
   const char16_t* FLiteral = nullptr;
   long long FInteger = 0;
@@ -54,7 +54,7 @@ class FormatArg {
 // printf-style formatting: %s, %d, %x, %p and %%. %p writes as many
 // hexadecimal digits as a pointer has. Arguments are taken in order; a
 // placeholder without an argument is kept as it stands.
-Text Format(const Text& aFormat, std::initializer_list<FormatArg> aArgs);
+Text Format(const Text& aFormat, std::initializer_list<TFormatArg> aArgs);
 
 // Writes an address as upper-case hexadecimal with a pointer's width.
 Text AddressToHex(std::uintptr_t aAddress);

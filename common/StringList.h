@@ -37,7 +37,7 @@ void ForEachLineAt(std::size_t aCount, const UnitAt& aUnitAt, const OnLine& aLin
 template <typename Unit, typename OnLine>
 void ForEachLine(const Unit* aText, std::size_t aCount, const OnLine& aLine) {
   ForEachLineAt(
-      aCount, [aText](std::size_t i) { return aText[i]; },
+      aCount, [aText](std::size_t aAt) { return aText[aAt]; },
       [&](std::size_t aFirst, std::size_t aLast) { aLine(aText + aFirst, aText + aLast); });
 }
 

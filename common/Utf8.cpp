@@ -20,55 +20,55 @@ inline bool IsContinuation(unsigned char aByte) { return (aByte & 0xC0) == 0x80;
 inline bool IsHighSurrogate(char16_t aUnit) { return aUnit >= 0xD800 && aUnit <= 0xDBFF; }
 inline bool IsLowSurrogate(char16_t aUnit) { return aUnit >= 0xDC00 && aUnit <= 0xDFFF; }
 
-// Decodes aCount bytes into vOut, which has room for aCount units; returns
+// Decodes aCount bytes into aOut, which has room for aCount units; returns
 // the end of what was written.
-char16_t* DecodeInto(const unsigned char* p, std::size_t aCount, char16_t* o) {
-  const unsigned char* end = p + aCount;
-  while (p < end) {
-    unsigned char b = *p;
+char16_t* DecodeInto(const unsigned char* aIn, std::size_t aCount, char16_t* aOut) {
+  const unsigned char* end = aIn + aCount;
+  while (aIn < end) {
+    unsigned char b = *aIn;
     if (b < 0x80) {
       // ASCII, sixteen or eight bytes at a time where it can.
 #if defined(__SSE2__)
-      while (end - p >= 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      while (end - aIn >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(aIn));
         const __m128i zero = _mm_setzero_si128();
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(bytes, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(aOut), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(aOut + 8), _mm_unpackhi_epi8(bytes, zero));
         if (const int other = _mm_movemask_epi8(bytes)) {
           // The ASCII bytes before the first other one are done; what was
           // stored after them is written over.
           const int ascii = __builtin_ctz(static_cast<unsigned>(other));
-          o += ascii;
-          p += ascii;
+          aOut += ascii;
+          aIn += ascii;
           break;
         }
-        o += 16;
-        p += 16;
+        aOut += 16;
+        aIn += 16;
       }
 #endif
-      while (end - p >= 8) {
+      while (end - aIn >= 8) {
         std::uint64_t word;
-        std::memcpy(&word, p, 8);
+        std::memcpy(&word, aIn, 8);
         if (word & 0x8080808080808080ull) break;
-        for (int k = 0; k < 8; ++k) o[k] = p[k];
-        o += 8;
-        p += 8;
+        for (int k = 0; k < 8; ++k) aOut[k] = aIn[k];
+        aOut += 8;
+        aIn += 8;
       }
-      while (p < end && *p < 0x80) *o++ = *p++;
+      while (aIn < end && *aIn < 0x80) *aOut++ = *aIn++;
       continue;
     }
     // Well-formed two- and three-byte sequences, the usual non-ASCII text.
-    if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && IsContinuation(p[1])) {
-      *o++ = static_cast<char16_t>(((b & 0x1F) << 6) | (p[1] & 0x3F));
-      p += 2;
+    if (b >= 0xC2 && b <= 0xDF && end - aIn >= 2 && IsContinuation(aIn[1])) {
+      *aOut++ = static_cast<char16_t>(((b & 0x1F) << 6) | (aIn[1] & 0x3F));
+      aIn += 2;
       continue;
     }
-    if ((b & 0xF0) == 0xE0 && end - p >= 3 && IsContinuation(p[1]) && IsContinuation(p[2])) {
+    if ((b & 0xF0) == 0xE0 && end - aIn >= 3 && IsContinuation(aIn[1]) && IsContinuation(aIn[2])) {
       const char16_t code =
-          static_cast<char16_t>(((b & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+          static_cast<char16_t>(((b & 0x0F) << 12) | ((aIn[1] & 0x3F) << 6) | (aIn[2] & 0x3F));
       if (code >= 0x800 && (code < 0xD800 || code > 0xDFFF)) {
-        *o++ = code;
-        p += 3;
+        *aOut++ = code;
+        aIn += 3;
         continue;
       }
     }
@@ -91,11 +91,11 @@ char16_t* DecodeInto(const unsigned char* p, std::size_t aCount, char16_t* o) {
       if (b == 0xF0) low = 0x90;
       if (b == 0xF4) high = 0x8F;
     } else {
-      *o++ = kReplacement;
-      ++p;
+      *aOut++ = kReplacement;
+      ++aIn;
       continue;
     }
-    const unsigned char* q = p + 1;
+    const unsigned char* q = aIn + 1;
     bool valid = true;
     for (int i = 1; i < length; ++i, ++q) {
       if (q >= end) {
@@ -111,36 +111,36 @@ char16_t* DecodeInto(const unsigned char* p, std::size_t aCount, char16_t* o) {
       code = (code << 6) | (c & 0x3F);
     }
     if (!valid) {
-      // The maximal valid prefix (p up to q) is one malformed sequence.
-      *o++ = kReplacement;
-      p = q;
+      // The maximal valid prefix (aIn up to q) is one malformed sequence.
+      *aOut++ = kReplacement;
+      aIn = q;
       continue;
     }
     if (code >= 0x10000) {
       code -= 0x10000;
-      *o++ = static_cast<char16_t>(0xD800 + (code >> 10));
-      *o++ = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+      *aOut++ = static_cast<char16_t>(0xD800 + (code >> 10));
+      *aOut++ = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
     } else {
-      *o++ = static_cast<char16_t>(code);
+      *aOut++ = static_cast<char16_t>(code);
     }
-    p = q;
+    aIn = q;
   }
-  return o;
+  return aOut;
 }
 
-// Encodes aCount units into o, which has room for three bytes a unit;
+// Encodes aCount units into aOut, which has room for three bytes a unit;
 // returns the end of what was written.
-char* EncodeInto(const char16_t* p, std::size_t aCount, char* o) {
-  const char16_t* end = p + aCount;
-  while (p < end) {
+char* EncodeInto(const char16_t* aIn, std::size_t aCount, char* aOut) {
+  const char16_t* end = aIn + aCount;
+  while (aIn < end) {
     // Sixteen or eight ASCII units at a time, the common case.
 #if defined(__SSE2__)
-    while (end - p >= 16) {
-      const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+    while (end - aIn >= 16) {
+      const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(aIn));
+      const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(aIn + 8));
       const __m128i above = _mm_set1_epi16(static_cast<short>(0xFF80));
       const __m128i zero = _mm_setzero_si128();
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(low, high));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(aOut), _mm_packus_epi16(low, high));
       // One bit a unit, set for ASCII.
       const int ascii =
           _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(_mm_and_si128(low, above), zero),
@@ -149,49 +149,49 @@ char* EncodeInto(const char16_t* p, std::size_t aCount, char* o) {
         // The ASCII units before the first other one are done; what was
         // stored after them is written over.
         const int done = __builtin_ctz(static_cast<unsigned>(~ascii));
-        o += done;
-        p += done;
+        aOut += done;
+        aIn += done;
         break;
       }
-      o += 16;
-      p += 16;
+      aOut += 16;
+      aIn += 16;
     }
 #endif
-    while (end - p >= 8) {
+    while (end - aIn >= 8) {
       std::uint64_t words[2];
-      std::memcpy(words, p, 16);
+      std::memcpy(words, aIn, 16);
       if ((words[0] | words[1]) & 0xFF80FF80FF80FF80ull) break;
-      for (int k = 0; k < 8; ++k) o[k] = static_cast<char>(p[k]);
-      o += 8;
-      p += 8;
+      for (int k = 0; k < 8; ++k) aOut[k] = static_cast<char>(aIn[k]);
+      aOut += 8;
+      aIn += 8;
     }
-    if (p == end) break;
-    std::uint32_t c = *p++;
+    if (aIn == end) break;
+    std::uint32_t c = *aIn++;
     if (c < 0x80) {
-      *o++ = static_cast<char>(c);
+      *aOut++ = static_cast<char>(c);
       continue;
     }
     if (c < 0x800) {
-      *o++ = static_cast<char>(0xC0 | (c >> 6));
-      *o++ = static_cast<char>(0x80 | (c & 0x3F));
+      *aOut++ = static_cast<char>(0xC0 | (c >> 6));
+      *aOut++ = static_cast<char>(0x80 | (c & 0x3F));
       continue;
     }
     if (c >= 0xD800 && c <= 0xDFFF) {
-      if (IsHighSurrogate(static_cast<char16_t>(c)) && p < end && IsLowSurrogate(*p)) {
-        std::uint32_t code = 0x10000 + ((c - 0xD800) << 10) + (*p++ - 0xDC00u);
-        *o++ = static_cast<char>(0xF0 | (code >> 18));
-        *o++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        *o++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *o++ = static_cast<char>(0x80 | (code & 0x3F));
+      if (IsHighSurrogate(static_cast<char16_t>(c)) && aIn < end && IsLowSurrogate(*aIn)) {
+        std::uint32_t code = 0x10000 + ((c - 0xD800) << 10) + (*aIn++ - 0xDC00u);
+        *aOut++ = static_cast<char>(0xF0 | (code >> 18));
+        *aOut++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        *aOut++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *aOut++ = static_cast<char>(0x80 | (code & 0x3F));
         continue;
       }
       c = kReplacement;
     }
-    *o++ = static_cast<char>(0xE0 | (c >> 12));
-    *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    *aOut++ = static_cast<char>(0xE0 | (c >> 12));
+    *aOut++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *aOut++ = static_cast<char>(0x80 | (c & 0x3F));
   }
-  return o;
+  return aOut;
 }
 
 }  // namespace

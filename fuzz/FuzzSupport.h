@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 
 namespace xlate {
 

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
   std::unique_ptr<TStringList> lines;
   try {
     lines = ReadInputFile(platform, u"in", coding);
-  } catch (const Exception&) {
+  } catch (const TException&) {
   }
   Check((lines == nullptr) == fails, "text after a NUL is not an error exactly");
   if (lines)
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
   try {
     DecodeFileBytes(platform, coding, bytes, windowed,
                     TFileWindow{1 + static_cast<std::size_t>(aData[0] % 23), 1 + aData[0] % 3u});
-  } catch (const Exception&) {
+  } catch (const TException&) {
     windowFails = true;
   }
   Check(windowFails == fails, "text after a NUL is not an error exactly in a small window");

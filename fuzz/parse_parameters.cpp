@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
     Check(s.InCoding != ctNone || s.OutCoding != ctNone, "no coding passed");
     Check(s.UseFiles == (!s.InFile.empty() || !s.OutFile.empty()), "UseFiles is wrong");
     Check(!s.OutFileDerived || !s.InFile.empty(), "an output name derived from nothing");
-  } catch (const Exception& e) {
+  } catch (const TException& e) {
     Check(e.Message() == u"Unknown task type" || e.Message() == u"Unknown coding type",
           "an unexpected message");
   }

@@ -15,8 +15,8 @@
 
 namespace xlate {
 
-struct FaultInfo {
-  enum Kind {
+struct TFaultInfo {
+  enum TKind {
     kAccessViolation,
     kStackOverflow,
     kIntegerDivisionByZero,
@@ -28,7 +28,7 @@ struct FaultInfo {
     kPrivilegedInstruction,
     kOther,
   };
-  Kind kind = kOther;
+  TKind kind = kOther;
   std::uintptr_t codeAddress = 0;  // the faulting instruction
   std::uintptr_t dataAddress = 0;  // the address accessed (access violations)
   bool write = false;              // the access was a write
@@ -37,18 +37,18 @@ struct FaultInfo {
 };
 
 // The message for a fault, as the program reports it.
-Text FaultMessage(const FaultInfo& aFault);
+Text FaultMessage(const TFaultInfo& aFault);
 
 // Installs the fault handlers; done once, later calls do nothing.
 void InstallFaultGuard();
 
 // Runs aCall(aContext) under the guard. True when it returned normally;
 // false, with vFault filled in, when it faulted.
-bool RunGuarded(void (*aCall)(void*), void* aContext, FaultInfo& vFault);
+bool RunGuarded(void (*aCall)(void*), void* aContext, TFaultInfo& vFault);
 
 // The same for any callable whose frames hold nothing to destroy.
 template <typename Call>
-bool CallGuarded(Call& aCall, FaultInfo& vFault) {
+bool CallGuarded(Call& aCall, TFaultInfo& vFault) {
   return RunGuarded([](void* aContext) { (*static_cast<Call*>(aContext))(); }, &aCall, vFault);
 }
 

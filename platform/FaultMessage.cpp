@@ -3,9 +3,9 @@
 
 namespace xlate {
 
-Text FaultMessage(const FaultInfo& aFault) {
+Text FaultMessage(const TFaultInfo& aFault) {
   switch (aFault.kind) {
-    case FaultInfo::kAccessViolation: {
+    case TFaultInfo::kAccessViolation: {
       const void* code = reinterpret_cast<const void*>(aFault.codeAddress);
       const void* data = reinterpret_cast<const void*>(aFault.dataAddress);
       const char16_t* access = aFault.write ? u"Write" : u"Read";
@@ -15,23 +15,23 @@ Text FaultMessage(const FaultInfo& aFault) {
       return Format(u"Access violation at address %p in module '%s'. %s of address %p",
                     {code, aFault.module, access, data});
     }
-    case FaultInfo::kStackOverflow:
+    case TFaultInfo::kStackOverflow:
       return u"Stack overflow";
-    case FaultInfo::kIntegerDivisionByZero:
+    case TFaultInfo::kIntegerDivisionByZero:
       return u"Division by zero";
-    case FaultInfo::kIntegerOverflow:
+    case TFaultInfo::kIntegerOverflow:
       return u"Integer overflow";
-    case FaultInfo::kInvalidFloatingPoint:
+    case TFaultInfo::kInvalidFloatingPoint:
       return u"Invalid floating point operation";
-    case FaultInfo::kFloatingPointDivisionByZero:
+    case TFaultInfo::kFloatingPointDivisionByZero:
       return u"Floating point division by zero";
-    case FaultInfo::kFloatingPointOverflow:
+    case TFaultInfo::kFloatingPointOverflow:
       return u"Floating point overflow";
-    case FaultInfo::kFloatingPointUnderflow:
+    case TFaultInfo::kFloatingPointUnderflow:
       return u"Floating point underflow";
-    case FaultInfo::kPrivilegedInstruction:
+    case TFaultInfo::kPrivilegedInstruction:
       return u"Privileged instruction";
-    case FaultInfo::kOther:
+    case TFaultInfo::kOther:
       break;
   }
   return Format(u"External exception %x", {aFault.code});

@@ -13,14 +13,14 @@
 
 namespace xlate {
 
-struct FloatingPointState {
+struct TFloatingPointState {
 #if defined(XLATE_HAS_MXCSR)
   unsigned mxcsr;
 #endif
 #if defined(__i386__) || defined(__x86_64__)
   unsigned short x87;
 #endif
-  bool inRun;  // inside a LibraryCallRun, which keeps the library's settings
+  bool inRun;  // inside a TLibraryCallRun, which keeps the library's settings
 };
 
 constexpr unsigned kMxcsrFlags = 0x3F;
@@ -29,17 +29,17 @@ constexpr unsigned kMxcsrTrapped = 0x80 | 0x200 | 0x400;  // invalid, zero divid
 constexpr unsigned short kLibraryX87ControlWord = 0x1332;
 constexpr unsigned short kX87TrappedFlags = 0x01 | 0x04 | 0x08;  // invalid, zero divide, overflow
 
-// The open LibraryCallRun, if any: how deep, and the MXCSR it set.
-struct LibraryCallRunState {
+// The open TLibraryCallRun, if any: how deep, and the MXCSR it set.
+struct TLibraryCallRunState {
   int depth = 0;
   unsigned mxcsr = 0;
 };
-inline LibraryCallRunState& CurrentLibraryCallRun() {
-  static LibraryCallRunState run;
+inline TLibraryCallRunState& CurrentLibraryCallRun() {
+  static TLibraryCallRunState run;
   return run;
 }
 
-// Inside a LibraryCallRun: makes the library's settings hold again where a
+// Inside a TLibraryCallRun: makes the library's settings hold again where a
 // fault, or the library itself, changed them. Reading them is cheap, and
 // writing them is done only when they differ.
 inline void KeepLibraryFloatingPoint() {
@@ -61,8 +61,8 @@ inline void KeepLibraryFloatingPoint() {
 #endif
 }
 
-inline FloatingPointState EnterLibraryFloatingPoint() {
-  FloatingPointState saved{};
+inline TFloatingPointState EnterLibraryFloatingPoint() {
+  TFloatingPointState saved{};
   if (CurrentLibraryCallRun().depth > 0) {
     saved.inRun = true;
     return saved;
@@ -89,7 +89,7 @@ inline void RaisePendingFloatingPointTraps() {
 }
 
 // Puts the caller's settings back, also after a trap left flags pending.
-inline void LeaveLibraryFloatingPoint(const FloatingPointState& aSaved) {
+inline void LeaveLibraryFloatingPoint(const TFloatingPointState& aSaved) {
   if (aSaved.inRun) {
     KeepLibraryFloatingPoint();
     return;
@@ -112,11 +112,11 @@ inline void LeaveLibraryFloatingPoint(const FloatingPointState& aSaved) {
 // between the calls must do no floating-point arithmetic, since its traps
 // are on. Only where that code has no use for the x87 unit (64-bit x86);
 // elsewhere a run changes nothing.
-class LibraryCallRun {
+class TLibraryCallRun {
  public:
-  LibraryCallRun() {
+  TLibraryCallRun() {
 #if defined(__x86_64__)
-    LibraryCallRunState& run = CurrentLibraryCallRun();
+    TLibraryCallRunState& run = CurrentLibraryCallRun();
     if (run.depth == 0) {
       FSaved = EnterLibraryFloatingPoint();
 #if defined(XLATE_HAS_MXCSR)
@@ -126,16 +126,16 @@ class LibraryCallRun {
     ++run.depth;
 #endif
   }
-  ~LibraryCallRun() {
+  ~TLibraryCallRun() {
 #if defined(__x86_64__)
     if (--CurrentLibraryCallRun().depth == 0) LeaveLibraryFloatingPoint(FSaved);
 #endif
   }
-  LibraryCallRun(const LibraryCallRun&) = delete;
-  LibraryCallRun& operator=(const LibraryCallRun&) = delete;
+  TLibraryCallRun(const TLibraryCallRun&) = delete;
+  TLibraryCallRun& operator=(const TLibraryCallRun&) = delete;
 
  private:
-  FloatingPointState FSaved{};
+  TFloatingPointState FSaved{};
 };
 
 }  // namespace xlate

@@ -4,7 +4,7 @@
 
 namespace xlate {
 
-Text SystemErrorText(Platform& aPlatform, TErrorCode aCode) {
+Text SystemErrorText(TPlatform& aPlatform, TErrorCode aCode) {
   return TrimSystemMessage(aPlatform.SystemErrorMessage(aCode));
 }
 

@@ -15,14 +15,14 @@ using LibraryHandle = std::uintptr_t;
 
 // The type of the standard output handle, as far as the console writer
 // cares: a character device flushes at every line end.
-enum class HandleType { CharDevice, File, Pipe, Unknown };
+enum class THandleType { htCharDevice, htFile, htPipe, htUnknown };
 
-enum class StdStream { Output, Error };
+enum class TStdStream { ssOutput, ssError };
 
 // An open file. Every call returns kSuccess or its failure's code.
-class PlatformFile {
+class TPlatformFile {
  public:
-  virtual ~PlatformFile() = default;
+  virtual ~TPlatformFile() = default;
   virtual TErrorCode Size(std::uint64_t& vSize) = 0;
   // Reads up to aCount bytes; vRead 0 with success means the end of the
   // file.
@@ -41,9 +41,9 @@ class PlatformFile {
 // its code page conversions included. A call that can fail returns kSuccess
 // or its failure's code, and its result in an out-parameter. One
 // implementation per platform; tests replace it with a fake.
-class Platform : public TCodePageConverter {
+class TPlatform : public TCodePageConverter {
  public:
-  virtual ~Platform() = default;
+  virtual ~TPlatform() = default;
 
   // Dynamic libraries.
   virtual TErrorCode LoadLibrary(const Text& aFileName, LibraryHandle& vLibrary) = 0;
@@ -75,35 +75,35 @@ class Platform : public TCodePageConverter {
   // Standard handles. A write returns kSuccess or the failure's code; a
   // missing handle, or one of a type the platform cannot tell, fails with
   // kNotOpenForOutput.
-  virtual HandleType StdOutputType() = 0;
-  virtual TErrorCode WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) = 0;
-  virtual bool IsTerminal(StdStream aStream) = 0;
+  virtual THandleType StdOutputType() = 0;
+  virtual TErrorCode WriteStd(TStdStream aStream, const char* aBytes, std::size_t aCount) = 0;
+  virtual bool IsTerminal(TStdStream aStream) = 0;
 
   // File system.
   // An existing name that is not a directory.
   virtual bool FileExists(const Text& aName) = 0;
   // Opened exclusively.
-  virtual TErrorCode OpenForReading(const Text& aName, std::unique_ptr<PlatformFile>& vFile) = 0;
+  virtual TErrorCode OpenForReading(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) = 0;
   // Creates the file or replaces it when committed; exclusive as well.
-  virtual TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<PlatformFile>& vFile) = 0;
+  virtual TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) = 0;
   // The same for the file that aInput has open for reading under that name
   // (translation in place). aInput's hold on the file stands for the one
   // CreateForWriting would take, so that the file stays locked from the
   // first read to its replacement, and aInput stays readable; Commit closes
   // it. aInput must outlive the result.
-  virtual TErrorCode CreateOverInput(const Text& aName, PlatformFile& aInput,
-                                     std::unique_ptr<PlatformFile>& vFile) = 0;
+  virtual TErrorCode CreateOverInput(const Text& aName, TPlatformFile& aInput,
+                                     std::unique_ptr<TPlatformFile>& vFile) = 0;
   virtual Text FullPath(const Text& aName) = 0;
   // Whether two names denote one existing file.
   virtual bool SameFile(const Text& aLeft, const Text& aRight) = 0;
 
   // The platform the program runs on, made from main's arguments (the
   // Windows build reads its own command line instead).
-  static std::unique_ptr<Platform> Create(int argc, char** argv);
+  static std::unique_ptr<TPlatform> Create(int argc, char** argv);
 };
 
 // The system's message for a failure's code, trimmed as TrimSystemMessage
 // does.
-Text SystemErrorText(Platform& aPlatform, TErrorCode aCode);
+Text SystemErrorText(TPlatform& aPlatform, TErrorCode aCode);
 
 }  // namespace xlate

@@ -11,7 +11,7 @@
 # the release shipped for every architecture.
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev clang-format valgrind clang libclang-rt-14-dev apertium apertium-eng-spa
+packages=(g++ cmake make libgtest-dev clang-format clang-tidy valgrind clang libclang-rt-14-dev apertium apertium-eng-spa
   apertium-apy libcurl4-openssl-dev nlohmann-json3-dev libwine dpkg-dev groff-base)
 [ "$#" -gt 0 ] && packages=("$@")
 

@@ -20,24 +20,24 @@ inline bool LibraryBoolean(std::uint32_t aResult) { return (aResult & 0xFF) != 0
 Text Ascii(const char* aText) { return Text(aText, aText + std::strlen(aText)); }
 
 template <typename Proc>
-void Bind(Platform& aPlatform, LibraryHandle aLibrary, const Text& aLibraryName,
+void Bind(TPlatform& aPlatform, LibraryHandle aLibrary, const Text& aLibraryName,
           const char* aEntryName, Proc& vProc) {
   void* address = nullptr;
   if (const TErrorCode code = aPlatform.GetProcAddress(aLibrary, aEntryName, address)) {
-    throw Exception(Format(u"Can't find %s in %s because of \"%s\"",
-                           {Ascii(aEntryName), aLibraryName, SystemErrorText(aPlatform, code)}));
+    throw TException(Format(u"Can't find %s in %s because of \"%s\"",
+                            {Ascii(aEntryName), aLibraryName, SystemErrorText(aPlatform, code)}));
   }
   vProc = reinterpret_cast<Proc>(address);
 }
 
 // Calls into the library with its processor faults contained: a fault
-// becomes an Exception with the fault's message.
+// becomes an TException with the fault's message.
 template <typename Call>
 std::uint32_t CallLibrary(const Call& aCall) {
   std::uint32_t result = 0;
   auto run = [&] { result = aCall(); };
-  FaultInfo fault;
-  if (!CallGuarded(run, fault)) throw Exception(FaultMessage(fault));
+  TFaultInfo fault;
+  if (!CallGuarded(run, fault)) throw TException(FaultMessage(fault));
   return result;
 }
 
@@ -50,17 +50,17 @@ constexpr char16_t kTranslateFailure[] = u"Can't get translation of text \"%s\" 
 
 }  // namespace
 
-Text TdllZTA::Decode(std::uint32_t aCodePage, const Result& aResult) {
+Text TdllZTA::Decode(std::uint32_t aCodePage, const TResult& aResult) {
   return FPlatform.MultiByteToText(aCodePage, aResult.data, aResult.size);
 }
 
-TdllZTA::TdllZTA(Platform& aPlatform) : FPlatform(aPlatform), FinErrorText(false), FDllHandle(0) {
+TdllZTA::TdllZTA(TPlatform& aPlatform) : FPlatform(aPlatform), FinErrorText(false), FDllHandle(0) {
   InstallFaultGuard();
   const Text libraryName = FPlatform.LibraryFileName();
   if (const TErrorCode code = FPlatform.LoadLibrary(libraryName, FDllHandle)) {
     FDllHandle = 0;
-    throw Exception(Format(u"Can't load %s because of \"%s\"",
-                           {libraryName, SystemErrorText(FPlatform, code)}));
+    throw TException(Format(u"Can't load %s because of \"%s\"",
+                            {libraryName, SystemErrorText(FPlatform, code)}));
   }
   try {
     Bind(FPlatform, FDllHandle, libraryName, "ztaLastErrorCode", FprocLastErrorCode);
@@ -75,7 +75,7 @@ TdllZTA::TdllZTA(Platform& aPlatform) : FPlatform(aPlatform), FinErrorText(false
       batch = nullptr;
     }
     FprocTranslateBatch = reinterpret_cast<TprocTranslateBatch>(batch);
-  } catch (const Exception&) {
+  } catch (const TException&) {
     // A failed unload replaces the binding failure, as it does in Destroy.
     Unload();
     throw;
@@ -93,8 +93,8 @@ void TdllZTA::Unload() {
   LibraryHandle handle = FDllHandle;
   FDllHandle = 0;
   if (const TErrorCode code = FPlatform.FreeLibrary(handle)) {
-    throw Exception(Format(u"Can't unload %s because of \"%s\"",
-                           {FPlatform.LibraryFileName(), SystemErrorText(FPlatform, code)}));
+    throw TException(Format(u"Can't unload %s because of \"%s\"",
+                            {FPlatform.LibraryFileName(), SystemErrorText(FPlatform, code)}));
   }
 }
 
@@ -107,7 +107,7 @@ char* TdllZTA::Buffer(std::uint32_t aSize) {
     FBuffer.reset();
     FBufferSize = 0;
     FBuffer.reset(new (std::nothrow) char[aSize]);
-    if (!FBuffer) throw Exception(u"Out of memory");
+    if (!FBuffer) throw TException(u"Out of memory");
     FBufferSize = aSize;
   }
   FBuffer[0] = '\0';
@@ -117,7 +117,7 @@ char* TdllZTA::Buffer(std::uint32_t aSize) {
 // Calls the library with buffers of 1024, 2048, ... bytes while it reports
 // code 1 (too small). True with the result, or false with the failure code.
 template <typename Call>
-bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, Result& vResult, std::int32_t& vCode) {
+bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, TResult& vResult, std::int32_t& vCode) {
   if (FBufferSize > kKeptBuffer) {
     FBuffer.reset();
     FBufferSize = 0;
@@ -136,19 +136,19 @@ bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, Result& vResult, std::int
     vCode = LastErrorCode();
     if (static_cast<std::uint32_t>(vCode) != ZTA_CODE_BUFFER_TOO_SMALL) return false;
     capacity *= 2;
-    if (capacity > kMaxResultBuffer) throw Exception(u"Out of memory");
+    if (capacity > kMaxResultBuffer) throw TException(u"Out of memory");
   }
 }
 
 template <typename Call>
-TdllZTA::Result TdllZTA::CallOrRaise(const Call& aCall, const char16_t* aFormat,
-                                     const Text* aSubject) {
-  Result result{};
+TdllZTA::TResult TdllZTA::CallOrRaise(const Call& aCall, const char16_t* aFormat,
+                                      const Text* aSubject) {
+  TResult result{};
   std::int32_t code = 0;
   if (CallWithGrowingBuffer(aCall, result, code)) return result;
   Text reason = ErrorText(code);
-  if (aSubject) throw Exception(Format(aFormat, {*aSubject, reason}));
-  throw Exception(Format(aFormat, {reason}));
+  if (aSubject) throw TException(Format(aFormat, {*aSubject, reason}));
+  throw TException(Format(aFormat, {reason}));
 }
 
 const ByteString& TdllZTA::AnsiArgument(int aSlot, const Text& aText) {
@@ -162,23 +162,23 @@ const ByteString& TdllZTA::AnsiArgument(int aSlot, const Text& aText) {
 
 Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
   // Restores FinErrorText on every way out.
-  struct Restore {
+  struct TRestore {
     bool& flag;
     bool value;
-    ~Restore() { flag = value; }
+    ~TRestore() { flag = value; }
   } restore{FinErrorText, FinErrorText};
   FinErrorText = true;
 
-  Result result{};
+  TResult result{};
   std::int32_t code = 0;
   auto call = [&](char* aBuffer, std::uint32_t aMaxSize) {
     return FprocErrorText(static_cast<std::uint32_t>(aErrorCode), aBuffer, aMaxSize);
   };
   if (CallWithGrowingBuffer(call, result, code)) return Decode(FPlatform.AnsiCodePage(), result);
   if (restore.value) {
-    throw Exception(Format(u"Can't get error text because of error code = %d", {code}));
+    throw TException(Format(u"Can't get error text because of error code = %d", {code}));
   }
-  throw Exception(Format(u"Can't get error text because of \"%s\"", {ErrorText(code)}));
+  throw TException(Format(u"Can't get error text because of \"%s\"", {ErrorText(code)}));
 }
 
 Text TdllZTA::Translate(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
@@ -199,7 +199,7 @@ void TdllZTA::TranslateInPlace(const Text& aLangInit, const Text& aLangFrom, con
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
   };
-  Result result = CallOrRaise(call, kTranslateFailure, &vText);
+  TResult result = CallOrRaise(call, kTranslateFailure, &vText);
   FPlatform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vText);
 }
 
@@ -212,13 +212,13 @@ void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const 
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
   };
-  Result result{};
+  TResult result{};
   std::int32_t code = 0;
   if (!CallWithGrowingBuffer(call, result, code)) {
     Text reason = ErrorText(code);
     // The text itself is needed only to name it.
     const Text subject = FPlatform.MultiByteToText(kCodePageUtf8, aUtf8.data(), aUtf8.size());
-    throw Exception(Format(kTranslateFailure, {subject, reason}));
+    throw TException(Format(kTranslateFailure, {subject, reason}));
   }
   FPlatform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vTranslation);
 }
@@ -250,7 +250,7 @@ std::size_t TdllZTA::TranslateEachLine(const Text& aLangInit, const Text& aLangF
       } else {
         TranslateInPlace(aLangInit, aLangFrom, aLangTo, vLines[i]);
       }
-    } catch (const Exception& e) {
+    } catch (const TException& e) {
       vLines[i] = e.Message();
       ++failed;
     }
@@ -309,7 +309,7 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
         break;
       }
       if (static_cast<std::uint32_t>(LastErrorCode()) != ZTA_CODE_BUFFER_TOO_SMALL) break;
-    } catch (const Exception&) {
+    } catch (const TException&) {
       break;  // a fault: the lines are translated alone
     }
     capacity *= 2;
@@ -319,7 +319,7 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
     const std::uint32_t ansi = FPlatform.AnsiCodePage();
     vFailed = 0;
     for (std::size_t i = 0; i < aCount; ++i) {
-      const BatchRecord& record = FBatchRecords[i];
+      const TBatchRecord& record = FBatchRecords[i];
       if (record.code == 0) {
         FPlatform.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
       } else {
@@ -368,7 +368,7 @@ bool TdllZTA::TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom,
   try {
     vTranslation = Translate(aLangInit, aLangFrom, aLangTo, aText);
     return true;
-  } catch (const Exception& e) {
+  } catch (const TException& e) {
     vError = e.Message();
     return false;
   }

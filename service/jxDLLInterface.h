@@ -6,21 +6,21 @@
 
 #include "common/StringList.h"
 #include "common/Types.h"
+#include "contract/ZtaContract.h"
 #include "platform/Platform.h"
-#include "service/ZtaContract.h"
 
 namespace xlate {
 
 // The translation service: loads the translation library, binds its six
 // entry points (and the optional ztaTranslateBatch) and offers each as a
-// method on texts. Every failure is raised as an Exception with a readable
+// method on texts. Every failure is raised as an TException with a readable
 // message.
 class TdllZTA {
  public:
   // Loads and binds the library through aPlatform, which must outlive the
   // service; raises on any failure, after unloading a library that was
   // loaded.
-  explicit TdllZTA(Platform& aPlatform);
+  explicit TdllZTA(TPlatform& aPlatform);
   // Unloads the library if Destroy has not; never raises.
   virtual ~TdllZTA();
   TdllZTA(const TdllZTA&) = delete;
@@ -64,15 +64,15 @@ class TdllZTA {
 
  private:
   // A result in the buffer: valid until the next call into the library.
-  struct Result {
+  struct TResult {
     const char* data;
     std::size_t size;
   };
   template <typename Call>
-  bool CallWithGrowingBuffer(const Call& aCall, Result& vResult, std::int32_t& vCode);
+  bool CallWithGrowingBuffer(const Call& aCall, TResult& vResult, std::int32_t& vCode);
   // aFormat is a literal: a text is made of it only for a failure.
   template <typename Call>
-  Result CallOrRaise(const Call& aCall, const char16_t* aFormat, const Text* aSubject);
+  TResult CallOrRaise(const Call& aCall, const char16_t* aFormat, const Text* aSubject);
   char* Buffer(std::uint32_t aSize);
   // The batch call for TranslateLines; false when the batch failed as a
   // whole and the lines are still as they were.
@@ -88,9 +88,9 @@ class TdllZTA {
   // file sends the same codes with every line.
   const ByteString& AnsiArgument(int aSlot, const Text& aText);
   void Unload();
-  Text Decode(std::uint32_t aCodePage, const Result& aResult);
+  Text Decode(std::uint32_t aCodePage, const TResult& aResult);
 
-  Platform& FPlatform;
+  TPlatform& FPlatform;
   bool FinErrorText;
   LibraryHandle FDllHandle;
   TprocLastErrorCode FprocLastErrorCode = nullptr;
@@ -111,7 +111,7 @@ class TdllZTA {
 
   // The batch's texts, each in UTF-8 with its NUL, and where each starts;
   // its result buffer; and the records read from it.
-  struct BatchRecord {
+  struct TBatchRecord {
     std::uint32_t code;
     const char* text;
     std::size_t size;
@@ -121,7 +121,7 @@ class TdllZTA {
   std::vector<const char*> FBatchPointers;
   std::unique_ptr<char[]> FBatchBuffer;
   std::uint32_t FBatchBufferSize = 0;
-  std::vector<BatchRecord> FBatchRecords;
+  std::vector<TBatchRecord> FBatchRecords;
 };
 
 // The largest result buffer the service offers: aMaxSize is a 32-bit

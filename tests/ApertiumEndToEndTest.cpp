@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "tests/EndToEnd.h"
+#include "testsupport/EndToEnd.h"
 
 namespace xlate {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "LoopbackServers.h"
 #include "Prose.h"
-#include "tests/EndToEnd.h"
+#include "testsupport/EndToEnd.h"
 
 namespace xlate {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "app/Console.h"
 #include "common/Exception.h"
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 
 namespace xlate {
 namespace {
@@ -12,7 +12,7 @@ class ConsoleTest : public ::testing::Test {
   Text ErrorOfLine(TConsole& aConsole, const ByteString& aLine) {
     try {
       aConsole.WriteLine(aLine);
-    } catch (const Exception& e) {
+    } catch (const TException& e) {
       return e.Message();
     }
     return u"(no error)";
@@ -21,7 +21,7 @@ class ConsoleTest : public ::testing::Test {
 };
 
 TEST_F(ConsoleTest, ACharacterDeviceGetsEveryLineAtItsEnd) {
-  platform.outputType = HandleType::CharDevice;
+  platform.outputType = THandleType::htCharDevice;
   TConsole console(platform);
   console.WriteLine("one");
   EXPECT_EQ(platform.stdOut, "one\r\n");
@@ -33,7 +33,7 @@ TEST_F(ConsoleTest, ACharacterDeviceGetsEveryLineAtItsEnd) {
 }
 
 TEST_F(ConsoleTest, AFileOrPipeKeepsTheBufferUntilFullOrExit) {
-  for (HandleType type : {HandleType::Pipe, HandleType::File}) {
+  for (THandleType type : {THandleType::htPipe, THandleType::htFile}) {
     platform.outputType = type;
     platform.stdOut.clear();
     platform.writeSizes.clear();
@@ -49,7 +49,7 @@ TEST_F(ConsoleTest, AFileOrPipeKeepsTheBufferUntilFullOrExit) {
 }
 
 TEST_F(ConsoleTest, AFailedWriteIsRaisedAtTheEndOfItsLine) {
-  platform.outputType = HandleType::Pipe;
+  platform.outputType = THandleType::htPipe;
   platform.failWritesWith = 101;
   TConsole console(platform);
   // The buffer fills and fails in the middle of the line; the line ends
@@ -61,7 +61,7 @@ TEST_F(ConsoleTest, AFailedWriteIsRaisedAtTheEndOfItsLine) {
 }
 
 TEST_F(ConsoleTest, AMissingHandleFailsTheFirstLineWith105) {
-  platform.outputType = HandleType::Unknown;
+  platform.outputType = THandleType::htUnknown;
   TConsole console(platform);
   EXPECT_EQ(ErrorOfLine(console, "x"), u"I/O error 105");
   EXPECT_EQ(ErrorOfLine(console, "y"), u"I/O error 105");

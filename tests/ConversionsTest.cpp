@@ -10,10 +10,10 @@
 #include "common/Exception.h"
 #include "common/SystemError.h"
 #include "common/Utf8.h"
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 #if !defined(_WIN32)
-#include "platform/IconvReference.h"
 #include "platform/posix/LocaleCodePages.h"
+#include "testsupport/IconvReference.h"
 #endif
 
 namespace xlate {
@@ -86,13 +86,13 @@ TEST(Utf8, EncodesPairsAsFourBytesAndLoneSurrogatesAsReplacement) {
 // The check against the C library's iconv runs where iconv is: on POSIX,
 // whose build converts with these tables (the Windows build converts with
 // the system's own).
-class CodePageTable : public ::testing::TestWithParam<std::uint32_t> {};
+class TCodePageTable : public ::testing::TestWithParam<std::uint32_t> {};
 
 // Every byte of each code page decodes as the C library's iconv decodes
 // it, and encodes back to the byte. Where iconv has no character, Windows
 // gives the byte its own value (0x81 in 1252 is U+0081) or, in a few pages,
 // a private-use character (0xAA in 1253 is U+F8F9); it encodes back too.
-TEST_P(CodePageTable, MatchesIconvForEveryByte) {
+TEST_P(TCodePageTable, MatchesIconvForEveryByte) {
   const std::uint32_t cp = GetParam();
   for (int b = 0; b < 256; ++b) {
     const char byte = static_cast<char>(b);
@@ -111,9 +111,9 @@ TEST_P(CodePageTable, MatchesIconvForEveryByte) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(RequiredPages, CodePageTable,
+INSTANTIATE_TEST_SUITE_P(RequiredPages, TCodePageTable,
                          ::testing::Values(1250u, 1251u, 1252u, 437u, 850u, 852u, 866u));
-INSTANTIATE_TEST_SUITE_P(FurtherPages, CodePageTable,
+INSTANTIATE_TEST_SUITE_P(FurtherPages, TCodePageTable,
                          ::testing::Values(1253u, 1254u, 1256u, 1257u, 737u, 775u, 855u, 857u, 858u,
                                            862u, 874u));
 
@@ -224,7 +224,7 @@ TEST(LocaleCodePages, ChoosesTheWindowsCodePagesOfTheLocale) {
            Case{"xx_YY.CP1252", 1252, 437},
            Case{"cs_CZ.ISO-8859-2", 1250, 852},
        }) {
-    LocaleCodePages pages = CodePagesForLocale(c.locale);
+    TLocaleCodePages pages = CodePagesForLocale(c.locale);
     EXPECT_EQ(pages.ansi, c.ansi) << c.locale;
     EXPECT_EQ(pages.oem, c.oem) << c.locale;
   }
@@ -264,9 +264,9 @@ TEST(Codings, Utf16LeIsLowByteFirstBothWays) {
   const Text text = u"a\u20ac\U0001F600";
   const std::string bytes("a\0\xAC\x20\x3D\xD8\x00\xDE", 8);
   ByteString out = "x";
-  AppendEncoded(platform, TByteForm::Utf16Le, text.data(), text.size(), out);
+  AppendEncoded(platform, TByteForm::bfUtf16Le, text.data(), text.size(), out);
   EXPECT_EQ(out, "x" + bytes);
-  EXPECT_EQ(DecodeBytes(platform, TByteForm::Utf16Le, bytes.data(), bytes.size()), text);
+  EXPECT_EQ(DecodeBytes(platform, TByteForm::bfUtf16Le, bytes.data(), bytes.size()), text);
 }
 
 TEST(Format, FillsPlaceholdersInOrder) {

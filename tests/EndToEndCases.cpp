@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <map>
 
-#include "tests/EndToEnd.h"
+#include "testsupport/EndToEnd.h"
 
 namespace xlate {
 namespace {

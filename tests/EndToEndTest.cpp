@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/EndToEnd.h"
+#include "testsupport/EndToEnd.h"
 
 namespace xlate {
 namespace {

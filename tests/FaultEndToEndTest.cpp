@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tests/EndToEnd.h"
+#include "testsupport/EndToEnd.h"
 
 namespace xlate {
 namespace {

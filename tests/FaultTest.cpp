@@ -15,14 +15,14 @@
 #include "platform/posix/SignalFault.h"
 #endif
 #include "service/jxDLLInterface.h"
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 
 namespace xlate {
 namespace {
 
 TEST(FaultMessage, NamesEveryKindOfFault) {
-  FaultInfo fault;
-  fault.kind = FaultInfo::kAccessViolation;
+  TFaultInfo fault;
+  fault.kind = TFaultInfo::kAccessViolation;
   fault.codeAddress = 0x1234;
   fault.dataAddress = 0x10;
   fault.module = u"libjxZTAccess.so";
@@ -35,46 +35,46 @@ TEST(FaultMessage, NamesEveryKindOfFault) {
             u"Access violation at address " + code + u". Write of address " + data);
   EXPECT_EQ(code.size(), sizeof(void*) * 2);
 
-  const std::pair<FaultInfo::Kind, const char16_t*> kinds[] = {
-      {FaultInfo::kStackOverflow, u"Stack overflow"},
-      {FaultInfo::kIntegerDivisionByZero, u"Division by zero"},
-      {FaultInfo::kIntegerOverflow, u"Integer overflow"},
-      {FaultInfo::kInvalidFloatingPoint, u"Invalid floating point operation"},
-      {FaultInfo::kFloatingPointDivisionByZero, u"Floating point division by zero"},
-      {FaultInfo::kFloatingPointOverflow, u"Floating point overflow"},
-      {FaultInfo::kFloatingPointUnderflow, u"Floating point underflow"},
-      {FaultInfo::kPrivilegedInstruction, u"Privileged instruction"},
+  const std::pair<TFaultInfo::TKind, const char16_t*> kinds[] = {
+      {TFaultInfo::kStackOverflow, u"Stack overflow"},
+      {TFaultInfo::kIntegerDivisionByZero, u"Division by zero"},
+      {TFaultInfo::kIntegerOverflow, u"Integer overflow"},
+      {TFaultInfo::kInvalidFloatingPoint, u"Invalid floating point operation"},
+      {TFaultInfo::kFloatingPointDivisionByZero, u"Floating point division by zero"},
+      {TFaultInfo::kFloatingPointOverflow, u"Floating point overflow"},
+      {TFaultInfo::kFloatingPointUnderflow, u"Floating point underflow"},
+      {TFaultInfo::kPrivilegedInstruction, u"Privileged instruction"},
   };
   for (const auto& [kind, message] : kinds) {
-    FaultInfo f;
+    TFaultInfo f;
     f.kind = kind;
     EXPECT_EQ(FaultMessage(f), message);
   }
-  FaultInfo other;
+  TFaultInfo other;
   other.code = 0xC000001D;
   EXPECT_EQ(FaultMessage(other), u"External exception C000001D");
 }
 
 #if !defined(_WIN32)
 TEST(ClassifySignal, ReadsTheSignalAndItsCode) {
-  SignalFacts facts;
+  TSignalFacts facts;
   facts.signal = SIGFPE;
   facts.code = 2;  // FPE_INTOVF, which 64-bit x86 cannot raise by itself
-  EXPECT_EQ(ClassifySignal(facts).kind, FaultInfo::kIntegerOverflow);
+  EXPECT_EQ(ClassifySignal(facts).kind, TFaultInfo::kIntegerOverflow);
   facts.code = 1;
-  EXPECT_EQ(ClassifySignal(facts).kind, FaultInfo::kIntegerDivisionByZero);
+  EXPECT_EQ(ClassifySignal(facts).kind, TFaultInfo::kIntegerDivisionByZero);
   facts.signal = SIGILL;
   facts.code = 5;  // ILL_PRVOPC
-  EXPECT_EQ(ClassifySignal(facts).kind, FaultInfo::kPrivilegedInstruction);
+  EXPECT_EQ(ClassifySignal(facts).kind, TFaultInfo::kPrivilegedInstruction);
   facts.signal = SIGBUS;
   facts.code = 1;  // BUS_ADRALN
-  FaultInfo misaligned = ClassifySignal(facts);
-  EXPECT_EQ(misaligned.kind, FaultInfo::kOther);
+  TFaultInfo misaligned = ClassifySignal(facts);
+  EXPECT_EQ(misaligned.kind, TFaultInfo::kOther);
   EXPECT_EQ(misaligned.code, 0x80000002u);
   facts.signal = SIGSEGV;
   facts.code = 1;
   facts.onStackGuard = true;
-  EXPECT_EQ(ClassifySignal(facts).kind, FaultInfo::kStackOverflow);
+  EXPECT_EQ(ClassifySignal(facts).kind, TFaultInfo::kStackOverflow);
 }
 
 TEST(ClassifySignal, RecognisesPrivilegedInstructions) {
@@ -102,7 +102,7 @@ class GuardedLibraryTest : public ::testing::Test {
   Text ErrorOf(TdllZTA& aService, const Text& aText) {
     try {
       aService.Translate(u"en", u"en", u"de", aText);
-    } catch (const Exception& e) {
+    } catch (const TException& e) {
       return e.Message();
     }
     return u"(no error)";
@@ -176,7 +176,7 @@ TEST_F(GuardedLibraryTest, ARunOfCallsKeepsEveryCallGuardedAndGivesTheSettingsBa
   {
     // Faults leave other settings behind, and the library changes them:
     // each call of the run traps as the first did.
-    LibraryCallRun run;
+    TLibraryCallRun run;
     for (int i = 0; i < 2; ++i) {
       EXPECT_EQ(ErrorOf(service, u"@fault x87div"), u"Floating point division by zero");
       EXPECT_EQ(ErrorOf(service, u"@fault fltund"), u"Floating point underflow");

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/EndToEnd.h"
+#include "testsupport/EndToEnd.h"
 
 namespace xlate {
 namespace {

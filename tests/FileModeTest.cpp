@@ -7,7 +7,7 @@
 #include "app/filemode/Progress.h"
 #include "common/Exception.h"
 #include "common/Utf8.h"
-#include "tests/ProgramTest.h"
+#include "testsupport/ProgramTest.h"
 
 namespace xlate {
 namespace {
@@ -24,7 +24,7 @@ class FileModeTest : public ProgramTest {
     TStringList lines;
     try {
       DecodeFileBytes(aCoding, aBytes, lines, aWindow);
-    } catch (const Exception& e) {
+    } catch (const TException& e) {
       return e.Message();
     }
     return Text();

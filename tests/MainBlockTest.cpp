@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tests/ProgramTest.h"
+#include "testsupport/ProgramTest.h"
 
 namespace xlate {
 namespace {
@@ -98,7 +98,7 @@ TEST_F(MainBlockTest, AFailedUnloadReplacesTheMessageOnItsWay) {
 }
 
 TEST_F(MainBlockTest, AListFailingHalfwayKeepsTheLinesWrittenSoFar) {
-  platform.outputType = HandleType::CharDevice;
+  platform.outputType = THandleType::htCharDevice;
   platform.failWritesWith = 112;
   platform.writesBeforeFailure = 2;
   platform.failuresLeft = 1;
@@ -108,7 +108,7 @@ TEST_F(MainBlockTest, AListFailingHalfwayKeepsTheLinesWrittenSoFar) {
 }
 
 TEST_F(MainBlockTest, AReportThatCannotBeWrittenEndsWithExitCode1) {
-  platform.outputType = HandleType::CharDevice;
+  platform.outputType = THandleType::htCharDevice;
   platform.failWritesWith = 112;
   EXPECT_EQ(Run({u"DO=LIST"}), 1);
   EXPECT_EQ(platform.stdErr,
@@ -117,7 +117,7 @@ TEST_F(MainBlockTest, AReportThatCannotBeWrittenEndsWithExitCode1) {
   // double's UTF-8 error text, read as ANSI, is A-tilde and the currency
   // sign, whose best fits in 437 are "A" and 0x0F).
   platform.stdErr.clear();
-  platform.outputType = HandleType::Unknown;
+  platform.outputType = THandleType::htUnknown;
   platform.oem = 437;
   EXPECT_EQ(Run({u"TEXT=@fail 7 \u00e4"}), 1);
   EXPECT_EQ(platform.stdOut, "");

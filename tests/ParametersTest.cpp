@@ -2,7 +2,7 @@
 
 #include "app/Parameters.h"
 #include "common/Exception.h"
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 
 namespace xlate {
 namespace {
@@ -18,7 +18,7 @@ class ParseParametersTest : public ::testing::Test {
   Text ErrorOf(const std::vector<Text>& aParameters) {
     try {
       ParseParameters(platform, aParameters);
-    } catch (const Exception& e) {
+    } catch (const TException& e) {
       return e.Message();
     }
     return u"(no error)";

@@ -30,7 +30,7 @@ const char kOwnFileName[] = "xlate_unit_tests";
 
 class RealPlatform : public ::testing::Test {
  protected:
-  RealPlatform() : platform(Platform::Create(0, nullptr)) {
+  RealPlatform() : platform(TPlatform::Create(0, nullptr)) {
     std::random_device random;
     folder = fs::temp_directory_path() / ("xlate-platform-" + std::to_string(random()));
     fs::create_directories(folder);
@@ -54,19 +54,19 @@ class RealPlatform : public ::testing::Test {
     return static_cast<std::size_t>(
         std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
   }
-  static bool WriteAll(PlatformFile& aFile, const std::string& aBytes) {
+  static bool WriteAll(TPlatformFile& aFile, const std::string& aBytes) {
     std::size_t written = 0;
     return aFile.Write(aBytes.data(), aBytes.size(), written) == kSuccess &&
            written == aBytes.size();
   }
   // The platform's calls, with the failure's code kept in lastError.
-  std::unique_ptr<PlatformFile> OpenForReading(const Text& aName) {
-    std::unique_ptr<PlatformFile> file;
+  std::unique_ptr<TPlatformFile> OpenForReading(const Text& aName) {
+    std::unique_ptr<TPlatformFile> file;
     lastError = platform->OpenForReading(aName, file);
     return file;
   }
-  std::unique_ptr<PlatformFile> CreateForWriting(const Text& aName) {
-    std::unique_ptr<PlatformFile> file;
+  std::unique_ptr<TPlatformFile> CreateForWriting(const Text& aName) {
+    std::unique_ptr<TPlatformFile> file;
     lastError = platform->CreateForWriting(aName, file);
     return file;
   }
@@ -76,14 +76,14 @@ class RealPlatform : public ::testing::Test {
     return library;
   }
 
-  std::unique_ptr<Platform> platform;
+  std::unique_ptr<TPlatform> platform;
   TErrorCode lastError = kSuccess;
   fs::path folder;
 };
 
 TEST_F(RealPlatform, AnOutputReplacesItsTargetOnlyOnCommitAndHoldsItMeanwhile) {
   Write("out.txt", "old");
-  std::unique_ptr<PlatformFile> out = CreateForWriting(Name("out.txt"));
+  std::unique_ptr<TPlatformFile> out = CreateForWriting(Name("out.txt"));
   ASSERT_TRUE(out);
   ASSERT_TRUE(WriteAll(*out, "new content"));
   // Nobody else gets the file while it is being replaced.
@@ -110,7 +110,7 @@ TEST_F(RealPlatform, AnOutputReplacesItsTargetOnlyOnCommitAndHoldsItMeanwhile) {
 TEST_F(RealPlatform, AnOutputDestroyedWithoutCommitLeavesTheOldFile) {
   Write("out.txt", "old");
   {
-    std::unique_ptr<PlatformFile> out = CreateForWriting(Name("out.txt"));
+    std::unique_ptr<TPlatformFile> out = CreateForWriting(Name("out.txt"));
     ASSERT_TRUE(out);
     ASSERT_TRUE(WriteAll(*out, "half"));
   }
@@ -120,7 +120,7 @@ TEST_F(RealPlatform, AnOutputDestroyedWithoutCommitLeavesTheOldFile) {
 }
 
 TEST_F(RealPlatform, ANewNameAppearsOnlyOnCommit) {
-  std::unique_ptr<PlatformFile> out = CreateForWriting(Name("new.txt"));
+  std::unique_ptr<TPlatformFile> out = CreateForWriting(Name("new.txt"));
   ASSERT_TRUE(out);
   ASSERT_TRUE(WriteAll(*out, "x"));
   EXPECT_FALSE(fs::exists(folder / "new.txt"));
@@ -130,7 +130,7 @@ TEST_F(RealPlatform, ANewNameAppearsOnlyOnCommit) {
 }
 
 TEST_F(RealPlatform, TheNullDeviceIsWrittenDirectly) {
-  std::unique_ptr<PlatformFile> out = CreateForWriting(
+  std::unique_ptr<TPlatformFile> out = CreateForWriting(
       Text(kNullDevice, kNullDevice + std::char_traits<char>::length(kNullDevice)));
   ASSERT_TRUE(out);
   EXPECT_TRUE(WriteAll(*out, std::string(100000, 'x')));
@@ -142,7 +142,7 @@ TEST_F(RealPlatform, AnInputIsReadWholeAndHeld) {
   std::string bytes;
   for (int i = 0; i < 100000; ++i) bytes += static_cast<char>(i * 7);
   Write("in.bin", bytes);
-  std::unique_ptr<PlatformFile> in = OpenForReading(Name("in.bin"));
+  std::unique_ptr<TPlatformFile> in = OpenForReading(Name("in.bin"));
   ASSERT_TRUE(in);
   EXPECT_FALSE(OpenForReading(Name("in.bin")));
   EXPECT_EQ(lastError, kHeldByAnother);

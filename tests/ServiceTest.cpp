@@ -5,7 +5,7 @@
 #include "common/Exception.h"
 #include "library/testdouble/DoubleCore.h"
 #include "service/jxDLLInterface.h"
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 
 namespace xlate {
 namespace {
@@ -22,7 +22,7 @@ class ServiceTest : public ::testing::Test {
   Text ErrorOf(Action aAction) {
     try {
       aAction();
-    } catch (const Exception& e) {
+    } catch (const TException& e) {
       return e.Message();
     }
     return u"(no error)";

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/EndToEnd.h"
+#include "testsupport/EndToEnd.h"
 
 namespace xlate {
 namespace {

@@ -105,7 +105,7 @@ def main():
                 out.append("    " + ", ".join("0x%06X" % e for e in best_fit[i:i + 10]) + ",")
             out += ["};", ""]
         entries.append((cp, upper, len(best_fit)))
-    out += ["}  // namespace", "", "const CodePageTable kCodePageTables[] = {"]
+    out += ["}  // namespace", "", "const TCodePageTable kCodePageTables[] = {"]
     for cp, upper, count in entries:
         out.append("    {%d," % cp)
         out.append("     {")

@@ -15,18 +15,18 @@ namespace {
 // name the input file itself (Windows drops the trailing dot of "a.txt.");
 // writing it would replace the input with its translation, which nobody
 // asked for.
-void CheckDerivedOutputName(Platform& aPlatform, const TFileTask& aTask) {
+void CheckDerivedOutputName(TPlatform& aPlatform, const TFileTask& aTask) {
   if (!aTask.OutFileDerived) return;
   const Text separators = aPlatform.PathSeparators() + u"/";
   if (aTask.Languages.To.find_first_of(separators) != Text::npos) {
-    throw Exception(
+    throw TException(
         Format(u"LANGTO \"%s\" holds a path separator and cannot be part of the output "
                u"file name; give OFILE",
                {aTask.Languages.To}));
   }
   if (aPlatform.SameFile(aTask.InFile, aTask.OutFile)) {
-    throw Exception(Format(u"Output file \"%s\" is the input file; give OFILE",
-                           {aPlatform.FullPath(aTask.OutFile)}));
+    throw TException(Format(u"Output file \"%s\" is the input file; give OFILE",
+                            {aPlatform.FullPath(aTask.OutFile)}));
   }
 }
 
@@ -47,23 +47,23 @@ void FlattenLineBreaks(Text& vLine) {
 
 // Failed lines carry their message in the output, and the run goes on; one
 // line on standard error tells that there are some.
-void ReportFailedLines(Platform& aPlatform, std::uint64_t aFailed, std::uint64_t aLines) {
+void ReportFailedLines(TPlatform& aPlatform, std::uint64_t aFailed, std::uint64_t aLines) {
   const std::string line = std::to_string(aFailed) + " of " + std::to_string(aLines) +
                            (aLines == 1 ? " line" : " lines") + " failed; " +
                            (aFailed == 1 ? "its message stands" : "their messages stand") +
                            " in the output\r\n";
-  aPlatform.WriteStd(StdStream::Error, line.data(), line.size());
+  aPlatform.WriteStd(TStdStream::ssError, line.data(), line.size());
 }
 
 // A file is read and written in its coding; without one, reading would give
 // no lines and writing an empty file, in place of what stood there.
 void CheckFileCoding(TCodingType aCoding) {
-  if (aCoding == ctNone) throw Exception(u"Unknown coding type");
+  if (aCoding == ctNone) throw TException(u"Unknown coding type");
 }
 
 }  // namespace
 
-void TranslateFile(Platform& aPlatform, const TFileTask& aTask, TdllZTA& aService,
+void TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZTA& aService,
                    const TFileWindow& aWindow) {
   CheckFileCoding(aTask.InCoding);
   CheckFileCoding(aTask.OutCoding);
@@ -72,7 +72,7 @@ void TranslateFile(Platform& aPlatform, const TFileTask& aTask, TdllZTA& aServic
   // The input is read, translated and written a block at a time. It stays
   // open, and locked, until the output has replaced what stood under its
   // name: in place, that is the input itself.
-  std::unique_ptr<PlatformFile> input = OpenInputFile(aPlatform, aTask.InFile);
+  std::unique_ptr<TPlatformFile> input = OpenInputFile(aPlatform, aTask.InFile);
   std::uint64_t size = 0;
   if (input->Size(size) != kSuccess) size = 0;
   TOutputFile output(aPlatform, aTask.OutFile, aTask.OutCoding, inPlace ? input.get() : nullptr);
@@ -98,7 +98,7 @@ void TranslateFile(Platform& aPlatform, const TFileTask& aTask, TdllZTA& aServic
   if (failed > 0) ReportFailedLines(aPlatform, failed, lines);
 }
 
-void WriteListFile(Platform& aPlatform, const TFileTask& aTask, const TStringList& aLanguages) {
+void WriteListFile(TPlatform& aPlatform, const TFileTask& aTask, const TStringList& aLanguages) {
   CheckFileCoding(aTask.OutCoding);
   CheckDerivedOutputName(aPlatform, aTask);
   WriteOutputFile(aPlatform, aTask.OutFile, aTask.OutCoding, aLanguages);

@@ -18,9 +18,9 @@ struct TFileTask {
 
 // Translates InFile line by line into OutFile, holding no more than about
 // aWindow of the file at a time.
-void TranslateFile(Platform& aPlatform, const TFileTask& aTask, TdllZTA& aService,
+void TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZTA& aService,
                    const TFileWindow& aWindow = {});
 // Writes the language list into OutFile.
-void WriteListFile(Platform& aPlatform, const TFileTask& aTask, const TStringList& aLanguages);
+void WriteListFile(TPlatform& aPlatform, const TFileTask& aTask, const TStringList& aLanguages);
 
 }  // namespace xlate

@@ -66,7 +66,7 @@ const char16_t* FindBreak(const char16_t* aFrom, const char16_t* aEnd) {
 }
 
 // A file's bytes held in memory, read like a file.
-class TBytesFile : public PlatformFile {
+class TBytesFile : public TPlatformFile {
  public:
   explicit TBytesFile(const ByteString& aBytes) : FBytes(aBytes) {}
   TErrorCode Size(std::uint64_t& vSize) override {
@@ -88,17 +88,17 @@ class TBytesFile : public PlatformFile {
 
 }  // namespace
 
-std::unique_ptr<PlatformFile> OpenInputFile(Platform& aPlatform, const Text& aName) {
-  if (!aPlatform.FileExists(aName)) throw Exception(Format(u"File \"%s\" not found", {aName}));
-  std::unique_ptr<PlatformFile> file;
+std::unique_ptr<TPlatformFile> OpenInputFile(TPlatform& aPlatform, const Text& aName) {
+  if (!aPlatform.FileExists(aName)) throw TException(Format(u"File \"%s\" not found", {aName}));
+  std::unique_ptr<TPlatformFile> file;
   if (const TErrorCode code = aPlatform.OpenForReading(aName, file)) {
-    throw Exception(Format(u"Cannot open file \"%s\". %s",
-                           {aPlatform.FullPath(aName), SystemErrorText(aPlatform, code)}));
+    throw TException(Format(u"Cannot open file \"%s\". %s",
+                            {aPlatform.FullPath(aName), SystemErrorText(aPlatform, code)}));
   }
   return file;
 }
 
-TLineReader::TLineReader(Platform& aPlatform, PlatformFile& aFile, const Text& aName,
+TLineReader::TLineReader(TPlatform& aPlatform, TPlatformFile& aFile, const Text& aName,
                          TCodingType aCoding, const TFileWindow& aWindow)
     : FFile(aFile),
       FName(aName),
@@ -125,8 +125,8 @@ bool TLineReader::FillBlock(TLineBlock& vBlock) {
   vBlock.Clear();
   char* bytes = reinterpret_cast<char*>(FBuffer.get());
   for (;;) {
-    if (!FEnded && FForm != TByteForm::None && (FStarted || DropMark())) {
-      if (FForm == TByteForm::Utf16Le) {
+    if (!FEnded && FForm != TByteForm::bfNone && (FStarted || DropMark())) {
+      if (FForm == TByteForm::bfUtf16Le) {
         SplitLines(FBuffer.get(), FEnd / 2, vBlock);
       } else {
         SplitLines(bytes, FEnd, vBlock);
@@ -139,8 +139,8 @@ bool TLineReader::FillBlock(TLineBlock& vBlock) {
     if (FAtEnd) {
       // The last line, without a break after it. An odd last byte of a
       // UTF-16 file is half a unit: it stays visible as U+FFFD.
-      if (FStarted && !FEnded && FForm != TByteForm::None) {
-        if (FForm == TByteForm::Utf16Le) {
+      if (FStarted && !FEnded && FForm != TByteForm::bfNone) {
+        if (FForm == TByteForm::bfUtf16Le) {
           const bool oddByte = (FEnd - FStart) % 2 == 1;
           if (FEnd / 2 > FStart / 2 || oddByte) {
             AddLine(FBuffer.get() + FStart / 2, FEnd / 2 - FStart / 2, vBlock);
@@ -168,7 +168,7 @@ void TLineReader::CheckPadding() {
   const char* bytes = reinterpret_cast<const char*>(FBuffer.get());
   for (std::size_t i = FStart; i < FEnd; ++i) {
     if (bytes[i] != '\0') {
-      throw Exception(
+      throw TException(
           Format(u"File \"%s\" holds a NUL character in line %d followed by more "
                  u"text; is ICODING right?",
                  {FName, FNulLine}));
@@ -223,7 +223,7 @@ void TLineReader::AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vB
   ++FLines;
   // CR, LF and NUL are the same bytes in every code page, and no multi-byte
   // sequence contains them, so each line is decoded on its own.
-  if (FForm == TByteForm::Utf8) {
+  if (FForm == TByteForm::bfUtf8) {
     // Kept as the library takes it: well-formed bytes as they are, and
     // malformed ones as decoding and encoding them again make them.
     ByteString& bytes = vBlock.AddUtf8();
@@ -233,8 +233,8 @@ void TLineReader::AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vB
       const Text text = FPlatform.MultiByteToText(kCodePageUtf8, aBytes, aCount);
       FPlatform.AppendTextAsMultiByte(kCodePageUtf8, text.data(), text.size(), bytes);
     }
-  } else if (FForm == TByteForm::Oem) {
-    vBlock.Add() = DecodeBytes(FPlatform, TByteForm::Oem, aBytes, aCount);
+  } else if (FForm == TByteForm::bfOem) {
+    vBlock.Add() = DecodeBytes(FPlatform, TByteForm::bfOem, aBytes, aCount);
   } else {
     FPlatform.AssignMultiByteAsText(FCodePage, aBytes, aCount, vBlock.Add());
   }
@@ -261,7 +261,7 @@ bool TLineReader::DropMark() {
 // Reads once into the buffer, after what is left of it. A buffer full of
 // one unfinished line grows to hold it.
 void TLineReader::Refill() {
-  if (FEnded || FForm == TByteForm::None) FStart = FSearchFrom = FEnd = 0;  // read, and ignored
+  if (FEnded || FForm == TByteForm::bfNone) FStart = FSearchFrom = FEnd = 0;  // read, and ignored
   if (FEnd - FStart == FCapacity) {
     Resize(FCapacity * 2);
   } else if (FStart > 0) {
@@ -274,10 +274,10 @@ void TLineReader::Refill() {
   char* bytes = reinterpret_cast<char*>(FBuffer.get());
   std::size_t got = 0;
   if (FFile.Read(bytes + FEnd, FCapacity - FEnd, got) != kSuccess) {
-    throw Exception(u"Stream read error");
+    throw TException(u"Stream read error");
   }
 #if !(defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
-  if (FForm == TByteForm::Utf16Le) {
+  if (FForm == TByteForm::bfUtf16Le) {
     // The units just completed, from low byte first to the machine's order.
     for (std::size_t i = FEnd / 2; i < (FEnd + got) / 2; ++i) {
       const auto* b = reinterpret_cast<const unsigned char*>(bytes + 2 * i);
@@ -293,7 +293,7 @@ void TLineReader::Refill() {
 namespace {
 
 // Reads every line of the file into the list, as texts.
-void ReadAllLines(Platform& aPlatform, TLineReader& aReader, TStringList& vLines) {
+void ReadAllLines(TPlatform& aPlatform, TLineReader& aReader, TStringList& vLines) {
   TLineBlock block;
   while (aReader.ReadBlock(block)) {
     for (std::size_t i = 0; i < block.Count(); ++i) {
@@ -325,16 +325,16 @@ void TLineReader::Resize(std::size_t aCapacity) {
   FEnd = left;
 }
 
-std::unique_ptr<TStringList> ReadInputFile(Platform& aPlatform, const Text& aName,
+std::unique_ptr<TStringList> ReadInputFile(TPlatform& aPlatform, const Text& aName,
                                            TCodingType aCoding) {
-  std::unique_ptr<PlatformFile> file = OpenInputFile(aPlatform, aName);
+  std::unique_ptr<TPlatformFile> file = OpenInputFile(aPlatform, aName);
   auto lines = std::make_unique<TStringList>();
   TLineReader reader(aPlatform, *file, aName, aCoding);
   ReadAllLines(aPlatform, reader, *lines);
   return lines;
 }
 
-void DecodeFileBytes(Platform& aPlatform, TCodingType aCoding, const ByteString& aBytes,
+void DecodeFileBytes(TPlatform& aPlatform, TCodingType aCoding, const ByteString& aBytes,
                      TStringList& vLines, const TFileWindow& aWindow) {
   vLines.Clear();
   TBytesFile file(aBytes);

@@ -12,7 +12,7 @@ namespace xlate {
 
 // Opens the file for reading, exclusively, for as long as the result lives.
 // Raises "File ... not found" or "Cannot open file ...".
-std::unique_ptr<PlatformFile> OpenInputFile(Platform& aPlatform, const Text& aName);
+std::unique_ptr<TPlatformFile> OpenInputFile(TPlatform& aPlatform, const Text& aName);
 
 // Reads an open file in aCoding, to its end, a block of lines at a time, so
 // that no more than about a window of the file is held however long it is.
@@ -27,7 +27,7 @@ std::unique_ptr<PlatformFile> OpenInputFile(Platform& aPlatform, const Text& aNa
 class TLineReader {
  public:
   // aName is the file's name as messages show it.
-  TLineReader(Platform& aPlatform, PlatformFile& aFile, const Text& aName, TCodingType aCoding,
+  TLineReader(TPlatform& aPlatform, TPlatformFile& aFile, const Text& aName, TCodingType aCoding,
               const TFileWindow& aWindow = {});
   // Replaces the block's lines with the next ones, in file order; false at
   // the end of the file, with no lines. Raises "Stream read error", and
@@ -50,11 +50,11 @@ class TLineReader {
   std::size_t WindowCapacity() const;
   void Resize(std::size_t aCapacity);
 
-  PlatformFile& FFile;
+  TPlatformFile& FFile;
   Text FName;
   const TCoding& FCoding;  // its entry in the table of codings
   TByteForm FForm;         // the coding's form in a file
-  Platform& FPlatform;
+  TPlatform& FPlatform;
   std::uint32_t FCodePage;
   TFileWindow FWindow;
   // The bytes read and not yet given as lines are [FStart, FEnd) of the
@@ -75,12 +75,12 @@ class TLineReader {
 
 // Reads the file aName in aCoding, to its end, and returns its lines.
 // Raises what OpenInputFile and TLineReader raise.
-std::unique_ptr<TStringList> ReadInputFile(Platform& aPlatform, const Text& aName,
+std::unique_ptr<TStringList> ReadInputFile(TPlatform& aPlatform, const Text& aName,
                                            TCodingType aCoding);
 
 // Replaces the lines with those of a file's bytes in aCoding; a message
 // names the file "".
-void DecodeFileBytes(Platform& aPlatform, TCodingType aCoding, const ByteString& aBytes,
+void DecodeFileBytes(TPlatform& aPlatform, TCodingType aCoding, const ByteString& aBytes,
                      TStringList& vLines, const TFileWindow& aWindow = {});
 
 }  // namespace xlate

@@ -46,7 +46,7 @@ void TranslateBlock(const TLanguages& aLanguages, TdllZTA& aService, TLineBlock&
   // The library's floating-point settings are set once for the block, not
   // around each of its calls; nothing here between the calls computes in
   // floating point.
-  LibraryCallRun run;
+  TLibraryCallRun run;
   const std::size_t count = vBlock.Count();
   if (aService.HasBatchEntryPoint()) {
     // The whole block in one call, with the same results as line by line.
@@ -65,7 +65,7 @@ void TranslateBlock(const TLanguages& aLanguages, TdllZTA& aService, TLineBlock&
       } else {
         aService.TranslateInPlace(aLanguages.Init, aLanguages.From, aLanguages.To, line);
       }
-    } catch (const Exception& e) {
+    } catch (const TException& e) {
       vBlock.SetFailure(i, e.Message());
     }
     vProgress.LineDone();

@@ -11,14 +11,14 @@ namespace {
 constexpr std::size_t kFlushSize = 1 << 20;
 }
 
-TOutputFile::TOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCoding,
-                         PlatformFile* aInput)
+TOutputFile::TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
+                         TPlatformFile* aInput)
     : FPlatform(aPlatform), FCoding(CodingOf(aCoding)) {
   const TErrorCode code = aInput != nullptr ? FPlatform.CreateOverInput(aName, *aInput, FFile)
                                             : FPlatform.CreateForWriting(aName, FFile);
   if (code != kSuccess) {
-    throw Exception(Format(u"Cannot create file \"%s\". %s",
-                           {FPlatform.FullPath(aName), SystemErrorText(FPlatform, code)}));
+    throw TException(Format(u"Cannot create file \"%s\". %s",
+                            {FPlatform.FullPath(aName), SystemErrorText(FPlatform, code)}));
   }
   FBuffer.reserve(kFlushSize + 4096);
   FBuffer.assign(FCoding.Mark, FCoding.MarkSize);
@@ -26,11 +26,11 @@ TOutputFile::TOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCo
 
 void TOutputFile::WriteLine(const Text& aLine) {
   switch (FCoding.FileForm) {
-    case TByteForm::Utf16Le:
+    case TByteForm::bfUtf16Le:
       WriteUnits(aLine);
       FBuffer.append("\r\0\n\0", 4);
       break;
-    case TByteForm::None:
+    case TByteForm::bfNone:
       return;
     default:
       AppendEncoded(FPlatform, FCoding.FileForm, aLine.data(), aLine.size(), FBuffer);
@@ -49,20 +49,20 @@ void TOutputFile::WriteUnits(const Text& aLine) {
     Flush();
     std::size_t written = 0;
     if (FFile->Write(units, aLine.size() * 2, written) != kSuccess) {
-      throw Exception(u"Stream write error");
+      throw TException(u"Stream write error");
     }
   } else {
     FBuffer.append(units, aLine.size() * 2);
   }
 #else
-  AppendEncoded(FPlatform, TByteForm::Utf16Le, aLine.data(), aLine.size(), FBuffer);
+  AppendEncoded(FPlatform, TByteForm::bfUtf16Le, aLine.data(), aLine.size(), FBuffer);
 #endif
 }
 
 void TOutputFile::Flush() {
   std::size_t written = 0;
   if (!FBuffer.empty() && FFile->Write(FBuffer.data(), FBuffer.size(), written) != kSuccess) {
-    throw Exception(u"Stream write error");
+    throw TException(u"Stream write error");
   }
   FBuffer.clear();
   // A very long line grew the buffer; it is not kept for the rest.
@@ -74,10 +74,10 @@ void TOutputFile::Flush() {
 
 void TOutputFile::Finish() {
   Flush();
-  if (FFile->Commit() != kSuccess) throw Exception(u"Stream write error");
+  if (FFile->Commit() != kSuccess) throw TException(u"Stream write error");
 }
 
-void WriteOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCoding,
+void WriteOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
                      const TStringList& aLines) {
   TOutputFile file(aPlatform, aName, aCoding);
   for (const Text& line : aLines) file.WriteLine(line);

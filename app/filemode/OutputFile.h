@@ -18,8 +18,8 @@ class TOutputFile {
   // Raises "Cannot create file ...". aInput, when given, is the input file
   // open under the same name (translation in place): it stays readable,
   // and its hold on the file lasts until the file is replaced.
-  TOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCoding,
-              PlatformFile* aInput = nullptr);
+  TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
+              TPlatformFile* aInput = nullptr);
   void WriteLine(const Text& aLine);
   // Writes what the lines so far are waiting in; a device or a pipe gets
   // them at once. Raises "Stream write error".
@@ -31,14 +31,14 @@ class TOutputFile {
   // A line's units as UTF-16LE.
   void WriteUnits(const Text& aLine);
 
-  Platform& FPlatform;
+  TPlatform& FPlatform;
   const TCoding& FCoding;  // its entry in the table of codings
-  std::unique_ptr<PlatformFile> FFile;
+  std::unique_ptr<TPlatformFile> FFile;
   ByteString FBuffer;
 };
 
 // Writes the lines into the file aName in aCoding.
-void WriteOutputFile(Platform& aPlatform, const Text& aName, TCodingType aCoding,
+void WriteOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
                      const TStringList& aLines);
 
 }  // namespace xlate

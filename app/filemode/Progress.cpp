@@ -12,10 +12,10 @@ std::string Megabytes(std::uint64_t aBytes) {
 
 }  // namespace
 
-TProgress::TProgress(Platform& aPlatform, std::uint64_t aSize, std::chrono::milliseconds aInterval)
+TProgress::TProgress(TPlatform& aPlatform, std::uint64_t aSize, std::chrono::milliseconds aInterval)
     : FPlatform(aPlatform),
       FSize(aSize),
-      FEnabled(aPlatform.IsTerminal(StdStream::Error)),
+      FEnabled(aPlatform.IsTerminal(TStdStream::ssError)),
       FInterval(aInterval),
       FStart(std::chrono::steady_clock::now()),
       FLastShown(FStart) {}
@@ -56,7 +56,7 @@ void TProgress::Show() {
 }
 
 void TProgress::Write(const std::string& aText) {
-  FPlatform.WriteStd(StdStream::Error, aText.data(), aText.size());
+  FPlatform.WriteStd(TStdStream::ssError, aText.data(), aText.size());
 }
 
 }  // namespace xlate

@@ -18,7 +18,7 @@ namespace xlate {
 class TProgress {
  public:
   // aSize is the input's size in bytes, 0 for one without a size (a pipe).
-  TProgress(Platform& aPlatform, std::uint64_t aSize,
+  TProgress(TPlatform& aPlatform, std::uint64_t aSize,
             std::chrono::milliseconds aInterval = std::chrono::milliseconds(200));
   ~TProgress();  // clears the line
   TProgress(const TProgress&) = delete;
@@ -36,7 +36,7 @@ class TProgress {
   void Show();
   void Write(const std::string& aText);
 
-  Platform& FPlatform;
+  TPlatform& FPlatform;
   std::uint64_t FSize;
   bool FEnabled;
   bool FShown = false;

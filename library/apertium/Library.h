@@ -43,7 +43,7 @@ class TranslationLibrary {
 
   bool translate(const char* langInit, const char* langFrom, const char* langTo, const char* text,
                  char* dest, uint32_t maxSize);
-  // ztaTranslateBatch: the records of count texts (service/BatchContract.md),
+  // ztaTranslateBatch: the records of count texts (contract/BatchContract.md),
   // each as translate gives it alone; the texts that need a chain are
   // streamed through the pair's chains together. The last batch's records
   // are kept, so that a retry with a larger buffer translates nothing.

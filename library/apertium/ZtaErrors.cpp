@@ -1,6 +1,6 @@
 #include "ZtaErrors.h"
 
-#include "service/ZtaContract.h"
+#include "contract/ZtaContract.h"
 
 namespace zta {
 

@@ -2,7 +2,7 @@
 // around the shared library state. No exception leaves them.
 #define ZTA_IMPLEMENTATION
 #include "Library.h"
-#include "service/ZtaContract.h"
+#include "contract/ZtaContract.h"
 
 extern "C" {
 

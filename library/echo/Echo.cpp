@@ -3,7 +3,7 @@
 #define ZTA_IMPLEMENTATION
 #include <cstring>
 
-#include "service/ZtaContract.h"
+#include "contract/ZtaContract.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The exported entry points of the test double: the six, and the batch
 // entry point unless ZTA_DOUBLE_WITHOUT_BATCH.
 #define ZTA_IMPLEMENTATION
+#include "contract/ZtaContract.h"
 #include "library/testdouble/DoubleCore.h"
-#include "service/ZtaContract.h"
 
 extern "C" {
 

@@ -26,13 +26,13 @@ constexpr std::size_t kAltStackSize = 64 * 1024;
 constexpr std::uintptr_t kStackGuardBelow = 2 * 1024 * 1024;
 constexpr std::uintptr_t kStackGuardAbove = 64 * 1024;
 
-struct GuardFrame {
+struct TGuardFrame {
   sigjmp_buf env;
-  SignalFacts facts;
-  GuardFrame* previous;
+  TSignalFacts facts;
+  TGuardFrame* previous;
 };
 
-GuardFrame* volatile gFrame = nullptr;
+TGuardFrame* volatile gFrame = nullptr;
 struct sigaction gPrevious[4];
 bool gInstalled = false;
 alignas(16) char gAltStack[kAltStackSize];  // where the handlers run
@@ -45,7 +45,7 @@ int SignalIndex(int aSignal) {
   return -1;
 }
 
-void FillFacts(int aSignal, const siginfo_t* aInfo, void* aContext, SignalFacts& vFacts) {
+void FillFacts(int aSignal, const siginfo_t* aInfo, void* aContext, TSignalFacts& vFacts) {
   vFacts.signal = aSignal;
   vFacts.code = aInfo->si_code;
   vFacts.dataAddress = reinterpret_cast<std::uintptr_t>(aInfo->si_addr);
@@ -81,7 +81,7 @@ void FillFacts(int aSignal, const siginfo_t* aInfo, void* aContext, SignalFacts&
 }
 
 void Handler(int aSignal, siginfo_t* aInfo, void* aContext) {
-  GuardFrame* frame = gFrame;
+  TGuardFrame* frame = gFrame;
   if (frame == nullptr) {
     // Not ours: the fault happens again under the disposition we replaced.
     int index = SignalIndex(aSignal);
@@ -136,10 +136,10 @@ void InstallFaultGuard() {
   for (int i = 0; i < 4; ++i) sigaction(kSignals[i], &action, &gPrevious[i]);
 }
 
-bool RunGuarded(void (*aCall)(void*), void* aContext, FaultInfo& vFault) {
-  GuardFrame frame;
+bool RunGuarded(void (*aCall)(void*), void* aContext, TFaultInfo& vFault) {
+  TGuardFrame frame;
   frame.previous = gFrame;
-  const FloatingPointState saved = EnterLibraryFloatingPoint();
+  const TFloatingPointState saved = EnterLibraryFloatingPoint();
   if (sigsetjmp(frame.env, 0) == 0) {
     gFrame = &frame;
     aCall(aContext);

@@ -8,14 +8,14 @@ namespace xlate {
 
 namespace {
 
-struct LanguageCodePages {
+struct TLanguageCodePages {
   const char* language;
   std::uint32_t ansi;
   std::uint32_t oem;
 };
 
 // The code pages Windows gives each language's locales.
-const LanguageCodePages kLanguages[] = {
+const TLanguageCodePages kLanguages[] = {
     {"en", 1252, 437}, {"de", 1252, 850}, {"fr", 1252, 850}, {"es", 1252, 850},  {"it", 1252, 850},
     {"nl", 1252, 850}, {"pt", 1252, 850}, {"sv", 1252, 850}, {"da", 1252, 850},  {"nb", 1252, 850},
     {"no", 1252, 850}, {"nn", 1252, 850}, {"fi", 1252, 850}, {"is", 1252, 850},  {"ca", 1252, 850},
@@ -28,15 +28,15 @@ const LanguageCodePages kLanguages[] = {
     {"et", 1257, 775}, {"lv", 1257, 775}, {"lt", 1257, 775}, {"vi", 1258, 1258}, {"th", 874, 874},
 };
 
-constexpr LocaleCodePages kDefault = {1252, 437};
+constexpr TLocaleCodePages kDefault = {1252, 437};
 
 std::string Lower(std::string aText) {
   for (char& c : aText) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return aText;
 }
 
-const LanguageCodePages* FindLanguage(const std::string& aLanguage) {
-  for (const LanguageCodePages& entry : kLanguages) {
+const TLanguageCodePages* FindLanguage(const std::string& aLanguage) {
+  for (const TLanguageCodePages& entry : kLanguages) {
     if (aLanguage == entry.language) return &entry;
   }
   return nullptr;
@@ -57,7 +57,7 @@ std::uint32_t NumberAfter(const std::string& aCodeset, const std::string& aPrefi
 
 }  // namespace
 
-LocaleCodePages CodePagesForLocale(const std::string& aLocale) {
+TLocaleCodePages CodePagesForLocale(const std::string& aLocale) {
   // language[_territory][.codeset][@modifier]
   std::string name = aLocale.substr(0, aLocale.find('@'));
   std::size_t dot = name.find('.');
@@ -70,8 +70,8 @@ LocaleCodePages CodePagesForLocale(const std::string& aLocale) {
   const bool plain = language.empty() || language == "c" || language == "posix";
   if (plain && codeset.empty()) return {kCodePageUtf8, kCodePageUtf8};
 
-  const LanguageCodePages* entry = FindLanguage(language);
-  LocaleCodePages pages = entry ? LocaleCodePages{entry->ansi, entry->oem} : kDefault;
+  const TLanguageCodePages* entry = FindLanguage(language);
+  TLocaleCodePages pages = entry ? TLocaleCodePages{entry->ansi, entry->oem} : kDefault;
   std::uint32_t named = NumberAfter(codeset, "cp");
   if (named == 0) named = NumberAfter(codeset, "windows-");
   if (named != 0 && IsKnownCodePage(named)) pages.ansi = named;

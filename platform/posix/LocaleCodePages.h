@@ -5,7 +5,7 @@
 
 namespace xlate {
 
-struct LocaleCodePages {
+struct TLocaleCodePages {
   std::uint32_t ansi;
   std::uint32_t oem;
 };
@@ -16,7 +16,7 @@ struct LocaleCodePages {
 // code page is the one Windows pairs with the locale's language. An empty
 // name, C and POSIX give 65001 for both; with another codeset they, like an
 // unknown language, give 1252 (or the page named) and 437.
-LocaleCodePages CodePagesForLocale(const std::string& aLocale);
+TLocaleCodePages CodePagesForLocale(const std::string& aLocale);
 
 // The locale name the program goes by: the first non-empty of LC_ALL,
 // LC_CTYPE and LANG, as given.

@@ -16,7 +16,7 @@ char16_t Escape(unsigned char aByte) { return static_cast<char16_t>(kEscapeBase 
 
 // The length of the well-formed UTF-8 sequence at aBytes[aAt], or 0.
 std::size_t Utf8SequenceAt(const std::string& aBytes, std::size_t aAt, char32_t& vCode) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(aBytes[i]); };
+  const auto byte = [&](std::size_t aAt) { return static_cast<unsigned char>(aBytes[aAt]); };
   const unsigned char lead = byte(aAt);
   std::size_t length;
   char32_t code, minimum;

@@ -34,10 +34,10 @@ TErrorCode Lock(int aFd) {
   return ErrnoCode();
 }
 
-class PosixFile : public PlatformFile {
+class TPosixFile : public TPlatformFile {
  public:
-  explicit PosixFile(int aFd) : FFd(aFd) {}
-  ~PosixFile() override { CloseFd(FFd); }
+  explicit TPosixFile(int aFd) : FFd(aFd) {}
+  ~TPosixFile() override { CloseFd(FFd); }
 
   TErrorCode Size(std::uint64_t& vSize) override {
     struct stat info;
@@ -80,18 +80,18 @@ class PosixFile : public PlatformFile {
 // Writes into a new file beside the target and moves it over the target
 // on Commit. Until then a signal that ends the process removes the new
 // file (PendingFiles.h).
-class ReplacingFile : public PosixFile {
+class TReplacingFile : public TPosixFile {
  public:
-  ReplacingFile(int aTempFd, std::string aTempPath, std::string aTarget, int aTargetFd,
-                mode_t aFinalMode, PlatformFile* aInput)
-      : PosixFile(aTempFd),
+  TReplacingFile(int aTempFd, std::string aTempPath, std::string aTarget, int aTargetFd,
+                 mode_t aFinalMode, TPlatformFile* aInput)
+      : TPosixFile(aTempFd),
         FTempPath(std::move(aTempPath)),
         FTarget(std::move(aTarget)),
         FTargetFd(aTargetFd),
         FFinalMode(aFinalMode),
         FInput(aInput) {}
 
-  ~ReplacingFile() override {
+  ~TReplacingFile() override {
     if (!FCommitted) {
       TPendingFiles::THeld held;
       CloseFd(FFd);
@@ -131,7 +131,7 @@ class ReplacingFile : public PosixFile {
   std::string FTarget;
   int FTargetFd;  // holds the lock on the file being replaced
   mode_t FFinalMode;
-  PlatformFile* FInput;  // or holds it, when it is the input file
+  TPlatformFile* FInput;  // or holds it, when it is the input file
   bool FCommitted = false;
 };
 
@@ -139,10 +139,10 @@ bool StartsWith(const std::string& aText, const char* aPrefix) {
   return aText.compare(0, std::char_traits<char>::length(aPrefix), aPrefix) == 0;
 }
 
-TErrorCode OpenDirect(const std::string& aName, std::unique_ptr<PlatformFile>& vFile) {
+TErrorCode OpenDirect(const std::string& aName, std::unique_ptr<TPlatformFile>& vFile) {
   int fd = open(aName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return ErrnoCode();
-  auto file = std::make_unique<PosixFile>(fd);
+  auto file = std::make_unique<TPosixFile>(fd);
   struct stat info;
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
     if (const TErrorCode code = Lock(fd)) return code;
@@ -174,10 +174,10 @@ int OwnDescriptorNamed(const std::string& aName) {
 // A stream the process was started with is written through a copy of its
 // descriptor: reopening the name would start a new, truncating open of a
 // file that the caller may be appending to.
-TErrorCode WriteThroughOwnDescriptor(int aFd, std::unique_ptr<PlatformFile>& vFile) {
+TErrorCode WriteThroughOwnDescriptor(int aFd, std::unique_ptr<TPlatformFile>& vFile) {
   int copy = fcntl(aFd, F_DUPFD_CLOEXEC, 3);
   if (copy < 0) return ErrnoCode();
-  vFile = std::make_unique<PosixFile>(copy);
+  vFile = std::make_unique<TPosixFile>(copy);
   return kSuccess;
 }
 
@@ -289,17 +289,17 @@ mode_t CurrentUmask() {
 // counts as one.
 TErrorCode ErrnoCode() { return errno != 0 ? static_cast<TErrorCode>(errno) : EIO; }
 
-TErrorCode OpenPosixInput(const std::string& aNativeName, std::unique_ptr<PlatformFile>& vFile) {
+TErrorCode OpenPosixInput(const std::string& aNativeName, std::unique_ptr<TPlatformFile>& vFile) {
   int fd = open(aNativeName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return ErrnoCode();
-  auto file = std::make_unique<PosixFile>(fd);
+  auto file = std::make_unique<TPosixFile>(fd);
   if (const TErrorCode code = Lock(fd)) return code;
   vFile = std::move(file);
   return kSuccess;
 }
 
-TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<PlatformFile>& vFile,
-                             PlatformFile* aInput) {
+TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<TPlatformFile>& vFile,
+                             TPlatformFile* aInput) {
   const int own = OwnDescriptorNamed(aNativeName);
   if (own >= 0 && fcntl(own, F_GETFD) != -1) return WriteThroughOwnDescriptor(own, vFile);
   // Other /dev and /proc names stand for devices the caller set up.
@@ -345,7 +345,7 @@ TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<Pla
     return code;
   }
   auto file =
-      std::make_unique<ReplacingFile>(tempFd, std::move(temp), target, targetFd, mode, aInput);
+      std::make_unique<TReplacingFile>(tempFd, std::move(temp), target, targetFd, mode, aInput);
   file->RegisterForSignals();
   vFile = std::move(file);
   return kSuccess;

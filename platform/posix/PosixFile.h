@@ -16,7 +16,7 @@ TErrorCode ErrnoCode();
 
 // Opens an existing file for reading and takes an exclusive advisory lock,
 // so that two runs on one file cannot interleave.
-TErrorCode OpenPosixInput(const std::string& aNativeName, std::unique_ptr<PlatformFile>& vFile);
+TErrorCode OpenPosixInput(const std::string& aNativeName, std::unique_ptr<TPlatformFile>& vFile);
 
 // Creates an output file. A regular file, or a name that does not exist
 // yet, is written into a new file in the same folder that replaces it on
@@ -29,7 +29,7 @@ TErrorCode OpenPosixInput(const std::string& aNativeName, std::unique_ptr<Platfo
 // aInput, when given, holds the lock on the file being replaced (the same
 // file, open for reading); Commit closes it once the new file has taken the
 // old one's place.
-TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<PlatformFile>& vFile,
-                             PlatformFile* aInput = nullptr);
+TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<TPlatformFile>& vFile,
+                             TPlatformFile* aInput = nullptr);
 
 }  // namespace xlate

@@ -13,8 +13,8 @@
 
 #include "common/CodePages.h"
 #include "common/ErrorCodes.h"
+#include "platform/CaseFold.h"
 #include "platform/Platform.h"
-#include "platform/posix/CaseFold.h"
 #include "platform/posix/LocaleCodePages.h"
 #include "platform/posix/NativeNames.h"
 #include "platform/posix/PosixFile.h"
@@ -85,10 +85,10 @@ std::string NormalisePath(const std::string& aPath) {
   return out.empty() ? "/" : out;
 }
 
-class PosixPlatform : public Platform {
+class TPosixPlatform : public TPlatform {
  public:
-  PosixPlatform(int argc, char** argv) {
-    LocaleCodePages pages = CodePagesForLocale(
+  TPosixPlatform(int argc, char** argv) {
+    TLocaleCodePages pages = CodePagesForLocale(
         LocaleFromEnvironment(getenv("LC_ALL"), getenv("LC_CTYPE"), getenv("LANG")));
     FAnsi = pages.ansi;
     FOem = pages.oem;
@@ -195,17 +195,17 @@ class PosixPlatform : public Platform {
 
   Text PathSeparators() override { return u"/"; }
 
-  HandleType StdOutputType() override {
+  THandleType StdOutputType() override {
     struct stat info;
-    if (fstat(STDOUT_FILENO, &info) != 0) return HandleType::Unknown;
-    if (S_ISCHR(info.st_mode)) return HandleType::CharDevice;
-    if (S_ISREG(info.st_mode)) return HandleType::File;
-    if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return HandleType::Pipe;
-    return HandleType::Unknown;
+    if (fstat(STDOUT_FILENO, &info) != 0) return THandleType::htUnknown;
+    if (S_ISCHR(info.st_mode)) return THandleType::htCharDevice;
+    if (S_ISREG(info.st_mode)) return THandleType::htFile;
+    if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return THandleType::htPipe;
+    return THandleType::htUnknown;
   }
 
-  TErrorCode WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
-    int fd = aStream == StdStream::Output ? STDOUT_FILENO : STDERR_FILENO;
+  TErrorCode WriteStd(TStdStream aStream, const char* aBytes, std::size_t aCount) override {
+    int fd = aStream == TStdStream::ssOutput ? STDOUT_FILENO : STDERR_FILENO;
     struct stat info;
     if (fstat(fd, &info) != 0) return kNotOpenForOutput;
     std::size_t done = 0;
@@ -221,8 +221,8 @@ class PosixPlatform : public Platform {
     return kSuccess;
   }
 
-  bool IsTerminal(StdStream aStream) override {
-    return isatty(aStream == StdStream::Output ? STDOUT_FILENO : STDERR_FILENO) == 1;
+  bool IsTerminal(TStdStream aStream) override {
+    return isatty(aStream == TStdStream::ssOutput ? STDOUT_FILENO : STDERR_FILENO) == 1;
   }
 
   bool FileExists(const Text& aName) override {
@@ -249,20 +249,20 @@ class PosixPlatform : public Platform {
     return found;
   }
 
-  TErrorCode OpenForReading(const Text& aName, std::unique_ptr<PlatformFile>& vFile) override {
+  TErrorCode OpenForReading(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) override {
     std::string name;
     if (const TErrorCode code = Native(aName, name)) return code;
     return OpenPosixInput(name, vFile);
   }
 
-  TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<PlatformFile>& vFile) override {
+  TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) override {
     std::string name;
     if (const TErrorCode code = Native(aName, name)) return code;
     return CreatePosixOutput(name, vFile);
   }
 
-  TErrorCode CreateOverInput(const Text& aName, PlatformFile& aInput,
-                             std::unique_ptr<PlatformFile>& vFile) override {
+  TErrorCode CreateOverInput(const Text& aName, TPlatformFile& aInput,
+                             std::unique_ptr<TPlatformFile>& vFile) override {
     std::string name;
     if (const TErrorCode code = Native(aName, name)) return code;
     return CreatePosixOutput(name, vFile, &aInput);
@@ -329,8 +329,8 @@ class PosixPlatform : public Platform {
 
 }  // namespace
 
-std::unique_ptr<Platform> Platform::Create(int argc, char** argv) {
-  return std::make_unique<PosixPlatform>(argc, argv);
+std::unique_ptr<TPlatform> TPlatform::Create(int argc, char** argv) {
+  return std::make_unique<TPosixPlatform>(argc, argv);
 }
 
 }  // namespace xlate

@@ -27,20 +27,20 @@ constexpr std::uint32_t kDatatypeMisalignment = 0x80000002;
 
 }  // namespace
 
-FaultInfo ClassifySignal(const SignalFacts& aFacts) {
-  FaultInfo fault;
+TFaultInfo ClassifySignal(const TSignalFacts& aFacts) {
+  TFaultInfo fault;
   fault.codeAddress = aFacts.codeAddress;
   switch (aFacts.signal) {
     case SIGSEGV:
     case SIGBUS:
       if (aFacts.privilegedOpcode) {
-        fault.kind = FaultInfo::kPrivilegedInstruction;
+        fault.kind = TFaultInfo::kPrivilegedInstruction;
       } else if (aFacts.signal == SIGBUS && aFacts.code == kBusAlignment) {
         fault.code = kDatatypeMisalignment;
       } else if (aFacts.onStackGuard) {
-        fault.kind = FaultInfo::kStackOverflow;
+        fault.kind = TFaultInfo::kStackOverflow;
       } else {
-        fault.kind = FaultInfo::kAccessViolation;
+        fault.kind = TFaultInfo::kAccessViolation;
         fault.dataAddress = aFacts.dataAddress;
         fault.write = aFacts.write;
       }
@@ -48,22 +48,22 @@ FaultInfo ClassifySignal(const SignalFacts& aFacts) {
     case SIGFPE:
       switch (aFacts.code) {
         case kFpeIntDiv:
-          fault.kind = FaultInfo::kIntegerDivisionByZero;
+          fault.kind = TFaultInfo::kIntegerDivisionByZero;
           break;
         case kFpeIntOvf:
-          fault.kind = FaultInfo::kIntegerOverflow;
+          fault.kind = TFaultInfo::kIntegerOverflow;
           break;
         case kFpeFltDiv:
-          fault.kind = FaultInfo::kFloatingPointDivisionByZero;
+          fault.kind = TFaultInfo::kFloatingPointDivisionByZero;
           break;
         case kFpeFltOvf:
-          fault.kind = FaultInfo::kFloatingPointOverflow;
+          fault.kind = TFaultInfo::kFloatingPointOverflow;
           break;
         case kFpeFltUnd:
-          fault.kind = FaultInfo::kFloatingPointUnderflow;
+          fault.kind = TFaultInfo::kFloatingPointUnderflow;
           break;
         case kFpeFltInv:
-          fault.kind = FaultInfo::kInvalidFloatingPoint;
+          fault.kind = TFaultInfo::kInvalidFloatingPoint;
           break;
         case kFpeFltRes:
           fault.code = kFloatInexactResult;
@@ -76,7 +76,7 @@ FaultInfo ClassifySignal(const SignalFacts& aFacts) {
     case SIGILL:
       if (aFacts.code == kIllPrivilegedOpcode || aFacts.code == kIllPrivilegedRegister ||
           aFacts.privilegedOpcode) {
-        fault.kind = FaultInfo::kPrivilegedInstruction;
+        fault.kind = TFaultInfo::kPrivilegedInstruction;
       } else {
         fault.code = kIllegalInstruction;
       }

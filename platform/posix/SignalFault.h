@@ -9,7 +9,7 @@
 
 namespace xlate {
 
-struct SignalFacts {
+struct TSignalFacts {
   int signal = 0;
   int code = 0;                    // si_code
   std::uintptr_t dataAddress = 0;  // si_addr
@@ -20,7 +20,7 @@ struct SignalFacts {
 };
 
 // The fault for a signal; the module is left for the caller to find.
-FaultInfo ClassifySignal(const SignalFacts& aFacts);
+TFaultInfo ClassifySignal(const TSignalFacts& aFacts);
 
 // Whether the instruction starting with these bytes is privileged on x86
 // (hlt, cli, sti, in, out, and the system-table instructions).

@@ -13,16 +13,16 @@ namespace xlate {
 
 namespace {
 
-struct GuardFrame {
+struct TGuardFrame {
   void* env[5];  // for __builtin_setjmp
   EXCEPTION_RECORD record;
-  GuardFrame* previous;
+  TGuardFrame* previous;
 #if defined(__i386__)
   void* exceptionList;  // the SEH chain at the call site
 #endif
 };
 
-GuardFrame* volatile gFrame = nullptr;
+TGuardFrame* volatile gFrame = nullptr;
 bool gInstalled = false;
 LPTOP_LEVEL_EXCEPTION_FILTER gPreviousFilter = nullptr;
 
@@ -66,7 +66,7 @@ void SetExceptionList(void* aHead) {
 #endif
 
 [[noreturn]] void ReturnToCallSite(const EXCEPTION_RECORD& aRecord) {
-  GuardFrame* frame = gFrame;
+  TGuardFrame* frame = gFrame;
   frame->record = aRecord;
   gFrame = frame->previous;
   __builtin_longjmp(frame->env, 1);
@@ -111,46 +111,46 @@ void RestoreStackGuard() {
   }
 }
 
-FaultInfo Describe(const EXCEPTION_RECORD& aRecord) {
-  FaultInfo fault;
+TFaultInfo Describe(const EXCEPTION_RECORD& aRecord) {
+  TFaultInfo fault;
   fault.codeAddress = reinterpret_cast<std::uintptr_t>(aRecord.ExceptionAddress);
   fault.code = aRecord.ExceptionCode;
   switch (aRecord.ExceptionCode) {
     case EXCEPTION_ACCESS_VIOLATION:
     case EXCEPTION_IN_PAGE_ERROR:
-      fault.kind = FaultInfo::kAccessViolation;
+      fault.kind = TFaultInfo::kAccessViolation;
       fault.write = aRecord.NumberParameters >= 1 && aRecord.ExceptionInformation[0] == 1;
       if (aRecord.NumberParameters >= 2) fault.dataAddress = aRecord.ExceptionInformation[1];
       fault.module = ModuleOf(aRecord.ExceptionAddress);
       break;
     case EXCEPTION_STACK_OVERFLOW:
-      fault.kind = FaultInfo::kStackOverflow;
+      fault.kind = TFaultInfo::kStackOverflow;
       break;
     case EXCEPTION_INT_DIVIDE_BY_ZERO:
-      fault.kind = FaultInfo::kIntegerDivisionByZero;
+      fault.kind = TFaultInfo::kIntegerDivisionByZero;
       break;
     case EXCEPTION_INT_OVERFLOW:
-      fault.kind = FaultInfo::kIntegerOverflow;
+      fault.kind = TFaultInfo::kIntegerOverflow;
       break;
     case EXCEPTION_FLT_INVALID_OPERATION:
     case EXCEPTION_FLT_STACK_CHECK:
     case EXCEPTION_FLT_DENORMAL_OPERAND:
-      fault.kind = FaultInfo::kInvalidFloatingPoint;
+      fault.kind = TFaultInfo::kInvalidFloatingPoint;
       break;
     case EXCEPTION_FLT_DIVIDE_BY_ZERO:
-      fault.kind = FaultInfo::kFloatingPointDivisionByZero;
+      fault.kind = TFaultInfo::kFloatingPointDivisionByZero;
       break;
     case EXCEPTION_FLT_OVERFLOW:
-      fault.kind = FaultInfo::kFloatingPointOverflow;
+      fault.kind = TFaultInfo::kFloatingPointOverflow;
       break;
     case EXCEPTION_FLT_UNDERFLOW:
-      fault.kind = FaultInfo::kFloatingPointUnderflow;
+      fault.kind = TFaultInfo::kFloatingPointUnderflow;
       break;
     case EXCEPTION_PRIV_INSTRUCTION:
-      fault.kind = FaultInfo::kPrivilegedInstruction;
+      fault.kind = TFaultInfo::kPrivilegedInstruction;
       break;
     default:
-      fault.kind = FaultInfo::kOther;
+      fault.kind = TFaultInfo::kOther;
       break;
   }
   return fault;
@@ -165,13 +165,13 @@ void InstallFaultGuard() {
   gPreviousFilter = SetUnhandledExceptionFilter(UnhandledFilter);
 }
 
-bool RunGuarded(void (*aCall)(void*), void* aContext, FaultInfo& vFault) {
-  GuardFrame frame;
+bool RunGuarded(void (*aCall)(void*), void* aContext, TFaultInfo& vFault) {
+  TGuardFrame frame;
   frame.previous = gFrame;
 #if defined(__i386__)
   frame.exceptionList = ExceptionList();
 #endif
-  const FloatingPointState saved = EnterLibraryFloatingPoint();
+  const TFloatingPointState saved = EnterLibraryFloatingPoint();
   if (__builtin_setjmp(frame.env) == 0) {
     gFrame = &frame;
     aCall(aContext);
@@ -186,7 +186,7 @@ bool RunGuarded(void (*aCall)(void*), void* aContext, FaultInfo& vFault) {
 #endif
   LeaveLibraryFloatingPoint(saved);
   vFault = Describe(frame.record);
-  if (vFault.kind == FaultInfo::kStackOverflow) RestoreStackGuard();
+  if (vFault.kind == TFaultInfo::kStackOverflow) RestoreStackGuard();
   return false;
 }
 

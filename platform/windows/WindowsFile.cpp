@@ -25,10 +25,10 @@ bool CloseOnce(HANDLE& vHandle) {
 // The most one ReadFile or WriteFile call is asked to move.
 constexpr std::size_t kMaxTransfer = 1u << 30;
 
-class WindowsFile : public PlatformFile {
+class TWindowsFile : public TPlatformFile {
  public:
-  explicit WindowsFile(HANDLE aHandle) : FHandle(aHandle) {}
-  ~WindowsFile() override { CloseOnce(FHandle); }
+  explicit TWindowsFile(HANDLE aHandle) : FHandle(aHandle) {}
+  ~TWindowsFile() override { CloseOnce(FHandle); }
 
   TErrorCode Size(std::uint64_t& vSize) override {
     // Devices and pipes have no size; they are read to their end.
@@ -114,16 +114,16 @@ void ForgetPending(const Text& aPath) {
 
 // Writes into a new file beside the target and moves it over the target
 // on Commit.
-class ReplacingFile : public WindowsFile {
+class TReplacingFile : public TWindowsFile {
  public:
-  ReplacingFile(HANDLE aTemp, Text aTempPath, Text aTarget, HANDLE aHold, PlatformFile* aInput)
-      : WindowsFile(aTemp),
+  TReplacingFile(HANDLE aTemp, Text aTempPath, Text aTarget, HANDLE aHold, TPlatformFile* aInput)
+      : TWindowsFile(aTemp),
         FTempPath(std::move(aTempPath)),
         FTarget(std::move(aTarget)),
         FHold(aHold),
         FInput(aInput) {}
 
-  ~ReplacingFile() override {
+  ~TReplacingFile() override {
     if (!FCommitted) {
       CloseOnce(FHandle);
       std::lock_guard<std::mutex> lock(gPendingMutex);
@@ -158,8 +158,8 @@ class ReplacingFile : public WindowsFile {
  private:
   Text FTempPath;
   Text FTarget;
-  HANDLE FHold;          // the file being replaced, held open until the move
-  PlatformFile* FInput;  // or the input file holds it
+  HANDLE FHold;           // the file being replaced, held open until the move
+  TPlatformFile* FInput;  // or the input file holds it
   bool FCommitted = false;
 };
 
@@ -249,16 +249,16 @@ Text WindowsFullPath(const Text& aName) {
   }
 }
 
-TErrorCode OpenWindowsInput(const Text& aName, std::unique_ptr<PlatformFile>& vFile) {
+TErrorCode OpenWindowsInput(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) {
   HANDLE handle = CreateFileW(W(aName), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastWindowsError();
-  vFile = std::make_unique<WindowsFile>(handle);
+  vFile = std::make_unique<TWindowsFile>(handle);
   return kSuccess;
 }
 
-TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<PlatformFile>& vFile,
-                               PlatformFile* aInput) {
+TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<TPlatformFile>& vFile,
+                               TPlatformFile* aInput) {
   if (StartsWith(aName, u"\\\\.\\")) aInput = nullptr;  // a device: nothing to replace
   // Opening the existing name proves that it may be written (a directory
   // or a read-only file fails here) and keeps every other opener out. An
@@ -277,7 +277,7 @@ TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<PlatformFile>&
     if (code != ERROR_FILE_NOT_FOUND || StartsWith(aName, u"\\\\.\\")) return code;
   } else if (StartsWith(aName, u"\\\\.\\") || GetFileType(existing) != FILE_TYPE_DISK) {
     // A device or a pipe: written as it is, nothing to replace.
-    vFile = std::make_unique<WindowsFile>(existing);
+    vFile = std::make_unique<TWindowsFile>(existing);
     return kSuccess;
   }
 
@@ -298,7 +298,7 @@ TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<PlatformFile>&
     CloseOnce(existing);
     return code;
   }
-  vFile = std::make_unique<ReplacingFile>(temp, tempPath, target, existing, aInput);
+  vFile = std::make_unique<TReplacingFile>(temp, tempPath, target, existing, aInput);
   return kSuccess;
 }
 

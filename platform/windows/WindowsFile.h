@@ -13,7 +13,7 @@ namespace xlate {
 TErrorCode LastWindowsError();
 
 // Opens an existing file for reading, shared with nobody.
-TErrorCode OpenWindowsInput(const Text& aName, std::unique_ptr<PlatformFile>& vFile);
+TErrorCode OpenWindowsInput(const Text& aName, std::unique_ptr<TPlatformFile>& vFile);
 
 // Creates an output file. A regular file, or a name that does not exist
 // yet, is written into a new file in the same folder that takes its place
@@ -22,8 +22,8 @@ TErrorCode OpenWindowsInput(const Text& aName, std::unique_ptr<PlatformFile>& vF
 // a pipe, any \\.\ name) are written directly. aInput,
 // when given, is the file being replaced, open for reading: it holds the
 // file instead, and Commit closes it before the move.
-TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<PlatformFile>& vFile,
-                               PlatformFile* aInput = nullptr);
+TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<TPlatformFile>& vFile,
+                               TPlatformFile* aInput = nullptr);
 
 // The full path of a name as the system resolves it; the name itself when
 // the system cannot make one.

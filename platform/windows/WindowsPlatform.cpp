@@ -49,8 +49,8 @@ std::size_t UnitPiece(const char16_t* aText, std::size_t aCount) {
   return piece;
 }
 
-HANDLE StdHandle(StdStream aStream) {
-  return GetStdHandle(aStream == StdStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+HANDLE StdHandle(TStdStream aStream) {
+  return GetStdHandle(aStream == TStdStream::ssOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
 }
 
 bool Missing(HANDLE aHandle) { return aHandle == INVALID_HANDLE_VALUE || aHandle == nullptr; }
@@ -74,7 +74,7 @@ bool FileIdentity(const Text& aName, BY_HANDLE_FILE_INFORMATION& vInfo) {
   return ok;
 }
 
-class WindowsPlatform : public Platform {
+class TWindowsPlatform : public TPlatform {
  public:
   TErrorCode LoadLibrary(const Text& aFileName, LibraryHandle& vLibrary) override {
     HMODULE module = LoadLibraryW(W(aFileName));
@@ -193,22 +193,22 @@ class WindowsPlatform : public Platform {
 
   Text PathSeparators() override { return u"\\:"; }
 
-  HandleType StdOutputType() override {
-    HANDLE handle = StdHandle(StdStream::Output);
-    if (Missing(handle)) return HandleType::Unknown;
+  THandleType StdOutputType() override {
+    HANDLE handle = StdHandle(TStdStream::ssOutput);
+    if (Missing(handle)) return THandleType::htUnknown;
     switch (GetFileType(handle)) {
       case FILE_TYPE_CHAR:
-        return HandleType::CharDevice;
+        return THandleType::htCharDevice;
       case FILE_TYPE_DISK:
-        return HandleType::File;
+        return THandleType::htFile;
       case FILE_TYPE_PIPE:
-        return HandleType::Pipe;
+        return THandleType::htPipe;
       default:
-        return HandleType::Unknown;
+        return THandleType::htUnknown;
     }
   }
 
-  TErrorCode WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
+  TErrorCode WriteStd(TStdStream aStream, const char* aBytes, std::size_t aCount) override {
     HANDLE handle = StdHandle(aStream);
     if (Missing(handle)) return kNotOpenForOutput;
     while (aCount > 0) {
@@ -222,7 +222,7 @@ class WindowsPlatform : public Platform {
     return kSuccess;
   }
 
-  bool IsTerminal(StdStream aStream) override {
+  bool IsTerminal(TStdStream aStream) override {
     HANDLE handle = StdHandle(aStream);
     DWORD mode = 0;
     // The null device is a character device too, but has no console mode.
@@ -247,16 +247,16 @@ class WindowsPlatform : public Platform {
     return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
 
-  TErrorCode OpenForReading(const Text& aName, std::unique_ptr<PlatformFile>& vFile) override {
+  TErrorCode OpenForReading(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) override {
     return OpenWindowsInput(aName, vFile);
   }
 
-  TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<PlatformFile>& vFile) override {
+  TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) override {
     return CreateWindowsOutput(aName, vFile);
   }
 
-  TErrorCode CreateOverInput(const Text& aName, PlatformFile& aInput,
-                             std::unique_ptr<PlatformFile>& vFile) override {
+  TErrorCode CreateOverInput(const Text& aName, TPlatformFile& aInput,
+                             std::unique_ptr<TPlatformFile>& vFile) override {
     return CreateWindowsOutput(aName, vFile, &aInput);
   }
 
@@ -276,9 +276,9 @@ class WindowsPlatform : public Platform {
 
 }  // namespace
 
-std::unique_ptr<Platform> Platform::Create(int, char**) {
+std::unique_ptr<TPlatform> TPlatform::Create(int, char**) {
   // The command line is read whole from the system, not from main's words.
-  return std::make_unique<WindowsPlatform>();
+  return std::make_unique<TWindowsPlatform>();
 }
 
 }  // namespace xlate

@@ -10,7 +10,7 @@
 #include "Library.h"
 #include "TestSupport.h"
 #include "ZtaErrors.h"
-#include "service/ZtaContract.h"
+#include "contract/ZtaContract.h"
 
 namespace zta {
 namespace {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "service/ZtaContract.h"
+#include "contract/ZtaContract.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "TestSupport.h"
 #include "TextPieces.h"
 #include "ZtaErrors.h"
-#include "service/ZtaContract.h"
+#include "contract/ZtaContract.h"
 
 namespace zta {
 namespace {

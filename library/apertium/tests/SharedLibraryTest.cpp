@@ -10,7 +10,7 @@
 
 #include "LoopbackServers.h"
 #include "TestSupport.h"
-#include "service/ZtaContract.h"
+#include "contract/ZtaContract.h"
 
 namespace zta {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/IconvReference.h"
+#include "testsupport/IconvReference.h"
 
 namespace xlate {
 

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/TestProcess.h"
+#include "testsupport/TestProcess.h"
 
 extern char** environ;
 

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/TestProcess.h"
+#include "testsupport/TestProcess.h"
 
 namespace xlate {
 

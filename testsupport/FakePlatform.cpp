@@ -1,17 +1,17 @@
-#include "tests/FakePlatform.h"
+#include "testsupport/FakePlatform.h"
 
 #include <algorithm>
 
 #define ZTA_IMPLEMENTATION
 #include "common/Utf8.h"
-#include "platform/posix/CaseFold.h"
-#include "service/ZtaContract.h"
+#include "contract/ZtaContract.h"
+#include "platform/CaseFold.h"
 
 namespace xlate {
 
 namespace {
 
-class FakeInput : public PlatformFile {
+class FakeInput : public TPlatformFile {
  public:
   FakeInput(FakePlatform& aPlatform, const std::string& aBytes)
       : FPlatform(aPlatform), FBytes(aBytes) {}
@@ -36,7 +36,7 @@ class FakeInput : public PlatformFile {
 };
 
 // Collects what is written and puts it in place on Commit only.
-class FakeOutput : public PlatformFile {
+class FakeOutput : public TPlatformFile {
  public:
   FakeOutput(FakePlatform& aPlatform, Text aName) : FPlatform(aPlatform), FName(std::move(aName)) {}
   TErrorCode Size(std::uint64_t& vSize) override {
@@ -71,7 +71,7 @@ bool FakePlatform::EqualIgnoreCase(const Text& aLeft, const Text& aRight) {
   return EqualIgnoringCase(aLeft, aRight);
 }
 
-TErrorCode FakePlatform::OpenForReading(const Text& aName, std::unique_ptr<PlatformFile>& vFile) {
+TErrorCode FakePlatform::OpenForReading(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) {
   auto it = files.find(aName);
   if (it == files.end() || it->second.vanishes) return 2;
   if (it->second.locked) return 32;
@@ -80,7 +80,8 @@ TErrorCode FakePlatform::OpenForReading(const Text& aName, std::unique_ptr<Platf
   return kSuccess;
 }
 
-TErrorCode FakePlatform::CreateForWriting(const Text& aName, std::unique_ptr<PlatformFile>& vFile) {
+TErrorCode FakePlatform::CreateForWriting(const Text& aName,
+                                          std::unique_ptr<TPlatformFile>& vFile) {
   auto it = files.find(aName);
   if (it != files.end() && (it->second.locked || it->second.directory)) {
     return it->second.locked ? 32 : 5;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/TestProcess.h"
-#include "tests/Expected.h"
+#include "testsupport/Expected.h"
+#include "testsupport/TestProcess.h"
 
 namespace xlate {
 

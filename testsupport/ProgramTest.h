@@ -7,8 +7,8 @@
 
 #include "app/MainBlock.h"
 #include "library/testdouble/DoubleCore.h"
-#include "tests/Expected.h"
-#include "tests/FakePlatform.h"
+#include "testsupport/Expected.h"
+#include "testsupport/FakePlatform.h"
 
 namespace xlate {
 

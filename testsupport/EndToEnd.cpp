@@ -1,4 +1,4 @@
-#include "tests/EndToEnd.h"
+#include "testsupport/EndToEnd.h"
 
 #include <atomic>
 #include <cstdlib>

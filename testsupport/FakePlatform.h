@@ -16,7 +16,7 @@
 
 namespace xlate {
 
-class FakePlatform : public Platform {
+class FakePlatform : public TPlatform {
  public:
   // Configuration and what the program did.
   std::uint32_t ansi = 1252;
@@ -31,7 +31,7 @@ class FakePlatform : public Platform {
   bool freeFails = false;
   int loadedLibraries = 0;  // loaded and not yet freed
 
-  HandleType outputType = HandleType::Pipe;
+  THandleType outputType = THandleType::htPipe;
   std::string stdOut;
   std::string stdErr;
   std::vector<std::size_t> writeSizes;  // the size of each write to standard output
@@ -108,9 +108,9 @@ class FakePlatform : public Platform {
   Text ProgramPath() override { return programPath; }
   Text PathSeparators() override { return separators; }
 
-  HandleType StdOutputType() override { return outputType; }
-  TErrorCode WriteStd(StdStream aStream, const char* aBytes, std::size_t aCount) override {
-    if (aStream == StdStream::Error) {
+  THandleType StdOutputType() override { return outputType; }
+  TErrorCode WriteStd(TStdStream aStream, const char* aBytes, std::size_t aCount) override {
+    if (aStream == TStdStream::ssError) {
       stdErr.append(aBytes, aCount);
       return 0;
     }
@@ -124,19 +124,19 @@ class FakePlatform : public Platform {
     return 0;
   }
   bool stdErrIsTerminal = false;
-  bool IsTerminal(StdStream aStream) override {
-    return aStream == StdStream::Error && stdErrIsTerminal;
+  bool IsTerminal(TStdStream aStream) override {
+    return aStream == TStdStream::ssError && stdErrIsTerminal;
   }
 
   bool FileExists(const Text& aName) override {
     auto it = files.find(aName);
     return it != files.end() && !it->second.directory;
   }
-  TErrorCode OpenForReading(const Text& aName, std::unique_ptr<PlatformFile>& vFile) override;
-  TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<PlatformFile>& vFile) override;
+  TErrorCode OpenForReading(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) override;
+  TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) override;
   // An input here reads a copy of the file, so it holds nothing to share.
-  TErrorCode CreateOverInput(const Text& aName, PlatformFile&,
-                             std::unique_ptr<PlatformFile>& vFile) override {
+  TErrorCode CreateOverInput(const Text& aName, TPlatformFile&,
+                             std::unique_ptr<TPlatformFile>& vFile) override {
     return CreateForWriting(aName, vFile);
   }
   bool SameFile(const Text& aLeft, const Text& aRight) override {

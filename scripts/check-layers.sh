@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Checks the include graph between the folders against the table below, and
+# that operating-system headers are included only where the code talks to
+# the operating system. Folders depend inward:
+#   contract/      nothing of the project (the program and the libraries
+#                  both include it, so it may include neither)
+#   common/        common/
+#   platform/      common/
+#   service/       common/, contract/, platform/
+#   app/filemode/  common/, contract/, platform/, service/
+#   app/           everything of the product, app/filemode/ included
+#   library/NAME/  its own folder and contract/
+#   testsupport/, tests/, fuzz/, bench/  anything
+# Operating-system headers (<unistd.h>, <windows.h>, <sys/...>, ...) only in
+# platform/ and testsupport/posix/, testsupport/windows/. library/apertium is
+# left out of that rule: the reference library is a program of its own, with
+# its own POSIX and Windows files (*_posix.cpp, *_windows.cpp).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+declare -A allowed=(
+  [contract]="contract"
+  [common]="common"
+  [platform]="platform common"
+  [service]="service common contract platform"
+  [app/filemode]="app/filemode common contract platform service"
+  [app]="app app/filemode common contract platform service"
+  [library]="contract"
+)
+open_folders="testsupport tests fuzz bench"
+
+os_headers='^(unistd|windows|winhttp|winsock2|ws2tcpip|fcntl|dlfcn|iconv|pthread|spawn|poll|dirent|ucontext|signal|termios|langinfo|io|direct|process|shellapi|shlwapi|sys/[a-z_/]+|netinet/[a-z_]+|arpa/[a-z_]+|netdb)\.h$'
+
+# The folder a file belongs to for the table: app/filemode is its own layer,
+# every library its own folder.
+layer_of() {
+  case "$1" in
+    app/filemode/*) echo app/filemode ;;
+    library/*/*) echo "library/$(echo "$1" | cut -d/ -f2)" ;;
+    */*) echo "${1%%/*}" ;;
+    *) echo "." ;;
+  esac
+}
+
+failures=0
+while IFS= read -r file; do
+  from="$(layer_of "$file")"
+  while IFS= read -r line; do
+    [ -n "$line" ] || continue
+    number="${line%%:*}"
+    header="$(echo "$line" | sed -E 's/^[0-9]+:[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]([^>"]+)[>"].*/\1/')"
+    case "$line" in
+      *'<'*)
+        # A system header: is it an operating system's?
+        if echo "$header" | grep -qE "$os_headers"; then
+          case "$file" in
+            platform/* | testsupport/posix/* | testsupport/windows/* | library/apertium/*) ;;
+            *)
+              echo "$file:$number: includes the operating-system header <$header>"
+              failures=$((failures + 1))
+              ;;
+          esac
+        fi
+        ;;
+      *)
+        # A project header: a path from the top ("common/Types.h") or a file
+        # beside the includer ("TestSupport.h").
+        case "$header" in */*) ;; *) continue ;; esac
+        [ -e "$header" ] || continue
+        to="$(layer_of "$header")"
+        [ "$to" = "$from" ] && continue
+        case " $open_folders " in *" ${from%%/*} "*) continue ;; esac
+        key="$from"
+        case "$from" in library/*) key=library ;; esac
+        if [ -n "${allowed[$key]+set}" ] && [[ " ${allowed[$key]} " == *" $to "* ]]; then
+          continue
+        fi
+        echo "$file:$number: $from/ may not include $header ($to/)"
+        failures=$((failures + 1))
+        ;;
+    esac
+  done < <(grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]' "$file" || true)
+done < <(git ls-files '*.cpp' '*.h' '*.hpp' '*.cc')
+
+if [ "$failures" -gt 0 ]; then
+  echo "check-layers: $failures include(s) break the layering (see the table in $0)" >&2
+  exit 1
+fi
+echo "check-layers: the includes keep to the layering"

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Checks the names in the program's own code (app/, common/, service/,
+# platform/, contract/) with clang-tidy's readability-identifier-naming, as
+# .clang-tidy configures it; fails on any finding. Every source file that the
+# given build folder compiles is checked, with the headers it includes from
+# those folders.
+#   scripts/check-naming.sh [BUILD_FOLDER]   (default: build-test)
+# The build folder needs compile_commands.json, which CMakeLists.txt asks for.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(cd "${1:-${XLATE_TEST_BUILD:-$here/build-test}}" && pwd)"
+database="$build/compile_commands.json"
+if [ ! -f "$database" ]; then
+  echo "check-naming: no $database; configure that build folder with CMake first" >&2
+  exit 2
+fi
+tidy="$(command -v clang-tidy || command -v clang-tidy-14 || true)"
+if [ -z "$tidy" ]; then
+  echo "check-naming: clang-tidy is not installed (scripts/install-deps.sh installs it)" >&2
+  exit 2
+fi
+
+# The program's own sources that this build compiles (a Linux build compiles
+# the posix/ files, a Windows build the windows/ ones).
+cd "$here"
+files=$(git ls-files 'app/*.cpp' 'common/*.cpp' 'service/*.cpp' 'platform/*.cpp' 'contract/*.cpp' |
+  while read -r file; do
+    grep -qF "\"$here/$file\"" "$database" && echo "$file"
+  done)
+if [ -z "$files" ]; then
+  echo "check-naming: $database compiles none of the program's files" >&2
+  exit 2
+fi
+
+findings="$(mktemp)"
+trap 'rm -f "$findings"' EXIT
+status=0
+# shellcheck disable=SC2086
+printf '%s\n' $files | xargs -P "$(nproc)" -n 3 "$tidy" -p "$build" --quiet >"$findings" 2>&1 ||
+  status=$?
+# A header's finding shows once for each file that includes it.
+if grep -E '(warning|error):' "$findings" | sort -u | grep .; then
+  echo "check-naming: names differ from the conventions (CONTRIBUTING.md)" >&2
+  exit 1
+fi
+if [ "$status" != 0 ]; then
+  cat "$findings" >&2
+  echo "check-naming: clang-tidy failed" >&2
+  exit 1
+fi
+echo "check-naming: $(echo "$files" | wc -l) files, no findings"

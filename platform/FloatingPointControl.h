@@ -134,8 +134,10 @@ class TLibraryCallRun {
   TLibraryCallRun(const TLibraryCallRun&) = delete;
   TLibraryCallRun& operator=(const TLibraryCallRun&) = delete;
 
+#if defined(__x86_64__)
  private:
   TFloatingPointState FSaved{};
+#endif
 };
 
 }  // namespace xlate

@@ -32,11 +32,25 @@ if [ -z "$files" ]; then
   exit 2
 fi
 
+# A build made with mingw-w64 (the Windows program) is parsed for its target,
+# with the cross compiler's C++ and Windows headers and clang's own
+# intrinsics.
+extra=()
+compiler=$(grep -o -m1 '[^" ]*w64-mingw32-g++[^" ]*' "$database" || true)
+if [ -n "$compiler" ]; then
+  extra+=("--extra-arg=--target=$(basename "$compiler" | sed -E 's/-g\+\+.*//')")
+  while read -r folder; do
+    extra+=("--extra-arg=-isystem$folder")
+  done < <(echo | "$compiler" -xc++ -E -v - 2>&1 |
+    sed -n '/#include <...> search starts here/,/End of search list/p' | grep '^ ' |
+    sed 's/^ //' | grep -vE 'gcc/[^/]+/[^/]+/include(-fixed)?$' || true)
+fi
+
 findings="$(mktemp)"
 trap 'rm -f "$findings"' EXIT
 status=0
 # shellcheck disable=SC2086
-printf '%s\n' $files | xargs -P "$(nproc)" -n 3 "$tidy" -p "$build" --quiet >"$findings" 2>&1 ||
+printf '%s\n' $files | xargs -P "$(nproc)" -n 3 "$tidy" -p "$build" --quiet "${extra[@]}" >"$findings" 2>&1 ||
   status=$?
 # A header's finding shows once for each file that includes it.
 if grep -E '(warning|error):' "$findings" | sort -u | grep .; then

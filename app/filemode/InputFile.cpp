@@ -35,7 +35,9 @@ const char* FindBreak(const char* aFrom, const char* aEnd) {
   while (aFrom < aEnd && *aFrom != '\n' && *aFrom != '\r' && *aFrom != '\0') ++aFrom;
   return aFrom;
 #else
-  const auto size = [](const char* a, const char* b) { return static_cast<std::size_t>(b - a); };
+  const auto size = [](const char* aBegin, const char* aStop) {
+    return static_cast<std::size_t>(aStop - aBegin);
+  };
   const char* stop = static_cast<const char*>(std::memchr(aFrom, '\n', size(aFrom, aEnd)));
   if (stop == nullptr) stop = aEnd;
   if (const void* cr = std::memchr(aFrom, '\r', size(aFrom, stop)))

@@ -230,27 +230,31 @@ std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom,
   return std::nullopt;
 }
 
-std::string TranslationLibrary::engineTranslation(const LanguagePair& pair, std::string_view text) {
-  if (!usesServer()) return translatorForPair(pair).translate(text);
+namespace {
+
+// Asks the server; a server that refuses a pair it listed may have changed,
+// so its pairs are read again on the next call.
+template <typename Ask>
+auto askServer(std::optional<PairCatalog>& catalog, Ask ask) -> decltype(ask()) {
   try {
-    return server().translate(pair.modeName, text);
+    return ask();
   } catch (const ZtaError& error) {
-    // A server that refuses a pair it listed may have changed: read its
-    // pairs again on the next call.
-    if (error.code() == ErrorCode::kServerRefused) catalog_.reset();
+    if (error.code() == ErrorCode::kServerRefused) catalog.reset();
     throw;
   }
+}
+
+}  // namespace
+
+std::string TranslationLibrary::engineTranslation(const LanguagePair& pair, std::string_view text) {
+  if (!usesServer()) return translatorForPair(pair).translate(text);
+  return askServer(catalog_, [&] { return server().translate(pair.modeName, text); });
 }
 
 std::vector<std::string> TranslationLibrary::engineTranslations(
     const LanguagePair& pair, const std::vector<std::string_view>& texts) {
   if (!usesServer()) return translatorForPair(pair).translateMany(texts);
-  try {
-    return serverBatch().translate(pair.modeName, texts);
-  } catch (const ZtaError& error) {
-    if (error.code() == ErrorCode::kServerRefused) catalog_.reset();
-    throw;
-  }
+  return askServer(catalog_, [&] { return serverBatch().translate(pair.modeName, texts); });
 }
 
 std::string TranslationLibrary::translateText(const char* langFrom, const char* langTo,

@@ -1,10 +1,7 @@
 #include "app/filemode/FileMode.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "app/filemode/InputFile.h"
+#include "app/filemode/LineBreaks.h"
 #include "app/filemode/OutputFile.h"
 #include "app/filemode/Progress.h"
 #include "common/Exception.h"
@@ -36,27 +33,11 @@ void CheckDerivedOutputName(TPlatform& aPlatform, const TFileTask& aTask) {
 
 // One input line gives one output line: a line break inside a translation
 // or a message (CR LF, a lone CR, a lone LF) becomes one space.
-// The first CR or LF of a line, or its end. Every translated line is
-// scanned, and almost none has one, so the scan goes eight units at a time.
-std::size_t FindLineBreak(const Text& aLine) {
-  const char16_t* units = aLine.data();
-  std::size_t at = 0;
-#if defined(__SSE2__)
-  const __m128i cr = _mm_set1_epi16(u'\r');
-  const __m128i lf = _mm_set1_epi16(u'\n');
-  for (; at + 8 <= aLine.size(); at += 8) {
-    const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + at));
-    const int hits =
-        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(eight, cr), _mm_cmpeq_epi16(eight, lf)));
-    if (hits != 0) return at + static_cast<std::size_t>(__builtin_ctz(hits)) / 2;
-  }
-#endif
-  while (at < aLine.size() && units[at] != u'\r' && units[at] != u'\n') ++at;
-  return at;
-}
-
 void FlattenLineBreaks(Text& vLine) {
-  std::size_t at = FindLineBreak(vLine);
+  // Almost no line has a break: the rewrite starts at the first CR, LF or
+  // NUL, if there is one.
+  std::size_t at =
+      static_cast<std::size_t>(FindBreak(vLine.data(), vLine.data() + vLine.size()) - vLine.data());
   if (at == vLine.size()) return;
   std::size_t to = at;
   for (; at < vLine.size(); ++at) {

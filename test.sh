@@ -3,9 +3,12 @@
 # checks the formatting, the names and the folders' layering, and runs every
 # test: the Linux build's, the Debian package made from it
 # (scripts/test-package.sh), then the Windows build's under Wine
-# (scripts/test-windows.sh), then the robustness suites.
-# XLATE_WINDOWS=0 leaves the Windows part out; XLATE_QUICK=1 stops after the
-# main suites. Each stage's time is printed at the end, also when one fails.
+# (scripts/test-windows.sh), then the README's two commands on a freshly
+# bootstrapped Debian root (scripts/test-fresh-machine.sh), then the
+# robustness suites.
+# XLATE_WINDOWS=0 leaves the Windows part out, XLATE_FRESH=0 the fresh
+# machine; XLATE_QUICK=1 stops before the robustness suites. Each stage's
+# time is printed at the end, also when one fails.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${XLATE_TEST_BUILD:-$here/build-test}"
@@ -30,7 +33,7 @@ linux_build() {
   cmake --build "$build" -j"$(nproc)"
 }
 
-stage "packages" "$here/scripts/install-deps.sh"
+stage "packages" "$here/scripts/install-deps.sh" build run test
 stage "Linux build" linux_build
 stage "format check" "$here/scripts/check-format.sh"
 stage "naming check" "$here/scripts/check-naming.sh" "$build"
@@ -39,6 +42,11 @@ stage "Linux tests" ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 stage "Debian package" "$here/scripts/test-package.sh" "$build"
 if [ "${XLATE_WINDOWS:-1}" != 0 ]; then
   stage "Windows build+tests" "$here/scripts/test-windows.sh"
+fi
+if [ "${XLATE_FRESH:-1}" != 0 ]; then
+  stage "fresh machine" "$here/scripts/test-fresh-machine.sh"
+else
+  echo "XLATE_FRESH=0: the fresh-machine stage is left out" >&2
 fi
 [ "${XLATE_QUICK:-0}" = 1 ] && exit 0
 stage "robustness suites" env XLATE_TEST_BUILD="$build" "$here/scripts/test-robustness.sh"

@@ -13,7 +13,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${XLATE_BENCH_BUILD:-$here/build-bench}"
 sizes="${BENCH_SIZES:-10 100}"
-"$here/scripts/install-deps.sh" g++ cmake make libgtest-dev libbenchmark-dev python3 time
+"$here/scripts/install-deps.sh" build bench
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DXLATE_BENCH=ON -DXLATE_TESTS=OFF \
   -DXLATE_APERTIUM=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null

@@ -10,12 +10,12 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 arch="${XLATE_WIN_ARCH:-i686}"
 case "$arch" in
-  i686) package=g++-mingw-w64-i686 default_build="$here/build-win" ;;
-  x86_64) package=g++-mingw-w64-x86-64 default_build="$here/build-win64" ;;
+  i686) default_build="$here/build-win" ;;
+  x86_64) default_build="$here/build-win64" ;;
   *) echo "XLATE_WIN_ARCH must be i686 or x86_64, not $arch" >&2; exit 2 ;;
 esac
 build="${XLATE_WIN_BUILD:-$default_build}"
-"$here/scripts/install-deps.sh" "$package" googletest cmake make
+"$here/scripts/install-deps.sh" "windows-$arch"
 cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-$arch.cmake" "$@" \
   >/dev/null
 cmake --build "$build" -j"$(nproc)"

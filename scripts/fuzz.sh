@@ -6,7 +6,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${XLATE_FUZZ_BUILD:-$here/build-fuzz}"
 seconds="${FUZZ_SECONDS:-30}"
-"$here/scripts/install-deps.sh" clang libclang-rt-14-dev
+"$here/scripts/install-deps.sh" robustness
 CXX=clang++ cmake -S "$here" -B "$build" -DXLATE_FUZZ=ON -DXLATE_TESTS=OFF -DXLATE_APERTIUM=OFF \
   -DXLATE_WERROR=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null

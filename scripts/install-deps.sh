@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need, when any is
-# missing. Uses sudo when not root. Arguments name other packages to install
-# instead of the default list. (libwine brings the Windows code page files
-# that a test checks the code-page tables against.)
+# Installs the Debian packages of the groups named in scripts/packages.txt,
+# when any is missing; with no argument, every group the Linux build and
+# its tests need (build run test robustness). Uses sudo when not root.
+# Usage: scripts/install-deps.sh [GROUP...]
 #
 # A mirror can offer newer amd64 than i386 versions of a library (a security
 # update that has reached one architecture's index first); a multi-arch
@@ -10,10 +10,20 @@
 # more with the release's own suite (-t CODENAME), which takes the versions
 # the release shipped for every architecture.
 set -euo pipefail
+list="$(cd "$(dirname "$0")" && pwd)/packages.txt"
 
-packages=(g++ cmake make libgtest-dev clang-format clang-tidy valgrind clang libclang-rt-14-dev apertium apertium-eng-spa
-  apertium-apy libcurl4-openssl-dev nlohmann-json3-dev libwine dpkg-dev groff-base)
-[ "$#" -gt 0 ] && packages=("$@")
+groups=(build run test robustness)
+[ "$#" -gt 0 ] && groups=("$@")
+packages=()
+for group in "${groups[@]}"; do
+  line="$(grep -E "^$group:" "$list" || true)"
+  if [ -z "$line" ]; then
+    echo "install-deps: no group \"$group\" in $list" >&2
+    exit 2
+  fi
+  read -r -a words <<<"${line#*:}"
+  packages+=("${words[@]}")
+done
 
 missing=()
 for p in "${packages[@]}"; do

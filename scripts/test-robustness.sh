@@ -5,8 +5,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
-"$here/scripts/install-deps.sh" g++ cmake make libgtest-dev valgrind clang libclang-rt-14-dev \
-  libcurl4-openssl-dev nlohmann-json3-dev apertium-apy
+"$here/scripts/install-deps.sh" build run test robustness
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
 # The sanitizers own the fault signals, and the double's deliberate faults

@@ -21,7 +21,7 @@ trap 'rm -rf "$tmp"' EXIT
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-"$here/scripts/install-deps.sh" binutils file
+"$here/scripts/install-deps.sh" windows-checks
 
 # A static i386 program of three instructions that exits with 0: it runs
 # exactly when the kernel runs 32-bit x86 code. Sets probe_says.
@@ -48,7 +48,7 @@ install_wine32() {
     $sudo dpkg --add-architecture i386
     added=1
   fi
-  if "$here/scripts/install-deps.sh" g++-mingw-w64-i686 googletest cmake make wine wine32:i386; then
+  if "$here/scripts/install-deps.sh" windows-i686 wine32; then
     return 0
   fi
   [ "$added" = 1 ] && $sudo dpkg --remove-architecture i386 2>/dev/null || true
@@ -151,8 +151,7 @@ if [ "$suite" = 32 ]; then
   }
 else
   echo "Windows suite: 64-bit (PE32+ under wine64), because $why" >&2
-  "$here/scripts/install-deps.sh" g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest cmake make \
-    wine wine64
+  "$here/scripts/install-deps.sh" windows-i686 windows-x86_64 wine64
   if ! /usr/lib/wine/wine64 --version >/dev/null 2>"$tmp/wine64.err"; then
     echo "This machine can run neither Windows suite: $why, and 64-bit Wine does not start" \
       "($(head -n 1 "$tmp/wine64.err")). XLATE_WINDOWS=0 leaves the Windows part out." >&2

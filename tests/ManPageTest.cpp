@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/Usage.h"
+#include "common/CodePages.h"
+#include "platform/posix/LocaleCodePages.h"
 
 namespace xlate {
 namespace {
@@ -68,6 +72,36 @@ TEST(ManPage, DescribesEveryParameterAndEveryLibrarySetting) {
   EXPECT_GE(settings.size(), 7u);
   for (const std::string& setting : settings) {
     EXPECT_NE(page.find(".B " + setting + "\n"), std::string::npos) << setting;
+  }
+}
+
+std::string CodePageName(std::uint32_t aCodePage) {
+  return aCodePage == kCodePageUtf8 ? "UTF-8" : std::to_string(aCodePage);
+}
+
+// Every locale the page names with its code pages (".B ru_RU.CP1251" and on
+// the next line "1251 and 866") gets those code pages from the program.
+TEST(ManPage, StatesTheCodePagesTheProgramTakesFromTheLocale) {
+  const std::string page = FileText(XLATE_MAN_PAGE);
+  std::istringstream lines(page);
+  std::string line, locale;
+  std::vector<std::string> named;
+  while (std::getline(lines, line)) {
+    if (line.rfind(".B ", 0) == 0) {
+      locale = line.substr(3);
+      continue;
+    }
+    if (!locale.empty() && line.find(" and ") != std::string::npos &&
+        line.find_first_not_of("0123456789UTF- and") == std::string::npos) {
+      const TLocaleCodePages pages = CodePagesForLocale(locale);
+      EXPECT_EQ(line, CodePageName(pages.ansi) + " and " + CodePageName(pages.oem)) << locale;
+      named.push_back(locale);
+    }
+    locale.clear();
+  }
+  for (const char* expected : {"C", "POSIX", "de_DE.CP1252"}) {
+    EXPECT_TRUE(std::find(named.begin(), named.end(), expected) != named.end())
+        << "the page gives no code pages for " << expected;
   }
 }
 

@@ -174,6 +174,15 @@ bool ApyServer::start(const std::string& modesDirectory, const std::vector<std::
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
+  // APY refuses to start without a UTF-8 locale, and a fresh machine or a
+  // bare environment has none: it gets C.UTF-8, which every Debian has.
+  std::vector<std::string> environment = {"LC_ALL=C.UTF-8"};
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    if (std::strncmp(*variable, "LC_ALL=", 7) != 0) environment.emplace_back(*variable);
+  }
+  std::vector<char*> envp;
+  for (std::string& variable : environment) envp.push_back(variable.data());
+  envp.push_back(nullptr);
   const std::string logPath = folder_ + "/apy.log";
 
   const pid_t pid = ::fork();
@@ -189,7 +198,7 @@ bool ApyServer::start(const std::string& modesDirectory, const std::vector<std::
     ::dup2(null, STDIN_FILENO);
     ::dup2(log, STDOUT_FILENO);
     ::dup2(log, STDERR_FILENO);
-    ::execvp(argv[0], argv.data());
+    ::execvpe(argv[0], argv.data(), envp.data());
     ::_exit(127);
   }
   ::setpgid(pid, pid);  // also here, so that stop() can never miss the group

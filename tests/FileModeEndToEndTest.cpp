@@ -525,6 +525,10 @@ TEST_F(FileModeEndToEnd, AFailedReadAndALongNameSayWhatHappened) {
   EXPECT_EQ(Run({"IFILE=" + longName, "OFILE=out.txt"}).out,
             ReportFor("Cannot open file \"" + Path(longName) + "\". File name too long"));
   EXPECT_FALSE(fs::exists(Path("out.txt")));
+  // An output name too long is told before anything is translated.
+  Write("in.txt", "a");
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=" + longName}).out,
+            ReportFor("Cannot create file \"" + Path(longName) + "\". File name too long"));
 }
 
 // /dev/full, /dev/stdin and named pipes written like files are POSIX's.

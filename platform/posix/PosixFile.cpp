@@ -437,6 +437,13 @@ TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<TPl
   if (folderFd < 0) return ErrnoCode();
   struct stat info;
   bool exists = fstatat(folderFd, leaf.c_str(), &info, 0) == 0;
+  if (!exists && errno != ENOENT) {
+    // A name too long, or a folder that cannot be searched: said now, not
+    // after the whole file is written.
+    const TErrorCode code = ErrnoCode();
+    CloseFd(folderFd);
+    return code;
+  }
   int targetFd = -1;
   if (exists && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
     // A device or a pipe is written as it is; that it is one is told by

@@ -22,4 +22,8 @@ constexpr TErrorCode kDiskFull = 101;
 constexpr TErrorCode kNotOpenForOutput = 105;
 constexpr TErrorCode kInvalidNumericInput = 106;
 
+// Set in the code of a failure to make a new file in the output's folder:
+// the folder's failure, not the file's. The other bits are the code.
+constexpr TErrorCode kFolderFailure = 0x40000000;
+
 }  // namespace xlate

@@ -19,6 +19,25 @@ enum class THandleType { htCharDevice, htFile, htPipe, htUnknown };
 
 enum class TStdStream { ssOutput, ssError };
 
+// How an input file is shared while it is read: with other readers, or with
+// nobody (it is about to be replaced).
+enum class TReadShare { rsShared, rsExclusive };
+
+// Which file an open file is: its volume (device) and its index (inode) on
+// it, when known.
+struct TFileIdentity {
+  std::uint64_t Volume = 0;
+  std::uint64_t Index = 0;
+  bool Known = false;
+  // Reading it gives back what was written into it: a regular file, a
+  // block device or a pipe, but not a terminal or a socket.
+  bool GivesBack = false;
+
+  bool SameAs(const TFileIdentity& aOther) const {
+    return Known && aOther.Known && Volume == aOther.Volume && Index == aOther.Index;
+  }
+};
+
 // An open file. Every call returns kSuccess or its failure's code.
 class TPlatformFile {
  public:
@@ -35,6 +54,9 @@ class TPlatformFile {
   // and a file destroyed without Commit leaves it so. Devices and pipes are
   // written directly, and Commit only closes them.
   virtual TErrorCode Commit() { return Close(); }
+  // The file that reads and writes go to as they are made; unknown for a
+  // new file that takes another's place on Commit.
+  virtual TFileIdentity Identity() { return {}; }
 };
 
 // Everything the program asks of the operating system, in its own terms,
@@ -82,9 +104,11 @@ class TPlatform : public TCodePageConverter {
   // File system.
   // An existing name that is not a directory.
   virtual bool FileExists(const Text& aName) = 0;
-  // Opened exclusively.
-  virtual TErrorCode OpenForReading(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) = 0;
-  // Creates the file or replaces it when committed; exclusive as well.
+  // Opened shared with other readers, or with nobody.
+  virtual TErrorCode OpenForReading(const Text& aName, TReadShare aShare,
+                                    std::unique_ptr<TPlatformFile>& vFile) = 0;
+  // Creates the file or replaces it when committed; shared with nobody. A
+  // failure to make the new file in the folder has kFolderFailure set.
   virtual TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) = 0;
   // The same for the file that aInput has open for reading under that name
   // (translation in place). aInput's hold on the file stands for the one

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -59,7 +60,8 @@ const std::string kNotWritable = SystemMessage(5);     // ERROR_ACCESS_DENIED
 const std::string kFolderAsFile = SystemMessage(5);
 const char kNullDevice[] = "NUL";
 #else
-const std::string kHeldByAnother = "Resource temporarily unavailable";  // a lock: EWOULDBLOCK
+const std::string kHeldByAnother =
+    "The file is in use by another process, which holds a lock on it";
 const std::string kNoSuchFolder = "No such file or directory";
 const std::string kNotWritable = "Permission denied";
 const std::string kFolderAsFile = "Is a directory";
@@ -193,6 +195,21 @@ TEST_F(FileModeEndToEnd, NoProgressWhenStandardErrorIsNotATerminal) {
   EXPECT_EQ(Read("out.txt").size(), 3000u * 11);
 }
 
+// A library that changes the current folder during the run changes nothing
+// for the files: the output's folder is held from the start.
+TEST_F(FileModeEndToEnd, ALibraryThatChangesTheCurrentFolderChangesNoFile) {
+  const std::string input = "a\n@chdir /\nb";
+  const std::string translated = "[en>en] a\r\n[en>en] @chdir /\r\n[en>en] b\r\n";
+  Write("in.txt", input);
+  Write("book.txt", input);
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=out.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Read("out.txt"), translated);
+  EXPECT_EQ(Run({"IFILE=book.txt", "OFILE=book.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Read("book.txt"), translated);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"book.txt", "in.txt", kLibraryName, "out.txt",
+                                               kProgramName}));
+}
+
 #if defined(_WIN32)
 TEST_F(FileModeEndToEnd, AReplacedFileKeepsItsAttributes) {
   Write("book.txt", "one");
@@ -246,14 +263,22 @@ TEST_F(FileModeEndToEnd, AFolderWithoutWritePermission) {
   Write("in.txt", "x");
   fs::create_directory(Path("readonly"));
   Write("readonly/old.txt", "old");
+  Write("readonly/open.txt", "old");
+  fs::permissions(Path("readonly/open.txt"), fs::perms::all);
   fs::permissions(Path("readonly"), fs::perms::owner_read | fs::perms::owner_exec |
                                         fs::perms::group_read | fs::perms::group_exec |
                                         fs::perms::others_read | fs::perms::others_exec);
   ProcessOptions unprivileged;
   unprivileged.unprivileged = true;
-  EXPECT_EQ(
-      Run({"IFILE=in.txt", "OFILE=readonly/new.txt"}, unprivileged).out,
-      ReportFor("Cannot create file \"" + Path("readonly/new.txt") + "\". Permission denied"));
+  // A new name, or a file that may be written, in a folder where no new file
+  // may be made: the folder is at fault, and the message says so.
+  for (const std::string name : {"new.txt", "open.txt"}) {
+    EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=readonly/" + name}, unprivileged).out,
+              ReportFor("Cannot create file \"" + Path("readonly/" + name) + "\" in folder \"" +
+                        Path("readonly") + "\". Permission denied"));
+  }
+  EXPECT_EQ(Read("readonly/open.txt"), "old");
+  // A file that may not be written is at fault itself.
   EXPECT_EQ(
       Run({"IFILE=in.txt", "OFILE=readonly/old.txt"}, unprivileged).out,
       ReportFor("Cannot create file \"" + Path("readonly/old.txt") + "\". Permission denied"));
@@ -337,23 +362,61 @@ TEST_F(FileModeEndToEnd, AReplacedFileKeepsItsOwnerAndSetIdBitsOnlyWithIt) {
   EXPECT_EQ(fs::status(Path("shared/roots")).permissions(), fs::perms::all);
 }
 
-// A signal that ends the program while it replaces a file removes the
-// file it was writing, and ends it as the signal would have.
-TEST_F(FileModeEndToEnd, ASignalDuringAReplaceLeavesNoFileBehind) {
+// Whatever ends the program while it replaces a file leaves the old file
+// whole and no new file behind: a signal from outside (any whose default
+// action ends a process, not only the common ones), and a library that
+// calls abort() or exit(); a signal ends it as it would have. The new file
+// has no name until it takes the old one's place. Where the system cannot
+// make such a file (here: without /proc, through which it gets its name) it
+// has one, and the way out removes it; the signal then comes while that
+// name exists.
+TEST_F(FileModeEndToEnd, WhateverEndsAReplaceLeavesNoFileBehind) {
+  Write("noproc.sh", "mount -t tmpfs none /proc || exit 77\nexec \"$@\"\n");
+  const std::string withoutProc = "/usr/bin/unshare -m /bin/sh " + Path("noproc.sh");
+  ProcessOptions probe;
+  probe.arguments = {"-m", "/bin/sh", Path("noproc.sh"), "/bin/true"};
+  const bool canHideProc = RunProcess("/usr/bin/unshare", probe).exitCode == 0;
   Write("in.txt", "a\nb");
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    Write("out.txt", "old");
-    ProcessResult r;
-    {
-      SignalAtOpen gate(folder.Path().string(), ".xlate-", signal);
-      if (!gate.Unavailable().empty()) GTEST_SKIP() << gate.Unavailable();
-      r = Run({"IFILE=in.txt", "OFILE=out.txt"});
-      EXPECT_TRUE(gate.Sent());
+  Write("out.txt", "old");
+  const std::vector<std::string> names = Names();
+  struct TLibraryEnding {
+    const char* line;
+    int signal;
+    int exitCode;
+  };
+  const TLibraryEnding libraryEndings[] = {{"@abort", SIGABRT, -1}, {"@exit 3", 0, 3}};
+  for (const bool named : {false, true}) {
+    if (named && !canHideProc) GTEST_SKIP() << "hiding /proc needs unshare and root";
+    if (named && std::getenv("XLATE_TEST_WRAPPER") != nullptr) {
+      GTEST_SKIP() << "the checker of XLATE_TEST_WRAPPER takes the place of unshare";
     }
-    EXPECT_EQ(r.signal, signal);
-    EXPECT_EQ(r.exitCode, -1);
-    EXPECT_EQ(Read("out.txt"), "old");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"in.txt", kLibraryName, "out.txt", kProgramName}));
+    ProcessOptions options;
+    if (named) options.wrapper = withoutProc;
+    options.environment["ZTA_DOUBLE_LOG"] = Path("calls.log");
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPROF, SIGPWR, SIGRTMIN + 2}) {
+      ProcessResult r;
+      {
+        SignalAtOpen gate(folder.Path().string(), named ? ".xlate-" : "calls.log", signal);
+        if (!gate.Unavailable().empty()) GTEST_SKIP() << gate.Unavailable();
+        r = Run({"IFILE=in.txt", "OFILE=out.txt"}, options);
+        EXPECT_TRUE(gate.Sent()) << signal;
+      }
+      EXPECT_EQ(r.signal, signal) << named;
+      EXPECT_EQ(r.exitCode, -1);
+      EXPECT_EQ(Read("out.txt"), "old");
+      fs::remove(Path("calls.log"));
+      EXPECT_EQ(Names(), names) << signal << " " << named;
+    }
+    for (const TLibraryEnding& ending : libraryEndings) {
+      Write("in.txt", std::string("a\n") + ending.line + "\nb");
+      const ProcessResult r = Run({"IFILE=in.txt", "OFILE=out.txt"}, options);
+      EXPECT_EQ(r.signal, ending.signal) << ending.line;
+      EXPECT_EQ(r.exitCode, ending.exitCode) << ending.line;
+      EXPECT_EQ(Read("out.txt"), "old");
+      fs::remove(Path("calls.log"));
+      EXPECT_EQ(Names(), names) << ending.line << " " << named;
+    }
+    Write("in.txt", "a\nb");
   }
 }
 
@@ -403,12 +466,81 @@ TEST_F(FileModeEndToEnd, NamesNotValidInTheLocaleKeepEveryByte) {
   EXPECT_EQ(r.out, "[en>en] hi\r\n");
 }
 
+// Whether a name is a device is told by the file, never by its spelling: a
+// regular file reached through /proc (or on /dev/shm) is replaced like any
+// other, so a run that fails leaves it whole.
+TEST_F(FileModeEndToEnd, ARegularFileUnderProcIsReplacedLikeAnyOther) {
+  Write("keep.txt", "old");
+  Write("in.txt", std::string("a\0b", 3));
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=/proc/self/cwd/keep.txt"}).out,
+            ReportFor("File \"in.txt\" holds a NUL character in line 1 followed by more text; "
+                      "is ICODING right?"));
+  EXPECT_EQ(Read("keep.txt"), "old");
+  Write("in.txt", "a");
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=/proc/self/cwd/keep.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Read("keep.txt"), "[en>en] a\r\n");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"in.txt", "keep.txt", kLibraryName, kProgramName}));
+}
+
+// A stream that is the input file itself would have the program read back
+// its own lines without end. Whatever its name, it is refused before
+// anything is written. (ulimit bounds the file should it grow.)
+TEST_F(FileModeEndToEnd, AnOutputStreamThatIsTheInputIsRefused) {
+  Write("a.txt", "one\n");
+  const std::string message =
+      "\" is the input file \"" + Path("a.txt") +
+      "\" itself, which would read back what is written; give another OFILE";
+  ProcessOptions options;
+  options.arguments = {"-c", "ulimit -f 100; ./xlate IFILE=a.txt OFILE=/dev/stdout >> a.txt"};
+  options.workingDirectory = folder.Path().string();
+  EXPECT_EQ(RunProcess("/bin/sh", options).exitCode, 0);
+  EXPECT_EQ(Read("a.txt"), "one\n" + ReportFor("Output file \"/dev/stdout" + message));
+  Write("a.txt", "one\n");
+  options.arguments = {"-c", "ulimit -f 100; ./xlate IFILE=a.txt OFILE=/dev/fd/5 5>> a.txt"};
+  EXPECT_EQ(RunProcess("/bin/sh", options).out, ReportFor("Output file \"/dev/fd/5" + message));
+  EXPECT_EQ(Read("a.txt"), "one\n");
+}
+
+// Runs that only read a file share it: two translations of one book at
+// once both work. A translation in place keeps every other run out, and
+// is kept out by them.
+TEST_F(FileModeEndToEnd, ReadersShareTheInputAndInPlaceKeepsThemOut) {
+  if (!fs::exists("/usr/bin/flock")) GTEST_SKIP() << "needs flock (util-linux)";
+  Write("book.txt", "a");
+  ProcessOptions options;
+  options.workingDirectory = folder.Path().string();
+  options.arguments = {"-s",           "book.txt",  "./xlate",     "IFILE=book.txt",
+                       "OFILE=es.txt", "LANGTO=es", "OCODING=ANSI"};
+  EXPECT_EQ(RunProcess("/usr/bin/flock", options).out, "");
+  EXPECT_EQ(Read("es.txt"), "[en>es] a\r\n");
+  options.arguments = {"-s", "book.txt", "./xlate", "IFILE=book.txt", "OFILE=book.txt"};
+  EXPECT_EQ(RunProcess("/usr/bin/flock", options).out,
+            ReportFor("Cannot open file \"" + Path("book.txt") + "\". " + kHeldByAnother));
+  EXPECT_EQ(Read("book.txt"), "a");
+}
+
+// A read that fails names the file and the system's reason after the
+// usual words; a name too long for the system is not a missing file.
+TEST_F(FileModeEndToEnd, AFailedReadAndALongNameSayWhatHappened) {
+  const std::string out = Run({"IFILE=/proc/self/mem", "OFILE=out.txt"}).out;
+  EXPECT_NE(out.find("Stream read error in file \"/proc/"), std::string::npos) << out;
+  EXPECT_NE(out.find("/mem\". Input/output error"), std::string::npos) << out;
+  const std::string longName(300, 'x');
+  EXPECT_EQ(Run({"IFILE=" + longName, "OFILE=out.txt"}).out,
+            ReportFor("Cannot open file \"" + Path(longName) + "\". File name too long"));
+  EXPECT_FALSE(fs::exists(Path("out.txt")));
+  // An output name too long is told before anything is translated.
+  Write("in.txt", "a");
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=" + longName}).out,
+            ReportFor("Cannot create file \"" + Path(longName) + "\". File name too long"));
+}
+
 // /dev/full, /dev/stdin and named pipes written like files are POSIX's.
 TEST_F(FileModeEndToEnd, AFullDeviceLosesNothing) {
   Write("in.txt", "keep\r\nme");
   ProcessResult r = Run({"IFILE=in.txt", "OFILE=/dev/full"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, ReportFor("Stream write error"));
+  EXPECT_EQ(r.out, ReportFor("Stream write error in file \"/dev/full\". No space left on device"));
   EXPECT_EQ(Read("in.txt"), "keep\r\nme");
 }
 

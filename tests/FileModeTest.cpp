@@ -223,7 +223,8 @@ TEST_F(FileModeTest, AFailedReadWritesNoOutput) {
   platform.readChunk = 4096;
   platform.readFailsAfter = 100000;
   EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out"}), 0);
-  EXPECT_EQ(platform.stdOut, Report("Stream read error"));
+  EXPECT_EQ(platform.stdOut,
+            Report("Stream read error in file \"/work/in\". Data error (cyclic redundancy check)"));
   EXPECT_EQ(File(u"out"), "precious");
   EXPECT_EQ(TranslateCalls(), 0u);
 }
@@ -298,7 +299,9 @@ TEST_F(FileModeTest, AFailedWriteLeavesTheOldFileAsItWas) {
   File(u"out") = "precious";
   platform.failFileWrites = true;
   EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out"}), 0);
-  EXPECT_EQ(platform.stdOut, Report("Stream write error"));
+  EXPECT_EQ(
+      platform.stdOut,
+      Report("Stream write error in file \"/work/out\". There is not enough space on the disk"));
   EXPECT_EQ(File(u"out"), "precious");
   // In place, the input survives a failed write.
   EXPECT_EQ(Run({u"IFILE=in", u"OFILE=in"}), 0);

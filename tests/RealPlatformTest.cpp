@@ -12,6 +12,9 @@
 #include <sstream>
 
 #include "platform/Platform.h"
+#if !defined(_WIN32)
+#include "platform/posix/PosixFile.h"
+#endif
 
 namespace xlate {
 namespace {
@@ -23,7 +26,7 @@ constexpr std::uint32_t kHeldByAnother = 32;  // ERROR_SHARING_VIOLATION
 const char kNullDevice[] = "NUL";
 const char kOwnFileName[] = "xlate_unit_tests.exe";
 #else
-constexpr std::uint32_t kHeldByAnother = EWOULDBLOCK;  // the lock is taken
+constexpr std::uint32_t kHeldByAnother = kLockedByAnother;  // the lock is taken
 const char kNullDevice[] = "/dev/null";
 const char kOwnFileName[] = "xlate_unit_tests";
 #endif
@@ -60,9 +63,10 @@ class RealPlatform : public ::testing::Test {
            written == aBytes.size();
   }
   // The platform's calls, with the failure's code kept in lastError.
-  std::unique_ptr<TPlatformFile> OpenForReading(const Text& aName) {
+  std::unique_ptr<TPlatformFile> OpenForReading(const Text& aName,
+                                                TReadShare aShare = TReadShare::rsShared) {
     std::unique_ptr<TPlatformFile> file;
-    lastError = platform->OpenForReading(aName, file);
+    lastError = platform->OpenForReading(aName, aShare, file);
     return file;
   }
   std::unique_ptr<TPlatformFile> CreateForWriting(const Text& aName) {
@@ -138,11 +142,21 @@ TEST_F(RealPlatform, TheNullDeviceIsWrittenDirectly) {
   EXPECT_EQ(Entries(), 0u);
 }
 
+// An input read shared keeps out only those who would replace it; one read
+// exclusively (to be translated in place) keeps out every other run.
 TEST_F(RealPlatform, AnInputIsReadWholeAndHeld) {
   std::string bytes;
   for (int i = 0; i < 100000; ++i) bytes += static_cast<char>(i * 7);
   Write("in.bin", bytes);
   std::unique_ptr<TPlatformFile> in = OpenForReading(Name("in.bin"));
+  ASSERT_TRUE(in);
+  EXPECT_TRUE(OpenForReading(Name("in.bin")));
+  EXPECT_FALSE(OpenForReading(Name("in.bin"), TReadShare::rsExclusive));
+  EXPECT_EQ(lastError, kHeldByAnother);
+  EXPECT_FALSE(CreateForWriting(Name("in.bin")));
+  EXPECT_EQ(lastError, kHeldByAnother);
+  in.reset();
+  in = OpenForReading(Name("in.bin"), TReadShare::rsExclusive);
   ASSERT_TRUE(in);
   EXPECT_FALSE(OpenForReading(Name("in.bin")));
   EXPECT_EQ(lastError, kHeldByAnother);

@@ -71,7 +71,8 @@ bool FakePlatform::EqualIgnoreCase(const Text& aLeft, const Text& aRight) {
   return EqualIgnoringCase(aLeft, aRight);
 }
 
-TErrorCode FakePlatform::OpenForReading(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) {
+TErrorCode FakePlatform::OpenForReading(const Text& aName, TReadShare,
+                                        std::unique_ptr<TPlatformFile>& vFile) {
   auto it = files.find(aName);
   if (it == files.end() || it->second.vanishes) return 2;
   if (it->second.locked) return 32;

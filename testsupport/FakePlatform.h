@@ -132,7 +132,8 @@ class FakePlatform : public TPlatform {
     auto it = files.find(aName);
     return it != files.end() && !it->second.directory;
   }
-  TErrorCode OpenForReading(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) override;
+  TErrorCode OpenForReading(const Text& aName, TReadShare aShare,
+                            std::unique_ptr<TPlatformFile>& vFile) override;
   TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) override;
   // An input here reads a copy of the file, so it holds nothing to share.
   TErrorCode CreateOverInput(const Text& aName, TPlatformFile&,

@@ -31,6 +31,23 @@ void CheckDerivedOutputName(TPlatform& aPlatform, const TFileTask& aTask) {
   }
 }
 
+// An output written as it goes (a stream the program was given, a device,
+// a pipe) into the very file being read would have its own lines read back
+// as input: a file that grows without end, or lines read after they were
+// overwritten. It is refused before anything is written. (Two names of one
+// regular file are not such a case: the output is then a new file that
+// replaces the input at the end, and the file is translated in place.)
+void CheckOutputIsNotInput(TPlatform& aPlatform, const TFileTask& aTask, TPlatformFile& aInput,
+                           TOutputFile& aOutput) {
+  const TFileIdentity input = aInput.Identity();
+  if (input.GivesBack && input.SameAs(aOutput.Identity())) {
+    throw TException(
+        Format(u"Output file \"%s\" is the input file \"%s\" itself, which would "
+               u"read back what is written; give another OFILE",
+               {aTask.OutFile, aPlatform.FullPath(aTask.InFile)}));
+  }
+}
+
 // One input line gives one output line: a line break inside a translation
 // or a message (CR LF, a lone CR, a lone LF) becomes one space.
 void FlattenLineBreaks(Text& vLine) {
@@ -75,10 +92,14 @@ void TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZTA& aServi
   // The input is read, translated and written a block at a time. It stays
   // open, and locked, until the output has replaced what stood under its
   // name: in place, that is the input itself.
-  std::unique_ptr<TPlatformFile> input = OpenInputFile(aPlatform, aTask.InFile);
+  // Other runs may read the input at the same time, unless it is to be
+  // replaced.
+  std::unique_ptr<TPlatformFile> input = OpenInputFile(
+      aPlatform, aTask.InFile, inPlace ? TReadShare::rsExclusive : TReadShare::rsShared);
   std::uint64_t size = 0;
   if (input->Size(size) != kSuccess) size = 0;
   TOutputFile output(aPlatform, aTask.OutFile, aTask.OutCoding, inPlace ? input.get() : nullptr);
+  CheckOutputIsNotInput(aPlatform, aTask, *input, output);
   TLineReader reader(aPlatform, *input, aTask.InFile, aTask.InCoding, aWindow);
   TLineBlock block;
   std::uint64_t lines = 0;

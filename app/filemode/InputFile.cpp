@@ -37,10 +37,11 @@ class TBytesFile : public TPlatformFile {
 
 }  // namespace
 
-std::unique_ptr<TPlatformFile> OpenInputFile(TPlatform& aPlatform, const Text& aName) {
+std::unique_ptr<TPlatformFile> OpenInputFile(TPlatform& aPlatform, const Text& aName,
+                                             TReadShare aShare) {
   if (!aPlatform.FileExists(aName)) throw TException(Format(u"File \"%s\" not found", {aName}));
   std::unique_ptr<TPlatformFile> file;
-  if (const TErrorCode code = aPlatform.OpenForReading(aName, file)) {
+  if (const TErrorCode code = aPlatform.OpenForReading(aName, aShare, file)) {
     throw TException(Format(u"Cannot open file \"%s\". %s",
                             {aPlatform.FullPath(aName), SystemErrorText(aPlatform, code)}));
   }
@@ -51,6 +52,7 @@ TLineReader::TLineReader(TPlatform& aPlatform, TPlatformFile& aFile, const Text&
                          TCodingType aCoding, const TFileWindow& aWindow)
     : FFile(aFile),
       FName(aName),
+      FFullPath(aName.empty() ? aName : aPlatform.FullPath(aName)),
       FCoding(CodingOf(aCoding)),
       FForm(FCoding.FileForm),
       FPlatform(aPlatform),
@@ -222,8 +224,9 @@ void TLineReader::Refill() {
   }
   char* bytes = reinterpret_cast<char*>(FBuffer.get());
   std::size_t got = 0;
-  if (FFile.Read(bytes + FEnd, FCapacity - FEnd, got) != kSuccess) {
-    throw TException(u"Stream read error");
+  if (const TErrorCode code = FFile.Read(bytes + FEnd, FCapacity - FEnd, got)) {
+    throw TException(Format(u"Stream read error in file \"%s\". %s",
+                            {FFullPath, SystemErrorText(FPlatform, code)}));
   }
 #if !(defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
   if (FForm == TByteForm::bfUtf16Le) {

@@ -10,9 +10,11 @@
 
 namespace xlate {
 
-// Opens the file for reading, exclusively, for as long as the result lives.
-// Raises "File ... not found" or "Cannot open file ...".
-std::unique_ptr<TPlatformFile> OpenInputFile(TPlatform& aPlatform, const Text& aName);
+// Opens the file for reading, shared with other readers or with nobody, for
+// as long as the result lives. Raises "File ... not found" or "Cannot open
+// file ...".
+std::unique_ptr<TPlatformFile> OpenInputFile(TPlatform& aPlatform, const Text& aName,
+                                             TReadShare aShare = TReadShare::rsShared);
 
 // Reads an open file in aCoding, to its end, a block of lines at a time, so
 // that no more than about a window of the file is held however long it is.
@@ -30,7 +32,8 @@ class TLineReader {
   TLineReader(TPlatform& aPlatform, TPlatformFile& aFile, const Text& aName, TCodingType aCoding,
               const TFileWindow& aWindow = {});
   // Replaces the block's lines with the next ones, in file order; false at
-  // the end of the file, with no lines. Raises "Stream read error", and
+  // the end of the file, with no lines. Raises "Stream read error" with the
+  // file's full path and the system's reason, and
   // "File ... holds a NUL character in line ..." for text after a NUL,
   // before it gives the lines that stand before that NUL.
   bool ReadBlock(TLineBlock& vBlock);
@@ -52,6 +55,7 @@ class TLineReader {
 
   TPlatformFile& FFile;
   Text FName;
+  Text FFullPath;          // taken at the start: the current folder may change
   const TCoding& FCoding;  // its entry in the table of codings
   TByteForm FForm;         // the coding's form in a file
   TPlatform& FPlatform;

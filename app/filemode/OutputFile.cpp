@@ -8,17 +8,32 @@
 namespace xlate {
 
 namespace {
+
 constexpr std::size_t kFlushSize = 1 << 20;
+
+// The folder part of a full path.
+Text FolderOf(TPlatform& aPlatform, const Text& aFullPath) {
+  const std::size_t separator = aFullPath.find_last_of(aPlatform.PathSeparators());
+  if (separator == Text::npos) return aFullPath;
+  return aFullPath.substr(0, separator == 0 ? 1 : separator);
 }
+
+}  // namespace
 
 TOutputFile::TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
                          TPlatformFile* aInput)
-    : FPlatform(aPlatform), FCoding(CodingOf(aCoding)) {
+    : FPlatform(aPlatform), FFullPath(aPlatform.FullPath(aName)), FCoding(CodingOf(aCoding)) {
   const TErrorCode code = aInput != nullptr ? FPlatform.CreateOverInput(aName, *aInput, FFile)
                                             : FPlatform.CreateForWriting(aName, FFile);
+  if ((code & kFolderFailure) != 0) {
+    // The file could be written, but no new file made beside it.
+    throw TException(Format(u"Cannot create file \"%s\" in folder \"%s\". %s",
+                            {FFullPath, FolderOf(FPlatform, FFullPath),
+                             SystemErrorText(FPlatform, code & ~kFolderFailure)}));
+  }
   if (code != kSuccess) {
-    throw TException(Format(u"Cannot create file \"%s\". %s",
-                            {FPlatform.FullPath(aName), SystemErrorText(FPlatform, code)}));
+    throw TException(
+        Format(u"Cannot create file \"%s\". %s", {FFullPath, SystemErrorText(FPlatform, code)}));
   }
   FBuffer.reserve(kFlushSize + 4096);
   FBuffer.assign(FCoding.Mark, FCoding.MarkSize);
@@ -47,10 +62,7 @@ void TOutputFile::WriteUnits(const Text& aLine) {
   const char* units = reinterpret_cast<const char*>(aLine.data());
   if (aLine.size() * 2 >= kFlushSize) {
     Flush();
-    std::size_t written = 0;
-    if (FFile->Write(units, aLine.size() * 2, written) != kSuccess) {
-      throw TException(u"Stream write error");
-    }
+    Write(units, aLine.size() * 2);
   } else {
     FBuffer.append(units, aLine.size() * 2);
   }
@@ -59,11 +71,18 @@ void TOutputFile::WriteUnits(const Text& aLine) {
 #endif
 }
 
-void TOutputFile::Flush() {
+void TOutputFile::Write(const char* aBytes, std::size_t aCount) {
   std::size_t written = 0;
-  if (!FBuffer.empty() && FFile->Write(FBuffer.data(), FBuffer.size(), written) != kSuccess) {
-    throw TException(u"Stream write error");
-  }
+  if (const TErrorCode code = FFile->Write(aBytes, aCount, written)) WriteFailed(code);
+}
+
+void TOutputFile::WriteFailed(TErrorCode aCode) {
+  throw TException(Format(u"Stream write error in file \"%s\". %s",
+                          {FFullPath, SystemErrorText(FPlatform, aCode)}));
+}
+
+void TOutputFile::Flush() {
+  if (!FBuffer.empty()) Write(FBuffer.data(), FBuffer.size());
   FBuffer.clear();
   // A very long line grew the buffer; it is not kept for the rest.
   if (FBuffer.capacity() > 4 * kFlushSize) {
@@ -74,7 +93,7 @@ void TOutputFile::Flush() {
 
 void TOutputFile::Finish() {
   Flush();
-  if (FFile->Commit() != kSuccess) throw TException(u"Stream write error");
+  if (const TErrorCode code = FFile->Commit()) WriteFailed(code);
 }
 
 void WriteOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,

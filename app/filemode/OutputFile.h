@@ -15,23 +15,30 @@ namespace xlate {
 // destroyed before that, it leaves the old file as it was.
 class TOutputFile {
  public:
-  // Raises "Cannot create file ...". aInput, when given, is the input file
+  // Raises "Cannot create file ...", naming the folder as well where making
+  // a new file in it failed. aInput, when given, is the input file
   // open under the same name (translation in place): it stays readable,
   // and its hold on the file lasts until the file is replaced.
   TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
               TPlatformFile* aInput = nullptr);
   void WriteLine(const Text& aLine);
   // Writes what the lines so far are waiting in; a device or a pipe gets
-  // them at once. Raises "Stream write error".
+  // them at once. Raises "Stream write error" with the file's full path and
+  // the system's reason.
   void Flush();
-  // Raises "Stream write error".
+  // Raises "Stream write error" as Flush does.
   void Finish();
+  // The file that the lines go to as they are written (see TPlatformFile).
+  TFileIdentity Identity() { return FFile->Identity(); }
 
  private:
   // A line's units as UTF-16LE.
   void WriteUnits(const Text& aLine);
+  void Write(const char* aBytes, std::size_t aCount);
+  [[noreturn]] void WriteFailed(TErrorCode aCode);
 
   TPlatform& FPlatform;
+  Text FFullPath;          // taken at the start: the current folder may change
   const TCoding& FCoding;  // its entry in the table of codings
   std::unique_ptr<TPlatformFile> FFile;
   ByteString FBuffer;

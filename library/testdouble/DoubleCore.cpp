@@ -1,8 +1,10 @@
 #include "library/testdouble/DoubleCore.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 
 #include "library/testdouble/Faults.h"
@@ -79,10 +81,25 @@ bool StartsWith(const std::string& aText, const char* aPrefix) {
   return aText.compare(0, std::strlen(aPrefix), aPrefix) == 0;
 }
 
+// The commands that act on the whole process, as a library that ends it or
+// changes its current folder would. They return only where they do not end
+// the process.
+void RunProcessCommand(const std::string& aText) {
+  if (StartsWith(aText, "@exit ")) std::exit(std::atoi(aText.c_str() + 6));
+  if (StartsWith(aText, "@quickexit ")) std::_Exit(std::atoi(aText.c_str() + 11));
+  if (aText == "@abort") std::abort();
+  if (StartsWith(aText, "@raise ")) std::raise(std::atoi(aText.c_str() + 7));
+  if (StartsWith(aText, "@chdir ")) {
+    std::error_code ignored;
+    std::filesystem::current_path(aText.substr(7), ignored);
+  }
+}
+
 // Runs a command text; gives the Boolean to return, or -1 when the text is
 // not a command and the caller's ordinary result applies.
 long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSize) {
   State& s = S();
+  RunProcessCommand(aText);
   if (StartsWith(aText, "@echo ")) return Deliver(Unescape(aText.substr(6)), aDest, aMaxSize);
   if (StartsWith(aText, "@size ")) {
     std::size_t size = std::strtoull(aText.c_str() + 6, nullptr, 10);

@@ -20,6 +20,11 @@
 //   @alwaysbusy           report code 1 whatever the buffer size
 //   @fault KIND           raise a processor fault (see Faults.h); fails
 //                         with 14 when it cannot
+//   @exit N, @quickexit N end the process with exit(N) or _Exit(N)
+//   @abort                end it with abort()
+//   @raise N              raise signal N, then go on as for plain text
+//   @chdir DIR            change the current folder to DIR, then go on
+//                         as for plain text
 // "\n" and "\r" in the TEXT of @echo and in a MESSAGE stand for LF and CR.
 // ztaTranslateBatch gives every text of the batch the record of what
 // ztaTranslate and ztaErrorText give for it alone (called with buffers of

@@ -11,6 +11,8 @@
 #endif
 
 #include <cerrno>
+#include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "platform/posix/PendingFiles.h"
@@ -27,11 +29,24 @@ bool CloseFd(int& vFd) {
   return close(fd) == 0 || errno == EINTR;
 }
 
-// Takes an exclusive lock. Only "held by another" is a failure: a file
-// system without locks leaves the file usable.
-TErrorCode Lock(int aFd) {
-  if (flock(aFd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) return kSuccess;
-  return ErrnoCode();
+// Takes a lock, exclusive unless shared is asked for. Only "held by
+// another" is a failure: a file system without locks leaves the file
+// usable.
+TErrorCode Lock(int aFd, TReadShare aShare = TReadShare::rsExclusive) {
+  const int kind = aShare == TReadShare::rsShared ? LOCK_SH : LOCK_EX;
+  if (flock(aFd, kind | LOCK_NB) == 0 || errno != EWOULDBLOCK) return kSuccess;
+  return kLockedByAnother;
+}
+
+TFileIdentity IdentityOf(int aFd) {
+  TFileIdentity identity;
+  struct stat info;
+  if (aFd < 0 || fstat(aFd, &info) != 0) return identity;
+  identity.Volume = static_cast<std::uint64_t>(info.st_dev);
+  identity.Index = static_cast<std::uint64_t>(info.st_ino);
+  identity.Known = true;
+  identity.GivesBack = S_ISREG(info.st_mode) || S_ISBLK(info.st_mode) || S_ISFIFO(info.st_mode);
+  return identity;
 }
 
 class TPosixFile : public TPlatformFile {
@@ -73,39 +88,86 @@ class TPosixFile : public TPlatformFile {
 
   TErrorCode Close() override { return CloseFd(FFd) ? kSuccess : ErrnoCode(); }
 
+  TFileIdentity Identity() override { return IdentityOf(FFd); }
+
  protected:
   int FFd;
 };
 
-// Writes into a new file beside the target and moves it over the target
-// on Commit. Until then a signal that ends the process removes the new
-// file (PendingFiles.h).
+// Fills the trailing "XXXXXX" of a name with letters and digits that
+// differ from call to call and from process to process.
+void FillRandom(std::string& vName) {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static std::uint64_t state = 0;
+  struct timespec now = {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  state += static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(getpid()) << 32) ^
+           static_cast<std::uint64_t>(now.tv_sec) ^ 0x9E3779B97F4A7C15ull;
+  std::uint64_t bits = state;
+  for (std::size_t i = vName.size() - 6; i < vName.size(); ++i) {
+    bits ^= bits >> 12;
+    bits ^= bits << 25;
+    bits ^= bits >> 27;
+    vName[i] = kLetters[(bits * 0x2545F4914F6CDD1Dull >> 32) % (sizeof kLetters - 1)];
+  }
+}
+
+// Gives the unnamed file aFd the name aLeaf in aFolder. Through /proc,
+// which needs no privilege, or else by the descriptor itself, which needs
+// the privilege to look up any file.
+bool LinkUnnamed(int aFd, int aFolder, const std::string& aLeaf) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/self/fd/%d", aFd);
+  if (linkat(AT_FDCWD, path, aFolder, aLeaf.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+#if defined(AT_EMPTY_PATH)
+  if (errno == ENOENT && linkat(aFd, "", aFolder, aLeaf.c_str(), AT_EMPTY_PATH) == 0) return true;
+#endif
+  return false;
+}
+
+// Writes into a new file in the target's folder and moves it over the
+// target on Commit. The new file is either unnamed until then, and
+// vanishes with its descriptor whatever ends the process, or named, and
+// then a signal or exit() removes it (PendingFiles.h). Every name is
+// relative to the folder held open.
 class TReplacingFile : public TPosixFile {
  public:
-  TReplacingFile(int aTempFd, std::string aTempPath, std::string aTarget, int aTargetFd,
-                 mode_t aFinalMode, TPlatformFile* aInput)
+  TReplacingFile(int aTempFd, int aFolderFd, std::string aLeaf, std::string aTempLeaf,
+                 bool aUnnamed, int aTargetFd, mode_t aFinalMode, TPlatformFile* aInput)
       : TPosixFile(aTempFd),
-        FTempPath(std::move(aTempPath)),
-        FTarget(std::move(aTarget)),
+        FFolderFd(aFolderFd),
+        FLeaf(std::move(aLeaf)),
+        FTempLeaf(std::move(aTempLeaf)),
+        FUnnamed(aUnnamed),
         FTargetFd(aTargetFd),
         FFinalMode(aFinalMode),
-        FInput(aInput) {}
+        FInput(aInput) {
+    FPending.folder = FFolderFd;
+    FPending.leaf = FTempLeaf.c_str();
+  }
 
   ~TReplacingFile() override {
     if (!FCommitted) {
       TPendingFiles::THeld held;
       CloseFd(FFd);
-      unlink(FTempPath.c_str());
-      TPendingFiles::Forget(FTempPath.c_str());
+      if (!FUnnamed) {
+        unlinkat(FFolderFd, FTempLeaf.c_str(), 0);
+        TPendingFiles::Forget(&FPending);
+      }
     }
     CloseFd(FTargetFd);
+    CloseFd(FFolderFd);
   }
 
   // Called once the object has its final address, before any signal may
   // come through.
-  void RegisterForSignals() { TPendingFiles::Register(FTempPath.c_str()); }
+  void RegisterForSignals() {
+    if (!FUnnamed) TPendingFiles::Register(&FPending);
+  }
 
   TErrorCode Close() override { return Commit(); }
+
+  TFileIdentity Identity() override { return {}; }
 
   TErrorCode Commit() override {
     if (FCommitted) return kSuccess;
@@ -117,39 +179,59 @@ class TReplacingFile : public TPosixFile {
     // The replaced file is gone after the rename, so its new content must
     // be on the disk first.
     if (FTargetFd >= 0 && fsync(FFd) != 0 && errno != EINVAL) return ErrnoCode();
-    if (!CloseFd(FFd)) return ErrnoCode();
     TPendingFiles::THeld held;
-    if (rename(FTempPath.c_str(), FTarget.c_str()) != 0) return ErrnoCode();
-    TPendingFiles::Forget(FTempPath.c_str());
+    if (FUnnamed) {
+      // A name beside the target first: a link cannot replace a file, a
+      // rename can. Signals wait meanwhile, so the name lives only between
+      // these two calls.
+      if (const TErrorCode code = LinkWithTemporaryName()) return code;
+    }
+    if (!CloseFd(FFd)) return Abandon(ErrnoCode());
+    if (renameat(FFolderFd, FTempLeaf.c_str(), FFolderFd, FLeaf.c_str()) != 0) {
+      return Abandon(ErrnoCode());
+    }
+    if (!FUnnamed) TPendingFiles::Forget(&FPending);
     FCommitted = true;
     if (FInput != nullptr) FInput->Close();
     return kSuccess;
   }
 
  private:
-  std::string FTempPath;
-  std::string FTarget;
+  TErrorCode LinkWithTemporaryName() {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      FillRandom(FTempLeaf);
+      FPending.leaf = FTempLeaf.c_str();
+      if (LinkUnnamed(FFd, FFolderFd, FTempLeaf)) {
+        FUnnamed = false;
+        return kSuccess;
+      }
+      if (errno != EEXIST) return ErrnoCode();
+    }
+    return EEXIST;
+  }
+
+  // A commit that failed once the new file had its name: the name goes, and
+  // the old file stays.
+  TErrorCode Abandon(TErrorCode aCode) {
+    unlinkat(FFolderFd, FTempLeaf.c_str(), 0);
+    TPendingFiles::Forget(&FPending);
+    FUnnamed = true;  // nothing left to remove
+    return aCode;
+  }
+
+  int FFolderFd;          // the folder of the target, held open
+  std::string FLeaf;      // the target's name in it
+  std::string FTempLeaf;  // the new file's name there, or its pattern while unnamed
+  bool FUnnamed;
   int FTargetFd;  // holds the lock on the file being replaced
   mode_t FFinalMode;
   TPlatformFile* FInput;  // or holds it, when it is the input file
+  TPendingFiles::TEntry FPending = {};
   bool FCommitted = false;
 };
 
 bool StartsWith(const std::string& aText, const char* aPrefix) {
   return aText.compare(0, std::char_traits<char>::length(aPrefix), aPrefix) == 0;
-}
-
-TErrorCode OpenDirect(const std::string& aName, std::unique_ptr<TPlatformFile>& vFile) {
-  int fd = open(aName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return ErrnoCode();
-  auto file = std::make_unique<TPosixFile>(fd);
-  struct stat info;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    if (const TErrorCode code = Lock(fd)) return code;
-    if (ftruncate(fd, 0) != 0) return ErrnoCode();
-  }
-  vFile = std::move(file);
-  return kSuccess;
 }
 
 // The descriptor that /dev/stdout, /dev/stderr, /dev/fd/N or
@@ -219,9 +301,9 @@ TErrorCode ResolveOutputName(const std::string& aName, std::string& vTarget) {
 // The name of the file written beside aLeaf: ".LEAF.xlate-XXXXXX". Where that
 // is longer than the folder allows, LEAF is cut so that the whole name is
 // no longer than aLeaf itself, and fits wherever the target fits.
-std::string TemporaryLeaf(const std::string& aFolder, const std::string& aLeaf) {
+std::string TemporaryLeaf(int aFolder, const std::string& aLeaf) {
   static const std::string kSuffix = ".xlate-XXXXXX";
-  long limit = pathconf(aFolder.c_str(), _PC_NAME_MAX);
+  long limit = fpathconf(aFolder, _PC_NAME_MAX);
   if (limit <= 0) limit = NAME_MAX;
   std::string kept = aLeaf;
   if (1 + kept.size() + kSuffix.size() > static_cast<std::size_t>(limit)) {
@@ -289,63 +371,136 @@ mode_t CurrentUmask() {
 // counts as one.
 TErrorCode ErrnoCode() { return errno != 0 ? static_cast<TErrorCode>(errno) : EIO; }
 
-TErrorCode OpenPosixInput(const std::string& aNativeName, std::unique_ptr<TPlatformFile>& vFile) {
-  int fd = open(aNativeName.c_str(), O_RDONLY | O_CLOEXEC);
+TErrorCode OpenPosixInput(const std::string& aNativeName, TReadShare aShare,
+                          std::unique_ptr<TPlatformFile>& vFile) {
+  int fd = open(aNativeName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return ErrnoCode();
   auto file = std::make_unique<TPosixFile>(fd);
-  if (const TErrorCode code = Lock(fd)) return code;
+  if (const TErrorCode code = Lock(fd, aShare)) return code;
   vFile = std::move(file);
   return kSuccess;
 }
+
+namespace {
+
+// The folder, held open: every later name is relative to it. O_PATH asks
+// for no permission on the folder itself, as a name through it would not.
+int OpenFolder(const std::string& aPath) {
+#if defined(O_PATH)
+  return open(aPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+  return open(aPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+}
+
+// A new file in aFolder without a name, which nothing can leave behind;
+// -1 where the file system or the kernel cannot make one, or where it could
+// not be given a name at the end (no /proc and no privilege).
+int CreateUnnamed(int aFolder) {
+#if defined(O_TMPFILE)
+  int fd = openat(aFolder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd < 0) return -1;
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+  struct stat info;
+  if (stat(path, &info) == 0) return fd;
+  close(fd);
+#else
+  (void)aFolder;
+#endif
+  return -1;
+}
+
+// A new file in aFolder under a name made from vLeaf's pattern, which
+// receives the name; -1 with errno on failure.
+int CreateNamed(int aFolder, std::string& vLeaf) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    FillRandom(vLeaf);
+    int fd = openat(aFolder, vLeaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+}  // namespace
 
 TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<TPlatformFile>& vFile,
                              TPlatformFile* aInput) {
   const int own = OwnDescriptorNamed(aNativeName);
   if (own >= 0 && fcntl(own, F_GETFD) != -1) return WriteThroughOwnDescriptor(own, vFile);
-  // Other /dev and /proc names stand for devices the caller set up.
-  if (StartsWith(aNativeName, "/dev/") || StartsWith(aNativeName, "/proc/")) {
-    return OpenDirect(aNativeName, vFile);
-  }
   // Replace the file a symbolic link points to, not the link.
   std::string target;
   if (const TErrorCode code = ResolveOutputName(aNativeName, target)) return code;
+  const std::size_t slash = target.rfind('/');
+  const std::string leaf = slash == std::string::npos ? target : target.substr(slash + 1);
+  int folderFd = OpenFolder(DirectoryOf(target));
+  if (folderFd < 0) return ErrnoCode();
   struct stat info;
-  bool exists = stat(target.c_str(), &info) == 0;
-  if (exists && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) return OpenDirect(target, vFile);
-
+  bool exists = fstatat(folderFd, leaf.c_str(), &info, 0) == 0;
+  if (!exists && errno != ENOENT) {
+    // A name too long, or a folder that cannot be searched: said now, not
+    // after the whole file is written.
+    const TErrorCode code = ErrnoCode();
+    CloseFd(folderFd);
+    return code;
+  }
   int targetFd = -1;
-  if (exists) {
-    // Opening the file proves that it may be written (a directory fails
-    // here), and its lock keeps other runs out until it is replaced.
-    targetFd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (targetFd < 0) return ErrnoCode();
-    if (const TErrorCode code = aInput == nullptr ? Lock(targetFd) : kSuccess) {
+  if (exists && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+    // A device or a pipe is written as it is; that it is one is told by
+    // the file opened, not by its name.
+    targetFd = openat(folderFd, leaf.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (targetFd < 0 || fstat(targetFd, &info) != 0) {
+      const TErrorCode code = ErrnoCode();
       CloseFd(targetFd);
+      CloseFd(folderFd);
+      return code;
+    }
+    if (!S_ISREG(info.st_mode)) {
+      CloseFd(folderFd);
+      vFile = std::make_unique<TPosixFile>(targetFd);
+      return kSuccess;
+    }
+    // It became a regular file meanwhile: it is replaced as any other.
+  } else if (exists) {
+    // Opening the file proves that it may be written (a directory fails
+    // here).
+    targetFd = openat(folderFd, leaf.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (targetFd < 0) {
+      const TErrorCode code = ErrnoCode();
+      CloseFd(folderFd);
       return code;
     }
   }
-  const std::size_t slash = target.rfind('/');
-  const std::string prefix =
-      slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  std::string temp = prefix + TemporaryLeaf(DirectoryOf(target), target.substr(prefix.size()));
+  // Its lock keeps other runs out until it is replaced; in place, the
+  // input's lock does.
+  if (const TErrorCode code = targetFd >= 0 && aInput == nullptr ? Lock(targetFd) : kSuccess) {
+    CloseFd(targetFd);
+    CloseFd(folderFd);
+    return code;
+  }
+  std::string tempLeaf = TemporaryLeaf(folderFd, leaf);
 
   TPendingFiles::THeld held;
-  int tempFd = mkostemp(&temp[0], O_CLOEXEC);
+  int tempFd = CreateUnnamed(folderFd);
+  const bool unnamed = tempFd >= 0;
+  if (!unnamed) tempFd = CreateNamed(folderFd, tempLeaf);
   if (tempFd < 0) {
-    const TErrorCode code = ErrnoCode();
+    const TErrorCode code = ErrnoCode() | kFolderFailure;
     CloseFd(targetFd);
+    CloseFd(folderFd);
     return code;
   }
   mode_t mode = exists ? TakeOverAttributes(tempFd, targetFd, info) : 0666 & ~CurrentUmask();
   if (fchmod(tempFd, mode & ~(S_ISUID | S_ISGID)) != 0) {
     const TErrorCode code = ErrnoCode();
     close(tempFd);
-    unlink(temp.c_str());
+    if (!unnamed) unlinkat(folderFd, tempLeaf.c_str(), 0);
     CloseFd(targetFd);
+    CloseFd(folderFd);
     return code;
   }
-  auto file =
-      std::make_unique<TReplacingFile>(tempFd, std::move(temp), target, targetFd, mode, aInput);
+  auto file = std::make_unique<TReplacingFile>(tempFd, folderFd, leaf, std::move(tempLeaf), unnamed,
+                                               targetFd, mode, aInput);
   file->RegisterForSignals();
   vFile = std::move(file);
   return kSuccess;

@@ -144,6 +144,8 @@ class TPosixPlatform : public TPlatform {
 
   Text SystemErrorMessage(TErrorCode aCode) override {
     if (aCode == kLoaderError) return FromNative(FLoaderMessage);
+    if (aCode == kLockedByAnother)
+      return u"The file is in use by another process, which holds a lock on it";
 #if defined(__GLIBC__)
     const char* text = strerrordesc_np(static_cast<int>(aCode));
     return text ? FromNative(text) : Text();
@@ -230,9 +232,10 @@ class TPosixPlatform : public TPlatform {
     if (Native(aName, name) != kSuccess) return false;
     struct stat info;
     if (stat(name.c_str(), &info) == 0) return !S_ISDIR(info.st_mode);
-    if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG || errno == EINVAL) {
-      return false;
-    }
+    if (errno == ENOENT || errno == ENOTDIR || errno == EINVAL) return false;
+    // A name too long to look up is not a missing one: opening it says why
+    // it cannot be read.
+    if (errno == ENAMETOOLONG) return true;
     // The name could not be examined (for example a folder that may be
     // listed but not searched): look for it in its folder instead.
     DIR* dir = opendir(DirectoryOf(name).c_str());
@@ -249,10 +252,11 @@ class TPosixPlatform : public TPlatform {
     return found;
   }
 
-  TErrorCode OpenForReading(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) override {
+  TErrorCode OpenForReading(const Text& aName, TReadShare aShare,
+                            std::unique_ptr<TPlatformFile>& vFile) override {
     std::string name;
     if (const TErrorCode code = Native(aName, name)) return code;
-    return OpenPosixInput(name, vFile);
+    return OpenPosixInput(name, aShare, vFile);
   }
 
   TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) override {

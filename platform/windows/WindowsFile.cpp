@@ -73,6 +73,23 @@ class TWindowsFile : public TPlatformFile {
 
   TErrorCode Close() override { return CloseOnce(FHandle) ? kSuccess : LastWindowsError(); }
 
+  // A file on a disk is known by its volume's serial number and its file
+  // index; devices and pipes have none.
+  TFileIdentity Identity() override {
+    TFileIdentity identity;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (FHandle == INVALID_HANDLE_VALUE || GetFileType(FHandle) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(FHandle, &information)) {
+      return identity;
+    }
+    identity.Volume = information.dwVolumeSerialNumber;
+    identity.Index =
+        (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    identity.Known = true;
+    identity.GivesBack = true;
+    return identity;
+  }
+
  protected:
   HANDLE FHandle;
 };
@@ -134,6 +151,8 @@ class TReplacingFile : public TWindowsFile {
   }
 
   TErrorCode Close() override { return Commit(); }
+
+  TFileIdentity Identity() override { return {}; }
 
   TErrorCode Commit() override {
     if (FCommitted) return kSuccess;
@@ -249,8 +268,10 @@ Text WindowsFullPath(const Text& aName) {
   }
 }
 
-TErrorCode OpenWindowsInput(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) {
-  HANDLE handle = CreateFileW(W(aName), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+TErrorCode OpenWindowsInput(const Text& aName, TReadShare aShare,
+                            std::unique_ptr<TPlatformFile>& vFile) {
+  const DWORD share = aShare == TReadShare::rsShared ? FILE_SHARE_READ : 0;
+  HANDLE handle = CreateFileW(W(aName), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return LastWindowsError();
   vFile = std::make_unique<TWindowsFile>(handle);
@@ -296,7 +317,8 @@ TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<TPlatformFile>
   HANDLE temp = CreateTemporaryBeside(target, attributes, tempPath, code);
   if (temp == INVALID_HANDLE_VALUE) {
     CloseOnce(existing);
-    return code;
+    // The target could be opened; the new file could not be made beside it.
+    return code == ERROR_OPERATION_ABORTED ? code : code | kFolderFailure;
   }
   vFile = std::make_unique<TReplacingFile>(temp, tempPath, target, existing, aInput);
   return kSuccess;

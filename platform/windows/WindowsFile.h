@@ -12,14 +12,17 @@ namespace xlate {
 // before cleaning up can change it.
 TErrorCode LastWindowsError();
 
-// Opens an existing file for reading, shared with nobody.
-TErrorCode OpenWindowsInput(const Text& aName, std::unique_ptr<TPlatformFile>& vFile);
+// Opens an existing file for reading, shared with other readers or with
+// nobody.
+TErrorCode OpenWindowsInput(const Text& aName, TReadShare aShare,
+                            std::unique_ptr<TPlatformFile>& vFile);
 
 // Creates an output file. A regular file, or a name that does not exist
 // yet, is written into a new file in the same folder that takes its place
 // on Commit (with the attributes of the file it replaces); the file being
 // replaced is held open, shared with nobody, meanwhile. Devices (NUL, CON,
-// a pipe, any \\.\ name) are written directly. aInput,
+// a pipe, any \\.\ name) are written directly. A failure to make the new
+// file beside the target has kFolderFailure set. aInput,
 // when given, is the file being replaced, open for reading: it holds the
 // file instead, and Commit closes it before the move.
 TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<TPlatformFile>& vFile,

@@ -238,6 +238,9 @@ class TWindowsPlatform : public TPlatform {
         error == ERROR_INVALID_NAME) {
       return false;
     }
+    // A name too long to look up is not a missing one: opening it says why
+    // it cannot be read.
+    if (error == ERROR_FILENAME_EXCED_RANGE) return true;
     // The name could not be examined (for example a file in use by the
     // system): look for it in its folder instead.
     WIN32_FIND_DATAW found;
@@ -247,8 +250,9 @@ class TWindowsPlatform : public TPlatform {
     return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
 
-  TErrorCode OpenForReading(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) override {
-    return OpenWindowsInput(aName, vFile);
+  TErrorCode OpenForReading(const Text& aName, TReadShare aShare,
+                            std::unique_ptr<TPlatformFile>& vFile) override {
+    return OpenWindowsInput(aName, aShare, vFile);
   }
 
   TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) override {

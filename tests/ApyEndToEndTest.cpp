@@ -91,7 +91,10 @@ TEST_F(ApyEndToEnd, AStoppedServerFailsEveryLineAndTheRunEndsNormally) {
   server->stop();
   WriteFileBytes(folder.File("book.txt"),
                  "The house is big.\nMy friend reads a book.\nWhere is the station?\n");
-  const ProcessResult r = Run({"IFILE=book.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"}, url);
+  // Named with a user name and password, which no failed line shows.
+  const std::string withUser = "http://user:secret@" + url.substr(std::string("http://").size());
+  const ProcessResult r =
+      Run({"IFILE=book.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"}, withUser);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "3 of 3 lines failed; their messages stand in the output\r\n");
@@ -104,6 +107,7 @@ TEST_F(ApyEndToEnd, AStoppedServerFailsEveryLineAndTheRunEndsNormally) {
   }
   EXPECT_EQ(failures, 3u) << out;
   EXPECT_NE(out.find("My friend reads a book."), std::string::npos) << out;  // each line named
+  EXPECT_EQ(out.find("secret"), std::string::npos) << out;
 }
 
 // A server that takes every request and never answers costs the time

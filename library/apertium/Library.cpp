@@ -191,9 +191,9 @@ PairTranslator& TranslationLibrary::translatorForPair(const LanguagePair& pair) 
                        ? processorForChain(static_cast<unsigned>(translators_.size()) + chain)
                        : -1);
   }
-  auto translator =
-      std::make_unique<PairTranslator>(pair.displayName(), std::move(stages), std::move(cpus),
-                                       settings_.baseTimeout, settings_.timeoutPerKilobyte);
+  auto translator = std::make_unique<PairTranslator>(
+      pair.displayName(), std::move(stages), std::move(cpus), settings_.baseTimeout,
+      settings_.timeoutPerKilobyte, settings_.memoryAvailable);
   PairTranslator& result = *translator;
   translators_.emplace(pair.modeName, std::move(translator));
   return result;

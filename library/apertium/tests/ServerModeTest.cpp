@@ -556,6 +556,33 @@ TEST(ServerSettings, ComeFromTheEnvironmentWithDefaults) {
     ScopedEnvironment total("ZTA_SERVER_TIMEOUT_MS", bad);
     EXPECT_EQ(LibrarySettings::fromEnvironment().serverLimits.totalTimeout.count(), 60000) << bad;
   }
+  // Every number is held within its range: a deadline that far off would
+  // overflow, failing at once or never pausing the server.
+  const struct {
+    const char* name;
+    const char* value;
+    std::function<long long(const LibrarySettings&)> read;
+    long long expected;
+  } clamped[] = {
+      {"ZTA_TIMEOUT_MS", "9223372036854775807", [](auto& s) { return s.baseTimeout.count(); },
+       3600000},
+      {"ZTA_SERVER_CONNECT_TIMEOUT_MS", "99999999999999999999",
+       [](auto& s) { return s.serverLimits.connectTimeout.count(); }, 3600000},
+      {"ZTA_SERVER_TIMEOUT_MS", "9223372036854775807",
+       [](auto& s) { return s.serverLimits.totalTimeout.count(); }, 3600000},
+      {"ZTA_SERVER_PAUSE_MS", "9223372036854775807",
+       [](auto& s) { return s.serverLimits.pauseAfterFailures.count(); }, 86400000},
+      {"ZTA_SERVER_REQUESTS", "1000",
+       [](auto& s) { return static_cast<long long>(s.serverRequests); }, 64},
+      {"ZTA_CHAINS", "64", [](auto& s) { return static_cast<long long>(s.chains); },
+       static_cast<long long>(processorsAvailable())},
+      {"ZTA_CHAINS", "1", [](auto& s) { return static_cast<long long>(s.chains); }, 1},
+  };
+  for (const auto& setting : clamped) {
+    ScopedEnvironment variable(setting.name, setting.value);
+    EXPECT_EQ(setting.read(LibrarySettings::fromEnvironment()), setting.expected)
+        << setting.name << "=" << setting.value;
+  }
 }
 
 TEST(ServerSettings, ReachTheTransport) {

@@ -16,7 +16,8 @@
 # lines per call, with one chain (pinned to one processor, and free to use
 # any) and two chains (ZTA_CHAINS), each against bulk Apertium and line by
 # line on the same processors: the whole machine restricted to CORES_LIST
-# (taskset -c 0, then -c 0,1). A table gives lines per second, the ratio to
+# (taskset -c 0, then -c 0,1; on one processor the library bounds ZTA_CHAINS=2
+# to one chain). A table gives lines per second, the ratio to
 # bulk Apertium on the same processors, and how many lines are the same as
 # bulk's.
 #

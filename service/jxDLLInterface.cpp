@@ -115,7 +115,8 @@ char* TdllZTA::Buffer(std::uint32_t aSize) {
 }
 
 // Calls the library with buffers of 1024, 2048, ... bytes while it reports
-// code 1 (too small). True with the result, or false with the failure code.
+// code 1 (too small), up to kMaxResultBuffer. True with the result, or false
+// with the failure code.
 template <typename Call>
 bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, TResult& vResult, std::int32_t& vCode) {
   if (FBufferSize > kKeptBuffer) {
@@ -136,7 +137,9 @@ bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, TResult& vResult, std::in
     vCode = LastErrorCode();
     if (static_cast<std::uint32_t>(vCode) != ZTA_CODE_BUFFER_TOO_SMALL) return false;
     capacity *= 2;
-    if (capacity > kMaxResultBuffer) throw TException(u"Out of memory");
+    // Still too small at the largest buffer: the call fails with code 1, and
+    // the library's own text for it says what it wanted.
+    if (capacity > kMaxResultBuffer) return false;
   }
 }
 

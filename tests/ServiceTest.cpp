@@ -91,17 +91,21 @@ TEST_F(ServiceTest, TheBufferDoublesUntilTheResultFits) {
             (std::vector<std::uint32_t>{1024, 2048, 4096, 8192, 16384, 32768}));
 }
 
-TEST_F(ServiceTest, ALibraryThatAlwaysReportsTooSmallEndsInOutOfMemory) {
+TEST_F(ServiceTest, ALibraryThatAlwaysReportsTooSmallFailsWithItsOwnText) {
   TdllZTA service(platform);
-  EXPECT_EQ(ErrorOf([&] { Translate(service, u"@alwaysbusy"); }), u"Out of memory");
+  const Text error = ErrorOf([&] { Translate(service, u"@fail 1 buffer too small"); });
   std::vector<std::uint32_t> sizes = MaxSizesOf("ztaTranslate");
 #if SIZE_MAX > UINT32_MAX
-  // 1024 up to 2^31, never wrapping around to 0.
+  // 1024 up to 2^31, never wrapping around to 0; then the library's text.
+  EXPECT_EQ(error,
+            u"Can't get translation of text \"@fail 1 buffer too small\" because of "
+            u"\"buffer too small\"");
   ASSERT_EQ(sizes.size(), 22u);
   EXPECT_EQ(sizes.back(), 2147483648u);
 #else
   // A 32-bit process runs out of address space on the way: the buffer
   // that cannot be allocated ends the loop before 2^31.
+  EXPECT_EQ(error, u"Out of memory");
   ASSERT_GE(sizes.size(), 11u);
   ASSERT_LE(sizes.size(), 22u);
   for (std::size_t i = 1; i < sizes.size(); ++i) EXPECT_EQ(sizes[i], 2 * sizes[i - 1]);

@@ -24,23 +24,51 @@ std::string quoted(std::string_view body) { return "\"" + asciiForMessage(body, 
 
 }  // namespace
 
-std::string normalisedServerUrl(std::string_view url) {
+std::string normalisedServerUrl(std::string_view url, std::string* problem) {
+  const auto refuse = [problem](const char* why) {
+    if (problem != nullptr) *problem = why;
+    return std::string();
+  };
+  constexpr const char* kNotAnAddress =
+      "is not the http:// or https:// address of a translation server";
   std::size_t schemeEnd = 0;
   if (startsWithNoCase(url, "http://")) {
     schemeEnd = 7;
   } else if (startsWithNoCase(url, "https://")) {
     schemeEnd = 8;
   } else {
-    return std::string();
+    return refuse(kNotAnAddress);
+  }
+  const std::string_view rest = url.substr(schemeEnd);
+  const std::size_t authorityEnd = std::min(rest.find_first_of("/?#"), rest.size());
+  const std::string_view authority = rest.substr(0, authorityEnd);
+  if (rest.find_first_of("?#@", authorityEnd) != std::string_view::npos) {
+    return refuse(
+        "holds a query, a fragment or an \"@\" after the host; give the server's address "
+        "alone, such as http://translate.example:2737 (with the server's path, if it has "
+        "one), and write a \"/\", \"?\", \"#\" or \"@\" in a user name or password as %2F, "
+        "%3F, %23 or %40");
+  }
+  const std::size_t userEnd = authority.rfind('@');
+  if (authority.substr(userEnd == std::string_view::npos ? 0 : userEnd + 1).empty()) {
+    return refuse(kNotAnAddress);
   }
   while (url.size() > schemeEnd && url.back() == '/') url.remove_suffix(1);
-  if (url.size() == schemeEnd) return std::string();
   return std::string(url);
+}
+
+std::string addressForMessages(std::string_view url) {
+  const std::size_t scheme = url.find("://");
+  const std::size_t start = scheme == std::string_view::npos ? 0 : scheme + 3;
+  const std::size_t at = url.rfind('@');
+  if (at == std::string_view::npos || at < start) return std::string(url);
+  return std::string(url.substr(0, start)) + std::string(url.substr(at + 1));
 }
 
 ApyClient::ApyClient(std::string serverUrl, std::unique_ptr<HttpTransport> transport,
                      bool markUnknownWords, const HttpLimits& limits)
     : url_(std::move(serverUrl)),
+      shownUrl_(addressForMessages(url_)),
       transport_(std::move(transport)),
       markUnknownWords_(markUnknownWords),
       limits_(limits) {}
@@ -49,25 +77,25 @@ void ApyClient::failRequest(const HttpResult& result, const std::string& request
   switch (result.outcome) {
     case HttpOutcome::kUnreachable:
       throw ZtaError(ErrorCode::kServerUnreachable,
-                     "Cannot reach the translation server " + url_ + ": " + result.detail);
+                     "Cannot reach the translation server " + shownUrl_ + ": " + result.detail);
     case HttpOutcome::kTimedOut:
       throw ZtaError(ErrorCode::kServerTimedOut,
-                     "The translation server " + url_ + " did not answer " + request + " within " +
-                         std::to_string(limits_.totalTimeout.count()) +
+                     "The translation server " + shownUrl_ + " did not answer " + request +
+                         " within " + std::to_string(limits_.totalTimeout.count()) +
                          " ms (ZTA_SERVER_TIMEOUT_MS): " + result.detail);
     case HttpOutcome::kBroken:
       throw ZtaError(ErrorCode::kServerUnreachable, "The connection to the translation server " +
-                                                        url_ + " broke during " + request + ": " +
-                                                        result.detail);
+                                                        shownUrl_ + " broke during " + request +
+                                                        ": " + result.detail);
     case HttpOutcome::kTooLarge:
       throw ZtaError(ErrorCode::kServerBadAnswer,
-                     "The translation server " + url_ + " answered " + request +
+                     "The translation server " + shownUrl_ + " answered " + request +
                          " with more than " + std::to_string(limits_.maxAnswerBytes) + " bytes");
     case HttpOutcome::kAnswered:
       break;
   }
-  std::string text = "The translation server " + url_ + " answered " + request + " with HTTP " +
-                     std::to_string(result.status);
+  std::string text = "The translation server " + shownUrl_ + " answered " + request +
+                     " with HTTP " + std::to_string(result.status);
   const std::string said = readErrorAnswer(result.body);
   if (!said.empty()) {
     text += " (" + said + ")";
@@ -85,12 +113,13 @@ HttpResult ApyClient::sendUnlessPaused(const std::string& request, const Send& s
   if (failuresInARow_ >= kFailuresBeforePause && now < pausedUntil_) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(pausedUntil_ - now).count();
-    throw ZtaError(
-        failureKind_ == HttpOutcome::kTimedOut ? ErrorCode::kServerTimedOut
-                                               : ErrorCode::kServerUnreachable,
-        "Not sent: the translation server " + url_ + " failed " + std::to_string(failuresInARow_) +
-            " requests in a row and is tried again in " + std::to_string((left + 999) / 1000) +
-            " s (ZTA_SERVER_PAUSE_MS); the last failure: " + lastFailure_);
+    throw ZtaError(failureKind_ == HttpOutcome::kTimedOut ? ErrorCode::kServerTimedOut
+                                                          : ErrorCode::kServerUnreachable,
+                   "Not sent: the translation server " + shownUrl_ + " failed " +
+                       std::to_string(failuresInARow_) +
+                       " requests in a row and is tried again in " +
+                       std::to_string((left + 999) / 1000) +
+                       " s (ZTA_SERVER_PAUSE_MS); the last failure: " + lastFailure_);
   }
   HttpResult result = send();
   if (result.outcome == HttpOutcome::kUnreachable || result.outcome == HttpOutcome::kTimedOut) {
@@ -119,9 +148,9 @@ std::vector<std::string> ApyClient::pairNames() {
   std::string problem;
   std::optional<std::vector<std::string>> pairs = readPairListAnswer(result.body, &problem);
   if (!pairs) {
-    throw ZtaError(ErrorCode::kServerBadAnswer, "The translation server " + url_ + " answered " +
-                                                    request + " with no pair list (" + problem +
-                                                    "): " + quoted(result.body));
+    throw ZtaError(ErrorCode::kServerBadAnswer,
+                   "The translation server " + shownUrl_ + " answered " + request +
+                       " with no pair list (" + problem + "): " + quoted(result.body));
   }
   return *pairs;
 }
@@ -141,9 +170,9 @@ std::string ApyClient::translatePiece(const std::string& langPair, std::string_v
   std::string problem;
   std::optional<std::string> translation = readTranslationAnswer(result.body, &problem);
   if (!translation) {
-    throw ZtaError(ErrorCode::kServerBadAnswer, "The translation server " + url_ + " answered " +
-                                                    request + " with no translation (" + problem +
-                                                    "): " + quoted(result.body));
+    throw ZtaError(ErrorCode::kServerBadAnswer,
+                   "The translation server " + shownUrl_ + " answered " + request +
+                       " with no translation (" + problem + "): " + quoted(result.body));
   }
   // APY runs its generator with marks and takes out only the "*" of unknown
   // words: a word it could not inflect keeps a "#" before it, where the

@@ -111,19 +111,20 @@ const ApyClient* TranslationLibrary::serverClient() const {
 
 ApyClient& TranslationLibrary::server() {
   if (server_) return *server_;
-  const std::string url = normalisedServerUrl(settings_.serverUrl);
+  std::string problem;
+  const std::string url = normalisedServerUrl(settings_.serverUrl, &problem);
   if (url.empty()) {
     throw ZtaError(ErrorCode::kServerUnreachable,
-                   "ZTA_SERVER=\"" + asciiForMessage(settings_.serverUrl, 80) +
-                       "\" is not the http:// or https:// address of a translation server");
+                   "ZTA_SERVER=\"" + asciiForMessage(addressForMessages(settings_.serverUrl), 80) +
+                       "\" " + problem);
   }
   std::string error;
   std::unique_ptr<HttpTransport> transport =
       settings_.transportFactory ? settings_.transportFactory(settings_.serverLimits, &error)
                                  : makeHttpTransport(settings_.serverLimits, &error);
   if (!transport) {
-    throw ZtaError(ErrorCode::kEngineUnavailable,
-                   "Cannot talk to the translation server " + url + ": " + error);
+    throw ZtaError(ErrorCode::kEngineUnavailable, "Cannot talk to the translation server " +
+                                                      addressForMessages(url) + ": " + error);
   }
   server_ = std::make_unique<ApyClient>(url, std::move(transport), settings_.markUnknownWords,
                                         settings_.serverLimits);
@@ -136,14 +137,14 @@ const ApyBatchClient* TranslationLibrary::serverBatchClient() const {
 }
 
 std::unique_ptr<ApyClient> TranslationLibrary::makeServerClient() {
-  const std::string url = server().url();
+  const std::string url = server().requestUrl();
   std::string error;
   std::unique_ptr<HttpTransport> transport =
       settings_.transportFactory ? settings_.transportFactory(settings_.serverLimits, &error)
                                  : makeHttpTransport(settings_.serverLimits, &error);
   if (!transport) {
     throw ZtaError(ErrorCode::kEngineUnavailable,
-                   "Cannot talk to the translation server " + url + ": " + error);
+                   "Cannot talk to the translation server " + server().url() + ": " + error);
   }
   return std::make_unique<ApyClient>(url, std::move(transport), settings_.markUnknownWords,
                                      settings_.serverLimits);
@@ -190,9 +191,9 @@ PairTranslator& TranslationLibrary::translatorForPair(const LanguagePair& pair) 
                        ? processorForChain(static_cast<unsigned>(translators_.size()) + chain)
                        : -1);
   }
-  auto translator =
-      std::make_unique<PairTranslator>(pair.displayName(), std::move(stages), std::move(cpus),
-                                       settings_.baseTimeout, settings_.timeoutPerKilobyte);
+  auto translator = std::make_unique<PairTranslator>(
+      pair.displayName(), std::move(stages), std::move(cpus), settings_.baseTimeout,
+      settings_.timeoutPerKilobyte, settings_.memoryAvailable);
   PairTranslator& result = *translator;
   translators_.emplace(pair.modeName, std::move(translator));
   return result;

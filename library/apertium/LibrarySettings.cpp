@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
 #include "Pipeline.h"
@@ -28,24 +29,32 @@ bool isWordBlankStage(const std::vector<std::string>& stage) {
          (name == "apertium-wblank-attach" || name == "apertium-wblank-detach");
 }
 
-// A positive number of milliseconds from the environment, or fallback.
-std::chrono::milliseconds millisecondsFrom(const char* name, std::chrono::milliseconds fallback) {
+// A whole number from the environment, or nothing when the variable is unset
+// or holds anything else. A number beyond what long long holds gives its
+// limit, which every caller then brings into its own range.
+std::optional<long long> numberFrom(const char* name) {
   const char* text = std::getenv(name);
-  if (text == nullptr) return fallback;
+  if (text == nullptr) return std::nullopt;
   char* end = nullptr;
-  const long value = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || value <= 0) return fallback;
-  return std::chrono::milliseconds(value);
+  const long long value = std::strtoll(text, &end, 10);
+  if (end == text || *end != '\0') return std::nullopt;
+  return value;
 }
 
-// A count from 1 to 64 from the environment, or fallback.
-unsigned countFrom(const char* name, unsigned fallback) {
-  const char* text = std::getenv(name);
-  if (text == nullptr) return fallback;
-  char* end = nullptr;
-  const long value = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || value < 1 || value > 64) return fallback;
-  return static_cast<unsigned>(value);
+// Milliseconds from 1 to most from the environment: a larger number gives
+// most; zero, a negative number or no number gives fallback.
+std::chrono::milliseconds millisecondsFrom(const char* name, std::chrono::milliseconds fallback,
+                                           std::chrono::milliseconds most) {
+  const std::optional<long long> value = numberFrom(name);
+  if (!value || *value <= 0) return fallback;
+  return std::chrono::milliseconds(std::min<long long>(*value, most.count()));
+}
+
+// A count from 1 to most from the environment, as millisecondsFrom reads it.
+unsigned countFrom(const char* name, unsigned fallback, unsigned most) {
+  const std::optional<long long> value = numberFrom(name);
+  if (!value || *value <= 0) return fallback;
+  return static_cast<unsigned>(std::min<long long>(*value, most));
 }
 
 }  // namespace
@@ -57,17 +66,20 @@ LibrarySettings LibrarySettings::fromEnvironment() {
   }
   settings.markUnknownWords = isYes(std::getenv("ZTA_MARK_UNKNOWN"));
   settings.pinChainToOneProcessor = !isNo(std::getenv("ZTA_PIN_CHAIN"));
-  settings.baseTimeout = millisecondsFrom("ZTA_TIMEOUT_MS", settings.baseTimeout);
-  settings.chains = countFrom("ZTA_CHAINS", settings.chains);
-  settings.serverRequests = countFrom("ZTA_SERVER_REQUESTS", settings.serverRequests);
+  settings.baseTimeout = millisecondsFrom("ZTA_TIMEOUT_MS", settings.baseTimeout, kMaxTimeout);
+  // More chains than processors translate no faster, and each holds the
+  // pair's dictionaries in memory.
+  settings.chains = countFrom("ZTA_CHAINS", settings.chains, processorsAvailable());
+  settings.serverRequests =
+      countFrom("ZTA_SERVER_REQUESTS", settings.serverRequests, kMaxServerRequests);
   if (const char* server = std::getenv("ZTA_SERVER"); server != nullptr)
     settings.serverUrl = server;
-  settings.serverLimits.connectTimeout =
-      millisecondsFrom("ZTA_SERVER_CONNECT_TIMEOUT_MS", settings.serverLimits.connectTimeout);
+  settings.serverLimits.connectTimeout = millisecondsFrom(
+      "ZTA_SERVER_CONNECT_TIMEOUT_MS", settings.serverLimits.connectTimeout, kMaxTimeout);
   settings.serverLimits.totalTimeout =
-      millisecondsFrom("ZTA_SERVER_TIMEOUT_MS", settings.serverLimits.totalTimeout);
+      millisecondsFrom("ZTA_SERVER_TIMEOUT_MS", settings.serverLimits.totalTimeout, kMaxTimeout);
   settings.serverLimits.pauseAfterFailures =
-      millisecondsFrom("ZTA_SERVER_PAUSE_MS", settings.serverLimits.pauseAfterFailures);
+      millisecondsFrom("ZTA_SERVER_PAUSE_MS", settings.serverLimits.pauseAfterFailures, kMaxPause);
   return settings;
 }
 

@@ -1,18 +1,24 @@
 // What the library reads from its environment, and how it turns an installed
 // pair into the stages of its process chain.
 //
+// Every number is brought into its range: a larger one gives the range's
+// top; zero, a negative number or anything that is no number gives the
+// default. The tops keep every deadline far from the limits of its type.
+//
 //   ZTA_APERTIUM_MODES  directory of Apertium's mode files
 //                       (default /usr/share/apertium/modes)
 //   ZTA_MARK_UNKNOWN    1, yes or true: mark unknown words with "*" as
 //                       Apertium does (default: clean text, no marks)
 //   ZTA_TIMEOUT_MS      how long a request may take before the chain is
 //                       killed, on top of an allowance per kilobyte of text
-//                       (default 20000)
+//                       (default 20000, 1 to 3600000)
 //   ZTA_PIN_CHAIN       0, no or false: let the stages of a chain run on any
 //                       processor (default: all stages of a chain on one)
 //   ZTA_CHAINS          how many chains of a pair a batch (ztaTranslateBatch)
-//                       may share its texts among (default: as many as
-//                       there are processors to run on)
+//                       may share its texts among (default and most: as many
+//                       as there are processors to run on); another chain
+//                       is started only while the memory available holds
+//                       twice what the pair's first chain holds
 //
 // Translation through an Apertium APY server instead of local chains (the
 // only way on Windows, whose build has no local chains):
@@ -20,21 +26,24 @@
 //   ZTA_SERVER          the server's address, e.g. http://translate.example:2737
 //                       (default: none, translate with local chains)
 //   ZTA_SERVER_CONNECT_TIMEOUT_MS
-//                       how long connecting to the server may take (default 5000)
+//                       how long connecting to the server may take
+//                       (default 5000, 1 to 3600000)
 //   ZTA_SERVER_TIMEOUT_MS
 //                       how long one request may take, connecting included
-//                       (default 60000); a long text is sent in pieces of
-//                       about 3 KB, each one request
+//                       (default 60000, 1 to 3600000); a long text is sent
+//                       in pieces of about 3 KB, each one request
 //   ZTA_SERVER_PAUSE_MS after 3 requests in a row that did not reach the
 //                       server or were not answered in time, how long
 //                       requests fail at once before the server is tried
-//                       again (default 30000)
+//                       again (default 30000, 1 to 86400000)
 //   ZTA_SERVER_REQUESTS how many requests a batch (ztaTranslateBatch) keeps
-//                       in flight, each on a connection of its own (default 4)
+//                       in flight, each on a connection of its own
+//                       (default 4, 1 to 64)
 #ifndef XLATE_LIBRARY_APERTIUM_LIBRARY_SETTINGS_H
 #define XLATE_LIBRARY_APERTIUM_LIBRARY_SETTINGS_H
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -59,11 +68,20 @@ using TransportFactory =
 using CommandBuilder = std::function<bool(const LanguagePair& pair, const LibrarySettings& settings,
                                           StageList* stages, std::string* error)>;
 
+// The tops of the numbers read from the environment.
+constexpr std::chrono::milliseconds kMaxTimeout{3600000};  // an hour
+constexpr std::chrono::milliseconds kMaxPause{86400000};   // a day
+constexpr unsigned kMaxServerRequests = 64;
+
 struct LibrarySettings {
   std::string modesDirectory = "/usr/share/apertium/modes";
   bool markUnknownWords = false;
   bool pinChainToOneProcessor = true;
   unsigned chains = 0;  // chains per pair for batches; 0: one per processor
+  // Bytes of memory the system can still give, 0 when unknown; empty:
+  // memoryAvailable of Pipeline.h. Another chain is started only while this
+  // is at least twice what the pair's first chain holds.
+  std::function<std::uint64_t()> memoryAvailable;
   std::chrono::milliseconds baseTimeout{20000};
   std::chrono::milliseconds timeoutPerKilobyte{50};
   CommandBuilder commandBuilder;  // empty: apertiumNullFlushStages

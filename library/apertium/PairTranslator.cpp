@@ -23,12 +23,14 @@ std::size_t maxReplyFor(const std::string& request) { return 16 * request.size()
 
 PairTranslator::PairTranslator(std::string pairName, StageList stages, std::vector<int> cpus,
                                std::chrono::milliseconds baseTimeout,
-                               std::chrono::milliseconds perKilobyte)
+                               std::chrono::milliseconds perKilobyte,
+                               std::function<std::uint64_t()> memoryAvailable)
     : pairName_(std::move(pairName)),
       stages_(std::move(stages)),
       cpus_(std::move(cpus)),
       baseTimeout_(baseTimeout),
-      perKilobyte_(perKilobyte) {
+      perKilobyte_(perKilobyte),
+      memoryAvailable_(std::move(memoryAvailable)) {
   if (cpus_.empty()) cpus_.push_back(-1);
   pipelines_.resize(cpus_.size());
 }
@@ -65,6 +67,12 @@ void PairTranslator::ensureRunning(std::size_t chain) {
                    "Cannot start the Apertium pipeline for " + pairName_ + ": " + error);
   }
   ++starts_;
+}
+
+bool PairTranslator::roomForAnotherChain() const {
+  const std::uint64_t available = memoryAvailable_ ? memoryAvailable_() : memoryAvailable();
+  if (available == 0) return true;
+  return available / 2 >= residentMemory(pipelines_[0]->stageProcessIds());
 }
 
 void PairTranslator::kill(std::size_t chain) {
@@ -132,6 +140,9 @@ std::vector<std::string> PairTranslator::translateMany(const std::vector<std::st
       std::clamp<std::size_t>(framed.size() / kTextsPerChain, 1, pipelines_.size());
   std::vector<ChildPipeline*> pipelines;
   for (std::size_t chain = 0; chain < chains; ++chain) {
+    // Every chain holds the pair's dictionaries: a new one only where the
+    // memory holds it with room to spare.
+    if (chain > 0 && !pipelines_[chain] && !roomForAnotherChain()) break;
     try {
       ensureRunning(chain);
     } catch (const ZtaError&) {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,11 +19,14 @@ namespace zta {
 
 class PairTranslator {
  public:
-  // pairName appears in error texts; stages make a chain. There are as many
-  // chains as cpus (at least one), the i-th kept on processor cpus[i] when
-  // that is not -1.
+  // pairName appears in error texts; stages make a chain. There are up to
+  // as many chains as cpus (at least one), the i-th kept on processor
+  // cpus[i] when that is not -1. Another chain than the first is started
+  // only while memoryAvailable (empty: the system's, Pipeline.h) gives at
+  // least twice what the first chain holds, or gives 0 (unknown).
   PairTranslator(std::string pairName, StageList stages, std::vector<int> cpus,
-                 std::chrono::milliseconds baseTimeout, std::chrono::milliseconds perKilobyte);
+                 std::chrono::milliseconds baseTimeout, std::chrono::milliseconds perKilobyte,
+                 std::function<std::uint64_t()> memoryAvailable = {});
   ~PairTranslator();
   PairTranslator(const PairTranslator&) = delete;
   PairTranslator& operator=(const PairTranslator&) = delete;
@@ -61,6 +65,8 @@ class PairTranslator {
 
  private:
   void ensureRunning(std::size_t chain);
+  // True when memory allows one more chain beside the first, which runs.
+  bool roomForAnotherChain() const;
   void kill(std::size_t chain);
   [[noreturn]] void failAndKill(std::size_t chain, ErrorCode code, const std::string& what);
   // Throws the failure of a request to chain as failAndKill does.
@@ -72,6 +78,7 @@ class PairTranslator {
   std::vector<int> cpus_;
   std::chrono::milliseconds baseTimeout_;
   std::chrono::milliseconds perKilobyte_;
+  std::function<std::uint64_t()> memoryAvailable_;
   std::vector<std::unique_ptr<ChildPipeline>> pipelines_;  // one per chain; null when not running
   std::uint64_t exchanges_ = 0;
   std::uint64_t starts_ = 0;

@@ -7,6 +7,7 @@
 #define XLATE_LIBRARY_APERTIUM_PIPELINE_H
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -81,6 +82,14 @@ void streamRequests(const std::vector<ChildPipeline*>& pipelines,
 
 // How many processors this process may run on; at least 1.
 unsigned processorsAvailable();
+
+// Bytes of memory the system can still give without swapping, and no more
+// than the memory limit of this process's control group leaves; 0 when
+// unknown.
+std::uint64_t memoryAvailable();
+
+// Bytes the processes hold in memory, summed; 0 when unknown.
+std::uint64_t residentMemory(const std::vector<int>& processIds);
 
 // Starts the stages (each argv[0] is searched for in PATH), each reading the
 // output of the one before, all in one new process group. The first stage

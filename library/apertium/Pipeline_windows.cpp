@@ -24,6 +24,10 @@ int processorForChain(unsigned /*chainIndex*/) { return -1; }
 
 unsigned processorsAvailable() { return 1; }
 
+std::uint64_t memoryAvailable() { return 0; }
+
+std::uint64_t residentMemory(const std::vector<int>& /*processIds*/) { return 0; }
+
 void streamRequests(const std::vector<ChildPipeline*>& /*pipelines*/,
                     std::vector<StreamRequest>& requests, std::size_t /*windowBytes*/) {
   // No pipeline ever runs here: no request is sent.

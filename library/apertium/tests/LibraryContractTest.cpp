@@ -280,6 +280,11 @@ TEST_F(LibraryContract, SharesABatchAmongChainsAndFailsItWholeWhenAChainFails) {
     ASSERT_TRUE(test::translateBatch(library, "en", "es", texts).ok);
     EXPECT_EQ(translator->runningChains(), 2u);
   }
+  // Without memory for a second chain the first takes the whole batch.
+  settings.memoryAvailable = [] { return std::uint64_t{1}; };
+  TranslationLibrary tight(settings);
+  ASSERT_TRUE(test::translateBatch(tight, "en", "es", texts).ok);
+  EXPECT_EQ(tight.translatorFor("eng-spa")->runningChains(), 1u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -35,6 +36,10 @@ TEST(ChildPipeline, AnswersRequestsInTurnThroughSeveralStages) {
     EXPECT_EQ(result.reply, text);
     EXPECT_TRUE(pipeline->readyForRequest());
   }
+  // What the stages hold in memory, summed (the bound on more chains).
+  const std::vector<int> stages = pipeline->stageProcessIds();
+  EXPECT_GT(residentMemory(stages), residentMemory({stages[0]}));
+  EXPECT_GT(residentMemory({stages[0]}), 0u);
 }
 
 TEST(ChildPipeline, WritesAndReadsAMegabyteAtOnceWithoutDeadlock) {
@@ -139,6 +144,13 @@ TEST(RunForOutput, ReturnsTheOutputOrWhyItFailed) {
   EXPECT_NE(error.find("broken"), std::string::npos) << error;
   EXPECT_FALSE(runForOutput({"sleep", "5"}, 200ms, &output, &error));
   EXPECT_NE(error.find("did not finish"), std::string::npos) << error;
+}
+
+TEST(MemoryAvailable, IsKnownAndNoMoreThanTheMachineHas) {
+  const std::uint64_t available = memoryAvailable();
+  EXPECT_GT(available, 0u);
+  EXPECT_LE(available, static_cast<std::uint64_t>(sysconf(_SC_PHYS_PAGES)) *
+                           static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)));
 }
 
 TEST(ProcessorForChain, PicksAProcessorThisProcessMayUse) {

@@ -1,7 +1,7 @@
 #include "service/jxDLLInterface.h"
 
+#include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "common/CodePages.h"
 #include "common/Conversions.h"
@@ -103,24 +103,25 @@ std::int32_t TdllZTA::LastErrorCode() {
 }
 
 char* TdllZTA::Buffer(std::uint32_t aSize) {
-  if (FBufferSize != aSize) {
-    FBuffer.reset();
-    FBufferSize = 0;
-    FBuffer.reset(new (std::nothrow) char[aSize]);
-    if (!FBuffer) throw TException(u"Out of memory");
-    FBufferSize = aSize;
+  if (aSize > FBuffer.Capacity()) {
+    if (!FBuffer.Reserve(aSize)) throw TException(u"Out of memory");
+    FBufferWritten = 0;  // new memory: zeros
   }
-  FBuffer[0] = '\0';
-  return FBuffer.get();
+  // Zeros, so that a result is never read past what the library wrote,
+  // into what an earlier call left there.
+  const std::size_t written = std::min<std::size_t>(aSize, FBufferWritten);
+  std::memset(FBuffer.Last(written), 0, written);
+  FBufferWritten = std::max<std::size_t>(FBufferWritten, aSize);
+  return FBuffer.Last(aSize);
 }
 
 // Calls the library with buffers of 1024, 2048, ... bytes while it reports
 // code 1 (too small). True with the result, or false with the failure code.
 template <typename Call>
 bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, TResult& vResult, std::int32_t& vCode) {
-  if (FBufferSize > kKeptBuffer) {
-    FBuffer.reset();
-    FBufferSize = 0;
+  if (FBuffer.Capacity() > kKeptBuffer) {
+    FBuffer.Release();
+    FBufferWritten = 0;
   }
   std::uint64_t capacity = kFirstCapacity;
   for (;;) {
@@ -292,15 +293,13 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
   }
   bool done = false;
   for (;;) {
-    if (FBatchBufferSize != capacity) {
-      FBatchBuffer.reset();
+    if (!FBatchBuffer.Reserve(static_cast<std::size_t>(capacity))) {
       FBatchBufferSize = 0;
-      FBatchBuffer.reset(new (std::nothrow) char[capacity]);
-      if (!FBatchBuffer) break;
-      FBatchBufferSize = static_cast<std::uint32_t>(capacity);
+      break;
     }
-    char* data = FBatchBuffer.get();
+    FBatchBufferSize = static_cast<std::uint32_t>(capacity);
     const std::uint32_t size = FBatchBufferSize;
+    char* data = FBatchBuffer.Last(size);
     try {
       if (LibraryBoolean(CallLibrary([&] {
             return FprocTranslateBatch(aLangInit, aLangFrom, aLangTo, count, texts, data, size);
@@ -335,7 +334,7 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
     }
   }
   if (FBatchBufferSize > kKeptBatchBuffer) {
-    FBatchBuffer.reset();
+    FBatchBuffer.Release();
     FBatchBufferSize = 0;
   }
   return done;

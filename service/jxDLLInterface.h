@@ -7,6 +7,7 @@
 #include "common/StringList.h"
 #include "common/Types.h"
 #include "contract/ZtaContract.h"
+#include "platform/GuardedMemory.h"
 #include "platform/Platform.h"
 
 namespace xlate {
@@ -73,6 +74,7 @@ class TdllZTA {
   // aFormat is a literal: a text is made of it only for a failure.
   template <typename Call>
   TResult CallOrRaise(const Call& aCall, const char16_t* aFormat, const Text* aSubject);
+  // The last aSize bytes of the result buffer, zeroed.
   char* Buffer(std::uint32_t aSize);
   // The batch call for TranslateLines; false when the batch failed as a
   // whole and the lines are still as they were.
@@ -101,16 +103,19 @@ class TdllZTA {
   TprocPostText FprocFromPostText = nullptr;
   TprocTranslateBatch FprocTranslateBatch = nullptr;  // optional
 
-  // The result buffer, kept from call to call while it is small.
-  std::unique_ptr<char[]> FBuffer;
-  std::uint32_t FBufferSize = 0;
+  // The result buffer, kept from call to call while it is small. The
+  // library gets its last bytes, which end at a guard page; of those, the
+  // last FBufferWritten may hold what earlier calls wrote.
+  TGuardedMemory FBuffer;
+  std::size_t FBufferWritten = 0;
   Text FArgumentTexts[3];
   ByteString FArgumentBytes[3];
   bool FArgumentKnown[3] = {false, false, false};
   ByteString FTextArgument;
 
   // The batch's texts, each in UTF-8 with its NUL, and where each starts;
-  // its result buffer; and the records read from it.
+  // its result buffer (the size last given to the library is its last
+  // FBatchBufferSize bytes); and the records read from it.
   struct TBatchRecord {
     std::uint32_t code;
     const char* text;
@@ -119,7 +124,7 @@ class TdllZTA {
   ByteString FBatchTexts;
   std::vector<std::size_t> FBatchStarts;
   std::vector<const char*> FBatchPointers;
-  std::unique_ptr<char[]> FBatchBuffer;
+  TGuardedMemory FBatchBuffer;
   std::uint32_t FBatchBufferSize = 0;
   std::vector<TBatchRecord> FBatchRecords;
 };

@@ -228,16 +228,19 @@ std::size_t TdllZTA::TranslateLines(const Text& aLangInit, const Text& aLangFrom
                                     const Text& aLangTo, Text* vLines, std::size_t aCount,
                                     const ByteString* aUtf8Lines) {
   if (aCount == 0) return 0;
+  std::size_t failed = 0;
+  std::size_t done = 0;
   if (FprocTranslateBatch != nullptr) {
     const char* langInit = AnsiArgument(0, aLangInit).c_str();
     const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
     const char* langTo = AnsiArgument(2, aLangTo).c_str();
-    std::size_t failed = 0;
-    if (TranslateBatch(langInit, langFrom, langTo, vLines, aCount, aUtf8Lines, failed)) {
-      return failed;
-    }
+    done = TranslateBatch(langInit, langFrom, langTo, vLines, aCount, aUtf8Lines, failed);
   }
-  return TranslateEachLine(aLangInit, aLangFrom, aLangTo, vLines, aCount, aUtf8Lines);
+  // What the batch left, one line at a time: a batch that failed as a
+  // whole failed for some line it did not give a record, and the contract
+  // has each of them translated alone.
+  return failed + TranslateEachLine(aLangInit, aLangFrom, aLangTo, vLines + done, aCount - done,
+                                    aUtf8Lines != nullptr ? aUtf8Lines + done : nullptr);
 }
 
 std::size_t TdllZTA::TranslateEachLine(const Text& aLangInit, const Text& aLangFrom,
@@ -259,10 +262,25 @@ std::size_t TdllZTA::TranslateEachLine(const Text& aLangInit, const Text& aLangF
   return failed;
 }
 
-bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
-                             Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
-                             std::size_t& vFailed) {
-  if (aCount > UINT32_MAX) return false;
+namespace {
+
+// The byte the batch buffer is filled with before each call, so that what
+// the library wrote can be told from what it did not: every record ends
+// with a NUL, so the last byte of an answer is never this one.
+constexpr char kUnwritten = static_cast<char>(0xFF);
+
+// Whether aSize bytes at aData are all kUnwritten: the first is, and each
+// equals the next.
+bool Unwritten(const char* aData, std::size_t aSize) {
+  return aSize == 0 || (aData[0] == kUnwritten && std::memcmp(aData, aData + 1, aSize - 1) == 0);
+}
+
+}  // namespace
+
+std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom,
+                                    const char* aLangTo, Text* vLines, std::size_t aCount,
+                                    const ByteString* aUtf8Lines, std::size_t& vFailed) {
+  if (aCount > UINT32_MAX) return 0;
   const auto count = static_cast<std::uint32_t>(aCount);
   // The texts one after the other, each with its NUL; the pointers are
   // taken once all are in place, as appending may move them.
@@ -291,7 +309,7 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
   if (FBatchBufferSize > capacity && FBatchBufferSize <= kKeptBatchBuffer) {
     capacity = FBatchBufferSize;
   }
-  bool done = false;
+  std::size_t done = 0;
   for (;;) {
     if (!FBatchBuffer.Reserve(static_cast<std::size_t>(capacity))) {
       FBatchBufferSize = 0;
@@ -300,37 +318,39 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
     FBatchBufferSize = static_cast<std::uint32_t>(capacity);
     const std::uint32_t size = FBatchBufferSize;
     char* data = FBatchBuffer.Last(size);
+    std::memset(data, kUnwritten, size);
     try {
       if (LibraryBoolean(CallLibrary([&] {
             return FprocTranslateBatch(aLangInit, aLangFrom, aLangTo, count, texts, data, size);
           }))) {
-        done = ReadBatchRecords(data, size, aCount);
+        if (ReadBatchRecords(data, size, aCount, false)) done = aCount;
         break;
       }
-      if (static_cast<std::uint32_t>(LastErrorCode()) != ZTA_CODE_BUFFER_TOO_SMALL) break;
+      if (static_cast<std::uint32_t>(LastErrorCode()) != ZTA_CODE_BUFFER_TOO_SMALL) {
+        // Failed as a whole; a partial answer still gives the lines it has.
+        if (ReadBatchRecords(data, size, aCount, true)) done = FBatchRecords.size();
+        break;
+      }
     } catch (const TException&) {
       break;  // a fault: the lines are translated alone
     }
     capacity *= 2;
     if (capacity > kMaxResultBuffer) break;
   }
-  if (done) {
-    const std::uint32_t ansi = FPlatform.AnsiCodePage();
-    vFailed = 0;
-    for (std::size_t i = 0; i < aCount; ++i) {
-      const TBatchRecord& record = FBatchRecords[i];
-      if (record.code == 0) {
-        FPlatform.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
-      } else {
-        // A line given as UTF-8 bytes is made a text only to name it.
-        const Text subject = aUtf8Lines != nullptr
-                                 ? FPlatform.MultiByteToText(kCodePageUtf8, aUtf8Lines[i].data(),
-                                                             aUtf8Lines[i].size())
-                                 : vLines[i];
-        vLines[i] = Format(kTranslateFailure,
-                           {subject, FPlatform.MultiByteToText(ansi, record.text, record.size)});
-        ++vFailed;
-      }
+  const std::uint32_t ansi = FPlatform.AnsiCodePage();
+  for (std::size_t i = 0; i < done; ++i) {
+    const TBatchRecord& record = FBatchRecords[i];
+    if (record.code == 0) {
+      FPlatform.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
+    } else {
+      // A line given as UTF-8 bytes is made a text only to name it.
+      const Text subject =
+          aUtf8Lines != nullptr
+              ? FPlatform.MultiByteToText(kCodePageUtf8, aUtf8Lines[i].data(), aUtf8Lines[i].size())
+              : vLines[i];
+      vLines[i] = Format(kTranslateFailure,
+                         {subject, FPlatform.MultiByteToText(ansi, record.text, record.size)});
+      ++vFailed;
     }
   }
   if (FBatchBufferSize > kKeptBatchBuffer) {
@@ -340,23 +360,37 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
   return done;
 }
 
-bool TdllZTA::ReadBatchRecords(const char* aData, std::uint32_t aSize, std::size_t aCount) {
+// Records are read only from what the library wrote: a text ends at the
+// first NUL, so none reaches into bytes it left unwritten (they hold no
+// NUL), and the bytes after the last record must be unwritten. Fewer
+// records than asked for, an untouched buffer, or a NUL inside a text (its
+// rest would be read as the next records, and some of what was written
+// would be left over) so make the answer invalid.
+bool TdllZTA::ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t aCount,
+                               bool aPartial) {
   FBatchRecords.clear();
   std::size_t at = 0;
-  for (std::size_t i = 0; i < aCount; ++i) {
+  for (;;) {
+    if (!aPartial && FBatchRecords.size() == aCount) break;
+    if (aPartial && FBatchRecords.size() == aCount) return false;  // no end mark
     if (aSize - at < ZTA_BATCH_CODE_BYTES + 1) return false;
     const auto* code = reinterpret_cast<const unsigned char*>(aData + at);
     const std::uint32_t value =
         code[0] | (code[1] << 8) | (std::uint32_t{code[2]} << 16) | (std::uint32_t{code[3]} << 24);
-    if (value == ZTA_CODE_BUFFER_TOO_SMALL) return false;
     at += ZTA_BATCH_CODE_BYTES;
     const void* nul = std::memchr(aData + at, '\0', aSize - at);
     if (nul == nullptr) return false;
     const auto size = static_cast<std::size_t>(static_cast<const char*>(nul) - (aData + at));
+    if (value == ZTA_CODE_BUFFER_TOO_SMALL) {
+      // Code 1 is no record's: it is the end mark of a partial answer.
+      if (!aPartial || size != 0) return false;
+      ++at;
+      break;
+    }
     FBatchRecords.push_back({value, aData + at, size});
     at += size + 1;
   }
-  return true;
+  return Unwritten(aData + at, aSize - at);
 }
 
 bool TdllZTA::TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom,

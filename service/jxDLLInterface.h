@@ -48,9 +48,11 @@ class TdllZTA {
   // line-by-line translation gives them. aUtf8Lines, when given, holds the
   // same lines as the UTF-8 bytes the library takes (vLines' texts are then
   // not read). With the library's batch entry point that is one batch call
-  // for all of them; when the library has none, or the batch call faults or
-  // fails as a whole, every line is translated alone. Only exceptions of
-  // other types leave it. Returns how many lines failed.
+  // for all of them; lines the batch gave no valid record for (it faulted,
+  // failed, or answered what the batch contract does not allow) are
+  // translated alone, as are all when the library has no batch entry
+  // point. Only exceptions of other types leave it. Returns how many lines
+  // failed.
   std::size_t TranslateLines(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
                              Text* vLines, std::size_t aCount,
                              const ByteString* aUtf8Lines = nullptr);
@@ -76,14 +78,18 @@ class TdllZTA {
   TResult CallOrRaise(const Call& aCall, const char16_t* aFormat, const Text* aSubject);
   // The last aSize bytes of the result buffer, zeroed.
   char* Buffer(std::uint32_t aSize);
-  // The batch call for TranslateLines; false when the batch failed as a
-  // whole and the lines are still as they were.
-  bool TranslateBatch(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
-                      Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
-                      std::size_t& vFailed);
-  // Reads aCount records from the batch's buffer into FBatchRecords; false
-  // when they do not keep the batch contract.
-  bool ReadBatchRecords(const char* aData, std::uint32_t aSize, std::size_t aCount);
+  // The batch call for TranslateLines. Returns how many of the first lines
+  // got their result from the batch: all of them, or, after a failure, the
+  // ones a partial answer gave; the others are left as they were, to be
+  // translated alone.
+  std::size_t TranslateBatch(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
+                             Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
+                             std::size_t& vFailed);
+  // Reads the records the library wrote into the batch's aSize bytes at
+  // aData into FBatchRecords: aCount records for a true answer, or, when
+  // aPartial, those before the end mark of a partial answer (fewer than
+  // aCount). False when the bytes are not such an answer.
+  bool ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t aCount, bool aPartial);
   std::size_t TranslateEachLine(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
                                 Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines);
   // A language code in the ANSI code page; the last few are kept, as a

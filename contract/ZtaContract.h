@@ -87,7 +87,8 @@ typedef uint32_t(ZTA_CALL* TprocPostText)(const char* aText, char* aDest, uint32
  *
  * Nothing follows the last record (or the mark) in aDest, and nothing is
  * written past aMaxSize. aCount 0 gives true and nothing to read. The
- * caller's first buffer may be any size of at least 1024 bytes. */
+ * caller's first buffer may be any size of at least 1024 bytes; after code 1
+ * it may also call again with only the first texts of the batch. */
 typedef uint32_t(ZTA_CALL* TprocTranslateBatch)(const char* aLangInit, const char* aLangFrom,
                                                 const char* aLangTo, uint32_t aCount,
                                                 const char* const* aTexts, char* aDest,

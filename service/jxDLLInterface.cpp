@@ -43,8 +43,6 @@ std::uint32_t CallLibrary(const Call& aCall) {
 
 // A buffer larger than this is given back after its call.
 constexpr std::uint32_t kKeptBuffer = 64 * 1024;
-// The same for the result buffer of batches, which hold many lines.
-constexpr std::uint32_t kKeptBatchBuffer = 4 * 1024 * 1024;
 
 constexpr char16_t kTranslateFailure[] = u"Can't get translation of text \"%s\" because of \"%s\"";
 
@@ -226,28 +224,29 @@ void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const 
 
 std::size_t TdllZTA::TranslateLines(const Text& aLangInit, const Text& aLangFrom,
                                     const Text& aLangTo, Text* vLines, std::size_t aCount,
-                                    const ByteString* aUtf8Lines) {
-  if (aCount == 0) return 0;
-  std::size_t failed = 0;
+                                    const ByteString* aUtf8Lines, std::size_t& vFailed) {
+  vFailed = 0;
+  std::size_t count = aCount;
   std::size_t done = 0;
-  if (FprocTranslateBatch != nullptr) {
+  if (count > 0 && FprocTranslateBatch != nullptr) {
     const char* langInit = AnsiArgument(0, aLangInit).c_str();
     const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
     const char* langTo = AnsiArgument(2, aLangTo).c_str();
-    done = TranslateBatch(langInit, langFrom, langTo, vLines, aCount, aUtf8Lines, failed);
+    done = TranslateBatch(langInit, langFrom, langTo, vLines, count, aUtf8Lines, vFailed);
   }
   // What the batch left, one line at a time: a batch that failed as a
   // whole failed for some line it did not give a record, and the contract
   // has each of them translated alone.
-  return failed + TranslateEachLine(aLangInit, aLangFrom, aLangTo, vLines + done, aCount - done,
-                                    aUtf8Lines != nullptr ? aUtf8Lines + done : nullptr);
+  return done + TranslateEachLine(aLangInit, aLangFrom, aLangTo, vLines + done, count - done,
+                                  aUtf8Lines != nullptr ? aUtf8Lines + done : nullptr, vFailed);
 }
 
 std::size_t TdllZTA::TranslateEachLine(const Text& aLangInit, const Text& aLangFrom,
                                        const Text& aLangTo, Text* vLines, std::size_t aCount,
-                                       const ByteString* aUtf8Lines) {
-  std::size_t failed = 0;
-  for (std::size_t i = 0; i < aCount; ++i) {
+                                       const ByteString* aUtf8Lines, std::size_t& vFailed) {
+  std::size_t held = 0;
+  std::size_t i = 0;
+  for (; i < aCount && held < kPartResultBytes; ++i) {
     try {
       if (aUtf8Lines != nullptr) {
         TranslateUtf8(aLangInit, aLangFrom, aLangTo, aUtf8Lines[i], vLines[i]);
@@ -256,10 +255,11 @@ std::size_t TdllZTA::TranslateEachLine(const Text& aLangInit, const Text& aLangF
       }
     } catch (const TException& e) {
       vLines[i] = e.Message();
-      ++failed;
+      ++vFailed;
     }
+    held += vLines[i].size() * sizeof(char16_t);
   }
-  return failed;
+  return i;
 }
 
 namespace {
@@ -278,17 +278,19 @@ bool Unwritten(const char* aData, std::size_t aSize) {
 }  // namespace
 
 std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom,
-                                    const char* aLangTo, Text* vLines, std::size_t aCount,
+                                    const char* aLangTo, Text* vLines, std::size_t& vCount,
                                     const ByteString* aUtf8Lines, std::size_t& vFailed) {
-  if (aCount > UINT32_MAX) return 0;
-  const auto count = static_cast<std::uint32_t>(aCount);
   // The texts one after the other, each with its NUL; the pointers are
-  // taken once all are in place, as appending may move them.
+  // taken once all are in place, as appending may move them. A batch takes
+  // no more lines than the last one whose records did not fit had, nor so
+  // many that their texts alone, as records, would fill half of the
+  // largest buffer of a batch; but one line at least.
+  std::size_t count = std::min({vCount, FBatchLineLimit, std::size_t{UINT32_MAX}});
   FBatchTexts.clear();
   FBatchStarts.clear();
   FBatchPointers.clear();
-  for (std::size_t i = 0; i < aCount; ++i) {
-    FBatchStarts.push_back(FBatchTexts.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t start = FBatchTexts.size();
     if (aUtf8Lines != nullptr) {
       FBatchTexts += aUtf8Lines[i];
     } else {
@@ -296,6 +298,13 @@ std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom
                                       FBatchTexts);
     }
     FBatchTexts.push_back('\0');
+    if (i > 0 && 2 * (std::uint64_t{ZTA_BATCH_CODE_BYTES} * (i + 1) + FBatchTexts.size()) >
+                     kPartResultBytes) {
+      FBatchTexts.resize(start);
+      count = i;
+      break;
+    }
+    FBatchStarts.push_back(start);
   }
   for (std::size_t start : FBatchStarts) FBatchPointers.push_back(FBatchTexts.data() + start);
   const char* const* texts = FBatchPointers.data();
@@ -303,12 +312,13 @@ std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom
   // A first buffer twice the size of the texts as records, so that the
   // translations usually fit at once.
   const std::uint64_t recordBytes =
-      std::uint64_t{ZTA_BATCH_CODE_BYTES} * aCount + FBatchTexts.size();
+      std::uint64_t{ZTA_BATCH_CODE_BYTES} * count + FBatchTexts.size();
   std::uint64_t capacity = kFirstCapacity;
   while (capacity < 2 * recordBytes && capacity < kMaxResultBuffer) capacity *= 2;
-  if (FBatchBufferSize > capacity && FBatchBufferSize <= kKeptBatchBuffer) {
-    capacity = FBatchBufferSize;
-  }
+  if (FBatchBufferSize > capacity) capacity = FBatchBufferSize;
+  vCount = count;
+  // A line too long for the largest buffer of a batch is translated alone.
+  if (capacity > kPartResultBytes) return 0;
   std::size_t done = 0;
   for (;;) {
     if (!FBatchBuffer.Reserve(static_cast<std::size_t>(capacity))) {
@@ -319,23 +329,41 @@ std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom
     const std::uint32_t size = FBatchBufferSize;
     char* data = FBatchBuffer.Last(size);
     std::memset(data, kUnwritten, size);
+    const auto count32 = static_cast<std::uint32_t>(count);
     try {
       if (LibraryBoolean(CallLibrary([&] {
-            return FprocTranslateBatch(aLangInit, aLangFrom, aLangTo, count, texts, data, size);
+            return FprocTranslateBatch(aLangInit, aLangFrom, aLangTo, count32, texts, data, size);
           }))) {
-        if (ReadBatchRecords(data, size, aCount, false)) done = aCount;
+        if (ReadBatchRecords(data, size, count, false)) done = count;
         break;
       }
       if (static_cast<std::uint32_t>(LastErrorCode()) != ZTA_CODE_BUFFER_TOO_SMALL) {
         // Failed as a whole; a partial answer still gives the lines it has.
-        if (ReadBatchRecords(data, size, aCount, true)) done = FBatchRecords.size();
+        if (ReadBatchRecords(data, size, count, true)) done = FBatchRecords.size();
         break;
       }
     } catch (const TException&) {
       break;  // a fault: the lines are translated alone
     }
-    capacity *= 2;
-    if (capacity > kMaxResultBuffer) break;
+    if (capacity * 2 <= kPartResultBytes) {
+      capacity *= 2;
+    } else if (count > 1) {
+      // Too many lines for the largest buffer of a batch: the first half,
+      // whose texts and pointers are in place already.
+      count /= 2;
+      FBatchLineLimit = count;
+    } else {
+      break;  // one line whose result is that long: it is translated alone
+    }
+  }
+  vCount = count;
+  if (done == count && FBatchLineLimit == count) {
+    // Results got smaller again: the next batch may take more lines.
+    const TBatchRecord& last = FBatchRecords.back();
+    const char* records = FBatchBuffer.Last(FBatchBufferSize);
+    if (static_cast<std::size_t>(last.text + last.size + 1 - records) <= kPartResultBytes / 4) {
+      FBatchLineLimit = count * 2;
+    }
   }
   const std::uint32_t ansi = FPlatform.AnsiCodePage();
   for (std::size_t i = 0; i < done; ++i) {
@@ -352,10 +380,6 @@ std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom
                          {subject, FPlatform.MultiByteToText(ansi, record.text, record.size)});
       ++vFailed;
     }
-  }
-  if (FBatchBufferSize > kKeptBatchBuffer) {
-    FBatchBuffer.Release();
-    FBatchBufferSize = 0;
   }
   return done;
 }

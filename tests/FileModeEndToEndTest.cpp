@@ -452,6 +452,28 @@ TEST_F(FileModeEndToEnd, StandardInputToStandardOutput) {
   EXPECT_EQ(r.err, "");
 }
 
+// Lines whose translations are far longer than they are: a block of 400
+// short lines gives 40 MB, yet the run stays within 50 MB of address space,
+// as each part of a block is written before the next is translated.
+TEST_F(FileModeEndToEnd, LongTranslationsDoNotPileUpInMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
+#endif
+  std::string input;
+  for (int i = 0; i < 400; ++i) input += "@size 100000\n";
+  Write("in.txt", input);
+  ProcessOptions options;
+  options.arguments = {"-c", "ulimit -v 51200 && ./xlate IFILE=in.txt OFILE=out.txt ICODING=UTF8"};
+  options.workingDirectory = folder.Path().string();
+  const ProcessResult r = RunProcess("/bin/sh", options);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_EQ(r.out, "");
+  const std::string out = Read("out.txt");
+  EXPECT_EQ(out.size(), 3 + 400u * 100002);  // the byte-order mark, then the lines
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 400);
+  EXPECT_EQ(out.substr(out.size() - 6), "abcd\r\n");
+}
+
 TEST_F(FileModeEndToEnd, ANamedPipeIsWrittenDirectlyAndNotReplaced) {
   NamedPipe pipe(Path("fifo"));
   Write("in.txt", "x\ny");

@@ -80,9 +80,15 @@ typedef uint32_t(ZTA_CALL* TprocPostText)(const char* aText, char* aDest, uint32
  * nothing). The caller then translates each text alone with ztaTranslate.
  * A library fails the batch as a whole when it cannot keep the rules above
  * for some text, e.g. when it could not give a failure's error text.
+ * A library that failed part way may hand over the texts it did translate:
+ * aDest then holds the records of the first k texts (k < aCount) followed
+ * by the end mark, a record of code 1 with an empty text, and nothing
+ * more; the caller keeps them and translates only the texts after them.
  *
- * aCount 0 gives true and nothing to read. The caller's first buffer may be
- * any size of at least 1024 bytes. */
+ * Nothing follows the last record (or the mark) in aDest, and nothing is
+ * written past aMaxSize. aCount 0 gives true and nothing to read. The
+ * caller's first buffer may be any size of at least 1024 bytes; after code 1
+ * it may also call again with only the first texts of the batch. */
 typedef uint32_t(ZTA_CALL* TprocTranslateBatch)(const char* aLangInit, const char* aLangFrom,
                                                 const char* aLangTo, uint32_t aCount,
                                                 const char* const* aTexts, char* aDest,

@@ -1,7 +1,7 @@
 #include "service/jxDLLInterface.h"
 
+#include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "common/CodePages.h"
 #include "common/Conversions.h"
@@ -43,8 +43,6 @@ std::uint32_t CallLibrary(const Call& aCall) {
 
 // A buffer larger than this is given back after its call.
 constexpr std::uint32_t kKeptBuffer = 64 * 1024;
-// The same for the result buffer of batches, which hold many lines.
-constexpr std::uint32_t kKeptBatchBuffer = 4 * 1024 * 1024;
 
 constexpr char16_t kTranslateFailure[] = u"Can't get translation of text \"%s\" because of \"%s\"";
 
@@ -103,15 +101,16 @@ std::int32_t TdllZTA::LastErrorCode() {
 }
 
 char* TdllZTA::Buffer(std::uint32_t aSize) {
-  if (FBufferSize != aSize) {
-    FBuffer.reset();
-    FBufferSize = 0;
-    FBuffer.reset(new (std::nothrow) char[aSize]);
-    if (!FBuffer) throw TException(u"Out of memory");
-    FBufferSize = aSize;
+  if (aSize > FBuffer.Capacity()) {
+    if (!FBuffer.Reserve(aSize)) throw TException(u"Out of memory");
+    FBufferWritten = 0;  // new memory: zeros
   }
-  FBuffer[0] = '\0';
-  return FBuffer.get();
+  // Zeros, so that a result is never read past what the library wrote,
+  // into what an earlier call left there.
+  const std::size_t written = std::min<std::size_t>(aSize, FBufferWritten);
+  std::memset(FBuffer.Last(written), 0, written);
+  FBufferWritten = std::max<std::size_t>(FBufferWritten, aSize);
+  return FBuffer.Last(aSize);
 }
 
 // Calls the library with buffers of 1024, 2048, ... bytes while it reports
@@ -119,9 +118,9 @@ char* TdllZTA::Buffer(std::uint32_t aSize) {
 // with the failure code.
 template <typename Call>
 bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, TResult& vResult, std::int32_t& vCode) {
-  if (FBufferSize > kKeptBuffer) {
-    FBuffer.reset();
-    FBufferSize = 0;
+  if (FBuffer.Capacity() > kKeptBuffer) {
+    FBuffer.Release();
+    FBufferWritten = 0;
   }
   std::uint64_t capacity = kFirstCapacity;
   for (;;) {
@@ -228,25 +227,29 @@ void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const 
 
 std::size_t TdllZTA::TranslateLines(const Text& aLangInit, const Text& aLangFrom,
                                     const Text& aLangTo, Text* vLines, std::size_t aCount,
-                                    const ByteString* aUtf8Lines) {
-  if (aCount == 0) return 0;
-  if (FprocTranslateBatch != nullptr) {
+                                    const ByteString* aUtf8Lines, std::size_t& vFailed) {
+  vFailed = 0;
+  std::size_t count = aCount;
+  std::size_t done = 0;
+  if (count > 0 && FprocTranslateBatch != nullptr) {
     const char* langInit = AnsiArgument(0, aLangInit).c_str();
     const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
     const char* langTo = AnsiArgument(2, aLangTo).c_str();
-    std::size_t failed = 0;
-    if (TranslateBatch(langInit, langFrom, langTo, vLines, aCount, aUtf8Lines, failed)) {
-      return failed;
-    }
+    done = TranslateBatch(langInit, langFrom, langTo, vLines, count, aUtf8Lines, vFailed);
   }
-  return TranslateEachLine(aLangInit, aLangFrom, aLangTo, vLines, aCount, aUtf8Lines);
+  // What the batch left, one line at a time: a batch that failed as a
+  // whole failed for some line it did not give a record, and the contract
+  // has each of them translated alone.
+  return done + TranslateEachLine(aLangInit, aLangFrom, aLangTo, vLines + done, count - done,
+                                  aUtf8Lines != nullptr ? aUtf8Lines + done : nullptr, vFailed);
 }
 
 std::size_t TdllZTA::TranslateEachLine(const Text& aLangInit, const Text& aLangFrom,
                                        const Text& aLangTo, Text* vLines, std::size_t aCount,
-                                       const ByteString* aUtf8Lines) {
-  std::size_t failed = 0;
-  for (std::size_t i = 0; i < aCount; ++i) {
+                                       const ByteString* aUtf8Lines, std::size_t& vFailed) {
+  std::size_t held = 0;
+  std::size_t i = 0;
+  for (; i < aCount && held < kPartResultBytes; ++i) {
     try {
       if (aUtf8Lines != nullptr) {
         TranslateUtf8(aLangInit, aLangFrom, aLangTo, aUtf8Lines[i], vLines[i]);
@@ -255,24 +258,42 @@ std::size_t TdllZTA::TranslateEachLine(const Text& aLangInit, const Text& aLangF
       }
     } catch (const TException& e) {
       vLines[i] = e.Message();
-      ++failed;
+      ++vFailed;
     }
+    held += vLines[i].size() * sizeof(char16_t);
   }
-  return failed;
+  return i;
 }
 
-bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
-                             Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
-                             std::size_t& vFailed) {
-  if (aCount > UINT32_MAX) return false;
-  const auto count = static_cast<std::uint32_t>(aCount);
+namespace {
+
+// The byte the batch buffer is filled with before each call, so that what
+// the library wrote can be told from what it did not: every record ends
+// with a NUL, so the last byte of an answer is never this one.
+constexpr char kUnwritten = static_cast<char>(0xFF);
+
+// Whether aSize bytes at aData are all kUnwritten: the first is, and each
+// equals the next.
+bool Unwritten(const char* aData, std::size_t aSize) {
+  return aSize == 0 || (aData[0] == kUnwritten && std::memcmp(aData, aData + 1, aSize - 1) == 0);
+}
+
+}  // namespace
+
+std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom,
+                                    const char* aLangTo, Text* vLines, std::size_t& vCount,
+                                    const ByteString* aUtf8Lines, std::size_t& vFailed) {
   // The texts one after the other, each with its NUL; the pointers are
-  // taken once all are in place, as appending may move them.
+  // taken once all are in place, as appending may move them. A batch takes
+  // no more lines than the last one whose records did not fit had, nor so
+  // many that their texts alone, as records, would fill half of the
+  // largest buffer of a batch; but one line at least.
+  std::size_t count = std::min({vCount, FBatchLineLimit, std::size_t{UINT32_MAX}});
   FBatchTexts.clear();
   FBatchStarts.clear();
   FBatchPointers.clear();
-  for (std::size_t i = 0; i < aCount; ++i) {
-    FBatchStarts.push_back(FBatchTexts.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t start = FBatchTexts.size();
     if (aUtf8Lines != nullptr) {
       FBatchTexts += aUtf8Lines[i];
     } else {
@@ -280,6 +301,13 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
                                       FBatchTexts);
     }
     FBatchTexts.push_back('\0');
+    if (i > 0 && 2 * (std::uint64_t{ZTA_BATCH_CODE_BYTES} * (i + 1) + FBatchTexts.size()) >
+                     kPartResultBytes) {
+      FBatchTexts.resize(start);
+      count = i;
+      break;
+    }
+    FBatchStarts.push_back(start);
   }
   for (std::size_t start : FBatchStarts) FBatchPointers.push_back(FBatchTexts.data() + start);
   const char* const* texts = FBatchPointers.data();
@@ -287,80 +315,109 @@ bool TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom, const
   // A first buffer twice the size of the texts as records, so that the
   // translations usually fit at once.
   const std::uint64_t recordBytes =
-      std::uint64_t{ZTA_BATCH_CODE_BYTES} * aCount + FBatchTexts.size();
+      std::uint64_t{ZTA_BATCH_CODE_BYTES} * count + FBatchTexts.size();
   std::uint64_t capacity = kFirstCapacity;
   while (capacity < 2 * recordBytes && capacity < kMaxResultBuffer) capacity *= 2;
-  if (FBatchBufferSize > capacity && FBatchBufferSize <= kKeptBatchBuffer) {
-    capacity = FBatchBufferSize;
-  }
-  bool done = false;
+  if (FBatchBufferSize > capacity) capacity = FBatchBufferSize;
+  vCount = count;
+  // A line too long for the largest buffer of a batch is translated alone.
+  if (capacity > kPartResultBytes) return 0;
+  std::size_t done = 0;
   for (;;) {
-    if (FBatchBufferSize != capacity) {
-      FBatchBuffer.reset();
+    if (!FBatchBuffer.Reserve(static_cast<std::size_t>(capacity))) {
       FBatchBufferSize = 0;
-      FBatchBuffer.reset(new (std::nothrow) char[capacity]);
-      if (!FBatchBuffer) break;
-      FBatchBufferSize = static_cast<std::uint32_t>(capacity);
+      break;
     }
-    char* data = FBatchBuffer.get();
+    FBatchBufferSize = static_cast<std::uint32_t>(capacity);
     const std::uint32_t size = FBatchBufferSize;
+    char* data = FBatchBuffer.Last(size);
+    std::memset(data, kUnwritten, size);
+    const auto count32 = static_cast<std::uint32_t>(count);
     try {
       if (LibraryBoolean(CallLibrary([&] {
-            return FprocTranslateBatch(aLangInit, aLangFrom, aLangTo, count, texts, data, size);
+            return FprocTranslateBatch(aLangInit, aLangFrom, aLangTo, count32, texts, data, size);
           }))) {
-        done = ReadBatchRecords(data, size, aCount);
+        if (ReadBatchRecords(data, size, count, false)) done = count;
         break;
       }
-      if (static_cast<std::uint32_t>(LastErrorCode()) != ZTA_CODE_BUFFER_TOO_SMALL) break;
+      if (static_cast<std::uint32_t>(LastErrorCode()) != ZTA_CODE_BUFFER_TOO_SMALL) {
+        // Failed as a whole; a partial answer still gives the lines it has.
+        if (ReadBatchRecords(data, size, count, true)) done = FBatchRecords.size();
+        break;
+      }
     } catch (const TException&) {
       break;  // a fault: the lines are translated alone
     }
-    capacity *= 2;
-    if (capacity > kMaxResultBuffer) break;
-  }
-  if (done) {
-    const std::uint32_t ansi = FPlatform.AnsiCodePage();
-    vFailed = 0;
-    for (std::size_t i = 0; i < aCount; ++i) {
-      const TBatchRecord& record = FBatchRecords[i];
-      if (record.code == 0) {
-        FPlatform.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
-      } else {
-        // A line given as UTF-8 bytes is made a text only to name it.
-        const Text subject = aUtf8Lines != nullptr
-                                 ? FPlatform.MultiByteToText(kCodePageUtf8, aUtf8Lines[i].data(),
-                                                             aUtf8Lines[i].size())
-                                 : vLines[i];
-        vLines[i] = Format(kTranslateFailure,
-                           {subject, FPlatform.MultiByteToText(ansi, record.text, record.size)});
-        ++vFailed;
-      }
+    if (capacity * 2 <= kPartResultBytes) {
+      capacity *= 2;
+    } else if (count > 1) {
+      // Too many lines for the largest buffer of a batch: the first half,
+      // whose texts and pointers are in place already.
+      count /= 2;
+      FBatchLineLimit = count;
+    } else {
+      break;  // one line whose result is that long: it is translated alone
     }
   }
-  if (FBatchBufferSize > kKeptBatchBuffer) {
-    FBatchBuffer.reset();
-    FBatchBufferSize = 0;
+  vCount = count;
+  if (done == count && FBatchLineLimit == count) {
+    // Results got smaller again: the next batch may take more lines.
+    const TBatchRecord& last = FBatchRecords.back();
+    const char* records = FBatchBuffer.Last(FBatchBufferSize);
+    if (static_cast<std::size_t>(last.text + last.size + 1 - records) <= kPartResultBytes / 4) {
+      FBatchLineLimit = count * 2;
+    }
+  }
+  const std::uint32_t ansi = FPlatform.AnsiCodePage();
+  for (std::size_t i = 0; i < done; ++i) {
+    const TBatchRecord& record = FBatchRecords[i];
+    if (record.code == 0) {
+      FPlatform.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
+    } else {
+      // A line given as UTF-8 bytes is made a text only to name it.
+      const Text subject =
+          aUtf8Lines != nullptr
+              ? FPlatform.MultiByteToText(kCodePageUtf8, aUtf8Lines[i].data(), aUtf8Lines[i].size())
+              : vLines[i];
+      vLines[i] = Format(kTranslateFailure,
+                         {subject, FPlatform.MultiByteToText(ansi, record.text, record.size)});
+      ++vFailed;
+    }
   }
   return done;
 }
 
-bool TdllZTA::ReadBatchRecords(const char* aData, std::uint32_t aSize, std::size_t aCount) {
+// Records are read only from what the library wrote: a text ends at the
+// first NUL, so none reaches into bytes it left unwritten (they hold no
+// NUL), and the bytes after the last record must be unwritten. Fewer
+// records than asked for, an untouched buffer, or a NUL inside a text (its
+// rest would be read as the next records, and some of what was written
+// would be left over) so make the answer invalid.
+bool TdllZTA::ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t aCount,
+                               bool aPartial) {
   FBatchRecords.clear();
   std::size_t at = 0;
-  for (std::size_t i = 0; i < aCount; ++i) {
+  for (;;) {
+    if (!aPartial && FBatchRecords.size() == aCount) break;
+    if (aPartial && FBatchRecords.size() == aCount) return false;  // no end mark
     if (aSize - at < ZTA_BATCH_CODE_BYTES + 1) return false;
     const auto* code = reinterpret_cast<const unsigned char*>(aData + at);
     const std::uint32_t value =
         code[0] | (code[1] << 8) | (std::uint32_t{code[2]} << 16) | (std::uint32_t{code[3]} << 24);
-    if (value == ZTA_CODE_BUFFER_TOO_SMALL) return false;
     at += ZTA_BATCH_CODE_BYTES;
     const void* nul = std::memchr(aData + at, '\0', aSize - at);
     if (nul == nullptr) return false;
     const auto size = static_cast<std::size_t>(static_cast<const char*>(nul) - (aData + at));
+    if (value == ZTA_CODE_BUFFER_TOO_SMALL) {
+      // Code 1 is no record's: it is the end mark of a partial answer.
+      if (!aPartial || size != 0) return false;
+      ++at;
+      break;
+    }
     FBatchRecords.push_back({value, aData + at, size});
     at += size + 1;
   }
-  return true;
+  return Unwritten(aData + at, aSize - at);
 }
 
 bool TdllZTA::TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom,

@@ -7,6 +7,7 @@
 #include "common/StringList.h"
 #include "common/Types.h"
 #include "contract/ZtaContract.h"
+#include "platform/GuardedMemory.h"
 #include "platform/Platform.h"
 
 namespace xlate {
@@ -42,17 +43,20 @@ class TdllZTA {
   // vTranslation is left as it was, and the message names the text.
   void TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
                      const ByteString& aUtf8, Text& vTranslation);
-  // Translates aCount lines in place: each becomes its translation, or the
-  // message that TranslateInPlace raises for it, so the lines come out as
-  // line-by-line translation gives them. aUtf8Lines, when given, holds the
-  // same lines as the UTF-8 bytes the library takes (vLines' texts are then
-  // not read). With the library's batch entry point that is one batch call
-  // for all of them; when the library has none, or the batch call faults or
-  // fails as a whole, every line is translated alone. Only exceptions of
-  // other types leave it. Returns how many lines failed.
+  // Translates the first lines of vLines in place: each becomes its
+  // translation, or the message that TranslateInPlace raises for it, so the
+  // lines come out as line-by-line translation gives them. aUtf8Lines, when
+  // given, holds the same lines as the UTF-8 bytes the library takes
+  // (vLines' texts are then not read). With the library's batch entry point
+  // that is one batch call; lines the batch gave no valid record for (it
+  // faulted, failed, or answered what the batch contract does not allow)
+  // are translated alone. Returns how many lines it translated: all aCount,
+  // or fewer, at least one, when the results of more would pass
+  // kPartResultBytes; the caller goes on with the rest. vFailed tells how
+  // many of them failed. Only exceptions of other types leave it.
   std::size_t TranslateLines(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                             Text* vLines, std::size_t aCount,
-                             const ByteString* aUtf8Lines = nullptr);
+                             Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
+                             std::size_t& vFailed);
   // Whether the library has the batch entry point.
   bool HasBatchEntryPoint() const { return FprocTranslateBatch != nullptr; }
   // Like Translate, but a failure comes back as false with its message.
@@ -73,17 +77,26 @@ class TdllZTA {
   // aFormat is a literal: a text is made of it only for a failure.
   template <typename Call>
   TResult CallOrRaise(const Call& aCall, const char16_t* aFormat, const Text* aSubject);
+  // The last aSize bytes of the result buffer, zeroed.
   char* Buffer(std::uint32_t aSize);
-  // The batch call for TranslateLines; false when the batch failed as a
-  // whole and the lines are still as they were.
-  bool TranslateBatch(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
-                      Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
-                      std::size_t& vFailed);
-  // Reads aCount records from the batch's buffer into FBatchRecords; false
-  // when they do not keep the batch contract.
-  bool ReadBatchRecords(const char* aData, std::uint32_t aSize, std::size_t aCount);
+  // The batch call for TranslateLines, for the first vCount lines or fewer
+  // of them (vCount tells how many it took). Returns how many of the first
+  // of those got their result from the batch: all of them, or, after a
+  // failure, the ones a partial answer gave; the others are left as they
+  // were, to be translated alone.
+  std::size_t TranslateBatch(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
+                             Text* vLines, std::size_t& vCount, const ByteString* aUtf8Lines,
+                             std::size_t& vFailed);
+  // Reads the records the library wrote into the batch's aSize bytes at
+  // aData into FBatchRecords: aCount records for a true answer, or, when
+  // aPartial, those before the end mark of a partial answer (fewer than
+  // aCount). False when the bytes are not such an answer.
+  bool ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t aCount, bool aPartial);
+  // Translates the first lines alone, until all aCount are done or their
+  // results pass kPartResultBytes; returns how many.
   std::size_t TranslateEachLine(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                                Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines);
+                                Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
+                                std::size_t& vFailed);
   // A language code in the ANSI code page; the last few are kept, as a
   // file sends the same codes with every line.
   const ByteString& AnsiArgument(int aSlot, const Text& aText);
@@ -101,16 +114,21 @@ class TdllZTA {
   TprocPostText FprocFromPostText = nullptr;
   TprocTranslateBatch FprocTranslateBatch = nullptr;  // optional
 
-  // The result buffer, kept from call to call while it is small.
-  std::unique_ptr<char[]> FBuffer;
-  std::uint32_t FBufferSize = 0;
+  // The result buffer, kept from call to call while it is small. The
+  // library gets its last bytes, which end at a guard page; of those, the
+  // last FBufferWritten may hold what earlier calls wrote.
+  TGuardedMemory FBuffer;
+  std::size_t FBufferWritten = 0;
   Text FArgumentTexts[3];
   ByteString FArgumentBytes[3];
   bool FArgumentKnown[3] = {false, false, false};
   ByteString FTextArgument;
 
   // The batch's texts, each in UTF-8 with its NUL, and where each starts;
-  // its result buffer; and the records read from it.
+  // its result buffer, kept from batch to batch (the size last given to the
+  // library is its last FBatchBufferSize bytes, never more than
+  // kPartResultBytes); the records read from it; and the most lines a batch
+  // takes, lowered when the records of more did not fit.
   struct TBatchRecord {
     std::uint32_t code;
     const char* text;
@@ -119,13 +137,19 @@ class TdllZTA {
   ByteString FBatchTexts;
   std::vector<std::size_t> FBatchStarts;
   std::vector<const char*> FBatchPointers;
-  std::unique_ptr<char[]> FBatchBuffer;
+  TGuardedMemory FBatchBuffer;
   std::uint32_t FBatchBufferSize = 0;
   std::vector<TBatchRecord> FBatchRecords;
+  std::size_t FBatchLineLimit = SIZE_MAX;
 };
 
 // The largest result buffer the service offers: aMaxSize is a 32-bit
 // Cardinal, and doubling past 2^31 would wrap around.
 constexpr std::uint64_t kMaxResultBuffer = std::uint64_t{1} << 31;
+
+// The most bytes of results gathered before the lines so far are handed
+// back: the largest buffer a batch gets, and the texts of lines translated
+// alone. Only a single line's result, translated alone, may be larger.
+constexpr std::size_t kPartResultBytes = std::size_t{4} << 20;
 
 }  // namespace xlate

@@ -71,6 +71,15 @@ TEST_F(FaultEndToEnd, AccessViolationsNameTheModuleTheAccessAndTheAddress) {
   std::string write = MessageOf(Translate("@fault write"));
   EXPECT_EQ(write.substr(prefix.size() + sizeof(void*) * 2),
             " in module '" + kLibrary + "'. Write of address " + Hex(0x20));
+  // A library that writes past the end of its result buffer meets the
+  // page after it, which may not be touched: the first byte past the end,
+  // at the start of a page.
+  std::string overrun = MessageOf(Translate("@overrun"));
+  const std::string access = " in module '" + kLibrary + "'. Write of address ";
+  ASSERT_EQ(overrun.substr(0, prefix.size()), prefix);
+  EXPECT_EQ(overrun.substr(prefix.size() + sizeof(void*) * 2, access.size()), access);
+  EXPECT_EQ(overrun.size(), prefix.size() + sizeof(void*) * 4 + access.size());
+  EXPECT_EQ(overrun.substr(overrun.size() - 3), "000");
 }
 
 TEST_F(FaultEndToEnd, AfterAFaultingLineTheNextLinesAreTranslated) {
@@ -96,6 +105,16 @@ TEST_F(FaultEndToEnd, ABatchThatFaultsIsTranslatedLineByLine) {
             "[en>en] a\r\n[en>en] @batchfault write\r\nFloating point division by zero\r\n"
             "[en>en] b\r\n");
   EXPECT_EQ(ReadFileBytes(folder.File("out.txt")), ReadFileBytes(withoutBatch.File("out.txt")));
+  // A batch that writes past its buffer faults as well, and so does the
+  // line alone; the heap after the buffers stays whole.
+  WriteFileBytes(folder.File("in.txt"), "a\n@overrun\nb\n");
+  const ProcessResult r = folder.Run(arguments);
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.out, "");
+  const std::string out = ReadFileBytes(folder.File("out.txt"));
+  EXPECT_EQ(out.substr(0, 39), "[en>en] a\r\nAccess violation at address ");
+  EXPECT_NE(out.find("'. Write of address "), std::string::npos);
+  EXPECT_EQ(out.substr(out.size() - 13), "\r\n[en>en] b\r\n");
 }
 
 TEST_F(FaultEndToEnd, ALibraryWhoseEveryCallFaults) {

@@ -127,7 +127,11 @@ TEST_F(GuardedLibraryTest, FaultsInsideTheLibraryBecomeExceptions) {
 TEST_F(GuardedLibraryTest, ABatchThatFaultsIsTranslatedLineByLine) {
   TdllZTA service(platform);
   std::vector<Text> lines = {u"a", u"@batchfault write", u"@fault read", u"b"};
-  service.TranslateLines(u"en", u"en", u"de", lines.data(), lines.size());
+  std::size_t failed = 0;
+  EXPECT_EQ(
+      service.TranslateLines(u"en", u"en", u"de", lines.data(), lines.size(), nullptr, failed),
+      lines.size());
+  EXPECT_EQ(failed, 1u);
   EXPECT_EQ(lines[0], u"[en>de] a");
   EXPECT_EQ(lines[1], u"[en>de] @batchfault write");
   EXPECT_EQ(lines[2].substr(0, 28), u"Access violation at address ");
@@ -138,7 +142,7 @@ TEST_F(GuardedLibraryTest, ABatchThatFaultsIsTranslatedLineByLine) {
   ASSERT_GE(zta_double::Calls().size(), 5u);
   EXPECT_EQ(zta_double::Calls()[0].entry, "ztaTranslateBatch");
   std::vector<Text> next = {u"c"};
-  service.TranslateLines(u"en", u"en", u"de", next.data(), next.size());
+  service.TranslateLines(u"en", u"en", u"de", next.data(), next.size(), nullptr, failed);
   EXPECT_EQ(next[0], u"[en>de] c");
   EXPECT_EQ(zta_double::Calls().back().entry, "ztaTranslateBatch");
 }

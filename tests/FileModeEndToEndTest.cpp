@@ -70,17 +70,34 @@ const char kNullDevice[] = "/dev/null";
 
 // A library with the batch entry point gets a whole block in one call, and
 // the file comes out byte for byte as from one without it: failing lines
-// with their messages, results that need a larger buffer, and a batch that
-// fails as a whole, whose lines are then translated one by one. (A batch
-// that faults is among the fault cases.)
+// with their messages, results that need a larger buffer, a batch that
+// fails as a whole, and answers that do not keep the batch contract, whose
+// lines are then translated one by one; a partial answer keeps the lines
+// it gives, and only the others are translated alone. (A batch that faults
+// is among the fault cases.)
 TEST_F(FileModeEndToEnd, ABatchLibraryGivesTheBytesOfLineByLine) {
-  const std::string blocks[] = {
-      "one\n@fail 7 short message\n@size 3000\n@busy 3\n\ntw\xC3\xB6\n",
-      "a\n@batchbusy 4\nb\n",
-      "a\n@batchfail 9 not now\nb\n",
+  std::string fullBlock;  // 4096 lines: what follows is the next block
+  for (int i = 0; i < 4096; ++i) fullBlock += "x\n";
+  const struct {
+    std::string input;
+    std::size_t alone;  // lines translated alone (ztaTranslate calls)
+  } rows[] = {
+      {"one\n@fail 7 short message\n@size 3000\n@busy 3\n\ntw\xC3\xB6\n", 0},
+      {"a\n@batchbusy 4\nb\n", 0},
+      {"a\n@batchfail 9 not now\nb\n", 3},
+      // True with fewer records than lines: the buffer, reused from the
+      // block before, still holds that block's records after them.
+      {fullBlock + "a\n@batchfewer\nb\n", 3},
+      // True with the buffer untouched; a NUL inside a record's text.
+      {"@batchfewer\nb\n", 2},
+      {"a\n@batchnul\nb\nc\n", 4},
+      // Failed after the records of the lines before the failing one.
+      {"a\nb\n@batchpartial 9 gone\nc\n", 2},
   };
   ProgramFolder withoutBatch(XLATE_TEST_DOUBLE_WITHOUT_BATCH);
-  for (const std::string& input : blocks) {
+  for (const auto& row : rows) {
+    const std::string& input = row.input;
+    const std::string shown = input.substr(input.size() > 40 ? input.size() - 40 : 0);
     for (const char* coding : {"ICODING=UTF8", "ICODING=ANSI"}) {
       Write("in.txt", input);
       WriteFileBytes(withoutBatch.File("in.txt"), input);
@@ -93,9 +110,16 @@ TEST_F(FileModeEndToEnd, ABatchLibraryGivesTheBytesOfLineByLine) {
       EXPECT_EQ(batched.out, "");
       EXPECT_EQ(alone.out, "");
       // The same lines failed: the same summary on standard error.
-      EXPECT_EQ(batched.err, alone.err) << input;
-      EXPECT_EQ(Read("out.txt"), ReadFileBytes(withoutBatch.File("out.txt"))) << input << coding;
-      EXPECT_NE(Read("calls.log").find("ztaTranslateBatch"), std::string::npos) << input;
+      EXPECT_EQ(batched.err, alone.err) << shown;
+      EXPECT_EQ(Read("out.txt"), ReadFileBytes(withoutBatch.File("out.txt"))) << shown << coding;
+      const std::string log = Read("calls.log");
+      EXPECT_NE(log.find("ztaTranslateBatch"), std::string::npos) << shown;
+      std::size_t calls = 0;
+      for (std::size_t at = log.find("ztaTranslate "); at != std::string::npos;
+           at = log.find("ztaTranslate ", at + 1)) {
+        ++calls;
+      }
+      EXPECT_EQ(calls, row.alone) << shown << coding;
       fs::remove(Path("calls.log"));
     }
   }
@@ -558,6 +582,28 @@ TEST_F(FileModeEndToEnd, StandardInputToStandardOutput) {
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 20000);
   EXPECT_EQ(r.out.substr(r.out.size() - 20), "[en>en] line 19999\r\n");
   EXPECT_EQ(r.err, "");
+}
+
+// Lines whose translations are far longer than they are: a block of 400
+// short lines gives 40 MB, yet the run stays within 50 MB of address space,
+// as each part of a block is written before the next is translated.
+TEST_F(FileModeEndToEnd, LongTranslationsDoNotPileUpInMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
+#endif
+  std::string input;
+  for (int i = 0; i < 400; ++i) input += "@size 100000\n";
+  Write("in.txt", input);
+  ProcessOptions options;
+  options.arguments = {"-c", "ulimit -v 51200 && ./xlate IFILE=in.txt OFILE=out.txt ICODING=UTF8"};
+  options.workingDirectory = folder.Path().string();
+  const ProcessResult r = RunProcess("/bin/sh", options);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_EQ(r.out, "");
+  const std::string out = Read("out.txt");
+  EXPECT_EQ(out.size(), 3 + 400u * 100002);  // the byte-order mark, then the lines
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 400);
+  EXPECT_EQ(out.substr(out.size() - 6), "abcd\r\n");
 }
 
 TEST_F(FileModeEndToEnd, ANamedPipeIsWrittenDirectlyAndNotReplaced) {

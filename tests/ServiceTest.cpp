@@ -48,7 +48,11 @@ class ServiceTest : public ::testing::Test {
     if (!aBatch) platform.symbols.erase("ztaTranslateBatch");
     TdllZTA service(platform);
     EXPECT_EQ(service.HasBatchEntryPoint(), aBatch);
-    service.TranslateLines(u"en", u"en", u"de", aLines.data(), aLines.size());
+    std::size_t failed = 0;
+    for (std::size_t done = 0; done < aLines.size();) {
+      done += service.TranslateLines(u"en", u"en", u"de", aLines.data() + done,
+                                     aLines.size() - done, nullptr, failed);
+    }
     return aLines;
   }
 

@@ -108,10 +108,18 @@ void TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZTA& aServi
     TProgress progress(aPlatform, size);
     while (reader.ReadBlock(block)) {
       progress.BlockStarted(block.Count(), reader.BytesUsed());
-      TranslateBlock(aTask.Languages, aService, block, progress);
-      for (std::size_t i = 0; i < block.Count(); ++i) {
-        FlattenLineBreaks(block[i]);
-        output.WriteLine(block[i]);
+      // A part of the block at a time, its results written and let go
+      // before the next is translated: lines whose translations are much
+      // longer than they are do not pile up.
+      for (std::size_t first = 0; first < block.Count();) {
+        const std::size_t end =
+            TranslateBlockPart(aTask.Languages, aService, block, first, progress);
+        for (std::size_t i = first; i < end; ++i) {
+          FlattenLineBreaks(block[i]);
+          output.WriteLine(block[i]);
+          block.LetGo(i);
+        }
+        first = end;
       }
       output.Flush();
       lines += block.Count();

@@ -31,6 +31,10 @@ void TLineBlock::SetFailure(std::size_t aIndex, const Text& aMessage) {
   ++FFailed;
 }
 
+void TLineBlock::LetGo(std::size_t aIndex) {
+  if (FLines[aIndex].capacity() > kKeptCapacity) Text().swap(FLines[aIndex]);
+}
+
 void TLineBlock::Clear() {
   for (std::size_t i = 0; i < FCount; ++i) {
     if (FLines[i].capacity() > kKeptCapacity) Text().swap(FLines[i]);
@@ -41,22 +45,26 @@ void TLineBlock::Clear() {
   FInUtf8 = false;
 }
 
-void TranslateBlock(const TLanguages& aLanguages, TdllZTA& aService, TLineBlock& vBlock,
-                    TProgress& vProgress) {
-  // The library's floating-point settings are set once for the block, not
+std::size_t TranslateBlockPart(const TLanguages& aLanguages, TdllZTA& aService, TLineBlock& vBlock,
+                               std::size_t aFirst, TProgress& vProgress) {
+  // The library's floating-point settings are set once for the part, not
   // around each of its calls; nothing here between the calls computes in
   // floating point.
   TLibraryCallRun run;
   const std::size_t count = vBlock.Count();
   if (aService.HasBatchEntryPoint()) {
-    // The whole block in one call, with the same results as line by line.
-    vBlock.AddFailures(aService.TranslateLines(aLanguages.Init, aLanguages.From, aLanguages.To,
-                                               vBlock.Lines(), count,
-                                               vBlock.InUtf8() ? vBlock.Utf8Lines() : nullptr));
-    for (std::size_t i = 0; i < count; ++i) vProgress.LineDone();
-    return;
+    // The lines in one call, with the same results as line by line.
+    std::size_t failed = 0;
+    const std::size_t done = aService.TranslateLines(
+        aLanguages.Init, aLanguages.From, aLanguages.To, vBlock.Lines() + aFirst, count - aFirst,
+        vBlock.InUtf8() ? vBlock.Utf8Lines() + aFirst : nullptr, failed);
+    vBlock.AddFailures(failed);
+    for (std::size_t i = 0; i < done; ++i) vProgress.LineDone();
+    return aFirst + done;
   }
-  for (std::size_t i = 0; i < count; ++i) {
+  std::size_t held = 0;
+  std::size_t i = aFirst;
+  for (; i < count && held < kPartResultBytes; ++i) {
     Text& line = vBlock[i];
     try {
       if (vBlock.InUtf8()) {
@@ -68,8 +76,10 @@ void TranslateBlock(const TLanguages& aLanguages, TdllZTA& aService, TLineBlock&
     } catch (const TException& e) {
       vBlock.SetFailure(i, e.Message());
     }
+    held += line.size() * sizeof(char16_t);
     vProgress.LineDone();
   }
+  return i;
 }
 
 }  // namespace xlate

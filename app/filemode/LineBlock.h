@@ -53,6 +53,9 @@ class TLineBlock {
   // Counts failures whose messages were put in place by a call for many
   // lines at once.
   void AddFailures(std::size_t aCount) { FFailed += aCount; }
+  // The line's result is written: the storage of a long one is let go now,
+  // so that the results of a block do not pile up.
+  void LetGo(std::size_t aIndex);
   // Empties the block; the storage of an unusually long line is let go, so
   // that one long line does not stay held for the rest of the file.
   void Clear();
@@ -65,12 +68,15 @@ class TLineBlock {
   bool FInUtf8 = false;
 };
 
-// Translates every line of the block, in order: in one batch call when the
-// library has the batch entry point, else one library call each. A line
-// that fails carries the failure's message instead, and is counted (Failed);
-// the others go on; any other exception ends the run. Progress counts each
-// line.
-void TranslateBlock(const TLanguages& aLanguages, TdllZTA& aService, TLineBlock& vBlock,
-                    TProgress& vProgress);
+// Translates lines of the block from aFirst on, in order, and returns the
+// index after the last one translated: as many as one batch call takes when
+// the library has the batch entry point, else one library call each, until
+// their results pass kPartResultBytes (one line at least). The caller writes
+// them before it goes on, so that memory stays bounded however long the
+// translations are. A line that fails carries the failure's message
+// instead, and is counted (Failed); the others go on; any other exception
+// ends the run. Progress counts each line.
+std::size_t TranslateBlockPart(const TLanguages& aLanguages, TdllZTA& aService, TLineBlock& vBlock,
+                               std::size_t aFirst, TProgress& vProgress);
 
 }  // namespace xlate

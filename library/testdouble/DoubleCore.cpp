@@ -64,6 +64,27 @@ std::uint32_t Deliver(const std::string& aResult, char* aDest, std::uint32_t aMa
   return kTrue;
 }
 
+// Writes "x" over the buffer and 4096 bytes past its end, byte by byte, so
+// that the write that leaves the buffer is the library's own.
+std::uint32_t Overrun(char* aDest, std::uint32_t aMaxSize) {
+  volatile char* dest = aDest;
+  for (std::size_t i = 0; i < std::size_t{aMaxSize} + 4096; ++i) dest[i] = 'x';
+  return kTrue;
+}
+
+void AppendCode(std::uint32_t aCode, std::string& vRecords) {
+  for (int shift = 0; shift < 32; shift += 8) {
+    vRecords += static_cast<char>((aCode >> shift) & 0xFF);
+  }
+}
+
+// Copies the records, or reports code 1 when they do not fit.
+std::uint32_t DeliverRecords(const std::string& aRecords, char* aDest, std::uint32_t aMaxSize) {
+  if (aRecords.size() > aMaxSize) return Fail(kTooSmall);
+  std::memcpy(aDest, aRecords.data(), aRecords.size());
+  return kTrue;
+}
+
 std::string Unescape(const std::string& aText) {
   std::string out;
   for (std::size_t i = 0; i < aText.size(); ++i) {
@@ -149,6 +170,7 @@ long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSi
     return kTrue;
   }
   if (aText == "@alwaysbusy") return Fail(kTooSmall);
+  if (aText == "@overrun") return Overrun(aDest, aMaxSize);
   if (StartsWith(aText, "@fault ")) {
     RaiseFault(aText.c_str() + 7);
     return Fail(kNoSuchFault);
@@ -221,13 +243,18 @@ bool BatchRecord(const char* aLangFrom, const char* aLangTo, const std::string& 
       return false;
     }
   }
-  const std::uint32_t recordCode = translated ? 0 : code;
-  for (int shift = 0; shift < 32; shift += 8) {
-    vRecords += static_cast<char>((recordCode >> shift) & 0xFF);
-  }
+  AppendCode(translated ? 0 : code, vRecords);
   vRecords += result;
   vRecords += '\0';
   return true;
+}
+
+// The code of "CODE [MESSAGE]", whose MESSAGE becomes the code's error text.
+std::uint32_t FailureCode(const char* aText) {
+  char* end = nullptr;
+  auto code = static_cast<std::uint32_t>(std::strtoul(aText, &end, 10));
+  S().errorTexts[code] = (*end == ' ') ? Unescape(end + 1) : "failure " + std::to_string(code);
+  return code;
 }
 
 bool Begins(const char* aText, const char* aPrefix) {
@@ -247,11 +274,12 @@ long long RunBatchCommand(const char* aText, char* aDest, std::uint32_t aMaxSize
     RaiseFault(aText + 7);
     return Fail(kNoSuchFault);
   }
+  if (std::strcmp(aText, "@overrun") == 0) return Overrun(aDest, aMaxSize);
   if (Begins(aText, "@batchfail ")) {
-    char* end = nullptr;
-    auto code = static_cast<std::uint32_t>(std::strtoul(aText + 11, &end, 10));
-    s.errorTexts[code] = (*end == ' ') ? Unescape(end + 1) : "failure " + std::to_string(code);
-    return Fail(code);
+    // What a failed batch leaves in the buffer means nothing: here, zeros,
+    // which would read as records of empty texts.
+    std::memset(aDest, 0, aMaxSize);
+    return Fail(FailureCode(aText + 11));
   }
   if (Begins(aText, "@batchbusy ")) {
     if (!s.batchBusyActive) {
@@ -315,11 +343,25 @@ std::uint32_t TranslateBatch(const char* aLangInit, const char* aLangFrom, const
   std::string records;
   std::uint32_t batchCode = 0;
   for (std::uint32_t i = 0; i < aCount; ++i) {
-    if (!BatchRecord(aLangFrom, aLangTo, aTexts[i], records, batchCode)) return Fail(batchCode);
+    const char* text = aTexts[i];
+    if (std::strcmp(text, "@batchfewer") == 0) return DeliverRecords(records, aDest, aMaxSize);
+    if (Begins(text, "@batchpartial ")) {
+      const std::uint32_t code = FailureCode(text + 14);
+      AppendCode(kTooSmall, records);
+      records += '\0';
+      if (DeliverRecords(records, aDest, aMaxSize) != kTrue) return kFalse;
+      return Fail(code);
+    }
+    if (std::strcmp(text, "@batchnul") == 0) {
+      AppendCode(0, records);
+      records.append("A\0B", 4);
+      records += '\0';
+    } else if (!BatchRecord(aLangFrom, aLangTo, text, records, batchCode)) {
+      return Fail(batchCode);
+    }
+    if (records.size() > aMaxSize) return Fail(kTooSmall);
   }
-  if (records.size() > aMaxSize) return Fail(kTooSmall);
-  std::memcpy(aDest, records.data(), records.size());
-  return kTrue;
+  return DeliverRecords(records, aDest, aMaxSize);
 }
 
 std::uint32_t LanguageList(const char* aLangInit, char* aDest, std::uint32_t aMaxSize) {

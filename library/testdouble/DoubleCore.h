@@ -18,6 +18,7 @@
 //   @truehigh             return 0xFFFF0001 (a true Boolean)
 //   @nonul                fill the whole buffer without a NUL
 //   @alwaysbusy           report code 1 whatever the buffer size
+//   @overrun              write 4096 bytes of "x" past the end of the buffer
 //   @fault KIND           raise a processor fault (see Faults.h); fails
 //                         with 14 when it cannot
 //   @exit N, @quickexit N end the process with exit(N) or _Exit(N)
@@ -33,11 +34,22 @@
 // fails the batch with 16, one whose result needs more than 16 MB with 15.
 // These commands act on the whole batch when any of its texts is one; a
 // text translated alone takes them as plain text:
-//   @batchfail CODE [MESSAGE]  fail the batch with CODE (and MESSAGE as @fail)
+//   @batchfail CODE [MESSAGE]  fail the batch with CODE (and MESSAGE as @fail),
+//                              leaving the buffer all zeros
+//   @batchpartial CODE [MESSAGE]  fail the batch with CODE after the records
+//                              of the texts before this one, ended by the
+//                              mark of a partial answer (a record of code 1
+//                              with an empty text)
 //   @batchfault KIND           raise a processor fault in the batch call
 //   @batchbusy N               report code 1 N times in a row, then go on
 //   @batchnonul                succeed with the whole buffer full of "x"
-// and @fault KIND in a batch makes the batch call fault.
+//   @batchfewer                succeed with only the records of the texts
+//                              before this one (none: the buffer untouched)
+//   @batchnul                  succeed, this text's record holding "A", a
+//                              NUL and "B" as its text
+// and @fault KIND or @overrun in a batch makes the batch call fault or
+// write past the buffer. Records are built only while they fit: a batch
+// whose records pass aMaxSize reports code 1 as soon as they do.
 // ZTA_DOUBLE_FAULT=KIND makes every call of every entry point fault.
 // The language list is ZTA_DOUBLE_LANGUAGES, or three languages. Every call
 // is recorded in memory and, when ZTA_DOUBLE_LOG names a file, appended to

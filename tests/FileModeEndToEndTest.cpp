@@ -411,6 +411,10 @@ TEST_F(FileModeEndToEnd, WhateverEndsAReplaceLeavesNoFileBehind) {
   const TLibraryEnding libraryEndings[] = {{"@abort", SIGABRT, -1}, {"@exit 3", 0, 3}};
   for (const bool named : {false, true}) {
     if (named && !canHideProc) GTEST_SKIP() << "hiding /proc needs unshare and root";
+#if defined(__SANITIZE_ADDRESS__)
+    // The leak check at exit reads /proc, and fails the run without it.
+    if (named) GTEST_SKIP() << "AddressSanitizer needs /proc";
+#endif
     if (named && std::getenv("XLATE_TEST_WRAPPER") != nullptr) {
       GTEST_SKIP() << "the checker of XLATE_TEST_WRAPPER takes the place of unshare";
     }
@@ -435,7 +439,7 @@ TEST_F(FileModeEndToEnd, WhateverEndsAReplaceLeavesNoFileBehind) {
       Write("in.txt", std::string("a\n") + ending.line + "\nb");
       const ProcessResult r = Run({"IFILE=in.txt", "OFILE=out.txt"}, options);
       EXPECT_EQ(r.signal, ending.signal) << ending.line;
-      EXPECT_EQ(r.exitCode, ending.exitCode) << ending.line;
+      EXPECT_EQ(r.exitCode, ending.exitCode) << ending.line << " " << named << ": " << r.err;
       EXPECT_EQ(Read("out.txt"), "old");
       fs::remove(Path("calls.log"));
       EXPECT_EQ(Names(), names) << ending.line << " " << named;

@@ -140,6 +140,53 @@ TEST(ApyEndToEndSilentServer, CostsTheTimeLimitThreeTimesThenFailsLinesAtOnce) {
   }
 }
 
+// A server that answers the first five lines of a batch, then sends half
+// an answer and falls silent: those five keep their translations, only the
+// later lines carry failure messages, and no half answer is taken for one.
+TEST(ApyEndToEndSilentServer, KeepsTheLinesTranslatedBeforeTheServerFellSilent) {
+  int posts = 0;
+  zta::test::CannedServer server([&posts](const std::string& aRequest) {
+    using zta::test::CannedServer;
+    if (aRequest.rfind("GET", 0) == 0) {
+      // Closed after the pairs, so that the batch's own connection is served.
+      const std::string pairs = R"({"responseData": [{"sourceLanguage": "eng", )"
+                                R"("targetLanguage": "spa"}], "responseStatus": 200})";
+      return "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: application/json\r\n"
+             "Content-Length: " +
+             std::to_string(pairs.size()) + "\r\n\r\n" + pairs;
+    }
+    if (++posts > 5) {
+      return std::string(
+          "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+          "Content-Length: 200\r\n\r\n{\"responseData\": {\"translatedText\": \"HALF");
+    }
+    const std::size_t q = aRequest.find("\r\n\r\nq=") + 6;
+    const std::string word = aRequest.substr(q, aRequest.find('&', q) - q);
+    return CannedServer::answer(
+        "200 OK", "application/json",
+        R"({"responseData": {"translatedText": "es-)" + word + R"("}, "responseStatus": 200})");
+  });
+  ProgramFolder folder{XLATE_APERTIUM_LIBRARY};
+  WriteFileBytes(folder.File("book.txt"), "one\ntwo\nthree\nfour\nfive\nsix\nseven\neight\n");
+  ProcessOptions options;
+  // One request at a time: the server serves one connection at a time.
+  options.environment = {
+      {"ZTA_SERVER", server.url()}, {"ZTA_SERVER_TIMEOUT_MS", "300"}, {"ZTA_SERVER_REQUESTS", "1"}};
+  const ProcessResult r =
+      folder.Run({"IFILE=book.txt", "OFILE=out.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"},
+                 "C.UTF-8", options);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "3 of 8 lines failed; their messages stand in the output\r\n");
+  const std::string out = ReadFileBytes(folder.File("out.txt"));
+  const std::string kept =
+      "\xEF\xBB\xBF"
+      "es-one\r\nes-two\r\nes-three\r\nes-four\r\nes-five\r\n";
+  EXPECT_EQ(out.substr(0, kept.size()), kept) << out;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 8);
+  EXPECT_EQ(out.find("es-six"), std::string::npos) << out;
+  EXPECT_EQ(out.find("HALF"), std::string::npos) << out;
+}
+
 TEST_F(ApyEndToEnd, SeveralProgramsShareOneServer) {
   // Three runs at once, started by one shell; each has a copy of the book,
   // since a run locks its input file.

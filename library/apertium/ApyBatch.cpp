@@ -29,19 +29,26 @@ std::vector<std::string> ApyBatchClient::translate(const std::string& modeName,
   while (clients_.size() < workers) clients_.push_back(makeClient_());
 
   // Each worker takes the next text until none is left or one has failed;
-  // the failures are kept by text, so that the first one in order counts.
+  // a text taken before the first failed one is still translated, so that
+  // every text up to that one has its translation. The failures are kept by
+  // text, so that the first one in order counts.
+  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   std::atomic<std::size_t> next{0};
-  std::atomic<bool> failed{false};
+  std::atomic<std::size_t> firstFailed{kNone};
   std::vector<std::exception_ptr> failures(texts.size());
+  std::vector<char> done(texts.size(), 0);  // whole answers only, each by one worker
   const auto work = [&](ApyClient& client) {
     for (;;) {
       const std::size_t i = next.fetch_add(1);
-      if (i >= texts.size() || failed.load()) return;
+      if (i >= texts.size() || i > firstFailed.load()) return;
       try {
         translations[i] = client.translate(modeName, texts[i]);
+        done[i] = 1;
       } catch (...) {
         failures[i] = std::current_exception();
-        failed.store(true);
+        std::size_t first = firstFailed.load();
+        while (i < first && !firstFailed.compare_exchange_weak(first, i)) {
+        }
       }
     }
   };
@@ -53,14 +60,24 @@ std::vector<std::string> ApyBatchClient::translate(const std::string& modeName,
       threads.push_back(startQuietThread([&work, client] { work(*client); }));
     }
   } catch (...) {
-    failed.store(true);  // no more threads: the ones started end soon
+    firstFailed.store(0);  // no more threads: the ones started end soon
     for (std::thread& thread : threads) thread.join();
     throw ZtaError(ErrorCode::kInternal, "Cannot start a thread for the server's requests");
   }
   work(*clients_[0]);
   for (std::thread& thread : threads) thread.join();
   for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
+    if (!failure) continue;
+    // The texts before the first one not done keep their translations:
+    // each came whole from an answer of its own (all pieces of it).
+    std::size_t kept = 0;
+    while (kept < texts.size() && done[kept] != 0) ++kept;
+    translations.resize(kept);
+    try {
+      std::rethrow_exception(failure);
+    } catch (const ZtaError& error) {
+      throw PartialBatchError(error, std::move(translations));
+    }
   }
   return translations;
 }

@@ -39,7 +39,8 @@ class ApyBatchClient {
 
   // The translations of texts by the server's pair modeName ("eng-spa"), in
   // order. When a text fails, no more are sent, and the failure of the
-  // first failed text is thrown (a ZtaError, as ApyClient throws it).
+  // first failed text is thrown as a PartialBatchError that holds the
+  // translations of the texts before the first one not translated.
   std::vector<std::string> translate(const std::string& modeName,
                                      const std::vector<std::string_view>& texts);
 

@@ -35,6 +35,31 @@ Language requireLanguage(const char* code, const char* side,
   return *language;
 }
 
+void appendRecord(std::string& records, uint32_t code, const std::string& text) {
+  for (int shift = 0; shift < 32; shift += 8) {
+    records.push_back(static_cast<char>((code >> shift) & 0xFF));
+  }
+  records += text;
+  records.push_back('\0');
+}
+
+// A failed batch's answer: the records of its first texts (done), as many
+// as fit in maxSize with the end mark after them (code 1 and an empty
+// text), so that the caller keeps them and translates only the rest.
+// Nothing is written when not one record fits.
+void writePartialAnswer(const std::string& done, char* dest, uint32_t maxSize) {
+  static constexpr char kEndMark[5] = {1, 0, 0, 0, 0};
+  std::size_t fits = 0;
+  for (std::size_t next = 0; next < done.size();) {
+    const std::size_t end = done.find('\0', next + 4) + 1;  // after the text's NUL
+    if (end + sizeof kEndMark > maxSize) break;
+    fits = next = end;
+  }
+  if (fits == 0 || dest == nullptr) return;
+  std::memcpy(dest, done.data(), fits);
+  std::memcpy(dest + fits, kEndMark, sizeof kEndMark);
+}
+
 }  // namespace
 
 TranslationLibrary::TranslationLibrary(LibrarySettings settings) : settings_(std::move(settings)) {
@@ -275,7 +300,8 @@ std::string TranslationLibrary::translateText(const char* langFrom, const char* 
 }
 
 std::string TranslationLibrary::batchRecords(const char* langFrom, const char* langTo,
-                                             uint32_t count, const char* const* texts) {
+                                             uint32_t count, const char* const* texts,
+                                             std::string* done) {
   if (count > 0 && texts == nullptr) {
     throw ZtaError(ErrorCode::kInvalidArgument, "No texts given (null pointer)");
   }
@@ -298,6 +324,7 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
   struct Outcome {
     uint32_t code = 0;
     std::string text;
+    bool known = true;  // false until a chain or the server has given it
   };
   struct Group {
     LanguagePair pair;
@@ -317,25 +344,40 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
       Group& group = groups.try_emplace(pair->modeName, Group{*pair, {}, {}}).first->second;
       group.texts.push_back(texts[i]);
       group.index.push_back(i);
+      outcomes[i].known = false;
     } catch (const ZtaError& error) {
       fail(static_cast<uint32_t>(error.code()), error.what());
       outcomes[i] = {lastError_, errorTexts_[lastError_]};
     }
   }
   for (auto& [name, group] : groups) {
-    std::vector<std::string> translations = engineTranslations(group.pair, group.texts);
+    std::vector<std::string> translations;
+    try {
+      translations = engineTranslations(group.pair, group.texts);
+    } catch (const ZtaError& error) {
+      // Failed part way: the texts before the first one without its
+      // outcome are handed over (a translation holding a NUL cannot be a
+      // record's text), and the caller translates only the rest.
+      if (const auto* partial = dynamic_cast<const PartialBatchError*>(&error)) {
+        for (std::size_t k = 0; k < partial->done().size(); ++k) {
+          outcomes[group.index[k]].text = partial->done()[k];
+          outcomes[group.index[k]].known = true;
+        }
+      }
+      done->clear();
+      for (const Outcome& outcome : outcomes) {
+        if (!outcome.known || outcome.text.find('\0') != std::string::npos) break;
+        appendRecord(*done, outcome.code, outcome.text);
+      }
+      throw;
+    }
     for (std::size_t k = 0; k < translations.size(); ++k) {
       outcomes[group.index[k]].text = std::move(translations[k]);
+      outcomes[group.index[k]].known = true;
     }
   }
   std::string records;
-  for (const Outcome& outcome : outcomes) {
-    for (int shift = 0; shift < 32; shift += 8) {
-      records.push_back(static_cast<char>((outcome.code >> shift) & 0xFF));
-    }
-    records += outcome.text;
-    records.push_back('\0');
-  }
+  for (const Outcome& outcome : outcomes) appendRecord(records, outcome.code, outcome.text);
   lastBatch_ = Batch{langFrom, langTo, std::vector<std::string>(texts, texts + count), records};
   return records;
 }
@@ -373,8 +415,15 @@ bool TranslationLibrary::translate(const char* /*langInit*/, const char* langFro
 bool TranslationLibrary::translateBatch(const char* /*langInit*/, const char* langFrom,
                                         const char* langTo, uint32_t count,
                                         const char* const* texts, char* dest, uint32_t maxSize) {
-  return run(
-      dest, maxSize, [&] { return batchRecords(langFrom, langTo, count, texts); }, false);
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::string done;  // the records of the first texts, when the batch fails part way
+  if (run(
+          dest, maxSize, [&] { return batchRecords(langFrom, langTo, count, texts, &done); },
+          false)) {
+    return true;
+  }
+  writePartialAnswer(done, dest, maxSize);
+  return false;
 }
 
 bool TranslationLibrary::languageList(const char* /*langInit*/, char* dest, uint32_t maxSize) {

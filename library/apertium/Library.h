@@ -46,7 +46,9 @@ class TranslationLibrary {
   // ztaTranslateBatch: the records of count texts (contract/BatchContract.md),
   // each as translate gives it alone; the texts that need a chain are
   // streamed through the pair's chains together. The last batch's records
-  // are kept, so that a retry with a larger buffer translates nothing.
+  // are kept, so that a retry with a larger buffer translates nothing. A
+  // batch that fails part way (a chain dies, the server stops answering)
+  // hands over the records of the texts done before it, with the end mark.
   bool translateBatch(const char* langInit, const char* langFrom, const char* langTo,
                       uint32_t count, const char* const* texts, char* dest, uint32_t maxSize);
   bool languageList(const char* langInit, char* dest, uint32_t maxSize);
@@ -96,8 +98,11 @@ class TranslationLibrary {
   std::string engineTranslation(const LanguagePair& pair, std::string_view text);
   std::vector<std::string> engineTranslations(const LanguagePair& pair,
                                               const std::vector<std::string_view>& texts);
+  // The records of a batch; when a chain or the server fails part way, the
+  // records of the texts before the first one without its outcome go to
+  // *done before the failure is thrown.
   std::string batchRecords(const char* langFrom, const char* langTo, uint32_t count,
-                           const char* const* texts);
+                           const char* const* texts, std::string* done);
   std::string languageListText();
   const PairCatalog& catalog(bool rescan);
   bool usesServer() const { return !settings_.serverUrl.empty(); }

@@ -1,6 +1,7 @@
 #include "PairTranslator.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "ApertiumText.h"
 #include "Utf8Text.h"
@@ -160,13 +161,26 @@ std::vector<std::string> PairTranslator::translateMany(const std::vector<std::st
   streamRequests(pipelines, requests, kStreamWindow);
 
   // Every failed chain goes; the first failure of a request that was sent
-  // is the call's.
+  // is the call's. A reply that does not end as its request did is its
+  // chain's failure too.
+  std::vector<std::optional<std::string>> replies(requests.size());
   const StreamRequest* failure = nullptr;
   std::vector<bool> failed(pipelines.size(), false);
-  for (StreamRequest& request : requests) {
+  std::vector<bool> distrusted(pipelines.size(), false);
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    const StreamRequest& request = requests[i];
     if (request.pipeline >= 0) ++exchanges_;
-    if (request.result.status == ExchangeStatus::kAnswered) continue;
-    if (request.pipeline >= 0) failed[static_cast<std::size_t>(request.pipeline)] = true;
+    if (request.result.status == ExchangeStatus::kAnswered) {
+      replies[i] = unframeReply(request.result.reply);
+      if (replies[i]) continue;
+    }
+    if (request.pipeline >= 0) {
+      const auto chain = static_cast<std::size_t>(request.pipeline);
+      failed[chain] = true;
+      // A chain out of step, or one that stopped answering, may have put
+      // the end of one reply into another: none of its replies is kept.
+      if (request.result.status != ExchangeStatus::kStopped) distrusted[chain] = true;
+    }
     if (failure == nullptr || (failure->pipeline < 0 && request.pipeline >= 0)) {
       failure = &request;
     }
@@ -175,18 +189,27 @@ std::vector<std::string> PairTranslator::translateMany(const std::vector<std::st
     for (std::size_t chain = 0; chain < pipelines.size(); ++chain) {
       if (failed[chain] && static_cast<int>(chain) != failure->pipeline) kill(chain);
     }
-    if (failure->pipeline < 0) {
-      throw ZtaError(ErrorCode::kEngineStopped, "The Apertium pipelines for " + pairName_ +
-                                                    " could not take every text of the batch");
+    // The texts before the first one without a trusted reply keep theirs.
+    std::size_t kept = 0;
+    for (std::size_t r = 0; kept < texts.size(); ++kept) {
+      if (r < textOf.size() && textOf[r] == kept) {
+        if (!replies[r] || distrusted[static_cast<std::size_t>(requests[r].pipeline)]) break;
+        translations[kept] = std::move(*replies[r++]);
+      }
     }
-    failRequest(static_cast<std::size_t>(failure->pipeline), failure->result);
+    translations.resize(kept);
+    try {
+      if (failure->pipeline < 0) {
+        throw ZtaError(ErrorCode::kEngineStopped, "The Apertium pipelines for " + pairName_ +
+                                                      " could not take every text of the batch");
+      }
+      failRequest(static_cast<std::size_t>(failure->pipeline), failure->result);
+    } catch (const ZtaError& error) {
+      throw PartialBatchError(error, std::move(translations));
+    }
   }
   for (std::size_t i = 0; i < requests.size(); ++i) {
-    std::optional<std::string> translation = unframeReply(requests[i].result.reply);
-    if (!translation) {
-      failRequest(static_cast<std::size_t>(requests[i].pipeline), requests[i].result);
-    }
-    translations[textOf[i]] = std::move(*translation);
+    translations[textOf[i]] = std::move(*replies[i]);
   }
   return translations;
 }

@@ -40,8 +40,10 @@ class PairTranslator {
 
   // The translations of many UTF-8 texts, each the same as translate gives
   // it, streamed through the chains (Pipeline.h, streamRequests). A chain
-  // that fails is killed and the call throws as translate does; the chains
-  // that did not fail stay warm.
+  // that fails is killed and the call throws as translate does, as a
+  // PartialBatchError that holds the translations of the texts before the
+  // first one without a whole reply from a chain that kept in step; the
+  // chains that did not fail stay warm.
   std::vector<std::string> translateMany(const std::vector<std::string_view>& texts);
 
   // How many chains a batch may use.

@@ -480,7 +480,12 @@ class PipelineStream {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return true;
       return failStopped("reading failed (" + errnoText(errno) + ")");
     }
-    std::string_view data(buffer, static_cast<std::size_t>(n));
+    return takeReplies(std::string_view(buffer, static_cast<std::size_t>(n)));
+  }
+
+  // Splits what the chain wrote into the replies of the requests in flight;
+  // false when the chain is out of step.
+  bool takeReplies(std::string_view data) {
     while (!data.empty()) {
       if (inFlight_.empty()) return failOutOfStep("it wrote more than one reply");
       StreamRequest& request = requests_[inFlight_.front()];
@@ -505,6 +510,15 @@ class PipelineStream {
   }
 
   bool failStopped(const std::string& what) {
+    // The replies it wrote whole before it stopped stay theirs (a stage
+    // that died makes the write fail while they still wait in the pipe).
+    char buffer[65536];
+    ssize_t n = 0;
+    while (!inFlight_.empty() && !failed_ &&
+           (n = ::read(pipeline_.output_.get(), buffer, sizeof buffer)) > 0) {
+      takeReplies(std::string_view(buffer, static_cast<std::size_t>(n)));
+    }
+    if (failed_) return false;  // out of step after all
     fail(pipeline_.stopped(ExchangeResult(), what));
     return false;
   }

@@ -30,6 +30,8 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zta {
 
@@ -65,6 +67,19 @@ class ZtaError : public std::runtime_error {
 
  private:
   ErrorCode code_;
+};
+
+// A batch that failed part way: the failure of its first text that failed,
+// and the translations of the texts before it, in order, each one whole, so
+// that the caller need not translate those again.
+class PartialBatchError : public ZtaError {
+ public:
+  PartialBatchError(const ZtaError& failure, std::vector<std::string> done)
+      : ZtaError(failure.code(), failure.what()), done_(std::move(done)) {}
+  const std::vector<std::string>& done() const { return done_; }
+
+ private:
+  std::vector<std::string> done_;
 };
 
 }  // namespace zta

@@ -248,7 +248,7 @@ TEST_F(LibraryContract, GivesEachTextOfABatchItsOwnRecordAndKeepsThemForARetry) 
   EXPECT_TRUE(none.ok);
 }
 
-TEST_F(LibraryContract, SharesABatchAmongChainsAndFailsItWholeWhenAChainFails) {
+TEST_F(LibraryContract, SharesABatchAmongChainsAndKeepsWhatWasDoneWhenAChainFails) {
   LibrarySettings settings = test::fakeSettings(modes_, {"eng-spa"}, 500ms);
   settings.chains = 2;
   TranslationLibrary library(settings);
@@ -262,20 +262,31 @@ TEST_F(LibraryContract, SharesABatchAmongChainsAndFailsItWholeWhenAChainFails) {
   PairTranslator* translator = library.translatorFor("eng-spa");
   EXPECT_EQ(translator->runningChains(), 2u);
   EXPECT_EQ(translator->exchangeCount(), 100u);
-  // A chain that dies, hangs or answers garbage fails the batch as a whole,
-  // so that the caller translates its texts alone; the other chain stays.
+  // A chain that dies, hangs or answers garbage fails the batch, so that
+  // the caller translates the rest alone; the other chain stays. The texts
+  // before the failed one keep their translations when the chain died; a
+  // chain that hung or answered out of step may have shifted its replies,
+  // so none of them is kept (at most the other chain's first text).
   const struct {
     const char* text;
     ErrorCode code;
-  } failures[] = {{"now DIE", ErrorCode::kEngineStopped},
-                  {"HANG here", ErrorCode::kEngineTimedOut},
-                  {"GARBAGE here", ErrorCode::kEngineOutOfStep}};
+    std::size_t kept;
+  } failures[] = {{"now DIE", ErrorCode::kEngineStopped, 50},
+                  {"HANG here", ErrorCode::kEngineTimedOut, 1},
+                  {"GARBAGE here", ErrorCode::kEngineOutOfStep, 1}};
   for (const auto& failure : failures) {
     std::vector<std::string> failing = texts;
     failing[50] = failure.text;
     const test::BatchResult failed = test::translateBatch(library, "en", "es", failing);
     EXPECT_FALSE(failed.ok) << failure.text;
     EXPECT_EQ(failed.code, static_cast<uint32_t>(failure.code)) << failed.message;
+    EXPECT_LE(failed.records.size(), failure.kept) << failure.text;
+    if (failure.kept == 50) {
+      EXPECT_EQ(failed.records.size(), 50u);
+    }
+    for (std::size_t i = 0; i < failed.records.size(); ++i) {
+      EXPECT_EQ(failed.records[i], std::make_pair(0u, texts[i])) << failure.text;
+    }
     EXPECT_EQ(translator->runningChains(), 1u) << failure.text;
     ASSERT_TRUE(test::translateBatch(library, "en", "es", texts).ok);
     EXPECT_EQ(translator->runningChains(), 2u);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -94,6 +95,7 @@ struct Script {
   std::function<HttpResult(const Request&)> answer = apyLike;
   int transportsMade = 0;
   HttpLimits limits;
+  std::mutex mutex;
 
   std::vector<Request> posts() const {
     std::vector<Request> found;
@@ -116,6 +118,7 @@ class ScriptedTransport : public HttpTransport {
 
  private:
   HttpResult record(const Request& request) {
+    std::lock_guard<std::mutex> lock(script_->mutex);  // a batch's requests come from threads
     script_->requests.push_back(request);
     return script_->answer(request);
   }
@@ -363,6 +366,29 @@ TEST_F(ServerMode, GivesEachKindOfFailureItsOwnCodeAndText) {
   EXPECT_EQ(next.text, "HELLO");
   EXPECT_EQ(script_->posts().size(), cases.size() + 1);
   EXPECT_EQ(script_->posts().back().url, std::string(kServerWithUser) + "/translate");
+}
+
+TEST_F(ServerMode, HandsOverTheTextsOfABatchDoneBeforeTheServerBroke) {
+  // The connection breaks on the last piece of a long line: the texts
+  // before it keep their translations, the long one (half answered) and
+  // those after it have none.
+  const std::string longLine = test::longEnglishLine(7000) + " BREAK here.";
+  script_->answer = [](const Request& request) {
+    if (request.method == "GET" || request.body.find("BREAK") == std::string::npos) {
+      return apyLike(request);
+    }
+    HttpResult broken;
+    broken.outcome = HttpOutcome::kBroken;
+    broken.detail = "Connection reset by peer";
+    return broken;
+  };
+  const test::BatchResult batch =
+      test::translateBatch(library_, "en", "es", {"one", " ", "two", longLine, "five"});
+  EXPECT_FALSE(batch.ok);
+  EXPECT_EQ(batch.code, static_cast<uint32_t>(ErrorCode::kServerUnreachable)) << batch.message;
+  EXPECT_GE(script_->posts().size(), 4u);  // the long line's first pieces were answered
+  const std::vector<std::pair<uint32_t, std::string>> done = {{0, "ONE"}, {0, " "}, {0, "TWO"}};
+  EXPECT_EQ(batch.records, done);
 }
 
 TEST_F(ServerMode, PausesAServerAfterThreeFailuresOfOneKindInARowThenTriesAgain) {

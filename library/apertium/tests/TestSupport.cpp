@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -96,17 +97,26 @@ BatchResult translateBatch(TranslationLibrary& library, const std::string& from,
     if (library.errorText(result.code, message.data(), static_cast<uint32_t>(message.size()))) {
       result.message = message.data();
     }
-    return result;
   }
+  // Records up to the count, or up to the end mark of a partial answer;
+  // what the library did not write is 'x', which no record ends in.
   std::size_t at = 0;
-  for (std::size_t i = 0; i < texts.size(); ++i) {
+  for (std::size_t i = 0; i < texts.size() && at + 5 <= buffer.size(); ++i) {
     uint32_t code = 0;
     for (int k = 3; k >= 0; --k) code = (code << 8) | static_cast<unsigned char>(buffer[at + k]);
     at += 4;
-    const std::string text(buffer.data() + at);
+    const auto nul =
+        std::find(buffer.begin() + static_cast<std::ptrdiff_t>(at), buffer.end(), '\0');
+    if (nul == buffer.end()) break;
+    const std::string text(buffer.begin() + static_cast<std::ptrdiff_t>(at), nul);
     at += text.size() + 1;
+    if (!result.ok && code == 1 && text.empty()) {
+      if (at < buffer.size() && buffer[at] != 'x') break;  // written past the mark
+      return result;
+    }
     result.records.emplace_back(code, text);
   }
+  if (!result.ok) result.records.clear();  // no end mark: the buffer means nothing
   return result;
 }
 

@@ -57,12 +57,14 @@ CallResult translate(TranslationLibrary& library, const std::string& from, const
                      const std::string& text, uint32_t bufferSize = 1 << 20);
 
 // One translateBatch call with a buffer of bufferSize bytes: ok with each
-// text's record (its code and text), or the failure's code and error text.
+// text's record (its code and text), or the failure's code and error text
+// with the records of a partial answer (those before its end mark; none when
+// the buffer holds no such answer).
 struct BatchResult {
   bool ok = false;
-  std::vector<std::pair<uint32_t, std::string>> records;  // when ok
-  uint32_t code = 0;                                      // when not ok
-  std::string message;                                    // when not ok
+  std::vector<std::pair<uint32_t, std::string>> records;
+  uint32_t code = 0;    // when not ok
+  std::string message;  // when not ok
 };
 BatchResult translateBatch(TranslationLibrary& library, const std::string& from,
                            const std::string& to, const std::vector<std::string>& texts,

@@ -369,8 +369,8 @@ TEST_F(FileModeTest, ProgressShowsOnlyOnATerminalAndIsClearedAtTheEnd) {
     translate(progress);
   }
   // Lines done, and how far into the file they reach.
-  EXPECT_NE(platform.stdErr.find("\r64 lines, 0.1 of 2.0 MB (6%), "), std::string::npos);
-  EXPECT_NE(platform.stdErr.find("\r960 lines, 1.9 of 2.0 MB (95%), "), std::string::npos);
+  EXPECT_NE(platform.stdErr.find("\r64 lines, 131 KB of 2.0 MB (6%), "), std::string::npos);
+  EXPECT_NE(platform.stdErr.find("\r960 lines, 1.9 MB of 2.0 MB (95%), "), std::string::npos);
   EXPECT_EQ(platform.stdErr.substr(platform.stdErr.size() - 74),
             "\r" + std::string(72, ' ') + "\r");
   // An input without a size, such as a pipe: only what is done.
@@ -390,7 +390,7 @@ TEST_F(FileModeTest, ProgressShowsOnlyOnATerminalAndIsClearedAtTheEnd) {
     small.BlockStarted(500, 4u << 10);
     for (int i = 0; i < 500; ++i) small.LineDone();
   }
-  EXPECT_NE(platform.stdErr.find("\r64 lines, 0.5 of 4.0 KB (12%), "), std::string::npos);
+  EXPECT_NE(platform.stdErr.find("\r64 lines, 524 B of 4.0 KB (12%), "), std::string::npos);
   EXPECT_NE(platform.stdErr.find(" lines/s, 0:0"), std::string::npos);
   EXPECT_NE(platform.stdErr.find(" left"), std::string::npos);
   // Standard output as the output: nothing on the terminal beside it.

@@ -4,26 +4,22 @@ namespace xlate {
 
 namespace {
 
-// The unit a size is shown in: the largest that leaves at least 1 of it.
-struct TUnit {
-  std::uint64_t bytes;
-  const char* name;
-};
-
-TUnit UnitFor(std::uint64_t aBytes) {
-  if (aBytes >= (std::uint64_t(1) << 30)) return {std::uint64_t(1) << 30, "GB"};
-  if (aBytes >= (1u << 20)) return {1u << 20, "MB"};
-  if (aBytes >= (1u << 10)) return {1u << 10, "KB"};
-  return {1, "B"};
-}
-
-// Bytes in a unit: with one decimal below 100 of it, whole above (whole
-// bytes always). Whole numbers only: lines are counted between library
-// calls, where floating-point traps are on.
-std::string InUnit(std::uint64_t aBytes, const TUnit& aUnit) {
-  if (aUnit.bytes == 1 || aBytes / aUnit.bytes >= 100) return std::to_string(aBytes / aUnit.bytes);
-  const std::uint64_t tenths = aBytes * 10 / aUnit.bytes;
-  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+// Bytes in the largest unit (B, KB, MB, GB) that leaves at least 1 of
+// them: with one decimal below 100 of it, whole from there (whole bytes
+// always). Whole numbers only: lines are counted between library calls,
+// where floating-point traps are on.
+std::string Size(std::uint64_t aBytes) {
+  static const char* const kUnits[] = {"B", "KB", "MB", "GB"};
+  std::size_t unit = 0;
+  std::uint64_t size = 1;
+  while (unit < 3 && aBytes >= size * 1024) {
+    size *= 1024;
+    ++unit;
+  }
+  const std::uint64_t whole = aBytes / size;
+  if (unit == 0 || whole >= 100) return std::to_string(whole) + " " + kUnits[unit];
+  const std::uint64_t tenths = aBytes * 10 / size;
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " " + kUnits[unit];
 }
 
 // Seconds as "m:ss" or "h:mm:ss".
@@ -72,14 +68,11 @@ void TProgress::Show() {
       elapsed > 0 ? FDone * 1000 / static_cast<std::uint64_t>(elapsed) : 0;
   std::uint64_t bytes = FBlockStart;
   if (FBlockLines > 0) bytes += (FBlockEnd - FBlockStart) * FDoneInBlock / FBlockLines;
-  const TUnit unit = UnitFor(FSize > 0 ? FSize : bytes);
-  std::string line = std::to_string(FDone) + " lines, " + InUnit(bytes, unit);
+  std::string line = std::to_string(FDone) + " lines, " + Size(bytes);
   if (FSize > 0) {
     // A file that grows while it is read can go past its size.
     const std::uint64_t percent = bytes < FSize ? bytes * 100 / FSize : 100;
-    line += " of " + InUnit(FSize, unit) + " " + unit.name + " (" + std::to_string(percent) + "%)";
-  } else {
-    line += std::string(" ") + unit.name;
+    line += " of " + Size(FSize) + " (" + std::to_string(percent) + "%)";
   }
   line += ", " + std::to_string(perSecond) + " lines/s";
   // The time left, in proportion to the bytes done so far, once enough time

@@ -11,7 +11,7 @@ namespace xlate {
 
 // One line on standard error, rewritten in place, while a file is
 // translated: lines done, how far into the input that is (against its size
-// when it has one, in B, KB, MB or GB as its size calls for), lines per
+// when it has one, each size in B, KB, MB or GB as it calls for), lines per
 // second, and, once a few seconds have passed on an input with a size, the
 // time left. The line count is not known before the end, as the file is
 // read as it is translated. Silent unless standard error is a terminal, so

@@ -115,6 +115,10 @@ TRunSettings ParseParameters(TPlatform& aPlatform, const std::vector<Text>& aPar
   return s;
 }
 
+namespace {
+
+// The number of single-letter edits (insert, delete, replace, swap two
+// neighbours) that make one text from the other.
 std::size_t EditDistance(const Text& aLeft, const Text& aRight) {
   // Rows of the distances between the prefixes of aLeft and of aRight: the
   // one before the last, the last, and the one being filled.
@@ -136,8 +140,6 @@ std::size_t EditDistance(const Text& aLeft, const Text& aRight) {
   }
   return last[width - 1];
 }
-
-namespace {
 
 const char16_t* const kNames[] = {u"DO",      u"LANGFROM", u"LANGTO", u"LANGINIT", u"ICODING",
                                   u"OCODING", u"TEXT",     u"IFILE",  u"OFILE"};
@@ -163,7 +165,8 @@ bool FieldUnset(const TRunSettings& aSettings, const Text& aName) {
 }
 
 // The nine names, the closest to aName; empty when none is close enough to
-// be what was meant: at most one edit in five letters.
+// be what was meant: at most one edit in three letters (one for the
+// shortest names).
 Text ClosestName(const Text& aName) {
   const Text upper = UpperAscii(aName);
   Text closest;

@@ -33,8 +33,4 @@ extern const char16_t kStdStreamName[];
 // changed by any of this; the lines only tell what the parameters do.
 std::vector<Text> ParameterWarnings(TPlatform& aPlatform, const std::vector<Text>& aParameters);
 
-// The number of single-letter edits (insert, delete, replace, swap two
-// neighbours) that make one text from the other.
-std::size_t EditDistance(const Text& aLeft, const Text& aRight);
-
 }  // namespace xlate

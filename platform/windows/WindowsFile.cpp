@@ -323,6 +323,9 @@ TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<TPlatformFile>
     }
   } else if (existing == INVALID_HANDLE_VALUE) {
     const TErrorCode code = LastWindowsError();
+    // CON and CONOUT$ write to the console where there is one; a process
+    // without one is told what to use instead of a bare "Invalid handle".
+    if (NamesConsole(aName, false)) return kConsoleByName;
     if (code != ERROR_FILE_NOT_FOUND || StartsWith(aName, u"\\\\.\\")) return code;
   } else if (StartsWith(aName, u"\\\\.\\") || GetFileType(existing) != FILE_TYPE_DISK) {
     // A device or a pipe: written as it is, nothing to replace.

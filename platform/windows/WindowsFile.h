@@ -33,7 +33,8 @@ TErrorCode OpenWindowsInput(const Text& aName, TReadShare aShare,
 // replaced is held open, shared with nobody, meanwhile. Devices (NUL, CON,
 // a pipe, any \\.\ name) are written directly. A failure to make the new
 // file beside the target has kFolderFailure set. CONIN$, the console's
-// keyboard, is refused with kConsoleByName. aInput,
+// keyboard, is refused with kConsoleByName, and so are CON and CONOUT$ where
+// they cannot be opened (a process without a console). aInput,
 // when given, is the file being replaced, open for reading: it holds the
 // file instead, and Commit closes it before the move.
 TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<TPlatformFile>& vFile,

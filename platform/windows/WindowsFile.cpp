@@ -87,6 +87,7 @@ class TWindowsFile : public TPlatformFile {
         (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
     identity.Known = true;
     identity.GivesBack = true;
+    identity.Regular = true;
     return identity;
   }
 

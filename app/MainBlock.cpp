@@ -1,5 +1,7 @@
 #include "app/MainBlock.h"
 
+#include <cstdint>
+#include <initializer_list>
 #include <new>
 
 #include "app/Console.h"
@@ -42,12 +44,13 @@ TFileTask FileTaskOf(const TRunSettings& aSettings) {
 }
 
 // aBanner: the run had no parameters, and a translation of the text shows
-// the banner and the usage instead.
-void RunTask(TPlatform& aPlatform, const TRunSettings& aSettings, bool aBanner, TdllZTA& aService,
-             TConsole& aConsole) {
+// the banner and the usage instead. Returns the number of lines of a file
+// that failed.
+std::uint64_t RunTask(TPlatform& aPlatform, const TRunSettings& aSettings, bool aBanner,
+                      TdllZTA& aService, TConsole& aConsole) {
   if (aSettings.Task == ttTranslate) {
     if (aSettings.UseFiles) {
-      TranslateFile(aPlatform, FileTaskOf(aSettings), aService);
+      return TranslateFile(aPlatform, FileTaskOf(aSettings), aService);
     } else if (!aBanner) {
       aConsole.WriteLine(TranslateParamText(aPlatform, aSettings, aService, aSettings.Text));
     } else {
@@ -66,13 +69,15 @@ void RunTask(TPlatform& aPlatform, const TRunSettings& aSettings, bool aBanner, 
       }
     }
   }
+  return 0;
 }
 
-void RunWithService(TPlatform& aPlatform, const TRunSettings& aSettings, bool aBanner,
-                    TConsole& aConsole) {
+std::uint64_t RunWithService(TPlatform& aPlatform, const TRunSettings& aSettings, bool aBanner,
+                             TConsole& aConsole) {
   TdllZTA service(aPlatform);
+  std::uint64_t failed = 0;
   try {
-    RunTask(aPlatform, aSettings, aBanner, service, aConsole);
+    failed = RunTask(aPlatform, aSettings, aBanner, service, aConsole);
   } catch (const TException&) {
     // A failed unload takes the place of the failure on its way out.
     service.Destroy();
@@ -82,7 +87,41 @@ void RunWithService(TPlatform& aPlatform, const TRunSettings& aSettings, bool aB
     throw;
   }
   service.Destroy();
+  return failed;
 }
+
+bool IsOneOf(const Text& aWord, std::initializer_list<const char16_t*> aWords) {
+  for (const char16_t* word : aWords) {
+    if (aWord == word) return true;
+  }
+  return false;
+}
+
+// "xlate VERSION", and the file of the library when it loads.
+void WriteVersion(TPlatform& aPlatform, TConsole& aConsole) {
+  const char kVersion[] = XLATE_VERSION;
+  Text line = u"xlate " + Text(kVersion, kVersion + sizeof kVersion - 1);
+  try {
+    TdllZTA service(aPlatform);
+    const Text path = service.LibraryPath();
+    service.Destroy();
+    line += u" (library " + (path.empty() ? aPlatform.LibraryFileName() : path) + u")";
+  } catch (const TException&) {
+    // No library: the version alone.
+  }
+  aConsole.WriteTextLine(line);
+}
+
+// A line on standard error in the console's coding.
+void WriteErrorLine(TPlatform& aPlatform, const Text& aText) {
+  const ByteString bytes = AnsiToOem(aPlatform, TextToAnsi(aPlatform, aText + u"\r\n"));
+  aPlatform.WriteStd(TStdStream::ssError, bytes.data(), bytes.size());
+}
+
+// The exit codes under XLATE_STRICT=1; without it, every run that ends
+// here ends with 0.
+constexpr int kExitReported = 2;
+constexpr int kExitFailedLines = 3;
 
 // The report could not be written: say so on standard error, in the OEM
 // code page, with the program's file and both messages.
@@ -99,12 +138,23 @@ void LastResort(TPlatform& aPlatform, const Text& aWriteFailure, const Text& aMe
 int RunProgram(TPlatform& aPlatform) {
   TConsole console(aPlatform);
   Text message;
+  const bool strict = aPlatform.EnvironmentValue(u"XLATE_STRICT") == u"1";
   try {
     try {
       std::vector<Text> parameters = aPlatform.CommandLineParameters();
+      if (parameters.size() == 1 && IsOneOf(parameters[0], {u"--help", u"-h", u"-?", u"/?"})) {
+        parameters.clear();  // the banner and the usage, as without parameters
+      }
+      if (parameters.size() == 1 && IsOneOf(parameters[0], {u"--version", u"-V"})) {
+        WriteVersion(aPlatform, console);
+        return 0;
+      }
+      for (const Text& warning : ParameterWarnings(aPlatform, parameters)) {
+        WriteErrorLine(aPlatform, warning);
+      }
       TRunSettings settings = ParseParameters(aPlatform, parameters);
-      RunWithService(aPlatform, settings, parameters.empty(), console);
-      return 0;
+      const std::uint64_t failed = RunWithService(aPlatform, settings, parameters.empty(), console);
+      return strict && failed > 0 ? kExitFailedLines : 0;
     } catch (const TException& e) {
       message = e.Message();
     } catch (const std::bad_alloc&) {
@@ -115,7 +165,7 @@ int RunProgram(TPlatform& aPlatform) {
     LastResort(aPlatform, reportFailure.Message(), message);
     return 1;
   }
-  return 0;
+  return strict ? kExitReported : 0;
 }
 
 }  // namespace xlate

@@ -1,5 +1,7 @@
 #include "app/Parameters.h"
 
+#include <algorithm>
+
 #include "common/Codings.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
@@ -7,6 +9,7 @@
 namespace xlate {
 
 const char16_t kDefaultText[] = u"Hello, this is xlate, a front end to a translation library.";
+const char16_t kStdStreamName[] = u"-";
 
 TCodingType ParseCoding(const Text& aWord) { return CodingNamed(aWord).Type; }
 
@@ -36,7 +39,11 @@ void SetDefaultLanguage(TPlatform& aPlatform, const std::vector<Text>& aParamete
 
 }  // namespace
 
-TRunSettings ParseParameters(TPlatform& aPlatform, const std::vector<Text>& aParameters) {
+namespace {
+
+// The parameters set by name, and the codings filled from each other: the
+// settings before any default applies.
+TRunSettings SetFields(TPlatform& aPlatform, const std::vector<Text>& aParameters) {
   TRunSettings s;  // Task unknown, codings none, texts empty
 
   for (const Text& parameter : aParameters) {
@@ -67,10 +74,20 @@ TRunSettings ParseParameters(TPlatform& aPlatform, const std::vector<Text>& aPar
 
   if (s.OutCoding == ctNone && s.InCoding != ctNone) s.OutCoding = s.InCoding;
   if (s.InCoding == ctNone && s.OutCoding != ctNone) s.InCoding = s.OutCoding;
+  return s;
+}
+
+}  // namespace
+
+TRunSettings ParseParameters(TPlatform& aPlatform, const std::vector<Text>& aParameters) {
+  TRunSettings s = SetFields(aPlatform, aParameters);
 
   // File names are derived before the language defaults apply, so they use
-  // the codes as given, which may be empty.
-  if (s.OutFile.empty() && !s.InFile.empty()) {
+  // the codes as given, which may be empty. Standard input has no name to
+  // derive one from: its translation goes to standard output.
+  if (s.OutFile.empty() && s.InFile == kStdStreamName) {
+    s.OutFile = kStdStreamName;
+  } else if (s.OutFile.empty() && !s.InFile.empty()) {
     s.OutFile = s.InFile + u"." + s.LangTo;
     s.OutFileDerived = true;
   }
@@ -96,6 +113,134 @@ TRunSettings ParseParameters(TPlatform& aPlatform, const std::vector<Text>& aPar
   if (s.Task == ttUnknown) throw TException(u"Unknown task type");
   if (s.InCoding == ctNone && s.OutCoding == ctNone) throw TException(u"Unknown coding type");
   return s;
+}
+
+namespace {
+
+// The number of single-letter edits (insert, delete, replace, swap two
+// neighbours) that make one text from the other.
+std::size_t EditDistance(const Text& aLeft, const Text& aRight) {
+  // Rows of the distances between the prefixes of aLeft and of aRight: the
+  // one before the last, the last, and the one being filled.
+  const std::size_t width = aRight.size() + 1;
+  std::vector<std::size_t> before(width), last(width), row(width);
+  for (std::size_t j = 0; j < width; ++j) last[j] = j;
+  for (std::size_t i = 1; i <= aLeft.size(); ++i) {
+    row[0] = i;
+    for (std::size_t j = 1; j < width; ++j) {
+      const std::size_t replace = last[j - 1] + (aLeft[i - 1] == aRight[j - 1] ? 0 : 1);
+      std::size_t best = std::min({last[j] + 1, row[j - 1] + 1, replace});
+      if (i > 1 && j > 1 && aLeft[i - 1] == aRight[j - 2] && aLeft[i - 2] == aRight[j - 1]) {
+        best = std::min(best, before[j - 2] + 1);
+      }
+      row[j] = best;
+    }
+    before.swap(last);
+    last.swap(row);
+  }
+  return last[width - 1];
+}
+
+const char16_t* const kNames[] = {u"DO",      u"LANGFROM", u"LANGTO", u"LANGINIT", u"ICODING",
+                                  u"OCODING", u"TEXT",     u"IFILE",  u"OFILE"};
+
+Text UpperAscii(Text aText) {
+  for (char16_t& c : aText) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  }
+  return aText;
+}
+
+// Whether a field is still without a value, so that its default decides.
+// IFILE and OFILE have no default.
+bool FieldUnset(const TRunSettings& aSettings, const Text& aName) {
+  if (aName == u"DO") return aSettings.Task == ttUnknown;
+  if (aName == u"LANGFROM") return aSettings.LangFrom.empty();
+  if (aName == u"LANGTO") return aSettings.LangTo.empty();
+  if (aName == u"LANGINIT") return aSettings.LangInit.empty();
+  if (aName == u"ICODING") return aSettings.InCoding == ctNone;
+  if (aName == u"OCODING") return aSettings.OutCoding == ctNone;
+  if (aName == u"TEXT") return aSettings.Text.empty();
+  return false;
+}
+
+// The nine names, the closest to aName; empty when none is close enough to
+// be what was meant: at most one edit in three letters (one for the
+// shortest names).
+Text ClosestName(const Text& aName) {
+  const Text upper = UpperAscii(aName);
+  Text closest;
+  std::size_t best = 0;
+  for (const char16_t* name : kNames) {
+    const Text candidate = name;
+    const std::size_t distance = EditDistance(upper, candidate);
+    const std::size_t allowed = std::max<std::size_t>(1, candidate.size() / 3);
+    if (distance <= allowed && (closest.empty() || distance < best)) {
+      closest = candidate;
+      best = distance;
+    }
+  }
+  return closest;
+}
+
+}  // namespace
+
+std::vector<Text> ParameterWarnings(TPlatform& aPlatform, const std::vector<Text>& aParameters) {
+  const TRunSettings unset = SetFields(aPlatform, aParameters);
+  std::vector<Text> warnings;
+  std::size_t index = 0;
+  for (const Text& parameter : aParameters) {
+    const std::size_t position = index++;
+    const std::size_t equals = parameter.find(u'=');
+    if (equals == Text::npos || equals == 0) continue;
+    const Text name = parameter.substr(0, equals);
+    const Text value = parameter.substr(equals + 1);
+    const Text shown = aPlatform.ArgumentAsText(parameter);
+    const Text shownName = aPlatform.ArgumentAsText(name);
+    Text known;
+    for (const char16_t* candidate : kNames) {
+      if (aPlatform.EqualIgnoreCase(name, candidate)) {
+        known = candidate;
+        break;
+      }
+    }
+    if (known.empty()) {
+      const Text closest = ClosestName(name);
+      warnings.push_back(
+          closest.empty()
+              ? Format(u"xlate: %s= is not a parameter", {shownName})
+              : Format(u"xlate: %s= is not a parameter; did you mean %s=?", {shownName, closest}));
+    } else if (name != known) {
+      // The lookup for a default takes the first parameter of the name in
+      // any case: this one blocks the default when it is that first one,
+      // has a value, and nothing set the field.
+      std::size_t first = 0;
+      while (first < aParameters.size()) {
+        const Text& other = aParameters[first];
+        const std::size_t otherEquals = other.find(u'=');
+        if (otherEquals != Text::npos &&
+            aPlatform.EqualIgnoreCase(other.substr(0, otherEquals), known)) {
+          break;
+        }
+        ++first;
+      }
+      const bool blocks = first == position && !value.empty() && FieldUnset(unset, known);
+      warnings.push_back(
+          blocks ? Format(u"xlate: %s= is not %s= (names are upper case); it stops %s from "
+                          u"taking its default",
+                          {shownName, known, known})
+                 : Format(u"xlate: %s= is not %s= (names are upper case); it is ignored",
+                          {shownName, known}));
+    } else if ((known == u"ICODING" || known == u"OCODING") && !value.empty() &&
+               ParseCoding(value) == ctNone) {
+      Text keywords = CodingKeywords();
+      for (std::size_t at = keywords.find(u'|'); at != Text::npos; at = keywords.find(u'|', at)) {
+        keywords.replace(at, 1, u", ");
+      }
+      warnings.push_back(Format(u"xlate: %s is not a coding (%s)", {shown, keywords}));
+    }
+  }
+  return warnings;
 }
 
 }  // namespace xlate

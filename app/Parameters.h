@@ -22,4 +22,15 @@ Text LookupParameter(TPlatform& aPlatform, const std::vector<Text>& aParameters,
 // checks them; raises "Unknown task type" or "Unknown coding type".
 TRunSettings ParseParameters(TPlatform& aPlatform, const std::vector<Text>& aParameters);
 
+// The name a file name stands for standard input (as IFILE) or standard
+// output (as OFILE).
+extern const char16_t kStdStreamName[];
+
+// What may be a mistake on the command line, one line each, without a line
+// break: a name that is none of the nine (with the closest of them, if one
+// is close), a name in the wrong case (and whether it keeps a field from
+// its default), and a coding value that is no coding. The settings are not
+// changed by any of this; the lines only tell what the parameters do.
+std::vector<Text> ParameterWarnings(TPlatform& aPlatform, const std::vector<Text>& aParameters);
+
 }  // namespace xlate

@@ -1,5 +1,5 @@
 // Parameter parsing: it either raises one of its two messages or gives
-// settings that pass its checks.
+// settings that pass its checks; the warnings never raise.
 #include <cstdint>
 
 #include "app/Parameters.h"
@@ -18,6 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
       parameters.push_back(DecodeUtf8(reinterpret_cast<const char*>(aData) + start, i - start));
       start = i + 1;
     }
+  }
+  // One warning at most per parameter, each one line.
+  const std::vector<Text> warnings = ParameterWarnings(platform, parameters);
+  Check(warnings.size() <= parameters.size(), "more warnings than parameters");
+  for (const Text& warning : warnings) {
+    Check(warning.rfind(u"xlate: ", 0) == 0, "a warning without the program's name");
   }
   try {
     TRunSettings s = ParseParameters(platform, parameters);

@@ -33,6 +33,9 @@ struct TFileIdentity {
   // block device or a pipe, but not a terminal or a socket.
   bool GivesBack = false;
 
+  // A regular file on a disk, not a device, a pipe or a socket.
+  bool Regular = false;
+
   bool SameAs(const TFileIdentity& aOther) const {
     return Known && aOther.Known && Volume == aOther.Volume && Index == aOther.Index;
   }
@@ -74,6 +77,9 @@ class TPlatform : public TCodePageConverter {
   virtual TErrorCode FreeLibrary(LibraryHandle aLibrary) = 0;
   // The file name under which the translation library is loaded.
   virtual Text LibraryFileName() = 0;
+  // The file a loaded library was loaded from; empty when the system cannot
+  // tell.
+  virtual Text LibraryPath(LibraryHandle aLibrary) = 0;
 
   // The system's text for a failure's code as it stands (trimming is the
   // caller's business); empty if none.
@@ -100,6 +106,14 @@ class TPlatform : public TCodePageConverter {
   virtual THandleType StdOutputType() = 0;
   virtual TErrorCode WriteStd(TStdStream aStream, const char* aBytes, std::size_t aCount) = 0;
   virtual bool IsTerminal(TStdStream aStream) = 0;
+  // Standard input and standard output as files, read and written through
+  // a handle of their own, so that closing them leaves the process's own
+  // handles open. Fails where the process has no such handle.
+  virtual TErrorCode OpenStdInput(std::unique_ptr<TPlatformFile>& vFile) = 0;
+  virtual TErrorCode OpenStdOutput(std::unique_ptr<TPlatformFile>& vFile) = 0;
+
+  // The value of an environment variable; empty when it is not set.
+  virtual Text EnvironmentValue(const Text& aName) = 0;
 
   // File system.
   // An existing name that is not a directory.

@@ -57,6 +57,8 @@ class TdllZTA {
   std::size_t TranslateLines(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
                              Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
                              std::size_t& vFailed);
+  // The file the library was loaded from; empty when the system cannot tell.
+  Text LibraryPath() { return FPlatform.LibraryPath(FDllHandle); }
   // Whether the library has the batch entry point.
   bool HasBatchEntryPoint() const { return FprocTranslateBatch != nullptr; }
   // Like Translate, but a failure comes back as false with its message.

@@ -19,6 +19,50 @@ TEST(EndToEnd, TheUsageLineShowsTheProgramsOwnFileName) {
   EXPECT_EQ(folder.Run({"DO=x"}).out, ReportFor("Unknown task type", name));
 }
 
+// One line: the version the build was made as, and the library the program
+// loads, or the version alone when none loads.
+TEST(EndToEnd, TheVersionNamesTheLibraryInUse) {
+  ProgramFolder folder;
+  ProcessResult r = folder.Run({"--version"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "xlate " XLATE_VERSION " (library " + folder.File(kLibraryName) + ")\r\n");
+  ProgramFolder without("");
+  r = without.Run({"-V"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "xlate " XLATE_VERSION "\r\n");
+  EXPECT_EQ(r.err, "");
+}
+
+// The exit code is 0 after a reported error and after failed lines, unless
+// XLATE_STRICT=1 asks for codes that tell them apart; standard output is
+// the same either way.
+TEST(EndToEnd, ExitCodesTellTheOutcomeOnlyWhenAskedFor) {
+  struct Row {
+    std::vector<std::string> arguments;
+    OutputTarget output;
+    int plain;
+    int strict;
+  };
+  const Row rows[] = {
+      {{"TEXT=x"}, OutputTarget::Capture, 0, 0},
+      {{"DO=FOO"}, OutputTarget::Capture, 0, 2},
+      {{"IFILE=in.txt", "OFILE=out.txt"}, OutputTarget::Capture, 0, 3},
+      {{"DO=FOO"}, OutputTarget::Closed, 1, 1},
+  };
+  ProgramFolder folder;
+  WriteFileBytes(folder.File("in.txt"), "one\n@fail 7 bad\n");
+  for (const Row& row : rows) {
+    ProcessOptions options;
+    options.output = row.output;
+    const ProcessResult plain = folder.Run(row.arguments, "en_US.CP1252", options);
+    options.environment["XLATE_STRICT"] = "1";
+    const ProcessResult strict = folder.Run(row.arguments, "en_US.CP1252", options);
+    EXPECT_EQ(plain.exitCode, row.plain) << row.arguments[0];
+    EXPECT_EQ(strict.exitCode, row.strict) << row.arguments[0];
+    EXPECT_EQ(strict.out, plain.out) << row.arguments[0];
+  }
+}
+
 TEST(EndToEnd, AMissingLibraryIsReportedEvenWithoutParameters) {
   ProgramFolder folder("");
   ProcessResult r = folder.Run({});

@@ -188,6 +188,56 @@ TEST_F(FileModeEndToEnd, TheNullDeviceIsWrittenDirectly) {
   EXPECT_EQ(Names(), before);
 }
 
+// "-" is standard input as IFILE and standard output as OFILE, read and
+// written in their codings like any file; standard input without OFILE
+// goes to standard output. An input that is not a regular file gives no
+// output name, and nothing is written.
+TEST_F(FileModeEndToEnd, ADashIsStandardInputOrOutput) {
+  struct Row {
+    std::vector<std::string> arguments;
+    std::string input;  // standard input
+    std::string out;
+    std::string written;  // what out.txt holds afterwards, if anything
+  };
+  const std::string list = "en English\r\nde German\r\nfr French\r\n";
+  const std::vector<Row> rows = {
+    {{"IFILE=-", "LANGTO=es"}, "one\r\ntwo", "[en>es] one\r\n[en>es] two\r\n", ""},
+    {{"IFILE=-", "OFILE=out.txt", "ICODING=UNICODE"},
+     "\xFF\xFE" + Utf16Bytes(u"a\r\n"),
+     "",
+     "\xFF\xFE" + Utf16Bytes(u"[en>en] a\r\n")},
+    {{"IFILE=in.txt", "OFILE=-", "OCODING=UTF8"}, "", "\xEF\xBB\xBF[en>en] a\r\n[en>en] b\r\n", ""},
+    {{"DO=LIST", "OFILE=-", "OCODING=UTF8"}, "", "\xEF\xBB\xBF" + list, ""},
+#if defined(_WIN32)
+    // The console's names are refused, and "-" named instead.
+    {{"IFILE=CON", "OFILE=out.txt"},
+     "",
+     ReportFor("Cannot open file \"\\\\.\\CON\". The console is not opened by name: IFILE=- "
+               "reads standard input and OFILE=- writes standard output"),
+     ""},
+#else
+    {{"IFILE=/dev/stdin", "LANGTO=es"},
+     "x",
+     ReportFor("Input file \"/dev/stdin\" is not a regular file, and no output file name is made "
+               "from it; give OFILE (OFILE=- for standard output)"),
+     ""},
+#endif
+  };
+  Write("in.txt", "a\nb");
+  for (const Row& row : rows) {
+    ProcessOptions options;
+    options.input = row.input;
+    const ProcessResult r = Run(row.arguments, options);
+    EXPECT_EQ(r.out, row.out) << row.arguments[0];
+    EXPECT_EQ(r.err, "") << row.arguments[0];
+    if (!row.written.empty()) {
+      EXPECT_EQ(Read("out.txt"), row.written);
+    }
+  }
+  EXPECT_EQ(Names(), (std::vector<std::string>{"in.txt", kLibraryName, "out.txt", kProgramName}));
+  EXPECT_FALSE(fs::exists("/dev/stdin.es"));
+}
+
 TEST_F(FileModeEndToEnd, ADerivedOutputThatIsTheInputItselfIsRefused) {
   Write("a.txt", "keep me");
 #if defined(_WIN32)

@@ -353,33 +353,53 @@ TEST_F(FileModeTest, ProgressShowsOnlyOnATerminalAndIsClearedAtTheEnd) {
     }
   };
   {
-    TProgress quiet(platform, 2u << 20, std::chrono::milliseconds(0));
+    TProgress quiet(platform, 2u << 20, true, std::chrono::milliseconds(0));
     translate(quiet);
   }
   EXPECT_EQ(platform.stdErr, "");
   platform.stdErrIsTerminal = true;
   {
     // A run shorter than the interval shows nothing.
-    TProgress shortRun(platform, 2u << 20, std::chrono::hours(1));
+    TProgress shortRun(platform, 2u << 20, true, std::chrono::hours(1));
     translate(shortRun);
   }
   EXPECT_EQ(platform.stdErr, "");
   {
-    TProgress progress(platform, 2u << 20, std::chrono::milliseconds(0));
+    TProgress progress(platform, 2u << 20, true, std::chrono::milliseconds(0));
     translate(progress);
   }
   // Lines done, and how far into the file they reach.
-  EXPECT_NE(platform.stdErr.find("\r64 lines, 0.1 of 2.0 MB (6%), "), std::string::npos);
-  EXPECT_NE(platform.stdErr.find("\r960 lines, 1.9 of 2.0 MB (95%), "), std::string::npos);
+  EXPECT_NE(platform.stdErr.find("\r64 lines, 131 KB of 2.0 MB (6%), "), std::string::npos);
+  EXPECT_NE(platform.stdErr.find("\r960 lines, 1.9 MB of 2.0 MB (95%), "), std::string::npos);
   EXPECT_EQ(platform.stdErr.substr(platform.stdErr.size() - 74),
             "\r" + std::string(72, ' ') + "\r");
   // An input without a size, such as a pipe: only what is done.
   platform.stdErr.clear();
   {
-    TProgress pipe(platform, 0, std::chrono::milliseconds(0));
+    TProgress pipe(platform, 0, true, std::chrono::milliseconds(0));
     translate(pipe);
   }
   EXPECT_NE(platform.stdErr.find("\r960 lines, 1.9 MB, "), std::string::npos);
+  EXPECT_EQ(platform.stdErr.find(" left"), std::string::npos);
+  // A file below 1 MB in KB, and the time left once the estimate is due
+  // (at once here).
+  platform.stdErr.clear();
+  {
+    TProgress small(platform, 4u << 10, true, std::chrono::milliseconds(0),
+                    std::chrono::milliseconds(0));
+    small.BlockStarted(500, 4u << 10);
+    for (int i = 0; i < 500; ++i) small.LineDone();
+  }
+  EXPECT_NE(platform.stdErr.find("\r64 lines, 524 B of 4.0 KB (12%), "), std::string::npos);
+  EXPECT_NE(platform.stdErr.find(" lines/s, 0:0"), std::string::npos);
+  EXPECT_NE(platform.stdErr.find(" left"), std::string::npos);
+  // Standard output as the output: nothing on the terminal beside it.
+  platform.stdErr.clear();
+  {
+    TProgress beside(platform, 2u << 20, false, std::chrono::milliseconds(0));
+    translate(beside);
+  }
+  EXPECT_EQ(platform.stdErr, "");
 }
 
 }  // namespace

@@ -28,11 +28,38 @@ class FakeInput : public TPlatformFile {
   }
   TErrorCode Write(const char*, std::size_t, std::size_t&) override { return kAccessDenied; }
   TErrorCode Close() override { return kSuccess; }
+  TFileIdentity Identity() override {
+    TFileIdentity identity;
+    identity.Regular = FRegular;
+    return identity;
+  }
+  void NotRegular() { FRegular = false; }
 
  private:
   FakePlatform& FPlatform;
   std::string FBytes;
   std::size_t FPosition = 0;
+  bool FRegular = true;
+};
+
+// Standard output as a file: every write goes to FakePlatform::stdOut.
+class FakeStdOutput : public TPlatformFile {
+ public:
+  explicit FakeStdOutput(FakePlatform& aPlatform) : FPlatform(aPlatform) {}
+  TErrorCode Size(std::uint64_t& vSize) override {
+    vSize = 0;
+    return kSuccess;
+  }
+  TErrorCode Read(char*, std::size_t, std::size_t&) override { return kAccessDenied; }
+  TErrorCode Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
+    FPlatform.stdOut.append(aBuffer, aCount);
+    vWritten = aCount;
+    return kSuccess;
+  }
+  TErrorCode Close() override { return kSuccess; }
+
+ private:
+  FakePlatform& FPlatform;
 };
 
 // Collects what is written and puts it in place on Commit only.
@@ -78,6 +105,18 @@ TErrorCode FakePlatform::OpenForReading(const Text& aName, TReadShare,
   if (it->second.locked) return 32;
   if (it->second.unreadable) return 5;
   vFile = std::make_unique<FakeInput>(*this, it->second.bytes);
+  return kSuccess;
+}
+
+TErrorCode FakePlatform::OpenStdInput(std::unique_ptr<TPlatformFile>& vFile) {
+  auto input = std::make_unique<FakeInput>(*this, stdIn);
+  input->NotRegular();
+  vFile = std::move(input);
+  return kSuccess;
+}
+
+TErrorCode FakePlatform::OpenStdOutput(std::unique_ptr<TPlatformFile>& vFile) {
+  vFile = std::make_unique<FakeStdOutput>(*this);
   return kSuccess;
 }
 

@@ -81,6 +81,7 @@ class FakePlatform : public TPlatform {
     return kSuccess;
   }
   Text LibraryFileName() override { return libraryName; }
+  Text LibraryPath(LibraryHandle) override { return u"/opt/tools/" + libraryName; }
 
   Text SystemErrorMessage(TErrorCode aCode) override {
     auto it = errorMessages.find(aCode);
@@ -126,6 +127,15 @@ class FakePlatform : public TPlatform {
   bool stdErrIsTerminal = false;
   bool IsTerminal(TStdStream aStream) override {
     return aStream == TStdStream::ssError && stdErrIsTerminal;
+  }
+
+  std::string stdIn;  // what standard input holds
+  TErrorCode OpenStdInput(std::unique_ptr<TPlatformFile>& vFile) override;
+  TErrorCode OpenStdOutput(std::unique_ptr<TPlatformFile>& vFile) override;
+  std::map<Text, Text> environment;
+  Text EnvironmentValue(const Text& aName) override {
+    auto it = environment.find(aName);
+    return it == environment.end() ? Text() : it->second;
   }
 
   bool FileExists(const Text& aName) override {

@@ -31,6 +31,18 @@ void CheckDerivedOutputName(TPlatform& aPlatform, const TFileTask& aTask) {
   }
 }
 
+// An output name made from the input's only makes sense beside a file:
+// "/dev/stdin.es", "/dev/tty.es" or "fifo.es" would be a new file in /dev or
+// beside a pipe, which nobody asked for. Refused before anything is
+// written.
+void CheckInputGivesAName(const TFileTask& aTask, TPlatformFile& aInput) {
+  if (!aTask.OutFileDerived || aInput.Identity().Regular) return;
+  throw TException(
+      Format(u"Input file \"%s\" is not a regular file, and no output file name is made from "
+             u"it; give OFILE (OFILE=- for standard output)",
+             {aTask.InFile}));
+}
+
 // An output written as it goes (a stream the program was given, a device,
 // a pipe) into the very file being read would have its own lines read back
 // as input: a file that grows without end, or lines read after they were
@@ -44,7 +56,8 @@ void CheckOutputIsNotInput(TPlatform& aPlatform, const TFileTask& aTask, TPlatfo
     throw TException(
         Format(u"Output file \"%s\" is the input file \"%s\" itself, which would "
                u"read back what is written; give another OFILE",
-               {aTask.OutFile, aPlatform.FullPath(aTask.InFile)}));
+               {aTask.OutFile,
+                IsStdStreamName(aTask.InFile) ? aTask.InFile : aPlatform.FullPath(aTask.InFile)}));
   }
 }
 
@@ -83,12 +96,14 @@ void CheckFileCoding(TCodingType aCoding) {
 
 }  // namespace
 
-void TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZTA& aService,
-                   const TFileWindow& aWindow) {
+std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZTA& aService,
+                            const TFileWindow& aWindow) {
   CheckFileCoding(aTask.InCoding);
   CheckFileCoding(aTask.OutCoding);
   CheckDerivedOutputName(aPlatform, aTask);
-  const bool inPlace = aPlatform.SameFile(aTask.InFile, aTask.OutFile);
+  const bool stdInput = IsStdStreamName(aTask.InFile);
+  const bool stdOutput = IsStdStreamName(aTask.OutFile);
+  const bool inPlace = !stdInput && !stdOutput && aPlatform.SameFile(aTask.InFile, aTask.OutFile);
   // The input is read, translated and written a block at a time. It stays
   // open, and locked, until the output has replaced what stood under its
   // name: in place, that is the input itself.
@@ -96,6 +111,7 @@ void TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZTA& aServi
   // replaced.
   std::unique_ptr<TPlatformFile> input = OpenInputFile(
       aPlatform, aTask.InFile, inPlace ? TReadShare::rsExclusive : TReadShare::rsShared);
+  CheckInputGivesAName(aTask, *input);
   std::uint64_t size = 0;
   if (input->Size(size) != kSuccess) size = 0;
   TOutputFile output(aPlatform, aTask.OutFile, aTask.OutCoding, inPlace ? input.get() : nullptr);
@@ -105,7 +121,8 @@ void TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZTA& aServi
   std::uint64_t lines = 0;
   std::uint64_t failed = 0;
   {
-    TProgress progress(aPlatform, size);
+    // Not on the terminal that may be showing the output itself.
+    TProgress progress(aPlatform, size, !stdOutput);
     while (reader.ReadBlock(block)) {
       progress.BlockStarted(block.Count(), reader.BytesUsed());
       // A part of the block at a time, its results written and let go
@@ -128,6 +145,7 @@ void TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZTA& aServi
   }  // the progress line is cleared before the summary
   output.Finish();
   if (failed > 0) ReportFailedLines(aPlatform, failed, lines);
+  return failed;
 }
 
 void WriteListFile(TPlatform& aPlatform, const TFileTask& aTask, const TStringList& aLanguages) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "app/filemode/LineBlock.h"
 #include "common/StringList.h"
 #include "service/jxDLLInterface.h"
@@ -17,10 +19,12 @@ struct TFileTask {
 };
 
 // Translates InFile line by line into OutFile, holding no more than about
-// aWindow of the file at a time.
-void TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZTA& aService,
-                   const TFileWindow& aWindow = {});
-// Writes the language list into OutFile.
+// aWindow of the file at a time. An InFile "-" is standard input, an OutFile
+// "-" standard output. Returns the number of lines that failed (their
+// messages stand in the output).
+std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZTA& aService,
+                            const TFileWindow& aWindow = {});
+// Writes the language list into OutFile ("-": standard output).
 void WriteListFile(TPlatform& aPlatform, const TFileTask& aTask, const TStringList& aLanguages);
 
 }  // namespace xlate

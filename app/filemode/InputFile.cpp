@@ -37,8 +37,18 @@ class TBytesFile : public TPlatformFile {
 
 }  // namespace
 
+bool IsStdStreamName(const Text& aName) { return aName == u"-"; }
+
 std::unique_ptr<TPlatformFile> OpenInputFile(TPlatform& aPlatform, const Text& aName,
                                              TReadShare aShare) {
+  if (IsStdStreamName(aName)) {
+    std::unique_ptr<TPlatformFile> input;
+    if (const TErrorCode code = aPlatform.OpenStdInput(input)) {
+      throw TException(
+          Format(u"Cannot open standard input. %s", {SystemErrorText(aPlatform, code)}));
+    }
+    return input;
+  }
   if (!aPlatform.FileExists(aName)) throw TException(Format(u"File \"%s\" not found", {aName}));
   std::unique_ptr<TPlatformFile> file;
   if (const TErrorCode code = aPlatform.OpenForReading(aName, aShare, file)) {
@@ -52,7 +62,7 @@ TLineReader::TLineReader(TPlatform& aPlatform, TPlatformFile& aFile, const Text&
                          TCodingType aCoding, const TFileWindow& aWindow)
     : FFile(aFile),
       FName(aName),
-      FFullPath(aName.empty() ? aName : aPlatform.FullPath(aName)),
+      FFullPath(aName.empty() || IsStdStreamName(aName) ? aName : aPlatform.FullPath(aName)),
       FCoding(CodingOf(aCoding)),
       FForm(FCoding.FileForm),
       FPlatform(aPlatform),

@@ -10,7 +10,10 @@
 
 namespace xlate {
 
-// Opens the file for reading, shared with other readers or with nobody, for
+// Whether a file name stands for standard input or standard output: "-".
+bool IsStdStreamName(const Text& aName);
+
+// Opens the file for reading ("-": standard input), shared with other readers or with nobody, for
 // as long as the result lives. Raises "File ... not found" or "Cannot open
 // file ...".
 std::unique_ptr<TPlatformFile> OpenInputFile(TPlatform& aPlatform, const Text& aName,

@@ -1,5 +1,6 @@
 #include "app/filemode/OutputFile.h"
 
+#include "app/filemode/InputFile.h"
 #include "common/CodePages.h"
 #include "common/Codings.h"
 #include "common/Conversions.h"
@@ -22,9 +23,12 @@ Text FolderOf(TPlatform& aPlatform, const Text& aFullPath) {
 
 TOutputFile::TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
                          TPlatformFile* aInput)
-    : FPlatform(aPlatform), FFullPath(aPlatform.FullPath(aName)), FCoding(CodingOf(aCoding)) {
-  const TErrorCode code = aInput != nullptr ? FPlatform.CreateOverInput(aName, *aInput, FFile)
-                                            : FPlatform.CreateForWriting(aName, FFile);
+    : FPlatform(aPlatform),
+      FFullPath(IsStdStreamName(aName) ? aName : aPlatform.FullPath(aName)),
+      FCoding(CodingOf(aCoding)) {
+  const TErrorCode code = IsStdStreamName(aName) ? FPlatform.OpenStdOutput(FFile)
+                          : aInput != nullptr    ? FPlatform.CreateOverInput(aName, *aInput, FFile)
+                                                 : FPlatform.CreateForWriting(aName, FFile);
   if ((code & kFolderFailure) != 0) {
     // The file could be written, but no new file made beside it.
     throw TException(Format(u"Cannot create file \"%s\" in folder \"%s\". %s",

@@ -11,15 +11,19 @@ namespace xlate {
 
 // One line on standard error, rewritten in place, while a file is
 // translated: lines done, how far into the input that is (against its size
-// when it has one), lines per second. The line count is not known before the
-// end, as the file is read as it is translated. Silent unless standard
-// error is a terminal, so that scripts see nothing of it, and silent during
-// the first interval, so that short runs show nothing.
+// when it has one, each size in B, KB, MB or GB as it calls for), lines per
+// second, and, once a few seconds have passed on an input with a size, the
+// time left. The line count is not known before the end, as the file is
+// read as it is translated. Silent unless standard error is a terminal, so
+// that scripts see nothing of it, and silent during the first interval, so
+// that short runs show nothing.
 class TProgress {
  public:
   // aSize is the input's size in bytes, 0 for one without a size (a pipe).
-  TProgress(TPlatform& aPlatform, std::uint64_t aSize,
-            std::chrono::milliseconds aInterval = std::chrono::milliseconds(200));
+  // aShow false keeps it silent (the output goes to standard output).
+  TProgress(TPlatform& aPlatform, std::uint64_t aSize, bool aShow = true,
+            std::chrono::milliseconds aInterval = std::chrono::milliseconds(200),
+            std::chrono::milliseconds aEstimateAfter = std::chrono::seconds(3));
   ~TProgress();  // clears the line
   TProgress(const TProgress&) = delete;
   TProgress& operator=(const TProgress&) = delete;
@@ -41,6 +45,8 @@ class TProgress {
   bool FEnabled;
   bool FShown = false;
   std::chrono::milliseconds FInterval;
+  std::chrono::milliseconds FEstimateAfter;
+  std::size_t FWidth = 72;  // of the longest line shown, which clearing covers
   std::chrono::steady_clock::time_point FStart;
   std::chrono::steady_clock::time_point FLastShown;
   std::uint64_t FDone = 0;  // lines

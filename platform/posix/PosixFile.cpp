@@ -46,6 +46,7 @@ TFileIdentity IdentityOf(int aFd) {
   identity.Index = static_cast<std::uint64_t>(info.st_ino);
   identity.Known = true;
   identity.GivesBack = S_ISREG(info.st_mode) || S_ISBLK(info.st_mode) || S_ISFIFO(info.st_mode);
+  identity.Regular = S_ISREG(info.st_mode);
   return identity;
 }
 
@@ -370,6 +371,10 @@ mode_t CurrentUmask() {
 // errno after a failed call is never 0; should it be, the failure still
 // counts as one.
 TErrorCode ErrnoCode() { return errno != 0 ? static_cast<TErrorCode>(errno) : EIO; }
+
+TErrorCode OpenPosixStdStream(int aFd, std::unique_ptr<TPlatformFile>& vFile) {
+  return WriteThroughOwnDescriptor(aFd, vFile);
+}
 
 TErrorCode OpenPosixInput(const std::string& aNativeName, TReadShare aShare,
                           std::unique_ptr<TPlatformFile>& vFile) {

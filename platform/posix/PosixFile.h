@@ -22,6 +22,10 @@ TErrorCode ErrnoCode();
 TErrorCode OpenPosixInput(const std::string& aNativeName, TReadShare aShare,
                           std::unique_ptr<TPlatformFile>& vFile);
 
+// The process's own stream aFd (0 for standard input, 1 for standard
+// output), through a copy of its descriptor.
+TErrorCode OpenPosixStdStream(int aFd, std::unique_ptr<TPlatformFile>& vFile);
+
 // Creates an output file. What the name stands for decides how, never its
 // spelling: a regular file, or a name that does not exist yet, is written
 // into a new file in the same folder that replaces it on Commit (keeping

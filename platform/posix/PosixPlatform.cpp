@@ -1,6 +1,9 @@
 // The POSIX implementation of the platform interface.
 #include <dirent.h>
 #include <dlfcn.h>
+#if defined(__linux__)
+#include <link.h>
+#endif
 #include <limits.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -142,6 +145,19 @@ class TPosixPlatform : public TPlatform {
     return Text(kLibraryFileName, kLibraryFileName + strlen(kLibraryFileName));
   }
 
+  Text LibraryPath(LibraryHandle aLibrary) override {
+#if defined(__GLIBC__)
+    struct link_map* map = nullptr;
+    if (dlinfo(reinterpret_cast<void*>(aLibrary), RTLD_DI_LINKMAP, &map) == 0 && map != nullptr &&
+        map->l_name != nullptr) {
+      return NameText(map->l_name);
+    }
+#else
+    (void)aLibrary;
+#endif
+    return Text();
+  }
+
   Text SystemErrorMessage(TErrorCode aCode) override {
     if (aCode == kLoaderError) return FromNative(FLoaderMessage);
     if (aCode == kLockedByAnother)
@@ -225,6 +241,20 @@ class TPosixPlatform : public TPlatform {
 
   bool IsTerminal(TStdStream aStream) override {
     return isatty(aStream == TStdStream::ssOutput ? STDOUT_FILENO : STDERR_FILENO) == 1;
+  }
+
+  TErrorCode OpenStdInput(std::unique_ptr<TPlatformFile>& vFile) override {
+    return OpenPosixStdStream(STDIN_FILENO, vFile);
+  }
+  TErrorCode OpenStdOutput(std::unique_ptr<TPlatformFile>& vFile) override {
+    return OpenPosixStdStream(STDOUT_FILENO, vFile);
+  }
+
+  Text EnvironmentValue(const Text& aName) override {
+    std::string name;
+    if (Native(aName, name) != kSuccess) return Text();
+    const char* value = getenv(name.c_str());
+    return value != nullptr ? FromNative(value) : Text();
   }
 
   bool FileExists(const Text& aName) override {

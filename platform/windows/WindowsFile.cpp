@@ -87,6 +87,7 @@ class TWindowsFile : public TPlatformFile {
         (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
     identity.Known = true;
     identity.GivesBack = true;
+    identity.Regular = true;
     return identity;
   }
 
@@ -245,7 +246,33 @@ HANDLE CreateTemporaryBeside(const Text& aFullTarget, DWORD aAttributes, Text& v
   return INVALID_HANDLE_VALUE;
 }
 
+// Whether a name is one of the console's devices: CON, CONIN$ or CONOUT$,
+// in any case, in any folder or after "\\.\", with or without an
+// extension or trailing blanks, as the system reads such names.
+bool NamesConsole(const Text& aName, bool aInputOnly) {
+  Text leaf = aName.substr(aName.find_last_of(u"\\/:") + 1);
+  leaf = leaf.substr(0, leaf.find(u'.'));
+  while (!leaf.empty() && leaf.back() == u' ') leaf.pop_back();
+  for (char16_t& c : leaf) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  }
+  if (aInputOnly) return leaf == u"CONIN$";
+  return leaf == u"CON" || leaf == u"CONIN$" || leaf == u"CONOUT$";
+}
+
 }  // namespace
+
+TErrorCode OpenWindowsStdHandle(std::uint32_t aWhich, std::unique_ptr<TPlatformFile>& vFile) {
+  HANDLE handle = GetStdHandle(aWhich);
+  if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return ERROR_INVALID_HANDLE;
+  HANDLE copy = INVALID_HANDLE_VALUE;
+  if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    return LastWindowsError();
+  }
+  vFile = std::make_unique<TWindowsFile>(copy);
+  return kSuccess;
+}
 
 // GetLastError() after a failed call is never 0; should it be, the failure
 // still counts as one.
@@ -270,6 +297,7 @@ Text WindowsFullPath(const Text& aName) {
 
 TErrorCode OpenWindowsInput(const Text& aName, TReadShare aShare,
                             std::unique_ptr<TPlatformFile>& vFile) {
+  if (NamesConsole(aName, false)) return kConsoleByName;
   const DWORD share = aShare == TReadShare::rsShared ? FILE_SHARE_READ : 0;
   HANDLE handle = CreateFileW(W(aName), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -280,6 +308,7 @@ TErrorCode OpenWindowsInput(const Text& aName, TReadShare aShare,
 
 TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<TPlatformFile>& vFile,
                                TPlatformFile* aInput) {
+  if (NamesConsole(aName, true)) return kConsoleByName;
   if (StartsWith(aName, u"\\\\.\\")) aInput = nullptr;  // a device: nothing to replace
   // Opening the existing name proves that it may be written (a directory
   // or a read-only file fails here) and keeps every other opener out. An
@@ -295,6 +324,9 @@ TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<TPlatformFile>
     }
   } else if (existing == INVALID_HANDLE_VALUE) {
     const TErrorCode code = LastWindowsError();
+    // CON and CONOUT$ write to the console where there is one; a process
+    // without one is told what to use instead of a bare "Invalid handle".
+    if (NamesConsole(aName, false)) return kConsoleByName;
     if (code != ERROR_FILE_NOT_FOUND || StartsWith(aName, u"\\\\.\\")) return code;
   } else if (StartsWith(aName, u"\\\\.\\") || GetFileType(existing) != FILE_TYPE_DISK) {
     // A device or a pipe: written as it is, nothing to replace.

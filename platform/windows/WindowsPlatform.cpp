@@ -98,7 +98,24 @@ class TWindowsPlatform : public TPlatform {
 
   Text LibraryFileName() override { return u"jxZTAccess.dll"; }
 
+  Text LibraryPath(LibraryHandle aLibrary) override {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+      DWORD length = GetModuleFileNameW(reinterpret_cast<HMODULE>(aLibrary), &buffer[0],
+                                        static_cast<DWORD>(buffer.size()));
+      if (length == 0) return Text();
+      if (length < buffer.size()) {
+        return Text(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      }
+      buffer.resize(buffer.size() * 2);
+    }
+  }
+
   Text SystemErrorMessage(TErrorCode aCode) override {
+    if (aCode == kConsoleByName) {
+      return u"The console is not opened by name: IFILE=- reads standard input and OFILE=- "
+             u"writes standard output";
+    }
     wchar_t buffer[kMessageBufferUnits];
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, aCode, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer,
@@ -228,6 +245,27 @@ class TWindowsPlatform : public TPlatform {
     // The null device is a character device too, but has no console mode.
     return !Missing(handle) && GetFileType(handle) == FILE_TYPE_CHAR &&
            GetConsoleMode(handle, &mode) != 0;
+  }
+
+  TErrorCode OpenStdInput(std::unique_ptr<TPlatformFile>& vFile) override {
+    return OpenWindowsStdHandle(STD_INPUT_HANDLE, vFile);
+  }
+  TErrorCode OpenStdOutput(std::unique_ptr<TPlatformFile>& vFile) override {
+    return OpenWindowsStdHandle(STD_OUTPUT_HANDLE, vFile);
+  }
+
+  Text EnvironmentValue(const Text& aName) override {
+    std::wstring buffer(256, L'\0');
+    for (;;) {
+      SetLastError(0);
+      DWORD length =
+          GetEnvironmentVariableW(W(aName), &buffer[0], static_cast<DWORD>(buffer.size()));
+      if (length == 0) return Text();
+      if (length < buffer.size()) {
+        return Text(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      }
+      buffer.resize(length);  // the size needed, with its NUL
+    }
   }
 
   bool FileExists(const Text& aName) override {

@@ -245,8 +245,10 @@ void SignalAtOpen::Serve() {
       ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
       const std::string name(path, length > 0 ? static_cast<std::size_t>(length) : 0);
       if (!FSent && name.find(FNamePart) != std::string::npos) {
-        kill(event->pid, FSignal);
+        // Marked before the signal: the test may look as soon as the
+        // process has ended, before this thread runs again.
         FSent = true;
+        kill(event->pid, FSignal);
       }
       fanotify_response allow = {event->fd, FAN_ALLOW};
       if (write(FNotify, &allow, sizeof allow) < 0) {

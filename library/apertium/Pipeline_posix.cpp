@@ -270,14 +270,21 @@ bool spawnChain(const StageList& stages, int cpu, pid_t groupId, SpawnedChain* c
 // The HMM tagger (apertium-tagger -g) is the one Apertium stage that keeps
 // state from one null-flushed text to the next: when a word's ambiguity
 // class is not in its model, it looks for a similar class and, doing so,
-// overwrites the class it gives unknown words, for the rest of the process.
-// Later texts are then tagged differently from the way they are tagged alone.
+// overwrites the class it gives unknown words (the search for the next
+// similar class starts from it too), for the rest of the process. A later
+// text with an unknown word or a class of its own is then tagged differently
+// from the way it is tagged alone; other texts are not.
 // Told to (-d), it notes each such class on its standard error while it
 // tags the text that holds the word, before it writes that text's NUL. A
 // chain runs the tagger as a segment of its own and gives it one text at a
-// time: what its standard error holds once the text's reply is read belongs
-// to that text. After a text that met a new class, the tagger is replaced
-// by a fresh one, started ahead. Other taggers (the sliding-window one stops
+// time, so that what its standard error holds once the text's reply is read
+// belongs to that text. Once the tagger has met a new class, a text with an
+// unknown word ("/*" in what the tagger reads) goes to a fresh tagger,
+// started ahead, and a text on which the changed tagger said anything but
+// that it met the same class again is tagged again by a fresh one. (The
+// search for a similar class ends where it ended the first time when it
+// starts there: meeting the class again gives what a fresh tagger gives and
+// leaves the tagger as it was.) Other taggers (the sliding-window one stops
 // on such a class under -d) are left as they are.
 bool isHmmTagger(const std::vector<std::string>& stage) {
   if (stage.empty()) return false;
@@ -300,19 +307,28 @@ bool isHmmTagger(const std::vector<std::string>& stage) {
 
 constexpr std::string_view kNewClassNote = "Error: A new ambiguity class was found.";
 
+constexpr std::string_view kClassLine = "\nNew ambiguity class: ";
+// How a tagger changed by more than one class is marked.
+constexpr std::string_view kSeveralClasses = "several classes";
+
 // Takes the tagger's notes of new ambiguity classes out of what it wrote on
-// its standard error; true when there was one.
-bool takeNewClassNotes(std::string& said) {
-  bool met = false;
+// its standard error, and returns the classes they name ("{NOUN,ADJ}").
+std::vector<std::string> takeNewClassNotes(std::string& said) {
+  std::vector<std::string> classes;
   std::size_t at = 0;
   while ((at = said.find(kNewClassNote, at)) != std::string::npos) {
-    met = true;
-    const std::size_t classLine = said.find("\nNew ambiguity class: ", at);
+    const std::size_t classLine = said.find(kClassLine, at);
     const std::size_t end =
         classLine == std::string::npos ? std::string::npos : said.find('\n', classLine + 1);
+    classes.push_back(classLine == std::string::npos
+                          ? std::string(kSeveralClasses)
+                          : said.substr(classLine + kClassLine.size(),
+                                        end == std::string::npos
+                                            ? std::string::npos
+                                            : end - classLine - kClassLine.size()));
     said.erase(at, end == std::string::npos ? std::string::npos : end + 1 - at);
   }
-  return met;
+  return classes;
 }
 
 class PosixPipeline : public ChildPipeline {
@@ -412,6 +428,7 @@ class PosixPipeline : public ChildPipeline {
   // Ends the tagger and puts a fresh one in its place; false with the
   // reason in *error when none can be started.
   bool replaceTagger(std::string* error) {
+    taggerChangedBy_.clear();
     SpawnedChain& tagger = segments_[static_cast<std::size_t>(tagger_)];
     for (pid_t pid : tagger.pids) ::kill(pid, SIGKILL);
     reap(tagger.pids);
@@ -543,6 +560,9 @@ class PosixPipeline : public ChildPipeline {
   pid_t ownerPid_;
   std::string errorTail_;
   std::uint64_t restarts_ = 0;
+  // The new ambiguity class the tagger met since it started (kSeveralClasses
+  // when more than one); empty while it is as fresh.
+  std::string taggerChangedBy_;
 };
 
 // One pipeline's side of streamRequests. Each request goes through the
@@ -578,8 +598,7 @@ class PipelineStream {
     for (std::size_t k = 0; k < hops_.size(); ++k) {
       SpawnedChain& segment = pipeline_.segments_[k];
       first_[k] = fds.size();
-      fds.push_back(
-          {hops_[k].written < hops_[k].lines.size() ? segment.input.get() : -1, POLLOUT, 0});
+      fds.push_back({canWrite(k) ? segment.input.get() : -1, POLLOUT, 0});
       fds.push_back({segment.output.get(), POLLIN, 0});
       fds.push_back({segment.errors.get(), POLLIN, 0});
     }
@@ -628,12 +647,22 @@ class PipelineStream {
 
   bool isTagger(std::size_t k) const { return static_cast<int>(k) == pipeline_.tagger_; }
 
+  // True while segment k has something to write that it may write now: the
+  // tagger gets one text at a time, so that its notes can be told apart.
+  bool canWrite(std::size_t k) const {
+    const Hop& hop = hops_[k];
+    return hop.written < hop.lines.size() && (hop.written == 0 || !isTagger(k));
+  }
+
   bool write(std::size_t k) {
     Hop& hop = hops_[k];
     const int fd = pipeline_.segments_[k].input.get();
-    // The tagger gets one text at a time, so that its notes can be told apart.
-    while (hop.written < hop.lines.size() && (hop.written == 0 || !isTagger(k))) {
+    while (canWrite(k)) {
       const std::string_view bytes = bytesFor(k, hop.lines[hop.written]);
+      if (isTagger(k) && hop.offset == 0 && !pipeline_.taggerChangedBy_.empty() &&
+          bytes.find("/*") != std::string_view::npos) {
+        return restartTagger(k) && write(k);  // an unknown word: a fresh tagger
+      }
       const ssize_t n = ::send(fd, bytes.data() + hop.offset, bytes.size() - hop.offset,
                                MSG_NOSIGNAL | MSG_DONTWAIT);
       if (n < 0) {
@@ -673,18 +702,32 @@ class PipelineStream {
       if (nul == std::string_view::npos) break;
       if (hop.written == 0) return failOutOfStep("it answered before the request was complete");
       data.remove_prefix(nul + 1);
+      if (isTagger(k)) {
+        // The tagger wrote its notes on this text before the text's NUL.
+        pipeline_.drainErrors(pipeline_.segments_[k], &taggerSaid_);
+        const std::vector<std::string> classes = takeNewClassNotes(taggerSaid_);
+        const bool saidMore = taggerSaid_.find_first_not_of(" \r\n") != std::string::npos;
+        pipeline_.keepError(taggerSaid_);  // anything else it said
+        taggerSaid_.clear();
+        std::string& changedBy = pipeline_.taggerChangedBy_;
+        const auto sameClass = [&](const std::string& met) {
+          return met == (changedBy.empty() ? classes.front() : changedBy) && met != kSeveralClasses;
+        };
+        const bool oneClass = std::all_of(classes.begin(), classes.end(), sameClass);
+        if (!changedBy.empty() && (saidMore || !oneClass)) {
+          // What a changed tagger made of it may not be what it is alone.
+          if (!data.empty()) return failOutOfStep("it wrote more than one reply");
+          hop.written = 0;
+          return restartTagger(k) && write(k);
+        }
+        if (changedBy.empty() && !classes.empty()) {
+          changedBy = oneClass ? classes.front() : std::string(kSeveralClasses);
+        }
+      }
       std::string reply = std::move(hop.reply);
       hop.reply.clear();
       hop.lines.pop_front();
       --hop.written;
-      bool metNewClass = false;
-      if (isTagger(k)) {
-        // The tagger wrote its notes on this text before the text's NUL.
-        pipeline_.drainErrors(pipeline_.segments_[k], &taggerSaid_);
-        metNewClass = takeNewClassNotes(taggerSaid_);
-        pipeline_.keepError(taggerSaid_);  // anything else it said
-        taggerSaid_.clear();
-      }
       if (k + 1 < hops_.size()) {
         reply.push_back('\0');
         carried_[index] = std::move(reply);
@@ -692,15 +735,14 @@ class PipelineStream {
       } else {
         answer(index, std::move(reply));
       }
-      if (metNewClass && !restartTagger(k)) return false;
     }
     if (isTagger(k) && !write(k)) return false;
     if (k + 1 < hops_.size()) return write(k + 1);
     return true;
   }
 
-  // The tagger met a class its model lacks: the texts after this one go to
-  // a fresh tagger (none was given to this one, which took one at a time).
+  // A fresh tagger for the texts from the first one not yet answered (none
+  // was written to the one it replaces, which took one text at a time).
   bool restartTagger(std::size_t k) {
     std::string error;
     if (!pipeline_.replaceTagger(&error)) return failStopped("cannot restart its tagger: " + error);

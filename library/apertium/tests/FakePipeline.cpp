@@ -10,8 +10,10 @@
 //
 // Started under the name apertium-tagger, it stands for Apertium's HMM
 // tagger instead, which keeps state from one text to the next: a request
-// with NEWCLASS changes it for good (with -d, it says so on standard error
-// first, as the tagger does), and every later answer ends in " TAINTED".
+// with NEWCLASS or OTHERCLASS (two ambiguity classes its model lacks)
+// changes it for good (with -d, it says so on standard error first, as the
+// tagger does), and every later answer to a request with an unknown word
+// ("/*") or a class other than the one that changed it ends in " TAINTED".
 #include <unistd.h>
 
 #include <cctype>
@@ -24,7 +26,7 @@ namespace {
 
 bool taggerMode = false;
 bool taggerNotes = false;
-bool tainted = false;
+std::string changedBy;  // the class that changed it
 
 void writeAll(const std::string& data) {
   std::size_t done = 0;
@@ -36,16 +38,23 @@ void writeAll(const std::string& data) {
 }
 
 void answerAsTagger(std::string request) {
-  if (tainted) request += " TAINTED";
-  if (request.find("NEWCLASS") != std::string::npos) {
+  std::string met;
+  if (request.find("NEWCLASS") != std::string::npos) met = "{NOUN,ADJ}";
+  if (request.find("OTHERCLASS") != std::string::npos) met = "{VERB,ADJ}";
+  if (!changedBy.empty() &&
+      (request.find("/*") != std::string::npos || (!met.empty() && met != changedBy))) {
+    request += " TAINTED";
+  }
+  if (!met.empty()) {
     if (taggerNotes) {
-      std::fputs(
+      const std::string note =
           "Error: A new ambiguity class was found. \nRetraining the tagger is necessary so as to "
-          "take it into account.\nWord 'NEWCLASS'.\nNew ambiguity class: {NOUN,ADJ}\n",
-          stderr);
+          "take it into account.\nWord 'x'.\nNew ambiguity class: " +
+          met + "\n";
+      std::fputs(note.c_str(), stderr);
       std::fflush(stderr);
     }
-    tainted = true;
+    if (changedBy.empty()) changedBy = met;
   }
   request.push_back('\0');
   writeAll(request);

@@ -125,7 +125,8 @@ TEST(ChildPipeline, LeavesNoProcessBehind) {
 }
 
 TEST(ChildPipeline, GivesEveryRequestATaggerThatNoRequestBeforeItChanged) {
-  // The stand-in tagger marks every answer after a NEWCLASS request.
+  // The stand-in tagger marks the answers that a tagger changed by a class
+  // its model lacks gives otherwise than a fresh one.
   test::TempDirectory folder;
   const std::string tagger = folder.path() + "/apertium-tagger";
   std::filesystem::create_symlink(ZTA_FAKE_PIPELINE, tagger);
@@ -133,8 +134,10 @@ TEST(ChildPipeline, GivesEveryRequestATaggerThatNoRequestBeforeItChanged) {
   ASSERT_TRUE(pipeline);
   std::vector<std::string> texts;
   for (int i = 0; i < 40; ++i) {
-    texts.push_back(std::string(i % 7 == 3 || i % 11 == 5 ? "NEWCLASS " : "") + "text " +
-                    std::to_string(i) + '\0');
+    texts.push_back(std::string(i % 7 == 3    ? "NEWCLASS "
+                                : i % 11 == 5 ? "OTHERCLASS "
+                                              : "") +
+                    "text " + std::to_string(i) + (i % 3 == 1 ? " ^word/*word$" : "") + '\0');
   }
   std::vector<StreamRequest> requests(texts.size());
   for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -143,15 +146,15 @@ TEST(ChildPipeline, GivesEveryRequestATaggerThatNoRequestBeforeItChanged) {
     requests[i].maxReplySize = 1000;
   }
   streamRequests({pipeline.get()}, requests, 64 * 1024);
-  std::uint64_t changes = 0;
   for (std::size_t i = 0; i < texts.size(); ++i) {
     ASSERT_EQ(requests[i].result.status, ExchangeStatus::kAnswered) << requests[i].result.detail;
     EXPECT_EQ(requests[i].result.reply + '\0', texts[i]);
-    if (texts[i].rfind("NEWCLASS", 0) == 0) ++changes;
   }
-  EXPECT_EQ(pipeline->stageRestarts(), changes);
+  // A changed tagger is kept for the texts it tags as a fresh one would.
+  EXPECT_GT(pipeline->stageRestarts(), 0u);
+  EXPECT_LT(pipeline->stageRestarts(), 10u);
   // One request at a time as well, and the chain stays whole.
-  for (const char* text : {"NEWCLASS once", "after it"}) {
+  for (const char* text : {"NEWCLASS once", "after it", "OTHERCLASS now", "^a/*a$"}) {
     const ExchangeResult result = pipeline->exchange(text + "\0"s, 5s, 1000);
     EXPECT_EQ(result.reply, text) << result.detail;
   }

@@ -33,7 +33,7 @@ linux_build() {
   cmake --build "$build" -j"$(nproc)"
 }
 
-stage "packages" "$here/scripts/install-deps.sh" build run test
+stage "packages" "$here/scripts/install-deps.sh" build run test pairs
 stage "Linux build" linux_build
 stage "format check" "$here/scripts/check-format.sh"
 stage "naming check" "$here/scripts/check-naming.sh" "$build"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages of the groups named in scripts/packages.txt,
 # when any is missing; with no argument, every group the Linux build and
-# its tests need (build run test robustness). Uses sudo when not root.
+# its tests need (build run test pairs robustness). Uses sudo when not root.
 # Usage: scripts/install-deps.sh [GROUP...]
 #
 # A mirror can offer newer amd64 than i386 versions of a library (a security
@@ -12,7 +12,7 @@
 set -euo pipefail
 list="$(cd "$(dirname "$0")" && pwd)/packages.txt"
 
-groups=(build run test robustness)
+groups=(build run test pairs robustness)
 [ "$#" -gt 0 ] && groups=("$@")
 packages=()
 for group in "${groups[@]}"; do

@@ -40,9 +40,20 @@ PairTranslator::~PairTranslator() { stop(); }
 
 void PairTranslator::stop() {
   for (std::unique_ptr<ChildPipeline>& pipeline : pipelines_) {
-    if (pipeline) pipeline->terminate(true);
+    if (pipeline) {
+      endedChainsRestarts_ += pipeline->stageRestarts();
+      pipeline->terminate(true);
+    }
     pipeline.reset();
   }
+}
+
+std::uint64_t PairTranslator::stageRestartCount() const {
+  std::uint64_t count = endedChainsRestarts_;
+  for (const std::unique_ptr<ChildPipeline>& pipeline : pipelines_) {
+    if (pipeline) count += pipeline->stageRestarts();
+  }
+  return count;
 }
 
 std::size_t PairTranslator::runningChains() const {
@@ -59,7 +70,10 @@ std::vector<int> PairTranslator::stageProcessIds() const {
 void PairTranslator::ensureRunning(std::size_t chain) {
   std::unique_ptr<ChildPipeline>& pipeline = pipelines_[chain];
   if (pipeline && pipeline->readyForRequest()) return;
-  if (pipeline) pipeline->terminate(false);
+  if (pipeline) {
+    endedChainsRestarts_ += pipeline->stageRestarts();
+    pipeline->terminate(false);
+  }
   pipeline.reset();
   std::string error;
   pipeline = startChildPipeline(stages_, cpus_[chain], &error);
@@ -77,7 +91,10 @@ bool PairTranslator::roomForAnotherChain() const {
 }
 
 void PairTranslator::kill(std::size_t chain) {
-  if (pipelines_[chain]) pipelines_[chain]->terminate(false);
+  if (pipelines_[chain]) {
+    endedChainsRestarts_ += pipelines_[chain]->stageRestarts();
+    pipelines_[chain]->terminate(false);
+  }
   pipelines_[chain].reset();
 }
 

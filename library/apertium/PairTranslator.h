@@ -58,6 +58,8 @@ class PairTranslator {
   // How many requests went to a chain, and how many chains were started.
   std::uint64_t exchangeCount() const { return exchanges_; }
   std::uint64_t startCount() const { return starts_; }
+  // How many times a chain replaced a stage that kept state (ChildPipeline).
+  std::uint64_t stageRestartCount() const;
 
   // How many chains run.
   std::size_t runningChains() const;
@@ -84,6 +86,7 @@ class PairTranslator {
   std::vector<std::unique_ptr<ChildPipeline>> pipelines_;  // one per chain; null when not running
   std::uint64_t exchanges_ = 0;
   std::uint64_t starts_ = 0;
+  std::uint64_t endedChainsRestarts_ = 0;  // stageRestarts of the chains that ended
 };
 
 }  // namespace zta

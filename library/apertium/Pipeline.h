@@ -51,6 +51,11 @@ class ChildPipeline {
   // Process ids of all stages, first to last.
   virtual std::vector<int> stageProcessIds() const = 0;
 
+  // How many times a stage that keeps state from one request to the next
+  // was replaced by a fresh one, so that each request is translated as it
+  // is alone (Pipeline_posix.cpp, isHmmTagger).
+  virtual std::uint64_t stageRestarts() const = 0;
+
   // Ends the chain: with graceful set, closes its input and gives it a moment
   // to finish; then kills whatever is left of its process group and reaps
   // every stage. The destructor does the graceful form.
@@ -92,11 +97,14 @@ std::uint64_t memoryAvailable();
 std::uint64_t residentMemory(const std::vector<int>& processIds);
 
 // Starts the stages (each argv[0] is searched for in PATH), each reading the
-// output of the one before, all in one new process group. The first stage
-// reads what exchange() writes, the last one's output is the reply, and the
-// standard error of all is collected for error texts. With cpu >= 0 every
-// stage is kept on that processor. Nothing and a reason in *error when the
-// chain cannot be started.
+// output of the one before, all in one new process group, under the locale
+// C.UTF-8 whatever the host's. The first stage reads what exchange() writes,
+// the last one's output is the reply, and the standard error of all is
+// collected for error texts (its last lines end the detail of a failure).
+// An HMM tagger among the stages is kept fresh: a request is never tagged
+// by a tagger that a request before it changed. With cpu >= 0 every stage is
+// kept on that processor. Nothing and a reason in *error when the chain
+// cannot be started.
 std::unique_ptr<ChildPipeline> startChildPipeline(const StageList& stages, int cpu,
                                                   std::string* error);
 

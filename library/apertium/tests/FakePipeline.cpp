@@ -7,14 +7,26 @@
 //   GARBAGE  answer without the request's closing blank
 //   TWICE    answer twice
 //   UPPER    answer in upper case (ASCII letters)
+//
+// Started under the name apertium-tagger, it stands for Apertium's HMM
+// tagger instead, which keeps state from one text to the next: a request
+// with NEWCLASS or OTHERCLASS (two ambiguity classes its model lacks)
+// changes it for good (with -d, it says so on standard error first, as the
+// tagger does), and every later answer to a request with an unknown word
+// ("/*") or a class other than the one that changed it ends in " TAINTED".
 #include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
+
+bool taggerMode = false;
+bool taggerNotes = false;
+std::string changedBy;  // the class that changed it
 
 void writeAll(const std::string& data) {
   std::size_t done = 0;
@@ -25,7 +37,34 @@ void writeAll(const std::string& data) {
   }
 }
 
+void answerAsTagger(std::string request) {
+  std::string met;
+  if (request.find("NEWCLASS") != std::string::npos) met = "{NOUN,ADJ}";
+  if (request.find("OTHERCLASS") != std::string::npos) met = "{VERB,ADJ}";
+  if (!changedBy.empty() &&
+      (request.find("/*") != std::string::npos || (!met.empty() && met != changedBy))) {
+    request += " TAINTED";
+  }
+  if (!met.empty()) {
+    if (taggerNotes) {
+      const std::string note =
+          "Error: A new ambiguity class was found. \nRetraining the tagger is necessary so as to "
+          "take it into account.\nWord 'x'.\nNew ambiguity class: " +
+          met + "\n";
+      std::fputs(note.c_str(), stderr);
+      std::fflush(stderr);
+    }
+    if (changedBy.empty()) changedBy = met;
+  }
+  request.push_back('\0');
+  writeAll(request);
+}
+
 void answer(std::string request) {
+  if (taggerMode) {
+    answerAsTagger(std::move(request));
+    return;
+  }
   if (request.find("HANG") != std::string::npos) {
     for (;;) ::pause();
   }
@@ -44,7 +83,10 @@ void answer(std::string request) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const char* slash = std::strrchr(argv[0], '/');
+  taggerMode = std::strcmp(slash != nullptr ? slash + 1 : argv[0], "apertium-tagger") == 0;
+  for (int i = 1; i < argc; ++i) taggerNotes = taggerNotes || std::strcmp(argv[i], "-d") == 0;
   std::string request;
   char buffer[65536];
   for (;;) {

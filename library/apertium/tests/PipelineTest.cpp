@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -125,6 +127,68 @@ TEST(ChildPipeline, LeavesNoProcessBehind) {
   EXPECT_EQ(pipeline->exchange("HANG\0"s, 100ms, 100).status, ExchangeStatus::kTimedOut);
   pipeline.reset();
   EXPECT_TRUE(test::waitForGroupToVanish(group, 5s));
+}
+
+TEST(ChildPipeline, GivesEveryRequestATaggerThatNoRequestBeforeItChanged) {
+  // The stand-in tagger marks the answers that a tagger changed by a class
+  // its model lacks gives otherwise than a fresh one.
+  test::TempDirectory folder;
+  const std::string tagger = folder.path() + "/apertium-tagger";
+  std::filesystem::create_symlink(ZTA_FAKE_PIPELINE, tagger);
+  auto pipeline = start({{"cat"}, {tagger, "-z", "-g", "model.prob"}, {"cat"}});
+  ASSERT_TRUE(pipeline);
+  std::vector<std::string> texts;
+  for (int i = 0; i < 40; ++i) {
+    texts.push_back(std::string(i % 7 == 3    ? "NEWCLASS "
+                                : i % 11 == 5 ? "OTHERCLASS "
+                                              : "") +
+                    "text " + std::to_string(i) + (i % 3 == 1 ? " ^word/*word$" : "") + '\0');
+  }
+  std::vector<StreamRequest> requests(texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    requests[i].bytes = texts[i];
+    requests[i].limit = 5s;
+    requests[i].maxReplySize = 1000;
+  }
+  streamRequests({pipeline.get()}, requests, 64 * 1024);
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    ASSERT_EQ(requests[i].result.status, ExchangeStatus::kAnswered) << requests[i].result.detail;
+    EXPECT_EQ(requests[i].result.reply + '\0', texts[i]);
+  }
+  // A changed tagger is kept for the texts it tags as a fresh one would.
+  EXPECT_GT(pipeline->stageRestarts(), 0u);
+  EXPECT_LT(pipeline->stageRestarts(), 10u);
+  // One request at a time as well, and the chain stays whole.
+  for (const char* text : {"NEWCLASS once", "after it", "OTHERCLASS now", "^a/*a$"}) {
+    const ExchangeResult result = pipeline->exchange(text + "\0"s, 5s, 1000);
+    EXPECT_EQ(result.reply, text) << result.detail;
+  }
+  EXPECT_EQ(pipeline->stageProcessIds().size(), 3u);
+  EXPECT_TRUE(pipeline->readyForRequest());
+}
+
+TEST(ChildPipeline, RunsUnderCUtf8AndEndsAFailureWithWhatTheStageSaid) {
+  // A code-page locale that is not installed is the host's business only.
+  const char* before = std::getenv("LC_ALL");
+  const std::string kept = before != nullptr ? before : "";
+  ::setenv("LC_ALL", "de_DE.CP1252", 1);
+  auto pipeline = start(
+      {{"sh", "-c", "head -c 2 >/dev/null; printf '%s %s\\0' \"$LC_ALL\" \"${LANG:-none}\"; cat"}});
+  auto failing = start({{"sh", "-c",
+                         "head -c 2 >/dev/null; echo 'first line' >&2; echo 'last words' >&2; "
+                         "exec sleep 30"}});
+  if (before != nullptr) {
+    ::setenv("LC_ALL", kept.c_str(), 1);
+  } else {
+    ::unsetenv("LC_ALL");
+  }
+  ASSERT_TRUE(pipeline && failing);
+  const ExchangeResult result = pipeline->exchange("x\0"s, 5s, 1000);
+  EXPECT_EQ(result.reply, "C.UTF-8 none") << result.detail;
+  const ExchangeResult failure = failing->exchange("x\0"s, 300ms, 1000);
+  EXPECT_EQ(failure.status, ExchangeStatus::kTimedOut);
+  EXPECT_NE(failure.detail.find("it said: first line"), std::string::npos) << failure.detail;
+  EXPECT_NE(failure.detail.find("last words"), std::string::npos) << failure.detail;
 }
 
 TEST(ChildPipeline, ExplainsAProgramThatCannotStart) {

@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <map>
 #include <string_view>
 
@@ -360,7 +361,7 @@ class PosixPipeline : public ChildPipeline {
   }
 
   bool readyForRequest() override {
-    if (!running()) return false;
+    if (!running() || outOfStep_) return false;
     for (SpawnedChain& segment : segments_) {
       pollfd fds[2] = {{segment.output.get(), POLLIN, 0}, {segment.errors.get(), POLLIN, 0}};
       if (::poll(fds, 2, 0) < 0) return false;
@@ -563,6 +564,9 @@ class PosixPipeline : public ChildPipeline {
   // The new ambiguity class the tagger met since it started (kSeveralClasses
   // when more than one); empty while it is as fresh.
   std::string taggerChangedBy_;
+  // Set when it broke step after every request had its answer, so that no
+  // request carried the failure: it takes no more requests.
+  bool outOfStep_ = false;
 };
 
 // One pipeline's side of streamRequests. Each request goes through the
@@ -772,6 +776,9 @@ class PipelineStream {
 
   void fail(ExchangeResult result) {
     failed_ = true;
+    if (inFlight_.empty() && result.status == ExchangeStatus::kOutOfStep) {
+      pipeline_.outOfStep_ = true;
+    }
     for (std::size_t index : inFlight_) requests_[index].result = result;
     inFlight_.clear();
     for (Hop& hop : hops_) hop = Hop();
@@ -895,6 +902,64 @@ unsigned processorsAvailable() {
   if (::sched_getaffinity(0, sizeof allowed, &allowed) != 0) return 1;
   const int count = CPU_COUNT(&allowed);
   return count > 0 ? static_cast<unsigned>(count) : 1u;
+}
+
+std::uint64_t memoryAvailable() {
+  std::uint64_t available = 0;
+  std::ifstream meminfo("/proc/meminfo");
+  std::string key;
+  std::uint64_t kilobytes = 0;
+  std::string rest;
+  while (meminfo >> key >> kilobytes && std::getline(meminfo, rest)) {
+    if (key == "MemAvailable:") {
+      available = kilobytes * 1024;
+      break;
+    }
+  }
+  // A control group with a memory limit: what the limit leaves. Version 2
+  // names it memory.max, which says "max" (no number) when there is none;
+  // version 1 names it memory.limit_in_bytes, a huge number when there is
+  // none.
+  const auto leftBy = [&available](const std::string& limitPath, const std::string& usedPath) {
+    std::ifstream limitFile(limitPath);
+    std::ifstream usedFile(usedPath);
+    std::uint64_t limit = 0;
+    std::uint64_t used = 0;
+    if (!(limitFile >> limit) || !(usedFile >> used)) return;
+    const std::uint64_t left = limit > used ? limit - used : 1;
+    available = available == 0 ? left : std::min(available, left);
+  };
+  std::ifstream groups("/proc/self/cgroup");
+  std::string line;
+  while (std::getline(groups, line)) {
+    // "0::/path" (version 2) or "4:memory:/path" (version 1).
+    const std::size_t first = line.find(':');
+    const std::size_t second = line.find(':', first + 1);
+    if (first == std::string::npos || second == std::string::npos) continue;
+    const std::string controllers = "," + line.substr(first + 1, second - first - 1) + ",";
+    const std::string path = line.substr(second + 1);
+    if (controllers == ",,") {
+      leftBy("/sys/fs/cgroup" + path + "/memory.max", "/sys/fs/cgroup" + path + "/memory.current");
+    } else if (controllers.find(",memory,") != std::string::npos) {
+      const std::string folder = "/sys/fs/cgroup/memory" + path;
+      leftBy(folder + "/memory.limit_in_bytes", folder + "/memory.usage_in_bytes");
+    }
+  }
+  return available;
+}
+
+std::uint64_t residentMemory(const std::vector<int>& processIds) {
+  const long pageSize = ::sysconf(_SC_PAGESIZE);
+  if (pageSize <= 0) return 0;
+  std::uint64_t pages = 0;
+  for (int pid : processIds) {
+    // statm: the program's size, then its resident pages.
+    std::ifstream statm("/proc/" + std::to_string(pid) + "/statm");
+    std::uint64_t size = 0;
+    std::uint64_t resident = 0;
+    if (statm >> size >> resident) pages += resident;
+  }
+  return pages * static_cast<std::uint64_t>(pageSize);
 }
 
 int processorForChain(unsigned chainIndex) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds everything with warnings as errors,
-# checks the formatting, the names and the folders' layering, and runs every
-# test: the Linux build's, the Debian package made from it
+# checks the formatting, the names, the folders' layering and the shell
+# scripts (shellcheck), and runs every test: the Linux build's, the Debian package made from it
 # (scripts/test-package.sh), then the Windows build's under Wine
 # (scripts/test-windows.sh), then the README's two commands on a freshly
 # bootstrapped Debian root (scripts/test-fresh-machine.sh), then the
@@ -38,6 +38,7 @@ stage "Linux build" linux_build
 stage "format check" "$here/scripts/check-format.sh"
 stage "naming check" "$here/scripts/check-naming.sh" "$build"
 stage "layer check" "$here/scripts/check-layers.sh"
+stage "shellcheck" "$here/scripts/check-shell.sh"
 stage "Linux tests" ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 stage "Debian package" "$here/scripts/test-package.sh" "$build"
 if [ "${XLATE_WINDOWS:-1}" != 0 ]; then

@@ -130,6 +130,8 @@ for cores in $cores_list; do
       size=$batch
       [ "$i" = 0 ] && size=0
       start=$(now)
+      # A variant's settings are NAME=VALUE words, split here on purpose.
+      # shellcheck disable=SC2086
       env $settings taskset -c "$cores" "$build/zta_line_driver" "$library" "$work/prose.txt" \
         "$work/variant.$cores.$i.out" en es "$size" > /dev/null
       t=$(calc "$(now) - $start")

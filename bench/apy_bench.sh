@@ -43,8 +43,10 @@ for tool in apertium-apy curl python3 setsid; do
   command -v "$tool" > /dev/null || { echo "$tool is not installed" >&2; exit 2; }
 done
 [ -f "$modes/eng-spa.mode" ] || { echo "apertium-eng-spa is not installed" >&2; exit 2; }
-[ -x "$build/xlate" ] && [ -f "$build/libjxZTAccess.so" ] ||
-  { echo "no $build/xlate with libjxZTAccess.so: build the project first" >&2; exit 2; }
+if ! [ -x "$build/xlate" ] || ! [ -f "$build/libjxZTAccess.so" ]; then
+  echo "no $build/xlate with libjxZTAccess.so: build the project first" >&2
+  exit 2
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/apy_bench.XXXXXX")
 apy=""

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the names in the program's own code (app/, common/, service/,
-# platform/, contract/) with clang-tidy's readability-identifier-naming, as
-# .clang-tidy configures it; fails on any finding. Every source file that the
+# Checks the program's own code (app/, common/, service/, platform/,
+# contract/) with clang-tidy as .clang-tidy configures it: the names
+# (readability-identifier-naming) and the bugprone, static-analyzer and
+# performance checks; fails on any finding. Every source file that the
 # given build folder compiles is checked, with the headers it includes from
 # those folders.
 #   scripts/check-naming.sh [BUILD_FOLDER]   (default: build-test)
@@ -54,7 +55,8 @@ printf '%s\n' $files | xargs -P "$(nproc)" -n 3 "$tidy" -p "$build" --quiet "${e
   status=$?
 # A header's finding shows once for each file that includes it.
 if grep -E '(warning|error):' "$findings" | sort -u | grep .; then
-  echo "check-naming: names differ from the conventions (CONTRIBUTING.md)" >&2
+  echo "check-naming: clang-tidy findings: names differ from the conventions (CONTRIBUTING.md)," \
+    "or a bugprone, static-analyzer or performance check fails (.clang-tidy)" >&2
   exit 1
 fi
 if [ "$status" != 0 ]; then

@@ -42,6 +42,8 @@ apt_get update -qq >&2 || echo "apt-get update reported errors; going on with th
 if apt_get install -y -qq --no-install-recommends "${missing[@]}" >&2; then
   exit 0
 fi
+# The machine's own release file, not one of the project.
+# shellcheck source=/dev/null
 codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
 if [ -z "$codename" ]; then
   echo "Installing ${missing[*]} failed, and /etc/os-release names no release to fall back on" >&2

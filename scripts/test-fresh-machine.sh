@@ -26,15 +26,18 @@ fail() {
 }
 
 if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null && sudo -n true 2>/dev/null ||
+  if ! { command -v sudo >/dev/null && sudo -n true 2>/dev/null; }; then
     fail "cannot run: it needs root, or sudo without a password, to bootstrap a root" \
       "(XLATE_FRESH=0 leaves this stage out)"
+  fi
   exec sudo -n --preserve-env=PATH "$0" "$@"
 fi
 if ! command -v mmdebstrap >/dev/null; then
   "$here/scripts/install-deps.sh" fresh ||
     fail "cannot run: mmdebstrap is missing and could not be installed (XLATE_FRESH=0 leaves this stage out)"
 fi
+# The machine's own release file, not one of the project.
+# shellcheck source=/dev/null
 codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
 [ -n "$codename" ] || fail "cannot run: /etc/os-release names no release"
 
@@ -92,6 +95,8 @@ step "bootstrapped, clone of ${commit:0:12} in /root/xlate"
 # variable of this machine's environment. /proc, /sys and /dev are mounted
 # in a mount namespace that ends with the command.
 in_root() {
+  # The inner bash expands the script's variables itself.
+  # shellcheck disable=SC2016
   unshare --mount --fork --propagation private -- bash -c '
     set -e
     r="$1"

@@ -26,6 +26,8 @@ sudo=""
 # A static i386 program of three instructions that exits with 0: it runs
 # exactly when the kernel runs 32-bit x86 code. Sets probe_says.
 runs_32bit_code() {
+  # The assembler's $1 and $0x80, not the shell's.
+  # shellcheck disable=SC2016
   printf '.globl _start\n_start:\n movl $1, %%eax\n xorl %%ebx, %%ebx\n int $0x80\n' >"$tmp/probe.s"
   if ! as --32 -o "$tmp/probe.o" "$tmp/probe.s" || ! ld -m elf_i386 -o "$tmp/probe" "$tmp/probe.o"; then
     probe_says="the 32-bit probe could not be assembled"
@@ -51,7 +53,9 @@ install_wine32() {
   if "$here/scripts/install-deps.sh" windows-i686 wine32; then
     return 0
   fi
-  [ "$added" = 1 ] && $sudo dpkg --remove-architecture i386 2>/dev/null || true
+  if [ "$added" = 1 ]; then
+    $sudo dpkg --remove-architecture i386 2>/dev/null || true
+  fi
   return 1
 }
 
@@ -66,7 +70,7 @@ check_pe32_product() {
     *) echo "xlate.exe is not a 32-bit console program: $kind" >&2; return 1 ;;
   esac
   for dll in $(i686-w64-mingw32-objdump -p "$build/xlate.exe" "$build"/*.dll "$build"/testdouble/*.dll |
-    sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u); do
+    sed -n 's/^[[:space:]]*DLL Name: //p' | tr '[:upper:]' '[:lower:]' | sort -u); do
     case "$dll" in
       kernel32.dll | user32.dll | advapi32.dll | msvcrt.dll | ws2_32.dll | winhttp.dll | \
         shell32.dll | ntdll.dll | ucrtbase.dll | api-ms-win-*.dll) ;;
@@ -84,7 +88,7 @@ check_pe32_product() {
       sed -n 's/^[[:space:]]*\[ *[0-9]*\] \([^ ]*\).*/\1/p')"
     if [ "$(echo "$names" | grep -c '^zta[A-Za-z]*$')" != "$expected" ]; then
       echo "$folder/jxZTAccess.dll does not export its $expected functions by their plain names:" \
-        $names >&2
+        "${names//$'\n'/ }" >&2
       bad=1
     fi
   done

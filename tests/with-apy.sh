@@ -48,7 +48,7 @@ answers() {
 }
 
 url=""
-for attempt in 1 2 3; do
+for _ in 1 2 3; do
   port=$(free_port)
   LC_ALL=C.UTF-8 setsid apertium-apy -p "$port" "$modes" >"$folder/apy.log" 2>&1 </dev/null &
   pid=$!

@@ -20,11 +20,11 @@ namespace xlate {
 namespace {
 
 const int kSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
-constexpr std::size_t kAltStackSize = 64 * 1024;
+constexpr std::size_t kAltStackSize = std::size_t{64} * 1024;
 // A fault this close below the lowest address the stack may grow to, or
 // just above it, is the stack running out.
-constexpr std::uintptr_t kStackGuardBelow = 2 * 1024 * 1024;
-constexpr std::uintptr_t kStackGuardAbove = 64 * 1024;
+constexpr std::uintptr_t kStackGuardBelow = std::uintptr_t{2} * 1024 * 1024;
+constexpr std::uintptr_t kStackGuardAbove = std::uintptr_t{64} * 1024;
 
 struct TGuardFrame {
   sigjmp_buf env;

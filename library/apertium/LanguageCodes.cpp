@@ -138,7 +138,35 @@ bool splitVariant(std::string_view text, std::string_view separators, std::strin
   return cut == std::string_view::npos || allAlphanumeric(*variant);
 }
 
+// Debian's packages of Apertium pairs. Where Debian has two packages for one
+// pair, the one named with three-letter codes is the newer and comes first.
+constexpr const char* kDebianPairPackages[] = {
+    "afr-nld", "arg-cat", "bel-rus", "cat-ita", "cat-srd", "dan-nor", "eng-cat", "eng-spa",
+    "fra-cat", "fra-frp", "hbs-eng", "hbs-mkd", "hbs-slv", "ind-zlm", "isl-eng", "isl-swe",
+    "mkd-bul", "mkd-eng", "nno-nob", "oci-fra", "pol-szl", "por-cat", "rus-ukr", "spa-arg",
+    "spa-ast", "spa-cat", "spa-ita", "srd-ita", "swe-dan", "swe-nor", "urd-hin", "af-nl",
+    "br-fr",   "ca-it",   "en-gl",   "en-ca",   "en-es",   "eo-ca",   "eo-en",   "eo-es",
+    "eo-fr",   "es-gl",   "es-pt",   "es-ro",   "eu-en",   "eu-es",   "fr-es",   "id-ms",
+    "is-sv",   "mk-bg",   "mk-en",   "oc-ca",   "oc-es",   "pt-ca",   "pt-gl",   "es-ast",
+    "es-ca",   "es-it",
+};
+
 }  // namespace
+
+std::string debianPairPackage(const Language& a, const Language& b) {
+  for (const char* name : kDebianPairPackages) {
+    const std::string_view pair(name);
+    const std::size_t dash = pair.find('-');
+    const auto first = parseApertiumLanguage(pair.substr(0, dash));
+    const auto second = parseApertiumLanguage(pair.substr(dash + 1));
+    if (!first || !second) continue;
+    if ((first->code == a.code && second->code == b.code) ||
+        (first->code == b.code && second->code == a.code)) {
+      return "apertium-" + std::string(pair);
+    }
+  }
+  return std::string();
+}
 
 std::optional<Language> parseLanguageCode(std::string_view code) {
   const std::string text = trimmed(code);

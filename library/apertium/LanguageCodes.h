@@ -38,6 +38,11 @@ std::string displayCode(const Language& language);
 // The English name of a language ("English"), or an empty text if unknown.
 std::string languageName(const Language& language);
 
+// The Debian package that holds Apertium's pair for the two languages, in
+// either direction ("apertium-eng-cat" for English and Catalan), or an empty
+// text when Debian has none that this library knows of.
+std::string debianPairPackage(const Language& a, const Language& b);
+
 }  // namespace zta
 
 #endif

@@ -1,5 +1,6 @@
 #include "Library.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -226,7 +227,7 @@ PairTranslator& TranslationLibrary::translatorForPair(const LanguagePair& pair) 
 
 std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom, const char* langTo,
                                                            const char* text,
-                                                           std::optional<LanguagePair>* pair) {
+                                                           std::optional<Route>* route) {
   requireText(text, "text");
   requireText(langFrom, "source language");
   requireText(langTo, "target language");
@@ -238,22 +239,67 @@ std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom,
   if (source == target) return std::string(input);
   const LanguagePair* found = catalog(false).find(source, target);
   if (found == nullptr) found = catalog(true).find(source, target);  // installed meanwhile?
-  if (found == nullptr) {
-    const std::string languages = displayCode(source) + " into " + displayCode(target);
-    if (usesServer()) {
-      throw ZtaError(ErrorCode::kPairNotInstalled,
-                     "The translation server " + server().url() + " has no pair from " + languages +
-                         "; its pairs: " + catalog(false).installedPairsText());
-    }
-    throw ZtaError(ErrorCode::kPairNotInstalled,
-                   "Apertium has no pair from " + languages +
-                       "; installed pairs: " + catalog(false).installedPairsText() + " (modes in " +
-                       settings_.modesDirectory + ")");
-  }
+  const Route chosen = found != nullptr ? Route{*found, std::nullopt} : pivotRoute(source, target);
+  announce(chosen);
   // A blank text is its own translation: no chain or request is needed.
   if (isBlankText(input)) return std::string(input);
-  *pair = *found;
+  *route = chosen;
   return std::nullopt;
+}
+
+std::string TranslationLibrary::Route::key() const {
+  return second ? first.modeName + "+" + second->modeName : first.modeName;
+}
+
+TranslationLibrary::Route TranslationLibrary::pivotRoute(const Language& source,
+                                                         const Language& target) {
+  const std::string languages = displayCode(source) + " into " + displayCode(target);
+  const bool pivotsOff = settings_.pivot == "0";
+  std::optional<Language> pivot;
+  if (!pivotsOff && !settings_.pivot.empty()) {
+    pivot = parseLanguageCode(settings_.pivot);
+    if (!pivot) {
+      throw ZtaError(ErrorCode::kBadLanguageCode,
+                     "No pair goes from " + languages + ", and ZTA_PIVOT=\"" +
+                         asciiForMessage(settings_.pivot, 40) +
+                         "\" is no language code to translate through (0 for none)");
+    }
+  }
+  if (!pivotsOff) {
+    if (auto pairs = catalog(false).findPivot(source, target, pivot)) {
+      return Route{std::move(pairs->first), std::move(pairs->second)};
+    }
+  }
+  // Said when some pair through the asked pivot is missing: the other
+  // pivots were not tried.
+  const std::string through =
+      pivot ? " (nor through " + displayCode(*pivot) + ", as ZTA_PIVOT asks)" : std::string();
+  if (usesServer()) {
+    throw ZtaError(ErrorCode::kPairNotInstalled,
+                   "The translation server " + server().url() + " has no pair from " + languages +
+                       through + "; its pairs: " + catalog(false).installedPairsText());
+  }
+  const std::string package = debianPairPackage(source, target);
+  throw ZtaError(ErrorCode::kPairNotInstalled,
+                 "Apertium has no pair from " + languages + through +
+                     "; installed pairs: " + catalog(false).installedPairsText() + " (modes in " +
+                     settings_.modesDirectory + "); to add it, install " +
+                     (package.empty() ? "an apertium package for " + displayCode(source) + "-" +
+                                            displayCode(target)
+                                      : "the package " + package));
+}
+
+void TranslationLibrary::announce(const Route& route) {
+  if (!route.second || !announced_.insert(route.key()).second) return;
+  const std::string line = displayCode(route.first.source) + "\xE2\x86\x92" +
+                           displayCode(route.second->target) + " goes through " +
+                           displayCode(route.first.target);
+  if (settings_.notice) {
+    settings_.notice(line);
+  } else {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+  }
 }
 
 namespace {
@@ -272,15 +318,67 @@ auto askServer(std::optional<PairCatalog>& catalog, Ask ask) -> decltype(ask()) 
 
 }  // namespace
 
-std::string TranslationLibrary::engineTranslation(const LanguagePair& pair, std::string_view text) {
+std::string TranslationLibrary::pairTranslation(const LanguagePair& pair, std::string_view text) {
   if (!usesServer()) return translatorForPair(pair).translate(text);
   return askServer(catalog_, [&] { return server().translate(pair.modeName, text); });
 }
 
-std::vector<std::string> TranslationLibrary::engineTranslations(
+std::vector<std::string> TranslationLibrary::pairTranslations(
     const LanguagePair& pair, const std::vector<std::string_view>& texts) {
   if (!usesServer()) return translatorForPair(pair).translateMany(texts);
   return askServer(catalog_, [&] { return serverBatch().translate(pair.modeName, texts); });
+}
+
+std::string TranslationLibrary::engineTranslation(const Route& route, std::string_view text) {
+  std::string middle = pairTranslation(route.first, text);
+  // A translation into the pivot that came out blank is its own translation.
+  if (!route.second || isBlankText(middle)) return middle;
+  return pairTranslation(*route.second, middle);
+}
+
+std::vector<std::string> TranslationLibrary::engineTranslations(
+    const Route& route, const std::vector<std::string_view>& texts) {
+  if (!route.second) return pairTranslations(route.first, texts);
+  // The texts translated into the pivot go on, as a batch of their own;
+  // those that came out blank stay as they are.
+  const auto onward = [&](std::vector<std::string> middles) {
+    std::vector<std::string_view> sent;
+    std::vector<std::size_t> index;
+    for (std::size_t i = 0; i < middles.size(); ++i) {
+      if (isBlankText(middles[i])) continue;
+      sent.push_back(middles[i]);
+      index.push_back(i);
+    }
+    std::vector<std::string> finals = middles;
+    std::vector<std::string> translated;
+    try {
+      translated = pairTranslations(*route.second, sent);
+    } catch (const PartialBatchError& partial) {
+      // Only the texts before the first one without its translation are done.
+      const std::size_t done =
+          partial.done().size() < index.size() ? index[partial.done().size()] : middles.size();
+      for (std::size_t k = 0; k < partial.done().size(); ++k) finals[index[k]] = partial.done()[k];
+      finals.resize(done);
+      throw PartialBatchError(partial, std::move(finals));
+    }
+    for (std::size_t k = 0; k < translated.size(); ++k) finals[index[k]] = std::move(translated[k]);
+    return finals;
+  };
+  std::vector<std::string> middles;
+  try {
+    middles = pairTranslations(route.first, texts);
+  } catch (const PartialBatchError& partial) {
+    // The texts that reached the pivot before the failure still go on, so
+    // that the caller keeps them; the first failure is the one reported.
+    std::vector<std::string> done;
+    try {
+      done = onward(partial.done());
+    } catch (const PartialBatchError& later) {
+      done = later.done();
+    }
+    throw PartialBatchError(partial, std::move(done));
+  }
+  return onward(std::move(middles));
 }
 
 std::string TranslationLibrary::translateText(const char* langFrom, const char* langTo,
@@ -292,9 +390,9 @@ std::string TranslationLibrary::translateText(const char* langFrom, const char* 
       lastTranslation_->langTo == langTo && lastTranslation_->text == text) {
     return lastTranslation_->result;
   }
-  std::optional<LanguagePair> pair;
-  std::optional<std::string> result = resolveText(langFrom, langTo, text, &pair);
-  if (!result) result = engineTranslation(*pair, text);
+  std::optional<Route> route;
+  std::optional<std::string> result = resolveText(langFrom, langTo, text, &route);
+  if (!result) result = engineTranslation(*route, text);
   lastTranslation_ = Translation{langFrom, langTo, text, *result};
   return *result;
 }
@@ -320,14 +418,14 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
 
   // Each text's outcome as translating it alone gives it, except those
   // that need a chain or the server: they are translated together below,
-  // grouped by pair (one pair, unless the catalog changes meanwhile).
+  // grouped by route (one, unless the catalog changes meanwhile).
   struct Outcome {
     uint32_t code = 0;
     std::string text;
     bool known = true;  // false until a chain or the server has given it
   };
   struct Group {
-    LanguagePair pair;
+    Route route;
     std::vector<std::string_view> texts;
     std::vector<uint32_t> index;
   };
@@ -335,13 +433,13 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
   std::map<std::string, Group> groups;
   for (uint32_t i = 0; i < count; ++i) {
     try {
-      std::optional<LanguagePair> pair;
-      std::optional<std::string> result = resolveText(langFrom, langTo, texts[i], &pair);
+      std::optional<Route> route;
+      std::optional<std::string> result = resolveText(langFrom, langTo, texts[i], &route);
       if (result) {
         outcomes[i].text = std::move(*result);
         continue;
       }
-      Group& group = groups.try_emplace(pair->modeName, Group{*pair, {}, {}}).first->second;
+      Group& group = groups.try_emplace(route->key(), Group{*route, {}, {}}).first->second;
       group.texts.push_back(texts[i]);
       group.index.push_back(i);
       outcomes[i].known = false;
@@ -353,7 +451,7 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
   for (auto& [name, group] : groups) {
     std::vector<std::string> translations;
     try {
-      translations = engineTranslations(group.pair, group.texts);
+      translations = engineTranslations(group.route, group.texts);
     } catch (const ZtaError& error) {
       // Failed part way: the texts before the first one without its
       // outcome are handed over (a translation holding a NUL cannot be a

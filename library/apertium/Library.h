@@ -22,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,14 @@ class TranslationLibrary {
     std::string result;
   };
 
+  // How a text goes from its language into the other: through one pair, or
+  // through two with a pivot language between them (first, then second).
+  struct Route {
+    LanguagePair first;
+    std::optional<LanguagePair> second;
+    std::string key() const;  // "eng-spa" or "eng-spa+spa-por"
+  };
+
   struct Batch {
     std::string langFrom;
     std::string langTo;
@@ -91,13 +100,21 @@ class TranslationLibrary {
 
   std::string translateText(const char* langFrom, const char* langTo, const char* text);
   // Everything translateText does before it needs a chain or the server:
-  // the result when it needs neither, or nothing with the pair in *pair.
+  // the result when it needs neither, or nothing with the route in *route.
   // Throws the failures translateText throws, in the same order.
   std::optional<std::string> resolveText(const char* langFrom, const char* langTo, const char* text,
-                                         std::optional<LanguagePair>* pair);
-  std::string engineTranslation(const LanguagePair& pair, std::string_view text);
-  std::vector<std::string> engineTranslations(const LanguagePair& pair,
+                                         std::optional<Route>* route);
+  // The route between two languages without a pair of their own: through a
+  // pivot (ZTA_PIVOT), or the missing pair's failure.
+  Route pivotRoute(const Language& source, const Language& target);
+  // Says once per direction, through settings_.notice, that it goes through a pivot.
+  void announce(const Route& route);
+  std::string engineTranslation(const Route& route, std::string_view text);
+  std::vector<std::string> engineTranslations(const Route& route,
                                               const std::vector<std::string_view>& texts);
+  std::string pairTranslation(const LanguagePair& pair, std::string_view text);
+  std::vector<std::string> pairTranslations(const LanguagePair& pair,
+                                            const std::vector<std::string_view>& texts);
   // The records of a batch; when a chain or the server fails part way, the
   // records of the texts before the first one without its outcome go to
   // *done before the failure is thrown.
@@ -126,6 +143,7 @@ class TranslationLibrary {
   std::unique_ptr<ApyBatchClient> serverBatch_;
   std::optional<Translation> lastTranslation_;
   std::optional<Batch> lastBatch_;
+  std::set<std::string> announced_;  // the routes through a pivot already announced
   std::map<uint32_t, std::string> errorTexts_;  // the latest text for each failure code
   uint32_t lastError_ = 0;
 };

@@ -72,6 +72,9 @@ LibrarySettings LibrarySettings::fromEnvironment() {
   settings.chains = countFrom("ZTA_CHAINS", settings.chains, processorsAvailable());
   settings.serverRequests =
       countFrom("ZTA_SERVER_REQUESTS", settings.serverRequests, kMaxServerRequests);
+  if (const char* pivot = std::getenv("ZTA_PIVOT"); pivot != nullptr) {
+    settings.pivot = isNo(pivot) ? "0" : pivot;
+  }
   if (const char* server = std::getenv("ZTA_SERVER"); server != nullptr)
     settings.serverUrl = server;
   settings.serverLimits.connectTimeout = millisecondsFrom(

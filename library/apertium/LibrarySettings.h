@@ -19,6 +19,12 @@
 //                       as there are processors to run on); another chain
 //                       is started only while the memory available holds
 //                       twice what the pair's first chain holds
+//   ZTA_PIVOT           when no pair goes from one language straight into
+//                       the other: 0, no or false: fail as without pivots;
+//                       a language code (es): translate through it only
+//                       (default: through English, Spanish or Catalan, or
+//                       another language that links the two, see
+//                       PairCatalog::findPivot)
 //
 // Translation through an Apertium APY server instead of local chains (the
 // only way on Windows, whose build has no local chains):
@@ -85,6 +91,12 @@ struct LibrarySettings {
   std::chrono::milliseconds baseTimeout{20000};
   std::chrono::milliseconds timeoutPerKilobyte{50};
   CommandBuilder commandBuilder;  // empty: apertiumNullFlushStages
+  // ZTA_PIVOT as given: empty to choose the pivot, "0" (or no, false) for
+  // none, or a language code.
+  std::string pivot;
+  // Says once per direction that a run goes through a pivot; empty: writes
+  // the line to standard error.
+  std::function<void(const std::string& line)> notice;
 
   std::string serverUrl;  // empty: local chains
   HttpLimits serverLimits;

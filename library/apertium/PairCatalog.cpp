@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <iterator>
+#include <tuple>
 #include <system_error>
 
 namespace zta {
@@ -74,6 +76,39 @@ const LanguagePair* PairCatalog::find(const Language& source, const Language& ta
     }
   }
   return nullptr;
+}
+
+std::optional<std::pair<LanguagePair, LanguagePair>> PairCatalog::findPivot(
+    const Language& source, const Language& target, const std::optional<Language>& pivot) const {
+  static constexpr const char* kPreferredPivots[] = {"eng", "spa", "cat"};
+  const auto rank = [&](const Language& language, const LanguagePair& first,
+                        const LanguagePair& second) {
+    // A variant mode the caller did not ask for counts against a candidate.
+    const bool variant = (source.variant.empty() && !first.source.variant.empty()) ||
+                         !first.target.variant.empty() || !second.source.variant.empty() ||
+                         (target.variant.empty() && !second.target.variant.empty());
+    std::size_t order = std::size(kPreferredPivots);
+    for (std::size_t i = 0; i < std::size(kPreferredPivots); ++i) {
+      if (language.code == kPreferredPivots[i]) order = i;
+    }
+    return std::make_tuple(variant, order, language.code);
+  };
+  std::optional<std::pair<LanguagePair, LanguagePair>> best;
+  std::optional<decltype(rank(source, pairs_.front(), pairs_.front()))> bestRank;
+  for (const Language& candidate : languages()) {
+    if (candidate.code == source.code || candidate.code == target.code) continue;
+    if (pivot && pivot->code != candidate.code) continue;
+    const Language middle = pivot ? *pivot : candidate;
+    const LanguagePair* first = find(source, middle);
+    const LanguagePair* second = first == nullptr ? nullptr : find(middle, target);
+    if (second == nullptr) continue;
+    const auto candidateRank = rank(candidate, *first, *second);
+    if (!bestRank || candidateRank < *bestRank) {
+      bestRank = candidateRank;
+      best = std::make_pair(*first, *second);
+    }
+  }
+  return best;
 }
 
 std::vector<Language> PairCatalog::languages() const {

@@ -4,7 +4,9 @@
 #ifndef XLATE_LIBRARY_APERTIUM_PAIR_CATALOG_H
 #define XLATE_LIBRARY_APERTIUM_PAIR_CATALOG_H
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "LanguageCodes.h"
@@ -35,6 +37,17 @@ class PairCatalog {
   // not matter); when none is asked for, the plain pair is preferred and a
   // variant pair is taken only if it is the one installed.
   const LanguagePair* find(const Language& source, const Language& target) const;
+
+  // The two pairs that translate from source into target through a third
+  // language P (source-P, then P-target), for when find has no direct pair.
+  // Only pivot is tried when one is given. Otherwise the candidates are
+  // ranked: two plain pairs before any that needs a variant mode; then
+  // English, Spanish and Catalan, in that order, since most released pairs
+  // have one of them on a side; then the others by code. Nothing when no
+  // language links the two.
+  std::optional<std::pair<LanguagePair, LanguagePair>> findPivot(
+      const Language& source, const Language& target,
+      const std::optional<Language>& pivot = std::nullopt) const;
 
   const std::vector<LanguagePair>& pairs() const { return pairs_; }
 

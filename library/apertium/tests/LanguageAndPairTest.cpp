@@ -70,6 +70,40 @@ TEST(PairCatalog, TakesAVariantPairWhenNoPlainOneIsInstalled) {
   EXPECT_EQ(pair->modeName, "spa-por_BR");
 }
 
+TEST(PairCatalog, PicksThePivotByItsRule) {
+  const PairCatalog catalog = PairCatalog::fromModeNames(
+      {"eng-spa", "spa-por", "eng-cat", "cat-por", "eng-epo", "epo-ita", "eng-glg", "glg-ita",
+       "cat-ita", "ita-cat", "eng-fra", "fra-oci_aran", "eng-ron", "ron-oci"});
+  const struct {
+    Language source, target;
+    std::optional<Language> pivot;
+    const char* first;   // empty: no route
+    const char* second;
+  } cases[] = {
+      {{"eng", ""}, {"por", ""}, std::nullopt, "eng-spa", "spa-por"},  // Spanish before Catalan
+      {{"eng", ""}, {"por", ""}, Language{"cat", ""}, "eng-cat", "cat-por"},
+      {{"eng", ""}, {"por", ""}, Language{"epo", ""}, "", ""},  // only the one asked for
+      {{"eng", ""}, {"ita", ""}, std::nullopt, "eng-cat", "cat-ita"},  // Catalan before others
+      {{"eng", ""}, {"oci", ""}, std::nullopt, "eng-ron", "ron-oci"},  // plain before a variant
+      {{"eng", ""}, {"oci", "aran"}, std::nullopt, "eng-fra", "fra-oci_aran"},
+      {{"por", ""}, {"eng", ""}, std::nullopt, "", ""},
+  };
+  for (const auto& c : cases) {
+    const auto route = catalog.findPivot(c.source, c.target, c.pivot);
+    SCOPED_TRACE(c.source.code + "-" + c.target.code + (c.pivot ? " via " + c.pivot->code : ""));
+    if (*c.first == '\0') {
+      EXPECT_FALSE(route.has_value());
+      continue;
+    }
+    ASSERT_TRUE(route.has_value());
+    EXPECT_EQ(route->first.modeName, c.first);
+    EXPECT_EQ(route->second.modeName, c.second);
+  }
+  EXPECT_EQ(debianPairPackage({"cat", ""}, {"eng", ""}), "apertium-eng-cat");
+  EXPECT_EQ(debianPairPackage({"spa", ""}, {"por", ""}), "apertium-es-pt");
+  EXPECT_EQ(debianPairPackage({"eng", ""}, {"por", ""}), "");
+}
+
 TEST_F(PairCatalogTest, ListsEachLanguageOnceByDisplayCode) {
   std::vector<std::string> codes;
   for (const Language& language : catalog_.languages()) codes.push_back(displayCode(language));

@@ -174,6 +174,39 @@ TEST_F(RealApertium, GivesEmptyAndBlankLinesBackUntouched) {
   EXPECT_EQ(englishToSpanish(), nullptr);  // no chain was needed
 }
 
+TEST_F(RealApertium, GoesFromEnglishToPortugueseThroughSpanishUnlessTurnedOff) {
+  LibrarySettings settings = test::apertiumSettings();
+  if (!PairCatalog::fromModesDirectory(settings.modesDirectory).find({"spa", ""}, {"por", ""})) {
+    GTEST_SKIP() << "the Spanish-Portuguese pair (apertium-es-pt) is not installed";
+  }
+  std::vector<std::string> notices;
+  settings.notice = [&notices](const std::string& line) { notices.push_back(line); };
+  TranslationLibrary pivoting(settings);
+  const std::vector<std::string> lines = {"The house is big and my friend reads a book.", "",
+                                          "The boy eats an apple."};
+  const test::BatchResult batch = test::translateBatch(pivoting, "en", "pt", lines);
+  ASSERT_TRUE(batch.ok) << batch.message;
+  ASSERT_EQ(batch.records.size(), lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    // Each line as the two pairs give it, one after the other.
+    const std::string throughSpanish = translated("es", "pt", translated("en", "es", lines[i]));
+    EXPECT_EQ(batch.records[i], std::make_pair(0u, throughSpanish));
+    EXPECT_EQ(test::translate(pivoting, "en", "pt", lines[i]).text, throughSpanish);
+  }
+  EXPECT_EQ(batch.records[0].second, "A casa é grande e meu amigo lê um livro.");
+  EXPECT_EQ(notices, std::vector<std::string>{"en\xE2\x86\x92pt goes through es"});
+
+  settings.pivot = "0";
+  TranslationLibrary direct(settings);
+  const CallResult off = test::translate(direct, "en", "pt", "The house is big.");
+  EXPECT_EQ(off.code, static_cast<uint32_t>(ErrorCode::kPairNotInstalled));
+  EXPECT_EQ(off.message.rfind("Apertium has no pair from en into pt; installed pairs: ", 0), 0u)
+      << off.message;
+  EXPECT_NE(off.message.find("; to add it, install an apertium package for en-pt"),
+            std::string::npos)
+      << off.message;
+}
+
 TEST_F(RealApertium, RestartsAChainKilledBetweenCalls) {
   ASSERT_EQ(translated("en", "es", "The house is big."), "La casa es grande.");
   const int group = englishToSpanish()->processId();

@@ -276,6 +276,38 @@ TEST_F(ServerMode, NamesTheServersPairsWhenAPairIsMissing) {
       << badCode.message;
 }
 
+TEST(ServerPivot, GoesThroughAPivotTheServerHasUnlessTurnedOff) {
+  // A server with en-es and es-pt, whose "translation" names the pair it went through.
+  const auto script = std::make_shared<Script>();
+  script->answer = [](const Request& request) {
+    if (request.method == "GET") {
+      return answered(200, R"({"responseData": [{"sourceLanguage": "eng", "targetLanguage": "spa"},)"
+                           R"( {"sourceLanguage": "spa", "targetLanguage": "por"}]})");
+    }
+    std::map<std::string, std::string> fields = formFields(request.body);
+    nlohmann::json answer = {{"responseData", {{"translatedText", fields["q"] + ">" + fields["langpair"]}}}};
+    return answered(200, answer.dump());
+  };
+  LibrarySettings settings = serverSettings(script);
+  std::vector<std::string> notices;
+  settings.notice = [&notices](const std::string& line) { notices.push_back(line); };
+  TranslationLibrary library(settings);
+  EXPECT_EQ(test::translate(library, "en", "pt", "Hi").text, "Hi>eng|spa>spa|por");
+  const test::BatchResult batch = test::translateBatch(library, "en", "pt", {"a", " ", "b"});
+  ASSERT_TRUE(batch.ok) << batch.message;
+  EXPECT_EQ(batch.records, (std::vector<std::pair<uint32_t, std::string>>{
+                               {0, "a>eng|spa>spa|por"}, {0, " "}, {0, "b>eng|spa>spa|por"}}));
+  EXPECT_EQ(notices, std::vector<std::string>{"en\xE2\x86\x92pt goes through es"});  // once a run
+
+  settings.pivot = "0";
+  TranslationLibrary direct(settings);
+  const CallResult off = test::translate(direct, "en", "pt", "Hi");
+  EXPECT_EQ(off.code, static_cast<uint32_t>(ErrorCode::kPairNotInstalled));
+  EXPECT_EQ(off.message,
+            "The translation server http://apy.test:2737 has no pair from en into pt; its pairs: "
+            "en-es, es-pt");
+}
+
 TEST_F(ServerMode, ReportsTheServersRefusalAndReadsItsPairsAgainAfterIt) {
   script_->answer = [](const Request& request) {
     if (request.method == "GET") return apyLike(request);

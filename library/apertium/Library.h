@@ -143,7 +143,7 @@ class TranslationLibrary {
   std::unique_ptr<ApyBatchClient> serverBatch_;
   std::optional<Translation> lastTranslation_;
   std::optional<Batch> lastBatch_;
-  std::set<std::string> announced_;  // the routes through a pivot already announced
+  std::set<std::string> announced_;             // the routes through a pivot already announced
   std::map<uint32_t, std::string> errorTexts_;  // the latest text for each failure code
   uint32_t lastError_ = 0;
 };

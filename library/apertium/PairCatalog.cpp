@@ -4,8 +4,8 @@
 #include <cctype>
 #include <filesystem>
 #include <iterator>
-#include <tuple>
 #include <system_error>
+#include <tuple>
 
 namespace zta {
 namespace {

@@ -77,12 +77,12 @@ TEST(PairCatalog, PicksThePivotByItsRule) {
   const struct {
     Language source, target;
     std::optional<Language> pivot;
-    const char* first;   // empty: no route
+    const char* first;  // empty: no route
     const char* second;
   } cases[] = {
       {{"eng", ""}, {"por", ""}, std::nullopt, "eng-spa", "spa-por"},  // Spanish before Catalan
       {{"eng", ""}, {"por", ""}, Language{"cat", ""}, "eng-cat", "cat-por"},
-      {{"eng", ""}, {"por", ""}, Language{"epo", ""}, "", ""},  // only the one asked for
+      {{"eng", ""}, {"por", ""}, Language{"epo", ""}, "", ""},         // only the one asked for
       {{"eng", ""}, {"ita", ""}, std::nullopt, "eng-cat", "cat-ita"},  // Catalan before others
       {{"eng", ""}, {"oci", ""}, std::nullopt, "eng-ron", "ron-oci"},  // plain before a variant
       {{"eng", ""}, {"oci", "aran"}, std::nullopt, "eng-fra", "fra-oci_aran"},

@@ -281,11 +281,13 @@ TEST(ServerPivot, GoesThroughAPivotTheServerHasUnlessTurnedOff) {
   const auto script = std::make_shared<Script>();
   script->answer = [](const Request& request) {
     if (request.method == "GET") {
-      return answered(200, R"({"responseData": [{"sourceLanguage": "eng", "targetLanguage": "spa"},)"
-                           R"( {"sourceLanguage": "spa", "targetLanguage": "por"}]})");
+      return answered(200,
+                      R"({"responseData": [{"sourceLanguage": "eng", "targetLanguage": "spa"},)"
+                      R"( {"sourceLanguage": "spa", "targetLanguage": "por"}]})");
     }
     std::map<std::string, std::string> fields = formFields(request.body);
-    nlohmann::json answer = {{"responseData", {{"translatedText", fields["q"] + ">" + fields["langpair"]}}}};
+    nlohmann::json answer = {
+        {"responseData", {{"translatedText", fields["q"] + ">" + fields["langpair"]}}}};
     return answered(200, answer.dump());
   };
   LibrarySettings settings = serverSettings(script);

@@ -237,9 +237,7 @@ std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom,
   const std::string_view input(text);
   if (!isValidUtf8(input)) throw ZtaError(ErrorCode::kInvalidUtf8, "The text is not valid UTF-8");
   if (source == target) return std::string(input);
-  const LanguagePair* found = catalog(false).find(source, target);
-  if (found == nullptr) found = catalog(true).find(source, target);  // installed meanwhile?
-  const Route chosen = found != nullptr ? Route{*found, std::nullopt} : pivotRoute(source, target);
+  const Route chosen = routeFor(source, target);
   announce(chosen);
   // A blank text is its own translation: no chain or request is needed.
   if (isBlankText(input)) return std::string(input);
@@ -251,23 +249,28 @@ std::string TranslationLibrary::Route::key() const {
   return second ? first.modeName + "+" + second->modeName : first.modeName;
 }
 
-TranslationLibrary::Route TranslationLibrary::pivotRoute(const Language& source,
-                                                         const Language& target) {
+TranslationLibrary::Route TranslationLibrary::routeFor(const Language& source,
+                                                       const Language& target) {
   const std::string languages = displayCode(source) + " into " + displayCode(target);
   const bool pivotsOff = settings_.pivot == "0";
   std::optional<Language> pivot;
-  if (!pivotsOff && !settings_.pivot.empty()) {
-    pivot = parseLanguageCode(settings_.pivot);
-    if (!pivot) {
-      throw ZtaError(ErrorCode::kBadLanguageCode,
-                     "No pair goes from " + languages + ", and ZTA_PIVOT=\"" +
-                         asciiForMessage(settings_.pivot, 40) +
-                         "\" is no language code to translate through (0 for none)");
+  // The pairs known are tried first; they are read again only when they
+  // have no route, in case the pair was installed meanwhile.
+  for (bool rescan : {false, true}) {
+    const PairCatalog& pairs = catalog(rescan);
+    if (const LanguagePair* found = pairs.find(source, target)) return Route{*found, std::nullopt};
+    if (pivotsOff) continue;
+    if (!settings_.pivot.empty()) {
+      pivot = parseLanguageCode(settings_.pivot);
+      if (!pivot) {
+        throw ZtaError(ErrorCode::kBadLanguageCode,
+                       "No pair goes from " + languages + ", and ZTA_PIVOT=\"" +
+                           asciiForMessage(settings_.pivot, 40) +
+                           "\" is no language code to translate through (0 for none)");
+      }
     }
-  }
-  if (!pivotsOff) {
-    if (auto pairs = catalog(false).findPivot(source, target, pivot)) {
-      return Route{std::move(pairs->first), std::move(pairs->second)};
+    if (auto two = pairs.findPivot(source, target, pivot)) {
+      return Route{std::move(two->first), std::move(two->second)};
     }
   }
   // Said when some pair through the asked pivot is missing: the other
@@ -375,6 +378,8 @@ std::vector<std::string> TranslationLibrary::engineTranslations(
       done = onward(partial.done());
     } catch (const PartialBatchError& later) {
       done = later.done();
+    } catch (const ZtaError&) {
+      done.clear();  // none of them got through the second pair
     }
     throw PartialBatchError(partial, std::move(done));
   }

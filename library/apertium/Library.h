@@ -104,9 +104,9 @@ class TranslationLibrary {
   // Throws the failures translateText throws, in the same order.
   std::optional<std::string> resolveText(const char* langFrom, const char* langTo, const char* text,
                                          std::optional<Route>* route);
-  // The route between two languages without a pair of their own: through a
-  // pivot (ZTA_PIVOT), or the missing pair's failure.
-  Route pivotRoute(const Language& source, const Language& target);
+  // The route between two languages: their pair, or two pairs through a
+  // pivot (ZTA_PIVOT) when they have none; or the missing pair's failure.
+  Route routeFor(const Language& source, const Language& target);
   // Says once per direction, through settings_.notice, that it goes through a pivot.
   void announce(const Route& route);
   std::string engineTranslation(const Route& route, std::string_view text);

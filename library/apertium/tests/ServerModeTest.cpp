@@ -300,6 +300,7 @@ TEST(ServerPivot, GoesThroughAPivotTheServerHasUnlessTurnedOff) {
   EXPECT_EQ(batch.records, (std::vector<std::pair<uint32_t, std::string>>{
                                {0, "a>eng|spa>spa|por"}, {0, " "}, {0, "b>eng|spa>spa|por"}}));
   EXPECT_EQ(notices, std::vector<std::string>{"en\xE2\x86\x92pt goes through es"});  // once a run
+  EXPECT_EQ(script->gets(), 1u);  // the pairs are read once, not for every line
 
   settings.pivot = "0";
   TranslationLibrary direct(settings);

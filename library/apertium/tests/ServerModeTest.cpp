@@ -302,6 +302,19 @@ TEST(ServerPivot, GoesThroughAPivotTheServerHasUnlessTurnedOff) {
   EXPECT_EQ(notices, std::vector<std::string>{"en\xE2\x86\x92pt goes through es"});  // once a run
   EXPECT_EQ(script->gets(), 1u);  // the pairs are read once, not for every line
 
+  // The second pair fails on the second text: the first is handed over whole.
+  const auto pivoting = script->answer;
+  script->answer = [pivoting](const Request& request) {
+    const auto fields = formFields(request.body);
+    if (fields.count("q") != 0 && fields.at("q") == "b>eng|spa") return answered(502, "");
+    return pivoting(request);
+  };
+  const test::BatchResult broken = test::translateBatch(library, "en", "pt", {"a", "b", "c"});
+  EXPECT_FALSE(broken.ok);
+  EXPECT_EQ(broken.code, static_cast<uint32_t>(ErrorCode::kServerRefused));
+  EXPECT_EQ(broken.records,
+            (std::vector<std::pair<uint32_t, std::string>>{{0, "a>eng|spa>spa|por"}}));
+
   settings.pivot = "0";
   TranslationLibrary direct(settings);
   const CallResult off = test::translate(direct, "en", "pt", "Hi");

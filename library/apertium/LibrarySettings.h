@@ -20,10 +20,13 @@
 //                       is started only while the memory available holds
 //                       twice what the pair's first chain holds
 //
-// Translation through an Apertium APY server instead of local chains (the
+// Translation through Apertium APY servers instead of local chains (the
 // only way on Windows, whose build has no local chains):
 //
-//   ZTA_SERVER          the server's address, e.g. http://translate.example:2737
+//   ZTA_SERVER          the server's address, e.g. http://translate.example:2737,
+//                       or several separated by spaces or commas; each text
+//                       goes to a server with its pair, and once more to
+//                       another after a failure of the first server
 //                       (default: none, translate with local chains)
 //   ZTA_SERVER_CONNECT_TIMEOUT_MS
 //                       how long connecting to the server may take
@@ -86,7 +89,7 @@ struct LibrarySettings {
   std::chrono::milliseconds timeoutPerKilobyte{50};
   CommandBuilder commandBuilder;  // empty: apertiumNullFlushStages
 
-  std::string serverUrl;  // empty: local chains
+  std::string serverUrl;  // ZTA_SERVER as it is (ApyClient.h splits it); empty: local chains
   HttpLimits serverLimits;
   unsigned serverRequests = 4;        // requests in flight for a batch
   TransportFactory transportFactory;  // empty: makeHttpTransport

@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <thread>
 
 #include "Library.h"
@@ -463,6 +464,92 @@ TEST_F(ServerMode, ListsTheServersLanguagesAsTheLocalModeListsItsOwn) {
   };
   EXPECT_EQ(listLanguages(), "failed");
   EXPECT_EQ(library_.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kServerUnreachable));
+}
+
+// Two servers: a.test has English-Spanish only and stops answering after
+// its fifth translation (the connection of that one is reset); b.test
+// answers as apyLike. failOnA, when set, is A's answer to every
+// translation instead.
+TEST(ServerPool, SpreadsTextsOverTheServersWithThePairAndSendsAFailedOneToAnother) {
+  constexpr const char* kServerA = "http://a.test:2737";
+  constexpr const char* kServerB = "http://b.test:2737";
+  auto script = std::make_shared<Script>();
+  int postsToA = 0;
+  int postsToB = 0;
+  std::optional<HttpResult> failOnA;
+  script->answer = [&](const Request& request) {
+    const bool toA = request.url.rfind(kServerA, 0) == 0;
+    if (toA && request.method == "GET") {
+      return answered(200, R"({"responseData": [{"sourceLanguage": "eng", "targetLanguage": )"
+                           R"("spa"}], "responseStatus": 200})");
+    }
+    if (request.method == "POST") ++(toA ? postsToA : postsToB);
+    if (toA && failOnA) return *failOnA;
+    if (toA && postsToA >= 5) {
+      HttpResult failure;
+      failure.outcome = postsToA == 5 ? HttpOutcome::kBroken : HttpOutcome::kUnreachable;
+      failure.detail = postsToA == 5 ? "Connection reset by peer" : "Connection refused";
+      return failure;
+    }
+    Request same = request;
+    same.url = kServer + request.url.substr(std::string(kServerA).size());
+    return apyLike(same);
+  };
+  TranslationLibrary library(
+      serverSettings(script, false, std::string(kServerA) + ", " + kServerB + " "));
+
+  std::vector<std::string> texts;
+  std::vector<std::pair<uint32_t, std::string>> expected;
+  for (int line = 0; line < 60; ++line) {
+    texts.push_back("line " + std::to_string(line));
+    expected.emplace_back(0, "LINE " + std::to_string(line));
+  }
+  const test::BatchResult batch = test::translateBatch(library, "en", "es", texts);
+  ASSERT_TRUE(batch.ok) << batch.message;
+  EXPECT_EQ(batch.records, expected);
+  EXPECT_GE(postsToA, 5);  // both servers took texts before A stopped
+  EXPECT_GE(postsToB, 55);
+  // A is paused after three refusals in a row, for all its connections at
+  // once; single texts go to B.
+  for (int line = 0; line < 6; ++line) {
+    const CallResult alone = test::translate(library, "en", "es", "alone " + std::to_string(line));
+    EXPECT_TRUE(alone.ok) << alone.message;
+  }
+  EXPECT_LE(postsToA, 5 + 3 + 3);  // at most three more were on their way
+  // Spanish-English is on B only; the languages are those of both.
+  postsToA = 0;
+  failOnA.reset();
+  const test::BatchResult fromSpanish = test::translateBatch(library, "es", "en", texts);
+  ASSERT_TRUE(fromSpanish.ok) << fromSpanish.message;
+  EXPECT_EQ(fromSpanish.records, expected);
+  EXPECT_EQ(postsToA, 0);
+  const CallResult missing = test::translate(library, "en", "de", "Hello");
+  EXPECT_EQ(missing.message,
+            "The translation servers http://a.test:2737, http://b.test:2737 have no pair from en "
+            "into de; their pairs: en-es, es-en, es-en_US");
+
+  // A 5xx or 429 of A is the server's: the text goes to B. Any other
+  // status is about the request: it fails, naming A, without going to B.
+  TranslationLibrary fresh(serverSettings(script, false, std::string(kServerA) + "," + kServerB));
+  for (const long status : {503L, 429L, 400L}) {
+    failOnA = answered(status, "");
+    postsToA = 0;
+    std::vector<std::string> failures;
+    for (int line = 0; line < 2; ++line) {  // the pick alternates: one of them starts on A
+      const CallResult result =
+          test::translate(fresh, "en", "es", std::to_string(status) + " " + std::to_string(line));
+      if (!result.ok) failures.push_back(result.message);
+    }
+    EXPECT_EQ(postsToA, 1) << status;
+    if (status != 400) {
+      EXPECT_TRUE(failures.empty()) << status << ": " << failures.front();
+    } else {
+      ASSERT_EQ(failures.size(), 1u);
+      EXPECT_EQ(failures.front(),
+                "The translation server http://a.test:2737 answered POST /translate for eng|spa "
+                "with HTTP 400");
+    }
+  }
 }
 
 TEST(ServerAddress, IsNormalisedOrRefusedBeforeAnythingIsSent) {

@@ -19,11 +19,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <mutex>
 
 #include "ApyClient.h"
 
@@ -71,14 +70,14 @@ class ApyBatchClient {
  private:
   // The translation of one text by worker's clients: on the server picked,
   // and once more on another after a ServerFailure.
-  std::string translateOne(std::size_t worker, const std::string& modeName,
-                           std::string_view text, const std::vector<std::size_t>& servers);
+  std::string translateOne(std::size_t worker, const std::string& modeName, std::string_view text,
+                           const std::vector<std::size_t>& servers);
   ApyClient& clientFor(std::size_t worker, std::size_t server);
 
   std::size_t inFlight_;
   std::vector<std::shared_ptr<ServerBreaker>> breakers_;
   ClientFactory makeClient_;
-  std::mutex mutex_;  // guards the fields below
+  std::mutex mutex_;                                              // guards the fields below
   std::vector<std::vector<std::unique_ptr<ApyClient>>> clients_;  // [worker][server]
   std::vector<std::size_t> inFlightByServer_;
   std::size_t nextStart_ = 0;

@@ -94,17 +94,17 @@ ApyClient::ApyClient(std::string serverUrl, std::unique_ptr<HttpTransport> trans
 void ApyClient::failRequest(const HttpResult& result, const std::string& request) {
   switch (result.outcome) {
     case HttpOutcome::kUnreachable:
-      throw ServerFailure(ErrorCode::kServerUnreachable,
-                     "Cannot reach the translation server " + shownUrl_ + ": " + result.detail);
+      throw ServerFailure(ErrorCode::kServerUnreachable, "Cannot reach the translation server " +
+                                                             shownUrl_ + ": " + result.detail);
     case HttpOutcome::kTimedOut:
       throw ServerFailure(ErrorCode::kServerTimedOut,
-                     "The translation server " + shownUrl_ + " did not answer " + request +
-                         " within " + std::to_string(limits_.totalTimeout.count()) +
-                         " ms (ZTA_SERVER_TIMEOUT_MS): " + result.detail);
+                          "The translation server " + shownUrl_ + " did not answer " + request +
+                              " within " + std::to_string(limits_.totalTimeout.count()) +
+                              " ms (ZTA_SERVER_TIMEOUT_MS): " + result.detail);
     case HttpOutcome::kBroken:
-      throw ServerFailure(ErrorCode::kServerUnreachable, "The connection to the translation server " +
-                                                        shownUrl_ + " broke during " + request +
-                                                        ": " + result.detail);
+      throw ServerFailure(ErrorCode::kServerUnreachable,
+                          "The connection to the translation server " + shownUrl_ +
+                              " broke during " + request + ": " + result.detail);
     case HttpOutcome::kTooLarge:
       throw ZtaError(ErrorCode::kServerBadAnswer,
                      "The translation server " + shownUrl_ + " answered " + request +
@@ -140,15 +140,13 @@ HttpResult ApyClient::sendUnlessPaused(const std::string& request, const Send& s
         now < breaker.pausedUntil_) {
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(breaker.pausedUntil_ - now).count();
-      throw ServerFailure(breaker.failureKind_ == HttpOutcome::kTimedOut
-                              ? ErrorCode::kServerTimedOut
-                              : ErrorCode::kServerUnreachable,
-                          "Not sent: the translation server " + shownUrl_ + " failed " +
-                              std::to_string(breaker.failuresInARow_) +
-                              " requests in a row and is tried again in " +
-                              std::to_string((left + 999) / 1000) +
-                              " s (ZTA_SERVER_PAUSE_MS); the last failure: " +
-                              breaker.lastFailure_);
+      throw ServerFailure(
+          breaker.failureKind_ == HttpOutcome::kTimedOut ? ErrorCode::kServerTimedOut
+                                                         : ErrorCode::kServerUnreachable,
+          "Not sent: the translation server " + shownUrl_ + " failed " +
+              std::to_string(breaker.failuresInARow_) +
+              " requests in a row and is tried again in " + std::to_string((left + 999) / 1000) +
+              " s (ZTA_SERVER_PAUSE_MS); the last failure: " + breaker.lastFailure_);
     }
   }
   HttpResult result = send();

@@ -139,16 +139,20 @@ std::vector<std::unique_ptr<ApyClient>>& TranslationLibrary::servers() {
   if (!servers_.empty()) return servers_;
   std::vector<std::string> addresses = splitServerList(settings_.serverUrl);
   if (addresses.empty()) addresses.push_back(settings_.serverUrl);  // refused below
-  std::vector<std::unique_ptr<ApyClient>> made;
-  std::vector<std::shared_ptr<ServerBreaker>> breakers;
+  // Every address is checked before any connection is made.
+  std::vector<std::string> urls;
   for (const std::string& address : addresses) {
     std::string problem;
-    const std::string url = normalisedServerUrl(address, &problem);
-    if (url.empty()) {
-      throw ZtaError(ErrorCode::kServerUnreachable,
-                     "ZTA_SERVER=\"" + asciiForMessage(addressForMessages(address), 80) + "\" " +
-                         problem);
+    urls.push_back(normalisedServerUrl(address, &problem));
+    if (urls.back().empty()) {
+      throw ZtaError(
+          ErrorCode::kServerUnreachable,
+          "ZTA_SERVER=\"" + asciiForMessage(addressForMessages(address), 80) + "\" " + problem);
     }
+  }
+  std::vector<std::unique_ptr<ApyClient>> made;
+  std::vector<std::shared_ptr<ServerBreaker>> breakers;
+  for (const std::string& url : urls) {
     std::string error;
     std::unique_ptr<HttpTransport> transport =
         settings_.transportFactory ? settings_.transportFactory(settings_.serverLimits, &error)
@@ -188,8 +192,7 @@ std::string TranslationLibrary::serversHave() {
   return text + " have";
 }
 
-std::string TranslationLibrary::serverTranslation(const LanguagePair& pair,
-                                                  std::string_view text) {
+std::string TranslationLibrary::serverTranslation(const LanguagePair& pair, std::string_view text) {
   const std::vector<std::size_t> candidates = serversWithPair(pair.modeName);
   const std::vector<std::size_t> idle(servers().size(), 0);  // one request at a time
   const std::size_t start = nextServer_++;

@@ -244,9 +244,10 @@ const PairCatalog& TranslationLibrary::catalog(bool rescan) {
     catalog_ = PairCatalog::fromModesDirectory(settings_.modesDirectory);
     return *catalog_;
   }
-  // The pairs of every server that answers; a server that does not is left
-  // out until the pairs are read again. Only when none answers is that a
-  // failure (the first server's).
+  // The pairs of every server that answers; a server that does not keeps
+  // the pairs it had (none, the first time), so that its lines come back to
+  // it once it answers again. Only when none answers is that a failure (the
+  // first server's).
   std::vector<std::set<std::string>> pairs(servers().size());
   std::set<std::string> all;
   std::exception_ptr firstFailure;
@@ -260,6 +261,10 @@ const PairCatalog& TranslationLibrary::catalog(bool rescan) {
       anyAnswered = true;
     } catch (const ZtaError&) {
       if (!firstFailure) firstFailure = std::current_exception();
+      if (server < serverPairs_.size()) {
+        pairs[server] = serverPairs_[server];
+        all.insert(pairs[server].begin(), pairs[server].end());
+      }
     }
   }
   if (!anyAnswered && firstFailure) std::rethrow_exception(firstFailure);

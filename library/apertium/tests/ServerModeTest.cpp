@@ -467,36 +467,45 @@ TEST_F(ServerMode, ListsTheServersLanguagesAsTheLocalModeListsItsOwn) {
 }
 
 // Two servers: a.test has English-Spanish only and stops answering after
-// its fifth translation (the connection of that one is reset); b.test
-// answers as apyLike. failOnA, when set, is A's answer to every
-// translation instead.
+// its fifth translation (the connection of that one is reset) until it is
+// revived; b.test answers as apyLike. failOnA, when set, is A's answer to
+// every translation instead.
 TEST(ServerPool, SpreadsTextsOverTheServersWithThePairAndSendsAFailedOneToAnother) {
   constexpr const char* kServerA = "http://a.test:2737";
   constexpr const char* kServerB = "http://b.test:2737";
   auto script = std::make_shared<Script>();
   int postsToA = 0;
   int postsToB = 0;
+  bool aDown = false;
   std::optional<HttpResult> failOnA;
   script->answer = [&](const Request& request) {
     const bool toA = request.url.rfind(kServerA, 0) == 0;
+    if (request.method == "POST") ++(toA ? postsToA : postsToB);
+    if (toA && postsToA == 5 && !failOnA && request.method == "POST") {
+      aDown = true;
+      HttpResult broken;
+      broken.outcome = HttpOutcome::kBroken;
+      broken.detail = "Connection reset by peer";
+      return broken;
+    }
+    if (toA && aDown) {
+      HttpResult refused;
+      refused.detail = "Connection refused";
+      return refused;
+    }
     if (toA && request.method == "GET") {
       return answered(200, R"({"responseData": [{"sourceLanguage": "eng", "targetLanguage": )"
                            R"("spa"}], "responseStatus": 200})");
     }
-    if (request.method == "POST") ++(toA ? postsToA : postsToB);
     if (toA && failOnA) return *failOnA;
-    if (toA && postsToA >= 5) {
-      HttpResult failure;
-      failure.outcome = postsToA == 5 ? HttpOutcome::kBroken : HttpOutcome::kUnreachable;
-      failure.detail = postsToA == 5 ? "Connection reset by peer" : "Connection refused";
-      return failure;
-    }
     Request same = request;
     same.url = kServer + request.url.substr(std::string(kServerA).size());
     return apyLike(same);
   };
-  TranslationLibrary library(
-      serverSettings(script, false, std::string(kServerA) + ", " + kServerB + " "));
+  LibrarySettings settings =
+      serverSettings(script, false, std::string(kServerA) + ", " + kServerB + " ");
+  settings.serverLimits.pauseAfterFailures = std::chrono::milliseconds(500);
+  TranslationLibrary library(settings);
 
   std::vector<std::string> texts;
   std::vector<std::pair<uint32_t, std::string>> expected;
@@ -516,17 +525,23 @@ TEST(ServerPool, SpreadsTextsOverTheServersWithThePairAndSendsAFailedOneToAnothe
     EXPECT_TRUE(alone.ok) << alone.message;
   }
   EXPECT_LE(postsToA, 5 + 3 + 3);  // at most three more were on their way
-  // Spanish-English is on B only; the languages are those of both.
-  postsToA = 0;
-  failOnA.reset();
+
+  // Spanish-English is on B only; the pairs are those of both, A's kept
+  // while it does not answer.
+  const int aBefore = postsToA;
   const test::BatchResult fromSpanish = test::translateBatch(library, "es", "en", texts);
   ASSERT_TRUE(fromSpanish.ok) << fromSpanish.message;
   EXPECT_EQ(fromSpanish.records, expected);
-  EXPECT_EQ(postsToA, 0);
+  EXPECT_EQ(postsToA, aBefore);
   const CallResult missing = test::translate(library, "en", "de", "Hello");
   EXPECT_EQ(missing.message,
             "The translation servers http://a.test:2737, http://b.test:2737 have no pair from en "
             "into de; their pairs: en-es, es-en, es-en_US");
+  // Back after its pause, A takes texts again.
+  aDown = false;
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  ASSERT_TRUE(test::translateBatch(library, "en", "es", texts).ok);
+  EXPECT_GT(postsToA, aBefore);
 
   // A 5xx or 429 of A is the server's: the text goes to B. Any other
   // status is about the request: it fails, naming A, without going to B.

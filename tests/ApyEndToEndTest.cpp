@@ -115,6 +115,36 @@ TEST_F(ApyEndToEnd, AStoppedServerFailsEveryLineAndTheRunEndsNormally) {
   EXPECT_EQ(out.find("secret"), std::string::npos) << out;
 }
 
+// Two servers in ZTA_SERVER; the first is killed (SIGKILL, its pipelines
+// with it) a second into the file: the lines it had, and those after, go to
+// the second, and the output is that of a run with both servers up.
+TEST_F(ApyEndToEnd, ASecondServerTakesTheLinesOfOneKilledMidFile) {
+  ApyServer second;
+  ASSERT_TRUE(second.running()) << second.failure();
+  WriteFileBytes(folder.File("book.txt"), LinesOf(zta::test::proseLines(600)));
+  const std::string both = server->url() + ", " + second.url();
+  const ProcessResult calm =
+      Run({"IFILE=book.txt", "OFILE=calm.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"}, both);
+  EXPECT_EQ(calm.out, "");
+  EXPECT_EQ(calm.err, "");
+  ProcessOptions options;
+  options.arguments = {"-c",
+                       "./xlate IFILE=book.txt OFILE=killed.txt LANGFROM=en LANGTO=es "
+                       "ICODING=UTF8 > said.txt 2>&1 & sleep 1; kill -s KILL -- -" +
+                           std::to_string(server->processGroup()) + " || echo not killed; wait"};
+  options.environment["ZTA_SERVER"] = both;
+  options.environment["LC_ALL"] = "C.UTF-8";
+  options.workingDirectory = folder.Path().string();
+  const ProcessResult r = RunProcess("/bin/sh", options);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "");  // the server was killed
+  server->stop();
+  EXPECT_EQ(ReadFileBytes(folder.File("said.txt")), "");
+  const std::string killed = ReadFileBytes(folder.File("killed.txt"));
+  EXPECT_EQ(std::count(killed.begin(), killed.end(), '\n'), 600);
+  EXPECT_TRUE(killed == ReadFileBytes(folder.File("calm.txt")));  // too long to print
+}
+
 // A server that takes every request and never answers costs the time
 // limit three times in a row; the lines after that fail at once.
 TEST(ApyEndToEndSilentServer, CostsTheTimeLimitThreeTimesThenFailsLinesAtOnce) {

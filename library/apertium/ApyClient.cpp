@@ -65,28 +65,46 @@ std::string addressForMessages(std::string_view url) {
   return std::string(url.substr(0, start)) + std::string(url.substr(at + 1));
 }
 
+std::vector<std::string> splitServerList(std::string_view list) {
+  std::vector<std::string> addresses;
+  std::size_t start = 0;
+  while (start < list.size()) {
+    const std::size_t end = std::min(list.find_first_of(" \t\r\n,", start), list.size());
+    if (end > start) addresses.emplace_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return addresses;
+}
+
+bool ServerBreaker::paused() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return failuresInARow_ >= kFailuresBeforePause && std::chrono::steady_clock::now() < pausedUntil_;
+}
+
 ApyClient::ApyClient(std::string serverUrl, std::unique_ptr<HttpTransport> transport,
-                     bool markUnknownWords, const HttpLimits& limits)
+                     bool markUnknownWords, const HttpLimits& limits,
+                     std::shared_ptr<ServerBreaker> breaker)
     : url_(std::move(serverUrl)),
       shownUrl_(addressForMessages(url_)),
       transport_(std::move(transport)),
       markUnknownWords_(markUnknownWords),
-      limits_(limits) {}
+      limits_(limits),
+      breaker_(breaker ? std::move(breaker) : std::make_shared<ServerBreaker>()) {}
 
 void ApyClient::failRequest(const HttpResult& result, const std::string& request) {
   switch (result.outcome) {
     case HttpOutcome::kUnreachable:
-      throw ZtaError(ErrorCode::kServerUnreachable,
-                     "Cannot reach the translation server " + shownUrl_ + ": " + result.detail);
+      throw ServerFailure(ErrorCode::kServerUnreachable, "Cannot reach the translation server " +
+                                                             shownUrl_ + ": " + result.detail);
     case HttpOutcome::kTimedOut:
-      throw ZtaError(ErrorCode::kServerTimedOut,
-                     "The translation server " + shownUrl_ + " did not answer " + request +
-                         " within " + std::to_string(limits_.totalTimeout.count()) +
-                         " ms (ZTA_SERVER_TIMEOUT_MS): " + result.detail);
+      throw ServerFailure(ErrorCode::kServerTimedOut,
+                          "The translation server " + shownUrl_ + " did not answer " + request +
+                              " within " + std::to_string(limits_.totalTimeout.count()) +
+                              " ms (ZTA_SERVER_TIMEOUT_MS): " + result.detail);
     case HttpOutcome::kBroken:
-      throw ZtaError(ErrorCode::kServerUnreachable, "The connection to the translation server " +
-                                                        shownUrl_ + " broke during " + request +
-                                                        ": " + result.detail);
+      throw ServerFailure(ErrorCode::kServerUnreachable,
+                          "The connection to the translation server " + shownUrl_ +
+                              " broke during " + request + ": " + result.detail);
     case HttpOutcome::kTooLarge:
       throw ZtaError(ErrorCode::kServerBadAnswer,
                      "The translation server " + shownUrl_ + " answered " + request +
@@ -104,37 +122,49 @@ void ApyClient::failRequest(const HttpResult& result, const std::string& request
   }
   // APY answers 503 when a pipeline did not finish in time or broke down.
   if (result.status == 503) text += "; its Apertium pipeline failed or did not finish in time";
+  // A 5xx or 429 says the server could not take the request now; another
+  // server may. Any other status is an answer about the request itself.
+  if (result.status >= 500 || result.status == 429) {
+    throw ServerFailure(ErrorCode::kServerRefused, text);
+  }
   throw ZtaError(ErrorCode::kServerRefused, text);
 }
 
 template <typename Send>
 HttpResult ApyClient::sendUnlessPaused(const std::string& request, const Send& send) {
-  const auto now = std::chrono::steady_clock::now();
-  if (failuresInARow_ >= kFailuresBeforePause && now < pausedUntil_) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(pausedUntil_ - now).count();
-    throw ZtaError(failureKind_ == HttpOutcome::kTimedOut ? ErrorCode::kServerTimedOut
-                                                          : ErrorCode::kServerUnreachable,
-                   "Not sent: the translation server " + shownUrl_ + " failed " +
-                       std::to_string(failuresInARow_) +
-                       " requests in a row and is tried again in " +
-                       std::to_string((left + 999) / 1000) +
-                       " s (ZTA_SERVER_PAUSE_MS); the last failure: " + lastFailure_);
+  ServerBreaker& breaker = *breaker_;
+  {
+    std::lock_guard<std::mutex> lock(breaker.mutex_);
+    const auto now = std::chrono::steady_clock::now();
+    if (breaker.failuresInARow_ >= ServerBreaker::kFailuresBeforePause &&
+        now < breaker.pausedUntil_) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(breaker.pausedUntil_ - now).count();
+      throw ServerFailure(
+          breaker.failureKind_ == HttpOutcome::kTimedOut ? ErrorCode::kServerTimedOut
+                                                         : ErrorCode::kServerUnreachable,
+          "Not sent: the translation server " + shownUrl_ + " failed " +
+              std::to_string(breaker.failuresInARow_) +
+              " requests in a row and is tried again in " + std::to_string((left + 999) / 1000) +
+              " s (ZTA_SERVER_PAUSE_MS); the last failure: " + breaker.lastFailure_);
+    }
   }
   HttpResult result = send();
+  std::lock_guard<std::mutex> lock(breaker.mutex_);
   if (result.outcome == HttpOutcome::kUnreachable || result.outcome == HttpOutcome::kTimedOut) {
-    failuresInARow_ = result.outcome == failureKind_ ? failuresInARow_ + 1 : 1;
-    failureKind_ = result.outcome;
-    pausedUntil_ = std::chrono::steady_clock::now() + limits_.pauseAfterFailures;
+    breaker.failuresInARow_ =
+        result.outcome == breaker.failureKind_ ? breaker.failuresInARow_ + 1 : 1;
+    breaker.failureKind_ = result.outcome;
+    breaker.pausedUntil_ = std::chrono::steady_clock::now() + limits_.pauseAfterFailures;
     try {
       failRequest(result, request);
     } catch (const ZtaError& error) {
-      lastFailure_ = error.what();
+      breaker.lastFailure_ = error.what();
       throw;
     }
   }
-  failuresInARow_ = 0;
-  failureKind_ = HttpOutcome::kAnswered;
+  breaker.failuresInARow_ = 0;
+  breaker.failureKind_ = HttpOutcome::kAnswered;
   return result;
 }
 

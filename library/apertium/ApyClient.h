@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,14 +31,39 @@ std::string normalisedServerUrl(std::string_view url, std::string* problem = nul
 // is left out, so an address with a malformed user part shows none of it.
 std::string addressForMessages(std::string_view url);
 
+// The addresses of ZTA_SERVER: one or more, separated by spaces, tabs or
+// commas; empty parts are left out.
+std::vector<std::string> splitServerList(std::string_view list);
+
+// The failures in a row of one server, shared by every connection to it: a
+// server that cannot be reached, or that takes every request and never
+// answers, would cost the full time limit on every line, so after
+// kFailuresBeforePause failures of one kind in a row, requests to it fail at
+// once until the pause has passed since the last one.
+class ServerBreaker {
+ public:
+  static constexpr int kFailuresBeforePause = 3;
+  bool paused() const;
+
+ private:
+  friend class ApyClient;
+  mutable std::mutex mutex_;
+  HttpOutcome failureKind_ = HttpOutcome::kAnswered;  // of the failures in a row
+  int failuresInARow_ = 0;
+  std::chrono::steady_clock::time_point pausedUntil_{};
+  std::string lastFailure_;
+};
+
 class ApyClient {
  public:
   // serverUrl as normalisedServerUrl gives it: it goes to the transport as
   // it is, user name and password included (libcurl sends them as HTTP
   // basic authentication), while every text shows addressForMessages of it.
   // limits are those the transport was made with (the error texts name them).
+  // breaker: shared with the other clients of the same server; a client
+  // of its own when none is given.
   ApyClient(std::string serverUrl, std::unique_ptr<HttpTransport> transport, bool markUnknownWords,
-            const HttpLimits& limits);
+            const HttpLimits& limits, std::shared_ptr<ServerBreaker> breaker = nullptr);
 
   // The server's pairs as mode names ("eng-spa").
   std::vector<std::string> pairNames();
@@ -66,16 +92,7 @@ class ApyClient {
   bool markUnknownWords_;
   HttpLimits limits_;
   std::uint64_t translateRequests_ = 0;
-
-  // A server that cannot be reached, or that takes every request and never
-  // answers, would cost the full time limit on every line: after
-  // kFailuresBeforePause failures of one kind in a row, requests fail at
-  // once until pauseAfterFailures has passed since the last one.
-  static constexpr int kFailuresBeforePause = 3;
-  HttpOutcome failureKind_ = HttpOutcome::kAnswered;  // of the failures in a row
-  int failuresInARow_ = 0;
-  std::chrono::steady_clock::time_point pausedUntil_{};
-  std::string lastFailure_;
+  std::shared_ptr<ServerBreaker> breaker_;
 };
 
 }  // namespace zta

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <new>
 
 #include "ApertiumText.h"
@@ -132,29 +133,80 @@ void TranslationLibrary::requireServerOrLocalChains() const {
 
 const ApyClient* TranslationLibrary::serverClient() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  return server_.get();
+  return servers_.empty() ? nullptr : servers_.front().get();
 }
 
-ApyClient& TranslationLibrary::server() {
-  if (server_) return *server_;
-  std::string problem;
-  const std::string url = normalisedServerUrl(settings_.serverUrl, &problem);
-  if (url.empty()) {
-    throw ZtaError(ErrorCode::kServerUnreachable,
-                   "ZTA_SERVER=\"" + asciiForMessage(addressForMessages(settings_.serverUrl), 80) +
-                       "\" " + problem);
+std::vector<std::unique_ptr<ApyClient>>& TranslationLibrary::servers() {
+  if (!servers_.empty()) return servers_;
+  std::vector<std::string> addresses = splitServerList(settings_.serverUrl);
+  if (addresses.empty()) addresses.push_back(settings_.serverUrl);  // refused below
+  // Every address is checked before any connection is made.
+  std::vector<std::string> urls;
+  for (const std::string& address : addresses) {
+    std::string problem;
+    urls.push_back(normalisedServerUrl(address, &problem));
+    if (urls.back().empty()) {
+      throw ZtaError(
+          ErrorCode::kServerUnreachable,
+          "ZTA_SERVER=\"" + asciiForMessage(addressForMessages(address), 80) + "\" " + problem);
+    }
   }
-  std::string error;
-  std::unique_ptr<HttpTransport> transport =
-      settings_.transportFactory ? settings_.transportFactory(settings_.serverLimits, &error)
-                                 : makeHttpTransport(settings_.serverLimits, &error);
-  if (!transport) {
-    throw ZtaError(ErrorCode::kEngineUnavailable, "Cannot talk to the translation server " +
-                                                      addressForMessages(url) + ": " + error);
+  std::vector<std::unique_ptr<ApyClient>> made;
+  std::vector<std::shared_ptr<ServerBreaker>> breakers;
+  for (const std::string& url : urls) {
+    std::string error;
+    std::unique_ptr<HttpTransport> transport =
+        settings_.transportFactory ? settings_.transportFactory(settings_.serverLimits, &error)
+                                   : makeHttpTransport(settings_.serverLimits, &error);
+    if (!transport) {
+      throw ZtaError(ErrorCode::kEngineUnavailable, "Cannot talk to the translation server " +
+                                                        addressForMessages(url) + ": " + error);
+    }
+    breakers.push_back(std::make_shared<ServerBreaker>());
+    made.push_back(std::make_unique<ApyClient>(url, std::move(transport),
+                                               settings_.markUnknownWords, settings_.serverLimits,
+                                               breakers.back()));
   }
-  server_ = std::make_unique<ApyClient>(url, std::move(transport), settings_.markUnknownWords,
-                                        settings_.serverLimits);
-  return *server_;
+  breakers_ = std::move(breakers);
+  servers_ = std::move(made);
+  return servers_;
+}
+
+std::vector<std::size_t> TranslationLibrary::serversWithPair(const std::string& modeName) {
+  std::vector<std::size_t> found;
+  std::vector<std::size_t> all;
+  for (std::size_t server = 0; server < servers().size(); ++server) {
+    all.push_back(server);
+    if (server < serverPairs_.size() && serverPairs_[server].count(modeName) != 0) {
+      found.push_back(server);
+    }
+  }
+  return found.empty() ? all : found;
+}
+
+std::string TranslationLibrary::serversHave() {
+  if (servers().size() == 1) return "The translation server " + servers_.front()->url() + " has";
+  std::string text = "The translation servers ";
+  for (std::size_t server = 0; server < servers_.size(); ++server) {
+    text += (server == 0 ? "" : ", ") + servers_[server]->url();
+  }
+  return text + " have";
+}
+
+std::string TranslationLibrary::serverTranslation(const LanguagePair& pair, std::string_view text) {
+  const std::vector<std::size_t> candidates = serversWithPair(pair.modeName);
+  const std::vector<std::size_t> idle(servers().size(), 0);  // one request at a time
+  const std::size_t start = nextServer_++;
+  std::size_t failed = kNoServer;
+  for (;;) {
+    const std::size_t server = pickServer(candidates, idle, breakers_, start, failed);
+    try {
+      return servers_[server]->translate(pair.modeName, text);
+    } catch (const ServerFailure&) {
+      if (failed != kNoServer || candidates.size() < 2) throw;
+      failed = server;
+    }
+  }
 }
 
 const ApyBatchClient* TranslationLibrary::serverBatchClient() const {
@@ -162,40 +214,72 @@ const ApyBatchClient* TranslationLibrary::serverBatchClient() const {
   return serverBatch_.get();
 }
 
-std::unique_ptr<ApyClient> TranslationLibrary::makeServerClient() {
-  const std::string url = server().requestUrl();
+std::unique_ptr<ApyClient> TranslationLibrary::makeServerClient(std::size_t server) {
+  const ApyClient& first = *servers().at(server);
   std::string error;
   std::unique_ptr<HttpTransport> transport =
       settings_.transportFactory ? settings_.transportFactory(settings_.serverLimits, &error)
                                  : makeHttpTransport(settings_.serverLimits, &error);
   if (!transport) {
     throw ZtaError(ErrorCode::kEngineUnavailable,
-                   "Cannot talk to the translation server " + server().url() + ": " + error);
+                   "Cannot talk to the translation server " + first.url() + ": " + error);
   }
-  return std::make_unique<ApyClient>(url, std::move(transport), settings_.markUnknownWords,
-                                     settings_.serverLimits);
+  return std::make_unique<ApyClient>(first.requestUrl(), std::move(transport),
+                                     settings_.markUnknownWords, settings_.serverLimits,
+                                     breakers_.at(server));
 }
 
 ApyBatchClient& TranslationLibrary::serverBatch() {
   if (!serverBatch_) {
-    serverBatch_ = std::make_unique<ApyBatchClient>(settings_.serverRequests,
-                                                    [this] { return makeServerClient(); });
+    servers();
+    serverBatch_ = std::make_unique<ApyBatchClient>(
+        settings_.serverRequests, breakers_,
+        [this](std::size_t server) { return makeServerClient(server); });
   }
   return *serverBatch_;
 }
 
 const PairCatalog& TranslationLibrary::catalog(bool rescan) {
-  if (!catalog_ || rescan) {
-    catalog_ = usesServer() ? PairCatalog::fromModeNames(server().pairNames())
-                            : PairCatalog::fromModesDirectory(settings_.modesDirectory);
+  if (catalog_ && !rescan) return *catalog_;
+  if (!usesServer()) {
+    catalog_ = PairCatalog::fromModesDirectory(settings_.modesDirectory);
+    return *catalog_;
   }
+  // The pairs of every server that answers; a server that does not keeps
+  // the pairs it had (none, the first time), so that its lines come back to
+  // it once it answers again. Only when none answers is that a failure (the
+  // first server's).
+  std::vector<std::set<std::string>> pairs(servers().size());
+  std::set<std::string> all;
+  std::exception_ptr firstFailure;
+  bool anyAnswered = false;
+  for (std::size_t server = 0; server < servers_.size(); ++server) {
+    try {
+      for (std::string& name : servers_[server]->pairNames()) {
+        all.insert(name);
+        pairs[server].insert(std::move(name));
+      }
+      anyAnswered = true;
+    } catch (const ZtaError&) {
+      if (!firstFailure) firstFailure = std::current_exception();
+      if (server < serverPairs_.size()) {
+        pairs[server] = serverPairs_[server];
+        all.insert(pairs[server].begin(), pairs[server].end());
+      }
+    }
+  }
+  if (!anyAnswered && firstFailure) std::rethrow_exception(firstFailure);
+  serverPairs_ = std::move(pairs);
+  catalog_ = PairCatalog::fromModeNames(std::vector<std::string>(all.begin(), all.end()));
   return *catalog_;
 }
 
 std::string TranslationLibrary::pairsNote() {
   if (!usesServer()) return "installed pairs: " + catalog(false).installedPairsText();
   try {
-    return "the server's pairs: " + catalog(false).installedPairsText();
+    const PairCatalog& pairs = catalog(false);
+    return std::string(servers().size() == 1 ? "the server's" : "the servers'") +
+           " pairs: " + pairs.installedPairsText();
   } catch (const ZtaError&) {
     return std::string();  // the failure to translate says more than this one
   }
@@ -279,8 +363,9 @@ TranslationLibrary::Route TranslationLibrary::routeFor(const Language& source,
       pivot ? " (nor through " + displayCode(*pivot) + ", as ZTA_PIVOT asks)" : std::string();
   if (usesServer()) {
     throw ZtaError(ErrorCode::kPairNotInstalled,
-                   "The translation server " + server().url() + " has no pair from " + languages +
-                       through + "; its pairs: " + catalog(false).installedPairsText());
+                   serversHave() + " no pair from " + languages + through +
+                       (servers().size() == 1 ? "; its pairs: " : "; their pairs: ") +
+                       catalog(false).installedPairsText());
   }
   const std::string package = debianPairPackage(source, target);
   throw ZtaError(ErrorCode::kPairNotInstalled,
@@ -323,13 +408,15 @@ auto askServer(std::optional<PairCatalog>& catalog, Ask ask) -> decltype(ask()) 
 
 std::string TranslationLibrary::pairTranslation(const LanguagePair& pair, std::string_view text) {
   if (!usesServer()) return translatorForPair(pair).translate(text);
-  return askServer(catalog_, [&] { return server().translate(pair.modeName, text); });
+  return askServer(catalog_, [&] { return serverTranslation(pair, text); });
 }
 
 std::vector<std::string> TranslationLibrary::pairTranslations(
     const LanguagePair& pair, const std::vector<std::string_view>& texts) {
   if (!usesServer()) return translatorForPair(pair).translateMany(texts);
-  return askServer(catalog_, [&] { return serverBatch().translate(pair.modeName, texts); });
+  return askServer(catalog_, [&] {
+    return serverBatch().translate(pair.modeName, texts, serversWithPair(pair.modeName));
+  });
 }
 
 std::string TranslationLibrary::engineTranslation(const Route& route, std::string_view text) {
@@ -488,8 +575,7 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
 std::string TranslationLibrary::languageListText() {
   const std::vector<Language> languages = catalog(true).languages();
   if (languages.empty() && usesServer()) {
-    throw ZtaError(ErrorCode::kEngineUnavailable,
-                   "The translation server " + server().url() + " has no language pairs");
+    throw ZtaError(ErrorCode::kEngineUnavailable, serversHave() + " no language pairs");
   }
   if (languages.empty()) {
     throw ZtaError(ErrorCode::kEngineUnavailable,

@@ -7,9 +7,11 @@
 // code 1; the same request with a larger buffer is then answered from the
 // kept result, without translating again.
 //
-// With a server address in the settings, the pairs and the translations come
-// from that Apertium APY server (ApyClient.h) instead of local chains; the
-// rest (codes, texts, the kept result, error texts) is the same in both modes.
+// With server addresses in the settings, the pairs and the translations come
+// from those Apertium APY servers (ApyClient.h) instead of local chains: the
+// pairs are those of all servers, and each text goes to a server that has
+// its pair (ApyBatch.h); the rest (codes, texts, the kept result, error
+// texts) is the same in both modes.
 //
 // aLangInit (the caller's interface language) is accepted and not used: the
 // language names are English.
@@ -64,7 +66,8 @@ class TranslationLibrary {
   // Ends every running chain (they start again when needed).
   void stopAll();
 
-  // The server client, once a call has needed it (server mode only).
+  // The client of the first server, once a call has needed it (server mode
+  // only).
   const ApyClient* serverClient() const;
   // The clients of batches through the server, once a batch has needed them.
   const ApyBatchClient* serverBatchClient() const;
@@ -126,10 +129,20 @@ class TranslationLibrary {
   // Throws, saying how to set ZTA_SERVER, when there is neither a server nor
   // local chains (the Windows build without ZTA_SERVER).
   void requireServerOrLocalChains() const;
-  ApyClient& server();
+  // One client per address of ZTA_SERVER, in its order; throws when an
+  // address is no server's address.
+  std::vector<std::unique_ptr<ApyClient>>& servers();
+  // The servers (indexes) that listed the pair; all of them when none did.
+  std::vector<std::size_t> serversWithPair(const std::string& modeName);
+  // "the translation server http://a:2737 has" or "the translation servers
+  // http://a:2737, http://b:2737 have", for error texts.
+  std::string serversHave();
+  // The translation of one text: on the server picked, and once more on
+  // another with the pair when the first fails for a reason of its own.
+  std::string serverTranslation(const LanguagePair& pair, std::string_view text);
   // The clients that send a batch's texts with several requests in flight.
   ApyBatchClient& serverBatch();
-  std::unique_ptr<ApyClient> makeServerClient();
+  std::unique_ptr<ApyClient> makeServerClient(std::size_t server);
   // "installed pairs: en-es, ..." or "the server's pairs: ...", for error
   // texts; empty when the server's pairs cannot be read.
   std::string pairsNote();
@@ -139,7 +152,10 @@ class TranslationLibrary {
   LibrarySettings settings_;
   std::optional<PairCatalog> catalog_;
   std::map<std::string, std::unique_ptr<PairTranslator>> translators_;  // by mode name
-  std::unique_ptr<ApyClient> server_;
+  std::vector<std::unique_ptr<ApyClient>> servers_;
+  std::vector<std::shared_ptr<ServerBreaker>> breakers_;  // one per server
+  std::vector<std::set<std::string>> serverPairs_;        // mode names, per server
+  std::size_t nextServer_ = 0;                            // where the pick starts
   std::unique_ptr<ApyBatchClient> serverBatch_;
   std::optional<Translation> lastTranslation_;
   std::optional<Batch> lastBatch_;

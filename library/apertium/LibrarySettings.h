@@ -26,10 +26,13 @@
 //                       another language that links the two, see
 //                       PairCatalog::findPivot)
 //
-// Translation through an Apertium APY server instead of local chains (the
+// Translation through Apertium APY servers instead of local chains (the
 // only way on Windows, whose build has no local chains):
 //
-//   ZTA_SERVER          the server's address, e.g. http://translate.example:2737
+//   ZTA_SERVER          the server's address, e.g. http://translate.example:2737,
+//                       or several separated by spaces or commas; each text
+//                       goes to a server with its pair, and once more to
+//                       another after a failure of the first server
 //                       (default: none, translate with local chains)
 //   ZTA_SERVER_CONNECT_TIMEOUT_MS
 //                       how long connecting to the server may take
@@ -98,7 +101,7 @@ struct LibrarySettings {
   // the line to standard error.
   std::function<void(const std::string& line)> notice;
 
-  std::string serverUrl;  // empty: local chains
+  std::string serverUrl;  // ZTA_SERVER as it is (ApyClient.h splits it); empty: local chains
   HttpLimits serverLimits;
   unsigned serverRequests = 4;        // requests in flight for a batch
   TransportFactory transportFactory;  // empty: makeHttpTransport

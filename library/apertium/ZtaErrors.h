@@ -69,6 +69,14 @@ class ZtaError : public std::runtime_error {
   ErrorCode code_;
 };
 
+// A failure for a reason of the server (not reached, connection broken, no
+// answer in time, HTTP 5xx or 429): another server with the pair may
+// still translate the text.
+class ServerFailure : public ZtaError {
+ public:
+  using ZtaError::ZtaError;
+};
+
 // A batch that failed part way: the failure of its first text that failed,
 // and the translations of the texts before it, in order, each one whole, so
 // that the caller need not translate those again.

@@ -60,6 +60,16 @@ inline std::string ReportFor(const std::string& aMessage,
 // test process, set by its LC_ALL).
 void CheckLocaleOfProcess(const std::string& aLocale);
 
+// The pair list that follows aNamed in aOutput up to the line's end, as
+// ", a-b, c-d," so that ", a-b," finds a whole pair; empty when aOutput does
+// not hold aNamed.
+inline std::string PairsNamedAfter(const std::string& aOutput, const std::string& aNamed) {
+  const std::size_t at = aOutput.find(aNamed);
+  if (at == std::string::npos) return std::string();
+  const std::size_t begin = at + aNamed.size();
+  return ", " + aOutput.substr(begin, aOutput.find('\r', begin) - begin) + ",";
+}
+
 std::string ReadFileBytes(const std::string& aPath);
 void WriteFileBytes(const std::string& aPath, const std::string& aBytes);
 

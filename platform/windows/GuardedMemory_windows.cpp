@@ -1,39 +1,27 @@
 #include <windows.h>
 
-#include "platform/GuardedMemory.h"
+#include "platform/GuardedPages.h"
 
 namespace xlate {
 
-bool TGuardedMemory::Reserve(std::size_t aSize) {
-  if (FBase != nullptr && aSize <= FCapacity) return true;
-  Release();
+std::size_t PageSize() {
   SYSTEM_INFO info;
   GetSystemInfo(&info);
-  const std::size_t page = info.dwPageSize;
-  if (aSize > static_cast<std::size_t>(-1) - 2 * page) return false;
-  const std::size_t capacity = (aSize + page - 1) / page * page;
-  const std::size_t mapped = capacity + page;
-  void* base = VirtualAlloc(nullptr, mapped, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-  if (base == nullptr) return false;
-  char* end = static_cast<char*>(base) + capacity;
-  DWORD previous = 0;
-  if (!VirtualProtect(end, page, PAGE_NOACCESS, &previous)) {
-    VirtualFree(base, 0, MEM_RELEASE);
-    return false;
-  }
-  FBase = base;
-  FMapped = mapped;
-  FCapacity = capacity;
-  FEnd = end;
-  return true;
+  return info.dwPageSize;
 }
 
-void TGuardedMemory::Release() {
-  if (FBase != nullptr) VirtualFree(FBase, 0, MEM_RELEASE);
-  FBase = nullptr;
-  FMapped = 0;
-  FCapacity = 0;
-  FEnd = nullptr;
+void* MapWithGuardPage(std::size_t aMapped, std::size_t aGuardAt) {
+  void* base = VirtualAlloc(nullptr, aMapped, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  if (base == nullptr) return nullptr;
+  DWORD previous = 0;
+  if (!VirtualProtect(static_cast<char*>(base) + aGuardAt, aMapped - aGuardAt, PAGE_NOACCESS,
+                      &previous)) {
+    VirtualFree(base, 0, MEM_RELEASE);
+    return nullptr;
+  }
+  return base;
 }
+
+void UnmapPages(void* aBase, std::size_t) { VirtualFree(aBase, 0, MEM_RELEASE); }
 
 }  // namespace xlate

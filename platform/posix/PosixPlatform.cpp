@@ -88,8 +88,23 @@ std::string NormalisePath(const std::string& aPath) {
   return out.empty() ? "/" : out;
 }
 
-class TPosixPlatform : public TPlatform {
+// One object of the operating system's own state (its code pages, the
+// loader's last message, the command line) that is every part of the
+// platform but the call guard, which is the process's.
+class TPosixPlatform : public TPlatform,
+                       public TLibraryLoader,
+                       public TProcessContext,
+                       public TStandardStreams,
+                       public TFileSystem,
+                       public TSystemText {
  public:
+  TLibraryLoader& Libraries() override { return *this; }
+  TProcessContext& Process() override { return *this; }
+  TStandardStreams& Streams() override { return *this; }
+  TFileSystem& Files() override { return *this; }
+  TSystemText& SystemText() override { return *this; }
+  TLibraryCallGuard& CallGuard() override { return ProcessCallGuard(); }
+
   TPosixPlatform(int argc, char** argv) {
     TLocaleCodePages pages = CodePagesForLocale(
         LocaleFromEnvironment(getenv("LC_ALL"), getenv("LC_CTYPE"), getenv("LANG")));

@@ -74,8 +74,23 @@ bool FileIdentity(const Text& aName, BY_HANDLE_FILE_INFORMATION& vInfo) {
   return ok;
 }
 
-class TWindowsPlatform : public TPlatform {
+// One object of the operating system's own state (its code pages, the
+// loader's last message, the command line) that is every part of the
+// platform but the call guard, which is the process's.
+class TWindowsPlatform : public TPlatform,
+                         public TLibraryLoader,
+                         public TProcessContext,
+                         public TStandardStreams,
+                         public TFileSystem,
+                         public TSystemText {
  public:
+  TLibraryLoader& Libraries() override { return *this; }
+  TProcessContext& Process() override { return *this; }
+  TStandardStreams& Streams() override { return *this; }
+  TFileSystem& Files() override { return *this; }
+  TSystemText& SystemText() override { return *this; }
+  TLibraryCallGuard& CallGuard() override { return ProcessCallGuard(); }
+
   TErrorCode LoadLibrary(const Text& aFileName, LibraryHandle& vLibrary) override {
     HMODULE module = LoadLibraryW(W(aFileName));
     if (module == nullptr) return LastWindowsError();

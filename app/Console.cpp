@@ -29,8 +29,9 @@ Text IoErrorMessage(std::uint32_t aCode) {
   }
 }
 
-TConsole::TConsole(TPlatform& aPlatform) : FPlatform(aPlatform) {
-  THandleType type = aPlatform.StdOutputType();
+TConsole::TConsole(TPlatform& aPlatform)
+    : FStreams(aPlatform.Streams()), FText(aPlatform.SystemText()) {
+  THandleType type = FStreams.StdOutputType();
   FFlushAtLineEnd = type == THandleType::htCharDevice;
   FKnownType = type != THandleType::htUnknown;
 }
@@ -45,7 +46,7 @@ void TConsole::FlushAtExit() {
 void TConsole::Flush() {
   if (FCount == 0) return;
   std::uint32_t code =
-      FKnownType ? FPlatform.WriteStd(TStdStream::ssOutput, FBuffer, FCount) : kNotOpenForOutput;
+      FKnownType ? FStreams.WriteStd(TStdStream::ssOutput, FBuffer, FCount) : kNotOpenForOutput;
   FCount = 0;  // what failed to go out is dropped, as it would be by the device
   if (code != 0 && FError == 0) FError = code;
 }
@@ -78,6 +79,6 @@ void TConsole::WriteLine(const ByteString& aBytes) {
   }
 }
 
-void TConsole::WriteTextLine(const Text& aText) { WriteLine(TextToAnsi(FPlatform, aText)); }
+void TConsole::WriteTextLine(const Text& aText) { WriteLine(TextToAnsi(FText, aText)); }
 
 }  // namespace xlate

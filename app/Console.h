@@ -33,7 +33,8 @@ class TConsole {
   void Flush();
 
   static constexpr std::size_t kBufferSize = 128;
-  TPlatform& FPlatform;
+  TStandardStreams& FStreams;
+  TSystemText& FText;
   bool FFlushAtLineEnd;
   bool FKnownType;
   char FBuffer[kBufferSize];

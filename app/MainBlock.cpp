@@ -19,9 +19,10 @@ namespace {
 
 ByteString TranslateParamText(TPlatform& aPlatform, const TRunSettings& aSettings,
                               TdllZTA& aService, const ByteString& aText) {
-  Text translation = aService.Translate(aSettings.LangInit, aSettings.LangFrom, aSettings.LangTo,
-                                        DecodeText(aPlatform, aSettings.InCoding, aText));
-  return EncodeText(aPlatform, aSettings.OutCoding, translation);
+  Text translation =
+      aService.Translate(aSettings.LangInit, aSettings.LangFrom, aSettings.LangTo,
+                         DecodeText(aPlatform.SystemText(), aSettings.InCoding, aText));
+  return EncodeText(aPlatform.SystemText(), aSettings.OutCoding, translation);
 }
 
 void ReportError(TPlatform& aPlatform, TConsole& aConsole, const Text& aMessage) {
@@ -65,7 +66,7 @@ std::uint64_t RunTask(TPlatform& aPlatform, const TRunSettings& aSettings, bool 
       WriteListFile(aPlatform, FileTaskOf(aSettings), *languages);
     } else {
       for (const Text& language : *languages) {
-        aConsole.WriteLine(EncodeText(aPlatform, aSettings.OutCoding, language));
+        aConsole.WriteLine(EncodeText(aPlatform.SystemText(), aSettings.OutCoding, language));
       }
     }
   }
@@ -105,7 +106,7 @@ void WriteVersion(TPlatform& aPlatform, TConsole& aConsole) {
     TdllZTA service(aPlatform);
     const Text path = service.LibraryPath();
     service.Destroy();
-    line += u" (library " + (path.empty() ? aPlatform.LibraryFileName() : path) + u")";
+    line += u" (library " + (path.empty() ? aPlatform.Libraries().LibraryFileName() : path) + u")";
   } catch (const TException&) {
     // No library: the version alone.
   }
@@ -114,8 +115,9 @@ void WriteVersion(TPlatform& aPlatform, TConsole& aConsole) {
 
 // A line on standard error in the console's coding.
 void WriteErrorLine(TPlatform& aPlatform, const Text& aText) {
-  const ByteString bytes = AnsiToOem(aPlatform, TextToAnsi(aPlatform, aText + u"\r\n"));
-  aPlatform.WriteStd(TStdStream::ssError, bytes.data(), bytes.size());
+  const ByteString bytes =
+      AnsiToOem(aPlatform.SystemText(), TextToAnsi(aPlatform.SystemText(), aText + u"\r\n"));
+  aPlatform.Streams().WriteStd(TStdStream::ssError, bytes.data(), bytes.size());
 }
 
 // The exit codes under XLATE_STRICT=1; without it, every run that ends
@@ -126,11 +128,12 @@ constexpr int kExitFailedLines = 3;
 // The report could not be written: say so on standard error, in the OEM
 // code page, with the program's file and both messages.
 void LastResort(TPlatform& aPlatform, const Text& aWriteFailure, const Text& aMessage) {
-  Text line = Format(u"%s: the error report could not be written (%s): %s\r\n",
-                     {FileNameOfPath(aPlatform.ProgramPath(), aPlatform.PathSeparators()),
-                      aWriteFailure, aMessage});
-  ByteString bytes = AnsiToOem(aPlatform, TextToAnsi(aPlatform, line));
-  aPlatform.WriteStd(TStdStream::ssError, bytes.data(), bytes.size());
+  Text line =
+      Format(u"%s: the error report could not be written (%s): %s\r\n",
+             {FileNameOfPath(aPlatform.Process().ProgramPath(), aPlatform.Files().PathSeparators()),
+              aWriteFailure, aMessage});
+  ByteString bytes = AnsiToOem(aPlatform.SystemText(), TextToAnsi(aPlatform.SystemText(), line));
+  aPlatform.Streams().WriteStd(TStdStream::ssError, bytes.data(), bytes.size());
 }
 
 }  // namespace
@@ -138,10 +141,10 @@ void LastResort(TPlatform& aPlatform, const Text& aWriteFailure, const Text& aMe
 int RunProgram(TPlatform& aPlatform) {
   TConsole console(aPlatform);
   Text message;
-  const bool strict = aPlatform.EnvironmentValue(u"XLATE_STRICT") == u"1";
+  const bool strict = aPlatform.Process().EnvironmentValue(u"XLATE_STRICT") == u"1";
   try {
     try {
-      std::vector<Text> parameters = aPlatform.CommandLineParameters();
+      std::vector<Text> parameters = aPlatform.Process().CommandLineParameters();
       if (parameters.size() == 1 && IsOneOf(parameters[0], {u"--help", u"-h", u"-?", u"/?"})) {
         parameters.clear();  // the banner and the usage, as without parameters
       }

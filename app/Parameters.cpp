@@ -17,7 +17,7 @@ Text LookupParameter(TPlatform& aPlatform, const std::vector<Text>& aParameters,
   for (const Text& parameter : aParameters) {
     std::size_t equals = parameter.find(u'=');
     if (equals == Text::npos) continue;
-    if (aPlatform.EqualIgnoreCase(parameter.substr(0, equals), aKey)) {
+    if (aPlatform.Process().EqualIgnoreCase(parameter.substr(0, equals), aKey)) {
       return parameter.substr(equals + 1);
     }
   }
@@ -64,7 +64,7 @@ TRunSettings SetFields(TPlatform& aPlatform, const std::vector<Text>& aParameter
     } else if (name == u"OCODING") {
       s.OutCoding = ParseCoding(value);
     } else if (name == u"TEXT") {
-      s.Text = TextToAnsi(aPlatform, aPlatform.ArgumentAsText(value));
+      s.Text = TextToAnsi(aPlatform.SystemText(), aPlatform.Process().ArgumentAsText(value));
     } else if (name == u"IFILE") {
       s.InFile = value;
     } else if (name == u"OFILE") {
@@ -93,9 +93,9 @@ TRunSettings ParseParameters(TPlatform& aPlatform, const std::vector<Text>& aPar
   }
   if (s.InFile.empty() && !s.OutFile.empty()) s.InFile = s.OutFile + u"." + s.LangFrom;
   // The codes have given their bytes to the names; from here on they are text.
-  s.LangFrom = aPlatform.ArgumentAsText(s.LangFrom);
-  s.LangTo = aPlatform.ArgumentAsText(s.LangTo);
-  s.LangInit = aPlatform.ArgumentAsText(s.LangInit);
+  s.LangFrom = aPlatform.Process().ArgumentAsText(s.LangFrom);
+  s.LangTo = aPlatform.Process().ArgumentAsText(s.LangTo);
+  s.LangInit = aPlatform.Process().ArgumentAsText(s.LangInit);
 
   if (s.Task == ttUnknown && DefaultApplies(aPlatform, aParameters, u"DO")) s.Task = ttTranslate;
   SetDefaultLanguage(aPlatform, aParameters, u"LANGFROM", s.LangFrom);
@@ -106,7 +106,7 @@ TRunSettings ParseParameters(TPlatform& aPlatform, const std::vector<Text>& aPar
   if (s.OutCoding == ctNone && DefaultApplies(aPlatform, aParameters, u"OCODING"))
     s.OutCoding = ctOEM;
   if (s.Text.empty() && DefaultApplies(aPlatform, aParameters, u"TEXT"))
-    s.Text = TextToAnsi(aPlatform, kDefaultText);
+    s.Text = TextToAnsi(aPlatform.SystemText(), kDefaultText);
 
   s.UseFiles = !s.InFile.empty() || !s.OutFile.empty();
 
@@ -195,11 +195,11 @@ std::vector<Text> ParameterWarnings(TPlatform& aPlatform, const std::vector<Text
     if (equals == Text::npos || equals == 0) continue;
     const Text name = parameter.substr(0, equals);
     const Text value = parameter.substr(equals + 1);
-    const Text shown = aPlatform.ArgumentAsText(parameter);
-    const Text shownName = aPlatform.ArgumentAsText(name);
+    const Text shown = aPlatform.Process().ArgumentAsText(parameter);
+    const Text shownName = aPlatform.Process().ArgumentAsText(name);
     Text known;
     for (const char16_t* candidate : kNames) {
-      if (aPlatform.EqualIgnoreCase(name, candidate)) {
+      if (aPlatform.Process().EqualIgnoreCase(name, candidate)) {
         known = candidate;
         break;
       }
@@ -219,7 +219,7 @@ std::vector<Text> ParameterWarnings(TPlatform& aPlatform, const std::vector<Text
         const Text& other = aParameters[first];
         const std::size_t otherEquals = other.find(u'=');
         if (otherEquals != Text::npos &&
-            aPlatform.EqualIgnoreCase(other.substr(0, otherEquals), known)) {
+            aPlatform.Process().EqualIgnoreCase(other.substr(0, otherEquals), known)) {
           break;
         }
         ++first;

@@ -20,7 +20,8 @@ Text UsageTextFor(const Text& aProgramName) {
 }
 
 Text UsageText(TPlatform& aPlatform) {
-  return UsageTextFor(FileNameOfPath(aPlatform.ProgramPath(), aPlatform.PathSeparators()));
+  return UsageTextFor(
+      FileNameOfPath(aPlatform.Process().ProgramPath(), aPlatform.Files().PathSeparators()));
 }
 
 }  // namespace xlate

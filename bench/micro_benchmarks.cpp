@@ -8,7 +8,7 @@
 #include "common/CodePages.h"
 #include "common/StringList.h"
 #include "common/Utf8.h"
-#include "platform/FaultGuard.h"
+#include "platform/LibraryCallGuard.h"
 #include "service/jxDLLInterface.h"
 #include "testsupport/FakePlatform.h"
 
@@ -100,11 +100,12 @@ BENCHMARK(StringListGetText);
 
 // An empty call through the fault guard: its cost per library call.
 void GuardedEmptyCall(benchmark::State& aState) {
-  InstallFaultGuard();
+  TLibraryCallGuard& guard = ProcessCallGuard();
+  guard.Install();
   int calls = 0;
   auto call = [&calls] { benchmark::DoNotOptimize(++calls); };
   TFaultInfo fault;
-  for (auto _ : aState) CallGuarded(call, fault);
+  for (auto _ : aState) guard.CallGuarded(call, fault);
 }
 BENCHMARK(GuardedEmptyCall);
 

@@ -39,17 +39,13 @@ struct TFaultInfo {
 // The message for a fault, as the program reports it.
 Text FaultMessage(const TFaultInfo& aFault);
 
+// The process's own guard, which ProcessCallGuard() (LibraryCallGuard.h)
+// offers to the program: one implementation per platform.
 // Installs the fault handlers; done once, later calls do nothing.
 void InstallFaultGuard();
 
 // Runs aCall(aContext) under the guard. True when it returned normally;
 // false, with vFault filled in, when it faulted.
-bool RunGuarded(void (*aCall)(void*), void* aContext, TFaultInfo& vFault);
-
-// The same for any callable whose frames hold nothing to destroy.
-template <typename Call>
-bool CallGuarded(Call& aCall, TFaultInfo& vFault) {
-  return RunGuarded([](void* aContext) { (*static_cast<Call*>(aContext))(); }, &aCall, vFault);
-}
+bool RunGuardedCall(void (*aCall)(void*), void* aContext, TFaultInfo& vFault);
 
 }  // namespace xlate

@@ -104,17 +104,14 @@ inline void LeaveLibraryFloatingPoint(const TFloatingPointState& aSaved) {
   (void)aSaved;
 }
 
-// A run of library calls, such as the lines of one block of a file, that
-// keeps the library's settings from its start to its end instead of setting
-// them around every call: on some machines writing the x87 control word
-// costs more than a short call itself. Every call stays guarded, and the
-// caller's settings come back at the end of the run. The caller's own code
-// between the calls must do no floating-point arithmetic, since its traps
-// are on. Only where that code has no use for the x87 unit (64-bit x86);
-// elsewhere a run changes nothing.
-class TLibraryCallRun {
+// The floating-point side of a run of library calls (TLibraryCallRun):
+// Begin sets the library's settings at the outermost run, End gives the
+// caller's back when that run ends. Only where the caller's code between
+// the calls has no use for the x87 unit (64-bit x86); elsewhere a run
+// changes nothing.
+class TFloatingPointRun {
  public:
-  TLibraryCallRun() {
+  void Begin() {
 #if defined(__x86_64__)
     TLibraryCallRunState& run = CurrentLibraryCallRun();
     if (run.depth == 0) {
@@ -126,13 +123,11 @@ class TLibraryCallRun {
     ++run.depth;
 #endif
   }
-  ~TLibraryCallRun() {
+  void End() {
 #if defined(__x86_64__)
     if (--CurrentLibraryCallRun().depth == 0) LeaveLibraryFloatingPoint(FSaved);
 #endif
   }
-  TLibraryCallRun(const TLibraryCallRun&) = delete;
-  TLibraryCallRun& operator=(const TLibraryCallRun&) = delete;
 
 #if defined(__x86_64__)
  private:

@@ -6,7 +6,7 @@
 #include "common/CodePages.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
-#include "platform/FaultGuard.h"
+#include "platform/LibraryCallGuard.h"
 
 namespace xlate {
 
@@ -20,12 +20,12 @@ inline bool LibraryBoolean(std::uint32_t aResult) { return (aResult & 0xFF) != 0
 Text Ascii(const char* aText) { return Text(aText, aText + std::strlen(aText)); }
 
 template <typename Proc>
-void Bind(TPlatform& aPlatform, LibraryHandle aLibrary, const Text& aLibraryName,
-          const char* aEntryName, Proc& vProc) {
+void Bind(TLibraryLoader& aLibraries, TSystemText& aText, LibraryHandle aLibrary,
+          const Text& aLibraryName, const char* aEntryName, Proc& vProc) {
   void* address = nullptr;
-  if (const TErrorCode code = aPlatform.GetProcAddress(aLibrary, aEntryName, address)) {
+  if (const TErrorCode code = aLibraries.GetProcAddress(aLibrary, aEntryName, address)) {
     throw TException(Format(u"Can't find %s in %s because of \"%s\"",
-                            {Ascii(aEntryName), aLibraryName, SystemErrorText(aPlatform, code)}));
+                            {Ascii(aEntryName), aLibraryName, SystemErrorText(aText, code)}));
   }
   vProc = reinterpret_cast<Proc>(address);
 }
@@ -33,11 +33,11 @@ void Bind(TPlatform& aPlatform, LibraryHandle aLibrary, const Text& aLibraryName
 // Calls into the library with its processor faults contained: a fault
 // becomes an TException with the fault's message.
 template <typename Call>
-std::uint32_t CallLibrary(const Call& aCall) {
+std::uint32_t CallLibrary(TLibraryCallGuard& aGuard, const Call& aCall) {
   std::uint32_t result = 0;
   auto run = [&] { result = aCall(); };
   TFaultInfo fault;
-  if (!CallGuarded(run, fault)) throw TException(FaultMessage(fault));
+  if (!aGuard.CallGuarded(run, fault)) throw TException(FaultMessage(fault));
   return result;
 }
 
@@ -49,27 +49,32 @@ constexpr char16_t kTranslateFailure[] = u"Can't get translation of text \"%s\" 
 }  // namespace
 
 Text TdllZTA::Decode(std::uint32_t aCodePage, const TResult& aResult) {
-  return FPlatform.MultiByteToText(aCodePage, aResult.data, aResult.size);
+  return FText.MultiByteToText(aCodePage, aResult.data, aResult.size);
 }
 
-TdllZTA::TdllZTA(TPlatform& aPlatform) : FPlatform(aPlatform), FinErrorText(false), FDllHandle(0) {
-  InstallFaultGuard();
-  const Text libraryName = FPlatform.LibraryFileName();
-  if (const TErrorCode code = FPlatform.LoadLibrary(libraryName, FDllHandle)) {
+TdllZTA::TdllZTA(TPlatform& aPlatform)
+    : FLibraries(aPlatform.Libraries()),
+      FText(aPlatform.SystemText()),
+      FGuard(aPlatform.CallGuard()),
+      FinErrorText(false),
+      FDllHandle(0) {
+  FGuard.Install();
+  const Text libraryName = FLibraries.LibraryFileName();
+  if (const TErrorCode code = FLibraries.LoadLibrary(libraryName, FDllHandle)) {
     FDllHandle = 0;
-    throw TException(Format(u"Can't load %s because of \"%s\"",
-                            {libraryName, SystemErrorText(FPlatform, code)}));
+    throw TException(
+        Format(u"Can't load %s because of \"%s\"", {libraryName, SystemErrorText(FText, code)}));
   }
   try {
-    Bind(FPlatform, FDllHandle, libraryName, "ztaLastErrorCode", FprocLastErrorCode);
-    Bind(FPlatform, FDllHandle, libraryName, "ztaErrorText", FprocErrorText);
-    Bind(FPlatform, FDllHandle, libraryName, "ztaTranslate", FprocTranslate);
-    Bind(FPlatform, FDllHandle, libraryName, "ztaLaguageList", FprocLaguageList);
-    Bind(FPlatform, FDllHandle, libraryName, "ztaToPostText", FprocToPostText);
-    Bind(FPlatform, FDllHandle, libraryName, "ztaFromPostText", FprocFromPostText);
+    Bind(FLibraries, FText, FDllHandle, libraryName, "ztaLastErrorCode", FprocLastErrorCode);
+    Bind(FLibraries, FText, FDllHandle, libraryName, "ztaErrorText", FprocErrorText);
+    Bind(FLibraries, FText, FDllHandle, libraryName, "ztaTranslate", FprocTranslate);
+    Bind(FLibraries, FText, FDllHandle, libraryName, "ztaLaguageList", FprocLaguageList);
+    Bind(FLibraries, FText, FDllHandle, libraryName, "ztaToPostText", FprocToPostText);
+    Bind(FLibraries, FText, FDllHandle, libraryName, "ztaFromPostText", FprocFromPostText);
     // Optional: without it every line is translated alone.
     void* batch = nullptr;
-    if (FPlatform.GetProcAddress(FDllHandle, "ztaTranslateBatch", batch) != kSuccess) {
+    if (FLibraries.GetProcAddress(FDllHandle, "ztaTranslateBatch", batch) != kSuccess) {
       batch = nullptr;
     }
     FprocTranslateBatch = reinterpret_cast<TprocTranslateBatch>(batch);
@@ -81,7 +86,7 @@ TdllZTA::TdllZTA(TPlatform& aPlatform) : FPlatform(aPlatform), FinErrorText(fals
 }
 
 TdllZTA::~TdllZTA() {
-  if (FDllHandle != 0) FPlatform.FreeLibrary(FDllHandle);
+  if (FDllHandle != 0) FLibraries.FreeLibrary(FDllHandle);
 }
 
 void TdllZTA::Destroy() { Unload(); }
@@ -90,14 +95,14 @@ void TdllZTA::Unload() {
   if (FDllHandle == 0) return;
   LibraryHandle handle = FDllHandle;
   FDllHandle = 0;
-  if (const TErrorCode code = FPlatform.FreeLibrary(handle)) {
+  if (const TErrorCode code = FLibraries.FreeLibrary(handle)) {
     throw TException(Format(u"Can't unload %s because of \"%s\"",
-                            {FPlatform.LibraryFileName(), SystemErrorText(FPlatform, code)}));
+                            {FLibraries.LibraryFileName(), SystemErrorText(FText, code)}));
   }
 }
 
 std::int32_t TdllZTA::LastErrorCode() {
-  return static_cast<std::int32_t>(CallLibrary([this] { return FprocLastErrorCode(); }));
+  return static_cast<std::int32_t>(CallLibrary(FGuard, [this] { return FprocLastErrorCode(); }));
 }
 
 char* TdllZTA::Buffer(std::uint32_t aSize) {
@@ -126,7 +131,7 @@ bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, TResult& vResult, std::in
   for (;;) {
     const auto size = static_cast<std::uint32_t>(capacity);
     char* data = Buffer(size);
-    if (LibraryBoolean(CallLibrary([&] { return aCall(data, size); }))) {
+    if (LibraryBoolean(CallLibrary(FGuard, [&] { return aCall(data, size); }))) {
       // The result up to its first NUL, but never past the buffer.
       const void* nul = std::memchr(data, '\0', size);
       vResult.data = data;
@@ -155,7 +160,7 @@ TdllZTA::TResult TdllZTA::CallOrRaise(const Call& aCall, const char16_t* aFormat
 
 const ByteString& TdllZTA::AnsiArgument(int aSlot, const Text& aText) {
   if (!FArgumentKnown[aSlot] || FArgumentTexts[aSlot] != aText) {
-    FArgumentBytes[aSlot] = TextToAnsi(FPlatform, aText);
+    FArgumentBytes[aSlot] = TextToAnsi(FText, aText);
     FArgumentTexts[aSlot] = aText;
     FArgumentKnown[aSlot] = true;
   }
@@ -176,7 +181,7 @@ Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
   auto call = [&](char* aBuffer, std::uint32_t aMaxSize) {
     return FprocErrorText(static_cast<std::uint32_t>(aErrorCode), aBuffer, aMaxSize);
   };
-  if (CallWithGrowingBuffer(call, result, code)) return Decode(FPlatform.AnsiCodePage(), result);
+  if (CallWithGrowingBuffer(call, result, code)) return Decode(FText.AnsiCodePage(), result);
   if (restore.value) {
     throw TException(Format(u"Can't get error text because of error code = %d", {code}));
   }
@@ -196,13 +201,13 @@ void TdllZTA::TranslateInPlace(const Text& aLangInit, const Text& aLangFrom, con
   const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
   const char* langTo = AnsiArgument(2, aLangTo).c_str();
   FTextArgument.clear();
-  FPlatform.AppendTextAsMultiByte(kCodePageUtf8, vText.data(), vText.size(), FTextArgument);
+  FText.AppendTextAsMultiByte(kCodePageUtf8, vText.data(), vText.size(), FTextArgument);
   const char* text = FTextArgument.c_str();
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
   };
   TResult result = CallOrRaise(call, kTranslateFailure, &vText);
-  FPlatform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vText);
+  FText.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vText);
 }
 
 void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
@@ -219,10 +224,10 @@ void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const 
   if (!CallWithGrowingBuffer(call, result, code)) {
     Text reason = ErrorText(code);
     // The text itself is needed only to name it.
-    const Text subject = FPlatform.MultiByteToText(kCodePageUtf8, aUtf8.data(), aUtf8.size());
+    const Text subject = FText.MultiByteToText(kCodePageUtf8, aUtf8.data(), aUtf8.size());
     throw TException(Format(kTranslateFailure, {subject, reason}));
   }
-  FPlatform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vTranslation);
+  FText.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vTranslation);
 }
 
 std::size_t TdllZTA::TranslateLines(const Text& aLangInit, const Text& aLangFrom,
@@ -297,8 +302,7 @@ std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom
     if (aUtf8Lines != nullptr) {
       FBatchTexts += aUtf8Lines[i];
     } else {
-      FPlatform.AppendTextAsMultiByte(kCodePageUtf8, vLines[i].data(), vLines[i].size(),
-                                      FBatchTexts);
+      FText.AppendTextAsMultiByte(kCodePageUtf8, vLines[i].data(), vLines[i].size(), FBatchTexts);
     }
     FBatchTexts.push_back('\0');
     if (i > 0 && 2 * (std::uint64_t{ZTA_BATCH_CODE_BYTES} * (i + 1) + FBatchTexts.size()) >
@@ -334,7 +338,7 @@ std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom
     std::memset(data, kUnwritten, size);
     const auto count32 = static_cast<std::uint32_t>(count);
     try {
-      if (LibraryBoolean(CallLibrary([&] {
+      if (LibraryBoolean(CallLibrary(FGuard, [&] {
             return FprocTranslateBatch(aLangInit, aLangFrom, aLangTo, count32, texts, data, size);
           }))) {
         if (ReadBatchRecords(data, size, count, false)) done = count;
@@ -368,19 +372,19 @@ std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom
       FBatchLineLimit = count * 2;
     }
   }
-  const std::uint32_t ansi = FPlatform.AnsiCodePage();
+  const std::uint32_t ansi = FText.AnsiCodePage();
   for (std::size_t i = 0; i < done; ++i) {
     const TBatchRecord& record = FBatchRecords[i];
     if (record.code == 0) {
-      FPlatform.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
+      FText.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
     } else {
       // A line given as UTF-8 bytes is made a text only to name it.
       const Text subject =
           aUtf8Lines != nullptr
-              ? FPlatform.MultiByteToText(kCodePageUtf8, aUtf8Lines[i].data(), aUtf8Lines[i].size())
+              ? FText.MultiByteToText(kCodePageUtf8, aUtf8Lines[i].data(), aUtf8Lines[i].size())
               : vLines[i];
       vLines[i] = Format(kTranslateFailure,
-                         {subject, FPlatform.MultiByteToText(ansi, record.text, record.size)});
+                         {subject, FText.MultiByteToText(ansi, record.text, record.size)});
       ++vFailed;
     }
   }
@@ -436,7 +440,7 @@ bool TdllZTA::TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom,
 
 std::unique_ptr<TStringList> TdllZTA::LanguageList(const Text& aLangInit) {
   auto list = std::make_unique<TStringList>();
-  const ByteString langInit = TextToAnsi(FPlatform, aLangInit);
+  const ByteString langInit = TextToAnsi(FText, aLangInit);
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocLaguageList(langInit.c_str(), aDest, aMaxSize);
   };
@@ -447,16 +451,16 @@ std::unique_ptr<TStringList> TdllZTA::LanguageList(const Text& aLangInit) {
 }
 
 Text TdllZTA::ToPOSTText(const Text& aText) {
-  const ByteString text = TextToUtf8(FPlatform, aText);
+  const ByteString text = TextToUtf8(FText, aText);
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocToPostText(text.c_str(), aDest, aMaxSize);
   };
-  return Decode(FPlatform.AnsiCodePage(),
+  return Decode(FText.AnsiCodePage(),
                 CallOrRaise(call, u"Can't get POST Text of text \"%s\" because of \"%s\"", &aText));
 }
 
 Text TdllZTA::FromPOSTText(const Text& aText) {
-  const ByteString text = TextToAnsi(FPlatform, aText);
+  const ByteString text = TextToAnsi(FText, aText);
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocFromPostText(text.c_str(), aDest, aMaxSize);
   };

@@ -58,7 +58,10 @@ class TdllZTA {
                              Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
                              std::size_t& vFailed);
   // The file the library was loaded from; empty when the system cannot tell.
-  Text LibraryPath() { return FPlatform.LibraryPath(FDllHandle); }
+  Text LibraryPath() { return FLibraries.LibraryPath(FDllHandle); }
+  // The guard every call into the library runs under, for a run of calls
+  // (TLibraryCallRun).
+  TLibraryCallGuard& CallGuard() { return FGuard; }
   // Whether the library has the batch entry point.
   bool HasBatchEntryPoint() const { return FprocTranslateBatch != nullptr; }
   // Like Translate, but a failure comes back as false with its message.
@@ -105,7 +108,9 @@ class TdllZTA {
   void Unload();
   Text Decode(std::uint32_t aCodePage, const TResult& aResult);
 
-  TPlatform& FPlatform;
+  TLibraryLoader& FLibraries;
+  TSystemText& FText;
+  TLibraryCallGuard& FGuard;
   bool FinErrorText;
   LibraryHandle FDllHandle;
   TprocLastErrorCode FprocLastErrorCode = nullptr;

@@ -10,7 +10,7 @@
 #include "library/testdouble/DoubleCore.h"
 #include "library/testdouble/Faults.h"
 #include "platform/FaultGuard.h"
-#include "platform/FloatingPointControl.h"
+#include "platform/LibraryCallGuard.h"
 #if !defined(_WIN32)
 #include "platform/posix/SignalFault.h"
 #endif
@@ -180,7 +180,7 @@ TEST_F(GuardedLibraryTest, ARunOfCallsKeepsEveryCallGuardedAndGivesTheSettingsBa
   {
     // Faults leave other settings behind, and the library changes them:
     // each call of the run traps as the first did.
-    TLibraryCallRun run;
+    TLibraryCallRun run(service.CallGuard());
     for (int i = 0; i < 2; ++i) {
       EXPECT_EQ(ErrorOf(service, u"@fault x87div"), u"Floating point division by zero");
       EXPECT_EQ(ErrorOf(service, u"@fault fltund"), u"Floating point underflow");

@@ -39,6 +39,8 @@ Text NulInLine(const Text& aLine) {
 }
 
 TEST_F(FileModeTest, TranslatesEveryLineOnItsOwnIntoUtf16WithItsMark) {
+  FakeCallGuard guard;
+  platform.callGuard = &guard;
   File(u"notes.txt") = "\xEF\xBB\xBFGood morning\r\n\r\ngr\xC3\xBC\xC3\x9F";
   EXPECT_EQ(Run({u"IFILE=notes.txt", u"LANGTO=es", u"ICODING=UTF8", u"OCODING=UNICODE"}), 0);
   EXPECT_EQ(platform.stdOut, "");
@@ -46,6 +48,12 @@ TEST_F(FileModeTest, TranslatesEveryLineOnItsOwnIntoUtf16WithItsMark) {
             "\xFF\xFE" + Utf16(u"[en>es] Good morning\r\n[en>es] \r\n[en>es] gr\u00fc\u00df\r\n"));
   // Empty lines go to the library too.
   EXPECT_EQ(TranslateCalls(), 3u);
+  // Every call went through the guard, inside a run of calls that keeps the
+  // library's floating-point settings, and that run ended.
+  EXPECT_EQ(guard.installs, 1);
+  EXPECT_GT(guard.callsInRuns, 0u);
+  EXPECT_EQ(guard.callsOutsideRuns, 0u);
+  EXPECT_EQ(guard.runDepth, 0);
 }
 
 TEST_F(FileModeTest, EachCodingIsReadAndWrittenWithItsBytes) {

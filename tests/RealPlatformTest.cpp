@@ -66,17 +66,17 @@ class RealPlatform : public ::testing::Test {
   std::unique_ptr<TPlatformFile> OpenForReading(const Text& aName,
                                                 TReadShare aShare = TReadShare::rsShared) {
     std::unique_ptr<TPlatformFile> file;
-    lastError = platform->OpenForReading(aName, aShare, file);
+    lastError = platform->Files().OpenForReading(aName, aShare, file);
     return file;
   }
   std::unique_ptr<TPlatformFile> CreateForWriting(const Text& aName) {
     std::unique_ptr<TPlatformFile> file;
-    lastError = platform->CreateForWriting(aName, file);
+    lastError = platform->Files().CreateForWriting(aName, file);
     return file;
   }
   LibraryHandle LoadLibrary(const Text& aName) {
     LibraryHandle library = 0;
-    lastError = platform->LoadLibrary(aName, library);
+    lastError = platform->Libraries().LoadLibrary(aName, library);
     return library;
   }
 
@@ -179,15 +179,15 @@ TEST_F(RealPlatform, AnInputIsReadWholeAndHeld) {
 TEST_F(RealPlatform, OnlyExistingNamesThatAreNoFoldersExist) {
   Write("a.txt", "a");
   fs::create_directory(folder / "dir");
-  EXPECT_TRUE(platform->FileExists(Name("a.txt")));
-  EXPECT_FALSE(platform->FileExists(Name("dir")));
-  EXPECT_FALSE(platform->FileExists(Name("missing.txt")));
-  EXPECT_FALSE(platform->FileExists(Name("missing/a.txt")));
+  EXPECT_TRUE(platform->Files().FileExists(Name("a.txt")));
+  EXPECT_FALSE(platform->Files().FileExists(Name("dir")));
+  EXPECT_FALSE(platform->Files().FileExists(Name("missing.txt")));
+  EXPECT_FALSE(platform->Files().FileExists(Name("missing/a.txt")));
   EXPECT_FALSE(OpenForReading(Name("missing.txt")));
 #if defined(_WIN32)
   EXPECT_EQ(lastError, 2u);  // ERROR_FILE_NOT_FOUND
   // A pattern is not a name of a file.
-  EXPECT_FALSE(platform->FileExists(Name("*.txt")));
+  EXPECT_FALSE(platform->Files().FileExists(Name("*.txt")));
 #else
   EXPECT_EQ(lastError, static_cast<std::uint32_t>(ENOENT));
 #endif
@@ -197,71 +197,72 @@ TEST_F(RealPlatform, SameFileTellsNamesOfOneFileFromNamesOfTwo) {
   Write("a.txt", "a");
   Write("b.txt", "b");
   fs::create_directory(folder / "dir");
-  EXPECT_TRUE(platform->SameFile(Name("a.txt"), Name("a.txt")));
-  EXPECT_TRUE(platform->SameFile(Name("a.txt"), Name("dir/../a.txt")));
-  EXPECT_FALSE(platform->SameFile(Name("a.txt"), Name("b.txt")));
-  EXPECT_FALSE(platform->SameFile(Name("missing"), Name("missing")));
+  EXPECT_TRUE(platform->Files().SameFile(Name("a.txt"), Name("a.txt")));
+  EXPECT_TRUE(platform->Files().SameFile(Name("a.txt"), Name("dir/../a.txt")));
+  EXPECT_FALSE(platform->Files().SameFile(Name("a.txt"), Name("b.txt")));
+  EXPECT_FALSE(platform->Files().SameFile(Name("missing"), Name("missing")));
   fs::create_hard_link(folder / "a.txt", folder / "link.txt");
-  EXPECT_TRUE(platform->SameFile(Name("a.txt"), Name("link.txt")));
+  EXPECT_TRUE(platform->Files().SameFile(Name("a.txt"), Name("link.txt")));
 #if defined(_WIN32)
   // Windows drops trailing dots and ignores case in names.
-  EXPECT_TRUE(platform->SameFile(Name("a.txt"), Name("a.txt.")));
-  EXPECT_TRUE(platform->SameFile(Name("a.txt."), Name("a.txt")));
-  EXPECT_TRUE(platform->SameFile(Name("A.TXT"), Name("a.txt")));
+  EXPECT_TRUE(platform->Files().SameFile(Name("a.txt"), Name("a.txt.")));
+  EXPECT_TRUE(platform->Files().SameFile(Name("a.txt."), Name("a.txt")));
+  EXPECT_TRUE(platform->Files().SameFile(Name("A.TXT"), Name("a.txt")));
 #else
-  EXPECT_FALSE(platform->SameFile(Name("a.txt"), Name("a.txt.")));
+  EXPECT_FALSE(platform->Files().SameFile(Name("a.txt"), Name("a.txt.")));
 #endif
 }
 
 TEST_F(RealPlatform, FullPathsAreAbsolute) {
   fs::path relative = "some-name.txt";
-  EXPECT_EQ(platform->FullPath(relative.u16string()), (fs::current_path() / relative).u16string());
-  EXPECT_EQ(platform->FullPath(Name("sub/../x.txt")), Name("x.txt"));
+  EXPECT_EQ(platform->Files().FullPath(relative.u16string()),
+            (fs::current_path() / relative).u16string());
+  EXPECT_EQ(platform->Files().FullPath(Name("sub/../x.txt")), Name("x.txt"));
 }
 
 TEST_F(RealPlatform, NamesCompareIgnoringCase) {
-  EXPECT_TRUE(platform->EqualIgnoreCase(u"ICODING", u"icoding"));
-  EXPECT_TRUE(platform->EqualIgnoreCase(u"\u0416\u00c4", u"\u0436\u00e4"));
-  EXPECT_FALSE(platform->EqualIgnoreCase(u"DO", u"DA"));
-  EXPECT_FALSE(platform->EqualIgnoreCase(u"DO", u"DOO"));
+  EXPECT_TRUE(platform->Process().EqualIgnoreCase(u"ICODING", u"icoding"));
+  EXPECT_TRUE(platform->Process().EqualIgnoreCase(u"\u0416\u00c4", u"\u0436\u00e4"));
+  EXPECT_FALSE(platform->Process().EqualIgnoreCase(u"DO", u"DA"));
+  EXPECT_FALSE(platform->Process().EqualIgnoreCase(u"DO", u"DOO"));
 }
 
 TEST_F(RealPlatform, ACodeWithoutMessageGivesNone) {
-  EXPECT_EQ(platform->SystemErrorMessage(0x1234567u), u"");
-  EXPECT_NE(platform->SystemErrorMessage(2), u"");
+  EXPECT_EQ(platform->SystemText().SystemErrorMessage(0x1234567u), u"");
+  EXPECT_NE(platform->SystemText().SystemErrorMessage(2), u"");
 }
 
 TEST_F(RealPlatform, TheProgramPathIsTheRunningFile) {
-  const Text path = platform->ProgramPath();
+  const Text path = platform->Process().ProgramPath();
   const std::string name = kOwnFileName;
   ASSERT_GT(path.size(), name.size());
   EXPECT_EQ(path.substr(path.size() - name.size()), Text(name.begin(), name.end()));
-  EXPECT_TRUE(platform->FileExists(path));
+  EXPECT_TRUE(platform->Files().FileExists(path));
 }
 
 #if defined(_WIN32)
 // The Windows tests run with LC_ALL=en_US.CP1252, which Wine turns into the
 // code pages of a US system.
 TEST_F(RealPlatform, WindowsConvertsWithTheSystemsCodePages) {
-  EXPECT_EQ(platform->AnsiCodePage(), 1252u);
-  EXPECT_EQ(platform->OemCodePage(), 437u);
-  EXPECT_EQ(platform->CharToOem("gr\xFC\xDF\x80"), "gr\x81\xE1?");
-  EXPECT_EQ(platform->OemToChar("gr\x81\xE1"), "gr\xFC\xDF");
-  EXPECT_EQ(platform->MultiByteToText(1252, "\x80\xFC", 2), u"\u20ac\u00fc");
-  EXPECT_EQ(platform->MultiByteToText(65001, "a\xC3", 2), u"a\uFFFD");
+  EXPECT_EQ(platform->SystemText().AnsiCodePage(), 1252u);
+  EXPECT_EQ(platform->SystemText().OemCodePage(), 437u);
+  EXPECT_EQ(platform->SystemText().CharToOem("gr\xFC\xDF\x80"), "gr\x81\xE1?");
+  EXPECT_EQ(platform->SystemText().OemToChar("gr\x81\xE1"), "gr\xFC\xDF");
+  EXPECT_EQ(platform->SystemText().MultiByteToText(1252, "\x80\xFC", 2), u"\u20ac\u00fc");
+  EXPECT_EQ(platform->SystemText().MultiByteToText(65001, "a\xC3", 2), u"a\uFFFD");
   ByteString out = "x";
   const Text text = u"a\u0416\U0001F600";
-  platform->AppendTextAsMultiByte(1252, text.data(), text.size(), out);
+  platform->SystemText().AppendTextAsMultiByte(1252, text.data(), text.size(), out);
   EXPECT_EQ(out, "xa???");
   out.clear();
-  platform->AppendTextAsMultiByte(65001, text.data(), text.size(), out);
+  platform->SystemText().AppendTextAsMultiByte(65001, text.data(), text.size(), out);
   EXPECT_EQ(out, "a\xD0\x96\xF0\x9F\x98\x80");
-  EXPECT_EQ(platform->MultiByteToText(1252, "", 0), u"");
+  EXPECT_EQ(platform->SystemText().MultiByteToText(1252, "", 0), u"");
 }
 
 TEST_F(RealPlatform, WindowsNamesItsLibraryAndPaths) {
-  EXPECT_EQ(platform->LibraryFileName(), u"jxZTAccess.dll");
-  EXPECT_EQ(platform->PathSeparators(), u"\\:");
+  EXPECT_EQ(platform->Libraries().LibraryFileName(), u"jxZTAccess.dll");
+  EXPECT_EQ(platform->Files().PathSeparators(), u"\\:");
   EXPECT_EQ(LoadLibrary(u"no-such-library.dll"), 0u);
   EXPECT_EQ(lastError, 126u);  // ERROR_MOD_NOT_FOUND
 }

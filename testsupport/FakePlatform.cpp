@@ -13,15 +13,14 @@ namespace {
 
 class FakeInput : public TPlatformFile {
  public:
-  FakeInput(FakePlatform& aPlatform, const std::string& aBytes)
-      : FPlatform(aPlatform), FBytes(aBytes) {}
+  FakeInput(const FakeReads& aReads, const std::string& aBytes) : FReads(aReads), FBytes(aBytes) {}
   TErrorCode Size(std::uint64_t& vSize) override {
     vSize = FBytes.size();
     return kSuccess;
   }
   TErrorCode Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
-    if (FPosition >= FPlatform.readFailsAfter) return 23;
-    vRead = std::min({aCount, FBytes.size() - FPosition, FPlatform.readChunk});
+    if (FPosition >= FReads.readFailsAfter) return 23;
+    vRead = std::min({aCount, FBytes.size() - FPosition, FReads.readChunk});
     FBytes.copy(aBuffer, vRead, FPosition);
     FPosition += vRead;
     return kSuccess;
@@ -36,43 +35,43 @@ class FakeInput : public TPlatformFile {
   void NotRegular() { FRegular = false; }
 
  private:
-  FakePlatform& FPlatform;
+  const FakeReads& FReads;
   std::string FBytes;
   std::size_t FPosition = 0;
   bool FRegular = true;
 };
 
-// Standard output as a file: every write goes to FakePlatform::stdOut.
+// Standard output as a file: every write goes to FakeStandardStreams::stdOut.
 class FakeStdOutput : public TPlatformFile {
  public:
-  explicit FakeStdOutput(FakePlatform& aPlatform) : FPlatform(aPlatform) {}
+  explicit FakeStdOutput(FakeStandardStreams& aStreams) : FStreams(aStreams) {}
   TErrorCode Size(std::uint64_t& vSize) override {
     vSize = 0;
     return kSuccess;
   }
   TErrorCode Read(char*, std::size_t, std::size_t&) override { return kAccessDenied; }
   TErrorCode Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
-    FPlatform.stdOut.append(aBuffer, aCount);
+    FStreams.stdOut.append(aBuffer, aCount);
     vWritten = aCount;
     return kSuccess;
   }
   TErrorCode Close() override { return kSuccess; }
 
  private:
-  FakePlatform& FPlatform;
+  FakeStandardStreams& FStreams;
 };
 
 // Collects what is written and puts it in place on Commit only.
 class FakeOutput : public TPlatformFile {
  public:
-  FakeOutput(FakePlatform& aPlatform, Text aName) : FPlatform(aPlatform), FName(std::move(aName)) {}
+  FakeOutput(FakeFileSystem& aFiles, Text aName) : FFiles(aFiles), FName(std::move(aName)) {}
   TErrorCode Size(std::uint64_t& vSize) override {
     vSize = FBytes.size();
     return kSuccess;
   }
   TErrorCode Read(char*, std::size_t, std::size_t&) override { return kAccessDenied; }
   TErrorCode Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
-    if (FPlatform.failFileWrites) {
+    if (FFiles.failFileWrites) {
       vWritten = 0;
       return 112;
     }
@@ -82,24 +81,24 @@ class FakeOutput : public TPlatformFile {
   }
   TErrorCode Close() override { return Commit(); }
   TErrorCode Commit() override {
-    FPlatform.files[FName].bytes = FBytes;
+    FFiles.files[FName].bytes = FBytes;
     return kSuccess;
   }
 
  private:
-  FakePlatform& FPlatform;
+  FakeFileSystem& FFiles;
   Text FName;
   std::string FBytes;
 };
 
 }  // namespace
 
-bool FakePlatform::EqualIgnoreCase(const Text& aLeft, const Text& aRight) {
+bool FakeProcessContext::EqualIgnoreCase(const Text& aLeft, const Text& aRight) {
   return EqualIgnoringCase(aLeft, aRight);
 }
 
-TErrorCode FakePlatform::OpenForReading(const Text& aName, TReadShare,
-                                        std::unique_ptr<TPlatformFile>& vFile) {
+TErrorCode FakeFileSystem::OpenForReading(const Text& aName, TReadShare,
+                                          std::unique_ptr<TPlatformFile>& vFile) {
   auto it = files.find(aName);
   if (it == files.end() || it->second.vanishes) return 2;
   if (it->second.locked) return 32;
@@ -108,20 +107,20 @@ TErrorCode FakePlatform::OpenForReading(const Text& aName, TReadShare,
   return kSuccess;
 }
 
-TErrorCode FakePlatform::OpenStdInput(std::unique_ptr<TPlatformFile>& vFile) {
-  auto input = std::make_unique<FakeInput>(*this, stdIn);
+TErrorCode FakeStandardStreams::OpenStdInput(std::unique_ptr<TPlatformFile>& vFile) {
+  auto input = std::make_unique<FakeInput>(*stdInReads, stdIn);
   input->NotRegular();
   vFile = std::move(input);
   return kSuccess;
 }
 
-TErrorCode FakePlatform::OpenStdOutput(std::unique_ptr<TPlatformFile>& vFile) {
+TErrorCode FakeStandardStreams::OpenStdOutput(std::unique_ptr<TPlatformFile>& vFile) {
   vFile = std::make_unique<FakeStdOutput>(*this);
   return kSuccess;
 }
 
-TErrorCode FakePlatform::CreateForWriting(const Text& aName,
-                                          std::unique_ptr<TPlatformFile>& vFile) {
+TErrorCode FakeFileSystem::CreateForWriting(const Text& aName,
+                                            std::unique_ptr<TPlatformFile>& vFile) {
   auto it = files.find(aName);
   if (it != files.end() && (it->second.locked || it->second.directory)) {
     return it->second.locked ? 32 : 5;

@@ -18,16 +18,16 @@ namespace {
 // asked for.
 void CheckDerivedOutputName(TPlatform& aPlatform, const TFileTask& aTask) {
   if (!aTask.OutFileDerived) return;
-  const Text separators = aPlatform.PathSeparators() + u"/";
+  const Text separators = aPlatform.Files().PathSeparators() + u"/";
   if (aTask.Languages.To.find_first_of(separators) != Text::npos) {
     throw TException(
         Format(u"LANGTO \"%s\" holds a path separator and cannot be part of the output "
                u"file name; give OFILE",
                {aTask.Languages.To}));
   }
-  if (aPlatform.SameFile(aTask.InFile, aTask.OutFile)) {
+  if (aPlatform.Files().SameFile(aTask.InFile, aTask.OutFile)) {
     throw TException(Format(u"Output file \"%s\" is the input file; give OFILE",
-                            {aPlatform.FullPath(aTask.OutFile)}));
+                            {aPlatform.Files().FullPath(aTask.OutFile)}));
   }
 }
 
@@ -53,11 +53,11 @@ void CheckOutputIsNotInput(TPlatform& aPlatform, const TFileTask& aTask, TPlatfo
                            TOutputFile& aOutput) {
   const TFileIdentity input = aInput.Identity();
   if (input.GivesBack && input.SameAs(aOutput.Identity())) {
-    throw TException(
-        Format(u"Output file \"%s\" is the input file \"%s\" itself, which would "
-               u"read back what is written; give another OFILE",
-               {aTask.OutFile,
-                IsStdStreamName(aTask.InFile) ? aTask.InFile : aPlatform.FullPath(aTask.InFile)}));
+    throw TException(Format(
+        u"Output file \"%s\" is the input file \"%s\" itself, which would "
+        u"read back what is written; give another OFILE",
+        {aTask.OutFile,
+         IsStdStreamName(aTask.InFile) ? aTask.InFile : aPlatform.Files().FullPath(aTask.InFile)}));
   }
 }
 
@@ -85,7 +85,7 @@ void ReportFailedLines(TPlatform& aPlatform, std::uint64_t aFailed, std::uint64_
                            (aLines == 1 ? " line" : " lines") + " failed; " +
                            (aFailed == 1 ? "its message stands" : "their messages stand") +
                            " in the output\r\n";
-  aPlatform.WriteStd(TStdStream::ssError, line.data(), line.size());
+  aPlatform.Streams().WriteStd(TStdStream::ssError, line.data(), line.size());
 }
 
 // A file is read and written in its coding; without one, reading would give
@@ -103,7 +103,8 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
   CheckDerivedOutputName(aPlatform, aTask);
   const bool stdInput = IsStdStreamName(aTask.InFile);
   const bool stdOutput = IsStdStreamName(aTask.OutFile);
-  const bool inPlace = !stdInput && !stdOutput && aPlatform.SameFile(aTask.InFile, aTask.OutFile);
+  const bool inPlace =
+      !stdInput && !stdOutput && aPlatform.Files().SameFile(aTask.InFile, aTask.OutFile);
   // The input is read, translated and written a block at a time. It stays
   // open, and locked, until the output has replaced what stood under its
   // name: in place, that is the input itself.
@@ -122,7 +123,7 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
   std::uint64_t failed = 0;
   {
     // Not on the terminal that may be showing the output itself.
-    TProgress progress(aPlatform, size, !stdOutput);
+    TProgress progress(aPlatform.Streams(), size, !stdOutput);
     while (reader.ReadBlock(block)) {
       progress.BlockStarted(block.Count(), reader.BytesUsed());
       // A part of the block at a time, its results written and let go

@@ -43,17 +43,19 @@ std::unique_ptr<TPlatformFile> OpenInputFile(TPlatform& aPlatform, const Text& a
                                              TReadShare aShare) {
   if (IsStdStreamName(aName)) {
     std::unique_ptr<TPlatformFile> input;
-    if (const TErrorCode code = aPlatform.OpenStdInput(input)) {
-      throw TException(
-          Format(u"Cannot open standard input. %s", {SystemErrorText(aPlatform, code)}));
+    if (const TErrorCode code = aPlatform.Streams().OpenStdInput(input)) {
+      throw TException(Format(u"Cannot open standard input. %s",
+                              {SystemErrorText(aPlatform.SystemText(), code)}));
     }
     return input;
   }
-  if (!aPlatform.FileExists(aName)) throw TException(Format(u"File \"%s\" not found", {aName}));
+  if (!aPlatform.Files().FileExists(aName))
+    throw TException(Format(u"File \"%s\" not found", {aName}));
   std::unique_ptr<TPlatformFile> file;
-  if (const TErrorCode code = aPlatform.OpenForReading(aName, aShare, file)) {
-    throw TException(Format(u"Cannot open file \"%s\". %s",
-                            {aPlatform.FullPath(aName), SystemErrorText(aPlatform, code)}));
+  if (const TErrorCode code = aPlatform.Files().OpenForReading(aName, aShare, file)) {
+    throw TException(
+        Format(u"Cannot open file \"%s\". %s",
+               {aPlatform.Files().FullPath(aName), SystemErrorText(aPlatform.SystemText(), code)}));
   }
   return file;
 }
@@ -62,11 +64,12 @@ TLineReader::TLineReader(TPlatform& aPlatform, TPlatformFile& aFile, const Text&
                          TCodingType aCoding, const TFileWindow& aWindow)
     : FFile(aFile),
       FName(aName),
-      FFullPath(aName.empty() || IsStdStreamName(aName) ? aName : aPlatform.FullPath(aName)),
+      FFullPath(aName.empty() || IsStdStreamName(aName) ? aName
+                                                        : aPlatform.Files().FullPath(aName)),
       FCoding(CodingOf(aCoding)),
       FForm(FCoding.FileForm),
-      FPlatform(aPlatform),
-      FCodePage(CodePageOf(aPlatform, FForm)),
+      FText(aPlatform.SystemText()),
+      FCodePage(CodePageOf(FText, FForm)),
       FWindow(aWindow),
       FCapacity(WindowCapacity()) {
   FWindow.Lines = std::max<std::size_t>(1, FWindow.Lines);
@@ -191,13 +194,13 @@ void TLineReader::AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vB
     if (IsValidUtf8(aBytes, aCount)) {
       bytes.assign(aBytes, aCount);
     } else {
-      const Text text = FPlatform.MultiByteToText(kCodePageUtf8, aBytes, aCount);
-      FPlatform.AppendTextAsMultiByte(kCodePageUtf8, text.data(), text.size(), bytes);
+      const Text text = FText.MultiByteToText(kCodePageUtf8, aBytes, aCount);
+      FText.AppendTextAsMultiByte(kCodePageUtf8, text.data(), text.size(), bytes);
     }
   } else if (FForm == TByteForm::bfOem) {
-    vBlock.Add() = DecodeBytes(FPlatform, TByteForm::bfOem, aBytes, aCount);
+    vBlock.Add() = DecodeBytes(FText, TByteForm::bfOem, aBytes, aCount);
   } else {
-    FPlatform.AssignMultiByteAsText(FCodePage, aBytes, aCount, vBlock.Add());
+    FText.AssignMultiByteAsText(FCodePage, aBytes, aCount, vBlock.Add());
   }
 }
 
@@ -235,8 +238,8 @@ void TLineReader::Refill() {
   char* bytes = reinterpret_cast<char*>(FBuffer.get());
   std::size_t got = 0;
   if (const TErrorCode code = FFile.Read(bytes + FEnd, FCapacity - FEnd, got)) {
-    throw TException(Format(u"Stream read error in file \"%s\". %s",
-                            {FFullPath, SystemErrorText(FPlatform, code)}));
+    throw TException(
+        Format(u"Stream read error in file \"%s\". %s", {FFullPath, SystemErrorText(FText, code)}));
   }
 #if !(defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
   if (FForm == TByteForm::bfUtf16Le) {
@@ -261,7 +264,8 @@ void ReadAllLines(TPlatform& aPlatform, TLineReader& aReader, TStringList& vLine
     for (std::size_t i = 0; i < block.Count(); ++i) {
       if (block.InUtf8()) {
         const ByteString& bytes = block.Utf8(i);
-        vLines.Add(aPlatform.MultiByteToText(kCodePageUtf8, bytes.data(), bytes.size()));
+        vLines.Add(
+            aPlatform.SystemText().MultiByteToText(kCodePageUtf8, bytes.data(), bytes.size()));
       } else {
         vLines.Add(block[i]);
       }

@@ -61,7 +61,7 @@ class TLineReader {
   Text FFullPath;          // taken at the start: the current folder may change
   const TCoding& FCoding;  // its entry in the table of codings
   TByteForm FForm;         // the coding's form in a file
-  TPlatform& FPlatform;
+  TSystemText& FText;
   std::uint32_t FCodePage;
   TFileWindow FWindow;
   // The bytes read and not yet given as lines are [FStart, FEnd) of the

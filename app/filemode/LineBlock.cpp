@@ -1,7 +1,7 @@
 #include "app/filemode/LineBlock.h"
 
 #include "common/Exception.h"
-#include "platform/FloatingPointControl.h"
+#include "platform/LibraryCallGuard.h"
 
 namespace xlate {
 
@@ -50,7 +50,7 @@ std::size_t TranslateBlockPart(const TLanguages& aLanguages, TdllZTA& aService, 
   // The library's floating-point settings are set once for the part, not
   // around each of its calls; nothing here between the calls computes in
   // floating point.
-  TLibraryCallRun run;
+  TLibraryCallRun run(aService.CallGuard());
   const std::size_t count = vBlock.Count();
   if (aService.HasBatchEntryPoint()) {
     // The lines in one call, with the same results as line by line.

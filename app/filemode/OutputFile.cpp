@@ -14,7 +14,7 @@ constexpr std::size_t kFlushSize = 1 << 20;
 
 // The folder part of a full path.
 Text FolderOf(TPlatform& aPlatform, const Text& aFullPath) {
-  const std::size_t separator = aFullPath.find_last_of(aPlatform.PathSeparators());
+  const std::size_t separator = aFullPath.find_last_of(aPlatform.Files().PathSeparators());
   if (separator == Text::npos) return aFullPath;
   return aFullPath.substr(0, separator == 0 ? 1 : separator);
 }
@@ -24,20 +24,21 @@ Text FolderOf(TPlatform& aPlatform, const Text& aFullPath) {
 TOutputFile::TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
                          TPlatformFile* aInput)
     : FPlatform(aPlatform),
-      FFullPath(IsStdStreamName(aName) ? aName : aPlatform.FullPath(aName)),
+      FFullPath(IsStdStreamName(aName) ? aName : aPlatform.Files().FullPath(aName)),
       FCoding(CodingOf(aCoding)) {
-  const TErrorCode code = IsStdStreamName(aName) ? FPlatform.OpenStdOutput(FFile)
-                          : aInput != nullptr    ? FPlatform.CreateOverInput(aName, *aInput, FFile)
-                                                 : FPlatform.CreateForWriting(aName, FFile);
+  const TErrorCode code = IsStdStreamName(aName) ? FPlatform.Streams().OpenStdOutput(FFile)
+                          : aInput != nullptr
+                              ? FPlatform.Files().CreateOverInput(aName, *aInput, FFile)
+                              : FPlatform.Files().CreateForWriting(aName, FFile);
   if ((code & kFolderFailure) != 0) {
     // The file could be written, but no new file made beside it.
     throw TException(Format(u"Cannot create file \"%s\" in folder \"%s\". %s",
                             {FFullPath, FolderOf(FPlatform, FFullPath),
-                             SystemErrorText(FPlatform, code & ~kFolderFailure)}));
+                             SystemErrorText(FPlatform.SystemText(), code & ~kFolderFailure)}));
   }
   if (code != kSuccess) {
-    throw TException(
-        Format(u"Cannot create file \"%s\". %s", {FFullPath, SystemErrorText(FPlatform, code)}));
+    throw TException(Format(u"Cannot create file \"%s\". %s",
+                            {FFullPath, SystemErrorText(FPlatform.SystemText(), code)}));
   }
   FBuffer.reserve(kFlushSize + 4096);
   FBuffer.assign(FCoding.Mark, FCoding.MarkSize);
@@ -52,7 +53,7 @@ void TOutputFile::WriteLine(const Text& aLine) {
     case TByteForm::bfNone:
       return;
     default:
-      AppendEncoded(FPlatform, FCoding.FileForm, aLine.data(), aLine.size(), FBuffer);
+      AppendEncoded(FPlatform.SystemText(), FCoding.FileForm, aLine.data(), aLine.size(), FBuffer);
       FBuffer += "\r\n";
       break;
   }
@@ -71,7 +72,7 @@ void TOutputFile::WriteUnits(const Text& aLine) {
     FBuffer.append(units, aLine.size() * 2);
   }
 #else
-  AppendEncoded(FPlatform, TByteForm::bfUtf16Le, aLine.data(), aLine.size(), FBuffer);
+  AppendEncoded(FPlatform.SystemText(), TByteForm::bfUtf16Le, aLine.data(), aLine.size(), FBuffer);
 #endif
 }
 
@@ -82,7 +83,7 @@ void TOutputFile::Write(const char* aBytes, std::size_t aCount) {
 
 void TOutputFile::WriteFailed(TErrorCode aCode) {
   throw TException(Format(u"Stream write error in file \"%s\". %s",
-                          {FFullPath, SystemErrorText(FPlatform, aCode)}));
+                          {FFullPath, SystemErrorText(FPlatform.SystemText(), aCode)}));
 }
 
 void TOutputFile::Flush() {

@@ -36,11 +36,11 @@ std::string Duration(std::uint64_t aSeconds) {
 
 }  // namespace
 
-TProgress::TProgress(TPlatform& aPlatform, std::uint64_t aSize, bool aShow,
+TProgress::TProgress(TStandardStreams& aStreams, std::uint64_t aSize, bool aShow,
                      std::chrono::milliseconds aInterval, std::chrono::milliseconds aEstimateAfter)
-    : FPlatform(aPlatform),
+    : FStreams(aStreams),
       FSize(aSize),
-      FEnabled(aShow && aPlatform.IsTerminal(TStdStream::ssError)),
+      FEnabled(aShow && aStreams.IsTerminal(TStdStream::ssError)),
       FInterval(aInterval),
       FEstimateAfter(aEstimateAfter),
       FStart(std::chrono::steady_clock::now()),
@@ -89,7 +89,7 @@ void TProgress::Show() {
 }
 
 void TProgress::Write(const std::string& aText) {
-  FPlatform.WriteStd(TStdStream::ssError, aText.data(), aText.size());
+  FStreams.WriteStd(TStdStream::ssError, aText.data(), aText.size());
 }
 
 }  // namespace xlate

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Platform.h"
+#include "platform/StandardStreams.h"
 
 namespace xlate {
 
@@ -21,7 +21,7 @@ class TProgress {
  public:
   // aSize is the input's size in bytes, 0 for one without a size (a pipe).
   // aShow false keeps it silent (the output goes to standard output).
-  TProgress(TPlatform& aPlatform, std::uint64_t aSize, bool aShow = true,
+  TProgress(TStandardStreams& aStreams, std::uint64_t aSize, bool aShow = true,
             std::chrono::milliseconds aInterval = std::chrono::milliseconds(200),
             std::chrono::milliseconds aEstimateAfter = std::chrono::seconds(3));
   ~TProgress();  // clears the line
@@ -40,7 +40,7 @@ class TProgress {
   void Show();
   void Write(const std::string& aText);
 
-  TPlatform& FPlatform;
+  TStandardStreams& FStreams;
   std::uint64_t FSize;
   bool FEnabled;
   bool FShown = false;

@@ -136,7 +136,7 @@ void InstallFaultGuard() {
   for (int i = 0; i < 4; ++i) sigaction(kSignals[i], &action, &gPrevious[i]);
 }
 
-bool RunGuarded(void (*aCall)(void*), void* aContext, TFaultInfo& vFault) {
+bool RunGuardedCall(void (*aCall)(void*), void* aContext, TFaultInfo& vFault) {
   TGuardFrame frame;
   frame.previous = gFrame;
   const TFloatingPointState saved = EnterLibraryFloatingPoint();

@@ -1,4 +1,4 @@
-// The POSIX implementation of the platform interface.
+// The POSIX implementation of the platform's parts.
 #include <dirent.h>
 #include <dlfcn.h>
 #if defined(__linux__)
@@ -88,30 +88,91 @@ std::string NormalisePath(const std::string& aPath) {
   return out.empty() ? "/" : out;
 }
 
-class TPosixPlatform : public TPlatform {
+// File names and arguments are bytes in the ANSI code page, carried
+// through the program byte for byte (NativeNames.h). A name that cannot
+// be encoded fails with EILSEQ instead of naming another file.
+class TPosixNames {
  public:
-  TPosixPlatform(int argc, char** argv) {
-    TLocaleCodePages pages = CodePagesForLocale(
-        LocaleFromEnvironment(getenv("LC_ALL"), getenv("LC_CTYPE"), getenv("LANG")));
-    FAnsi = pages.ansi;
-    FOem = pages.oem;
+  explicit TPosixNames(std::uint32_t aAnsi) : FAnsi(aAnsi) {}
+  TErrorCode Native(const Text& aText, std::string& vName) const {
+    return TextToNative(FAnsi, aText, vName) ? kSuccess : EILSEQ;
+  }
+  Text NameText(const std::string& aBytes) const { return NativeToText(FAnsi, aBytes); }
+  // System messages, which are text and not names.
+  Text FromNative(const std::string& aBytes) const {
+    return CodePageToText(FAnsi, aBytes.data(), aBytes.size());
+  }
+  std::uint32_t Ansi() const { return FAnsi; }
+
+ private:
+  std::uint32_t FAnsi;
+};
+
+// main's arguments and the environment.
+class TPosixProcess : public TProcessContext {
+ public:
+  TPosixProcess(const TPosixNames& aNames, int argc, char** argv) : FNames(aNames) {
     for (int i = 1; i < argc; ++i) {
       if (argv[i] != nullptr && argv[i][0] != '\0') FArguments.emplace_back(argv[i]);
     }
     if (argc > 0 && argv[0] != nullptr) FArgv0 = argv[0];
-    // A closed pipe on standard output becomes a write error that is
-    // reported, as on Windows, instead of ending the process silently.
-    signal(SIGPIPE, SIG_IGN);
   }
+
+  bool EqualIgnoreCase(const Text& aLeft, const Text& aRight) override {
+    return EqualIgnoringCase(aLeft, aRight);
+  }
+
+  std::vector<Text> CommandLineParameters() override {
+    std::vector<Text> parameters;
+    for (const std::string& argument : FArguments) parameters.push_back(FNames.NameText(argument));
+    return parameters;
+  }
+
+  Text ProgramPath() override { return FNames.NameText(NativeProgramPath()); }
+
+  Text ArgumentAsText(const Text& aArgument) override {
+    std::string bytes;
+    return TextToNative(FNames.Ansi(), aArgument, bytes) ? FNames.FromNative(bytes) : aArgument;
+  }
+
+  Text EnvironmentValue(const Text& aName) override {
+    std::string name;
+    if (FNames.Native(aName, name) != kSuccess) return Text();
+    const char* value = getenv(name.c_str());
+    return value != nullptr ? FNames.FromNative(value) : Text();
+  }
+
+  // The program's path as the system names it, byte for byte.
+  std::string NativeProgramPath() const {
+    char path[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length > 0) return std::string(path, static_cast<std::size_t>(length));
+    char* resolved = realpath(FArgv0.c_str(), nullptr);
+    std::string full = resolved ? resolved : FArgv0;
+    free(resolved);
+    return full;
+  }
+
+ private:
+  const TPosixNames& FNames;
+  std::vector<std::string> FArguments;
+  std::string FArgv0;
+};
+
+// The library, loaded by the dynamic loader.
+class TPosixLibraries : public TLibraryLoader {
+ public:
+  TPosixLibraries(const TPosixNames& aNames, const TPosixProcess& aProcess)
+      : FNames(aNames), FProcess(aProcess) {}
 
   TErrorCode LoadLibrary(const Text& aFileName, LibraryHandle& vLibrary) override {
     // The program's own folder comes first; then ../lib/xlate from there,
     // where an installed program (PREFIX/bin/xlate) keeps its private library
     // (PREFIX/lib/xlate); then the loader's search.
     std::string name;
-    if (const TErrorCode code = Native(aFileName, name)) return code;
+    if (const TErrorCode code = FNames.Native(aFileName, name)) return code;
     // The program's folder as the system names it, byte for byte.
-    const std::string programFolder = DirectoryOf(NativeProgramPath());
+    const std::string programFolder = DirectoryOf(FProcess.NativeProgramPath());
     std::string path = name;
     // The program's path has no symbolic links in it (/proc/self/exe), so
     // dropping "bin/.." keeps the folder the same.
@@ -150,7 +211,7 @@ class TPosixPlatform : public TPlatform {
     struct link_map* map = nullptr;
     if (dlinfo(reinterpret_cast<void*>(aLibrary), RTLD_DI_LINKMAP, &map) == 0 && map != nullptr &&
         map->l_name != nullptr) {
-      return NameText(map->l_name);
+      return FNames.NameText(map->l_name);
     }
 #else
     (void)aLibrary;
@@ -158,19 +219,43 @@ class TPosixPlatform : public TPlatform {
     return Text();
   }
 
+  // The loader's text of its last failure.
+  const std::string& LoaderMessage() const { return FLoaderMessage; }
+
+ private:
+  // Keeps the loader's text of its failure for LoaderMessage, until the
+  // next failure of the loader.
+  TErrorCode LoaderFailed() {
+    const char* message = dlerror();
+    FLoaderMessage = message ? message : "";
+    return kLoaderError;
+  }
+
+  const TPosixNames& FNames;
+  const TPosixProcess& FProcess;
+  std::string FLoaderMessage;
+};
+
+// The locale's code pages, converted with the program's own tables, and
+// the system's messages.
+class TPosixSystemText : public TSystemText {
+ public:
+  TPosixSystemText(const TPosixNames& aNames, std::uint32_t aOem, const TPosixLibraries& aLibraries)
+      : FNames(aNames), FOem(aOem), FLibraries(aLibraries) {}
+
   Text SystemErrorMessage(TErrorCode aCode) override {
-    if (aCode == kLoaderError) return FromNative(FLoaderMessage);
+    if (aCode == kLoaderError) return FNames.FromNative(FLibraries.LoaderMessage());
     if (aCode == kLockedByAnother)
       return u"The file is in use by another process, which holds a lock on it";
 #if defined(__GLIBC__)
     const char* text = strerrordesc_np(static_cast<int>(aCode));
-    return text ? FromNative(text) : Text();
+    return text ? FNames.FromNative(text) : Text();
 #else
-    return FromNative(strerror(static_cast<int>(aCode)));
+    return FNames.FromNative(strerror(static_cast<int>(aCode)));
 #endif
   }
 
-  std::uint32_t AnsiCodePage() override { return FAnsi; }
+  std::uint32_t AnsiCodePage() override { return FNames.Ansi(); }
   std::uint32_t OemCodePage() override { return FOem; }
 
   Text MultiByteToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount) override {
@@ -188,31 +273,21 @@ class TPosixPlatform : public TPlatform {
   }
 
   ByteString CharToOem(const ByteString& aBytes) override {
-    return ConvertBytes(FAnsi, FOem, aBytes);
+    return ConvertBytes(FNames.Ansi(), FOem, aBytes);
   }
   ByteString OemToChar(const ByteString& aBytes) override {
-    return ConvertBytes(FOem, FAnsi, aBytes);
+    return ConvertBytes(FOem, FNames.Ansi(), aBytes);
   }
 
-  bool EqualIgnoreCase(const Text& aLeft, const Text& aRight) override {
-    return EqualIgnoringCase(aLeft, aRight);
-  }
+ private:
+  const TPosixNames& FNames;
+  std::uint32_t FOem;
+  const TPosixLibraries& FLibraries;
+};
 
-  std::vector<Text> CommandLineParameters() override {
-    std::vector<Text> parameters;
-    for (const std::string& argument : FArguments) parameters.push_back(NameText(argument));
-    return parameters;
-  }
-
-  Text ProgramPath() override { return NameText(NativeProgramPath()); }
-
-  Text ArgumentAsText(const Text& aArgument) override {
-    std::string bytes;
-    return TextToNative(FAnsi, aArgument, bytes) ? FromNative(bytes) : aArgument;
-  }
-
-  Text PathSeparators() override { return u"/"; }
-
+// The process's standard file descriptors.
+class TPosixStreams : public TStandardStreams {
+ public:
   THandleType StdOutputType() override {
     struct stat info;
     if (fstat(STDOUT_FILENO, &info) != 0) return THandleType::htUnknown;
@@ -249,17 +324,16 @@ class TPosixPlatform : public TPlatform {
   TErrorCode OpenStdOutput(std::unique_ptr<TPlatformFile>& vFile) override {
     return OpenPosixStdStream(STDOUT_FILENO, vFile);
   }
+};
 
-  Text EnvironmentValue(const Text& aName) override {
-    std::string name;
-    if (Native(aName, name) != kSuccess) return Text();
-    const char* value = getenv(name.c_str());
-    return value != nullptr ? FromNative(value) : Text();
-  }
+// Files by their names' bytes.
+class TPosixFiles : public TFileSystem {
+ public:
+  explicit TPosixFiles(const TPosixNames& aNames) : FNames(aNames) {}
 
   bool FileExists(const Text& aName) override {
     std::string name;
-    if (Native(aName, name) != kSuccess) return false;
+    if (FNames.Native(aName, name) != kSuccess) return false;
     struct stat info;
     if (stat(name.c_str(), &info) == 0) return !S_ISDIR(info.st_mode);
     if (errno == ENOENT || errno == ENOTDIR || errno == EINVAL) return false;
@@ -285,80 +359,80 @@ class TPosixPlatform : public TPlatform {
   TErrorCode OpenForReading(const Text& aName, TReadShare aShare,
                             std::unique_ptr<TPlatformFile>& vFile) override {
     std::string name;
-    if (const TErrorCode code = Native(aName, name)) return code;
+    if (const TErrorCode code = FNames.Native(aName, name)) return code;
     return OpenPosixInput(name, aShare, vFile);
   }
 
   TErrorCode CreateForWriting(const Text& aName, std::unique_ptr<TPlatformFile>& vFile) override {
     std::string name;
-    if (const TErrorCode code = Native(aName, name)) return code;
+    if (const TErrorCode code = FNames.Native(aName, name)) return code;
     return CreatePosixOutput(name, vFile);
   }
 
   TErrorCode CreateOverInput(const Text& aName, TPlatformFile& aInput,
                              std::unique_ptr<TPlatformFile>& vFile) override {
     std::string name;
-    if (const TErrorCode code = Native(aName, name)) return code;
+    if (const TErrorCode code = FNames.Native(aName, name)) return code;
     return CreatePosixOutput(name, vFile, &aInput);
   }
 
   bool SameFile(const Text& aLeft, const Text& aRight) override {
     std::string leftName, rightName;
     struct stat left, right;
-    return Native(aLeft, leftName) == kSuccess && Native(aRight, rightName) == kSuccess &&
-           stat(leftName.c_str(), &left) == 0 && stat(rightName.c_str(), &right) == 0 &&
-           left.st_dev == right.st_dev && left.st_ino == right.st_ino;
+    return FNames.Native(aLeft, leftName) == kSuccess &&
+           FNames.Native(aRight, rightName) == kSuccess && stat(leftName.c_str(), &left) == 0 &&
+           stat(rightName.c_str(), &right) == 0 && left.st_dev == right.st_dev &&
+           left.st_ino == right.st_ino;
   }
 
   Text FullPath(const Text& aName) override {
     std::string name;
-    if (Native(aName, name) != kSuccess) return aName;
+    if (FNames.Native(aName, name) != kSuccess) return aName;
     char* resolved = realpath(name.c_str(), nullptr);
     if (resolved != nullptr) {
       std::string full = resolved;
       free(resolved);
-      return NameText(full);
+      return FNames.NameText(full);
     }
-    return NameText(NormalisePath(name));
+    return FNames.NameText(NormalisePath(name));
   }
+
+  Text PathSeparators() override { return u"/"; }
 
  private:
-  // File names and arguments are bytes in the ANSI code page, carried
-  // through the program byte for byte (NativeNames.h). A name that cannot
-  // be encoded fails with EILSEQ instead of naming another file.
-  TErrorCode Native(const Text& aText, std::string& vName) {
-    return TextToNative(FAnsi, aText, vName) ? kSuccess : EILSEQ;
-  }
-  Text NameText(const std::string& aBytes) { return NativeToText(FAnsi, aBytes); }
+  const TPosixNames& FNames;
+};
 
-  std::string NativeProgramPath() {
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length > 0) return std::string(path, static_cast<std::size_t>(length));
-    char* resolved = realpath(FArgv0.c_str(), nullptr);
-    std::string full = resolved ? resolved : FArgv0;
-    free(resolved);
-    return full;
-  }
-
-  // System messages, which are text and not names.
-  Text FromNative(const std::string& aBytes) {
-    return CodePageToText(FAnsi, aBytes.data(), aBytes.size());
+class TPosixPlatform : public TPlatform {
+ public:
+  TPosixPlatform(int argc, char** argv)
+      : FPages(CodePagesForLocale(
+            LocaleFromEnvironment(getenv("LC_ALL"), getenv("LC_CTYPE"), getenv("LANG")))),
+        FNames(FPages.ansi),
+        FProcess(FNames, argc, argv),
+        FLibraries(FNames, FProcess),
+        FText(FNames, FPages.oem, FLibraries),
+        FFiles(FNames) {
+    // A closed pipe on standard output becomes a write error that is
+    // reported, as on Windows, instead of ending the process silently.
+    signal(SIGPIPE, SIG_IGN);
   }
 
-  // Keeps the loader's text of its failure for SystemErrorMessage, until
-  // the next failure of the loader.
-  TErrorCode LoaderFailed() {
-    const char* message = dlerror();
-    FLoaderMessage = message ? message : "";
-    return kLoaderError;
-  }
+  TLibraryLoader& Libraries() override { return FLibraries; }
+  TProcessContext& Process() override { return FProcess; }
+  TStandardStreams& Streams() override { return FStreams; }
+  TFileSystem& Files() override { return FFiles; }
+  TSystemText& SystemText() override { return FText; }
+  TLibraryCallGuard& CallGuard() override { return ProcessCallGuard(); }
 
-  std::uint32_t FAnsi;
-  std::uint32_t FOem;
-  std::vector<std::string> FArguments;
-  std::string FArgv0;
-  std::string FLoaderMessage;
+ private:
+  TLocaleCodePages FPages;
+  TPosixNames FNames;
+  TPosixProcess FProcess;
+  TPosixLibraries FLibraries;
+  TPosixSystemText FText;
+  TPosixStreams FStreams;
+  TPosixFiles FFiles;
 };
 
 }  // namespace

@@ -165,7 +165,7 @@ void InstallFaultGuard() {
   gPreviousFilter = SetUnhandledExceptionFilter(UnhandledFilter);
 }
 
-bool RunGuarded(void (*aCall)(void*), void* aContext, TFaultInfo& vFault) {
+bool RunGuardedCall(void (*aCall)(void*), void* aContext, TFaultInfo& vFault) {
   TGuardFrame frame;
   frame.previous = gFrame;
 #if defined(__i386__)

@@ -1,4 +1,4 @@
-// The Win32 implementation of the platform interface.
+// The Win32 implementation of the platform's parts.
 #include <windows.h>
 
 // <windows.h> maps these names to their A or W functions; in this program
@@ -74,7 +74,8 @@ bool FileIdentity(const Text& aName, BY_HANDLE_FILE_INFORMATION& vInfo) {
   return ok;
 }
 
-class TWindowsPlatform : public TPlatform {
+// The library, loaded by the system's loader.
+class TWindowsLibraries : public TLibraryLoader {
  public:
   TErrorCode LoadLibrary(const Text& aFileName, LibraryHandle& vLibrary) override {
     HMODULE module = LoadLibraryW(W(aFileName));
@@ -110,7 +111,11 @@ class TWindowsPlatform : public TPlatform {
       buffer.resize(buffer.size() * 2);
     }
   }
+};
 
+// The system's code pages and messages.
+class TWindowsSystemText : public TSystemText {
+ public:
   Text SystemErrorMessage(TErrorCode aCode) override {
     if (aCode == kConsoleByName) {
       return u"The console is not opened by name: IFILE=- reads standard input and OFILE=- "
@@ -179,7 +184,11 @@ class TWindowsPlatform : public TPlatform {
     }
     return out;
   }
+};
 
+// The command line as the system holds it, whole.
+class TWindowsProcess : public TProcessContext {
+ public:
   bool EqualIgnoreCase(const Text& aLeft, const Text& aRight) override {
     if (aLeft.size() > INT_MAX || aRight.size() > INT_MAX) return false;
     return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, W(aLeft),
@@ -208,8 +217,24 @@ class TWindowsPlatform : public TPlatform {
     }
   }
 
-  Text PathSeparators() override { return u"\\:"; }
+  Text EnvironmentValue(const Text& aName) override {
+    std::wstring buffer(256, L'\0');
+    for (;;) {
+      SetLastError(0);
+      DWORD length =
+          GetEnvironmentVariableW(W(aName), &buffer[0], static_cast<DWORD>(buffer.size()));
+      if (length == 0) return Text();
+      if (length < buffer.size()) {
+        return Text(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      }
+      buffer.resize(length);  // the size needed, with its NUL
+    }
+  }
+};
 
+// The process's standard handles.
+class TWindowsStreams : public TStandardStreams {
+ public:
   THandleType StdOutputType() override {
     HANDLE handle = StdHandle(TStdStream::ssOutput);
     if (Missing(handle)) return THandleType::htUnknown;
@@ -253,21 +278,11 @@ class TWindowsPlatform : public TPlatform {
   TErrorCode OpenStdOutput(std::unique_ptr<TPlatformFile>& vFile) override {
     return OpenWindowsStdHandle(STD_OUTPUT_HANDLE, vFile);
   }
+};
 
-  Text EnvironmentValue(const Text& aName) override {
-    std::wstring buffer(256, L'\0');
-    for (;;) {
-      SetLastError(0);
-      DWORD length =
-          GetEnvironmentVariableW(W(aName), &buffer[0], static_cast<DWORD>(buffer.size()));
-      if (length == 0) return Text();
-      if (length < buffer.size()) {
-        return Text(reinterpret_cast<const char16_t*>(buffer.data()), length);
-      }
-      buffer.resize(length);  // the size needed, with its NUL
-    }
-  }
-
+// Files by their UTF-16 names.
+class TWindowsFiles : public TFileSystem {
+ public:
   bool FileExists(const Text& aName) override {
     DWORD attributes = GetFileAttributesW(W(aName));
     if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -314,6 +329,26 @@ class TWindowsPlatform : public TPlatform {
     return FileIdentity(aRight, right) && left.dwVolumeSerialNumber == right.dwVolumeSerialNumber &&
            left.nFileIndexHigh == right.nFileIndexHigh && left.nFileIndexLow == right.nFileIndexLow;
   }
+
+  Text PathSeparators() override { return u"\\:"; }
+};
+
+// The parts, none of which holds any state of its own: the system keeps it.
+class TWindowsPlatform : public TPlatform {
+ public:
+  TLibraryLoader& Libraries() override { return FLibraries; }
+  TProcessContext& Process() override { return FProcess; }
+  TStandardStreams& Streams() override { return FStreams; }
+  TFileSystem& Files() override { return FFiles; }
+  TSystemText& SystemText() override { return FText; }
+  TLibraryCallGuard& CallGuard() override { return ProcessCallGuard(); }
+
+ private:
+  TWindowsLibraries FLibraries;
+  TWindowsProcess FProcess;
+  TWindowsStreams FStreams;
+  TWindowsFiles FFiles;
+  TWindowsSystemText FText;
 };
 
 }  // namespace

@@ -345,6 +345,10 @@ std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom,
   // is taken for a cue number wherever it stands: as a line of text it
   // would be its own translation too.
   if (format == TextFormat::kSubtitles && isSubtitleFrame(input)) return std::string(input);
+  // And a line of markup and blanks only.
+  if (format != TextFormat::kText && !MarkedLine(input, format).hasText()) {
+    return std::string(input);
+  }
   *route = chosen;
   return std::nullopt;
 }

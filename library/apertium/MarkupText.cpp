@@ -45,7 +45,11 @@ std::size_t markupEnd(std::string_view line, std::size_t at, TextFormat format) 
       const std::size_t close = line.find("-->", at + 4);
       return close == std::string_view::npos ? line.size() : close + 3;
     }
-    if (!isAsciiLetter(next) && next != '/' && next != '!' && next != '?') return at + 1;
+    // WebVTT's timestamps inside a cue's text ("<00:00:05.000>") are tags too.
+    const bool vttTime = format == TextFormat::kSubtitles && isDigit(next);
+    if (!isAsciiLetter(next) && next != '/' && next != '!' && next != '?' && !vttTime) {
+      return at + 1;
+    }
     char quote = '\0';
     for (std::size_t i = at + 1; i < line.size(); ++i) {
       if (quote != '\0') {
@@ -229,6 +233,15 @@ MarkedLine::MarkedLine(std::string_view line, TextFormat format) {
     at = end;
   }
   stretches_.push_back(std::move(stretch));
+}
+
+bool MarkedLine::hasText() const {
+  for (const std::string& stretch : stretches_) {
+    for (char c : stretch) {
+      if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return true;
+    }
+  }
+  return false;
 }
 
 std::optional<std::string> MarkedLine::restore(std::string_view translation) const {

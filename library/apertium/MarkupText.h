@@ -47,9 +47,9 @@ class MarkedLine {
  public:
   MarkedLine(std::string_view line, TextFormat format);
 
-  // True when the line holds markup; a line without any is translated as
-  // plain text.
-  bool hasMarkup() const { return !markup_.empty(); }
+  // True when some stretch holds more than blanks; a line of markup and
+  // blanks only is its own translation.
+  bool hasText() const;
   // The line with each piece of markup replaced by its placeholder.
   const std::string& carrier() const { return carrier_; }
   // The stretches of text between the pieces of markup (one more than the

@@ -103,9 +103,11 @@ TEST_F(LibraryContract, KeepsSubtitleFramesFromTheChainAndMarkupWholeWhenTheChai
   LibrarySettings settings = test::fakeSettings(modes_, {"eng-spa"});
   settings.format = "srt";
   TranslationLibrary library(settings);
-  // Kept as they are without a chain: cue numbers and timing lines.
+  // Kept as they are without a chain: cue numbers, timing lines, and
+  // lines of markup only.
   for (const char* frame : {"17", " 3 ", "01:02:03,004 --> 01:02:05,000", "WEBVTT - a film",
-                            "02:03.004 --> 02:05.000 line:0 position:20%"}) {
+                            "02:03.004 --> 02:05.000 line:0 position:20%", "</i>",
+                            " <br/> {\\an8}<00:00:05.000> &nbsp;"}) {
     const CallResult result = test::translate(library, "en", "es", frame);
     EXPECT_EQ(result.text, frame);
   }

@@ -481,8 +481,6 @@ std::vector<std::string> TranslationLibrary::pairTranslations(
     for (std::size_t i = 0; i < translations.size(); ++i) {
       try {
         restored.push_back(markupBack(pair, lines[i], translations[i]));
-      } catch (const PartialBatchError&) {
-        throw;
       } catch (const ZtaError& error) {
         throw PartialBatchError(error, std::move(restored));
       }

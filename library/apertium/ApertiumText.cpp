@@ -19,22 +19,42 @@ bool isEscapedAt(std::string_view stream, std::size_t pos) {
   return backslashes % 2 == 1;
 }
 
+// The length of the placeholder "<zN>" at text[at], or 0 when none is there.
+std::size_t placeholderAt(std::string_view text, std::size_t at) {
+  if (text.substr(at, 2) != "<z") return 0;
+  std::size_t end = at + 2;
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+  return end > at + 2 && end < text.size() && text[end] == '>' ? end + 1 - at : 0;
+}
+
 }  // namespace
 
-std::string escapeForApertium(std::string_view text) {
+std::string escapeForApertium(std::string_view text, bool placeholders) {
   std::string out;
   out.reserve(text.size() + text.size() / 8 + 8);
   std::size_t i = 0;
   while (i < text.size()) {
     const char c = text[i];
-    if (isBlankCharacter(c)) {
+    const auto placeholderLength = [&](std::size_t at) {
+      return placeholders ? placeholderAt(text, at) : 0;
+    };
+    if (isBlankCharacter(c) || placeholderLength(i) > 0) {
       std::size_t end = i;
-      while (end < text.size() && (isBlankCharacter(text[end]) || text[end] == '\0')) ++end;
       std::string run;
-      for (std::size_t k = i; k < end; ++k) {
-        if (text[k] != '\0') run.push_back(text[k]);
+      bool markup = false;
+      while (end < text.size()) {
+        if (const std::size_t length = placeholderLength(end); length > 0) {
+          run.append(text.substr(end, length));
+          end += length;
+          markup = true;
+        } else if (isBlankCharacter(text[end]) || text[end] == '\0') {
+          if (text[end] != '\0') run.push_back(text[end]);
+          ++end;
+        } else {
+          break;
+        }
       }
-      if (run == " ") {
+      if (run == " " && !markup) {
         out.push_back(' ');
       } else {
         out.push_back('[');
@@ -67,8 +87,8 @@ std::string unescapeFromApertium(std::string_view stream) {
   return out;
 }
 
-std::string frameRequest(std::string_view text) {
-  std::string request = escapeForApertium(text);
+std::string frameRequest(std::string_view text, bool placeholders) {
+  std::string request = escapeForApertium(text, placeholders);
   request += ".[]";
   request.push_back('\0');
   return request;

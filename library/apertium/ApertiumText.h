@@ -21,15 +21,18 @@ namespace zta {
 
 // Escapes text as the deformatter does: a backslash before each of
 // $ / < > @ [ \ ] ^ { }, runs of blanks (space, tab, CR, LF, ~) other than a
-// lone space wrapped in [...], NUL bytes dropped.
-std::string escapeForApertium(std::string_view text);
+// lone space wrapped in [...], NUL bytes dropped. With placeholders, each
+// placeholder of markup ("<z1>", MarkupText.h) goes into a superblank
+// together with the blanks and placeholders beside it, as the HTML
+// deformatter puts a tag: "a <z1>b" gives "a[ <z1>]b".
+std::string escapeForApertium(std::string_view text, bool placeholders = false);
 
 // Undoes the escaping: removes the backslash of each escape and the brackets
 // of superblanks, keeping what they hold.
 std::string unescapeFromApertium(std::string_view stream);
 
 // The bytes of one null-flush request for text, NUL included.
-std::string frameRequest(std::string_view text);
+std::string frameRequest(std::string_view text, bool placeholders = false);
 
 // The text of one reply (without its NUL), or nothing when the reply does not
 // end in the request's closing blank "[]", which means the pipeline is out of

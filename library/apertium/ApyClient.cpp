@@ -83,11 +83,12 @@ bool ServerBreaker::paused() const {
 
 ApyClient::ApyClient(std::string serverUrl, std::unique_ptr<HttpTransport> transport,
                      bool markUnknownWords, const HttpLimits& limits,
-                     std::shared_ptr<ServerBreaker> breaker)
+                     std::shared_ptr<ServerBreaker> breaker, bool placeholders)
     : url_(std::move(serverUrl)),
       shownUrl_(addressForMessages(url_)),
       transport_(std::move(transport)),
       markUnknownWords_(markUnknownWords),
+      placeholders_(placeholders),
       limits_(limits),
       breaker_(breaker ? std::move(breaker) : std::make_shared<ServerBreaker>()) {}
 
@@ -187,9 +188,13 @@ std::vector<std::string> ApyClient::pairNames() {
 
 std::string ApyClient::translatePiece(const std::string& langPair, std::string_view piece) {
   // format=txt: the text is plain text, as for the local pipeline. APY's
-  // default HTML deformatter would take "<b>" or "&amp;" for markup.
+  // default HTML deformatter would take "<b>" or "&amp;" for markup. A text
+  // with placeholders of markup goes as HTML: the placeholders are its only
+  // tags, and it holds no entity (MarkupText.h took them out).
+  const bool html = placeholders_ && piece.find('<') != std::string_view::npos;
   const std::string form = "q=" + toPostText(piece) + "&langpair=" + toPostText(langPair) +
-                           "&markUnknown=" + (markUnknownWords_ ? "yes" : "no") + "&format=txt";
+                           "&markUnknown=" + (markUnknownWords_ ? "yes" : "no") +
+                           (html ? "&format=html" : "&format=txt");
   const std::string request = "POST /translate for " + langPair;
   ++translateRequests_;
   const HttpResult result =

@@ -61,9 +61,12 @@ class ApyClient {
   // basic authentication), while every text shows addressForMessages of it.
   // limits are those the transport was made with (the error texts name them).
   // breaker: shared with the other clients of the same server; a client
-  // of its own when none is given.
+  // of its own when none is given. With placeholders, a text that holds
+  // placeholders of markup (MarkupText.h) goes as HTML, whose deformatter
+  // makes superblanks of them; any other text goes as plain text.
   ApyClient(std::string serverUrl, std::unique_ptr<HttpTransport> transport, bool markUnknownWords,
-            const HttpLimits& limits, std::shared_ptr<ServerBreaker> breaker = nullptr);
+            const HttpLimits& limits, std::shared_ptr<ServerBreaker> breaker = nullptr,
+            bool placeholders = false);
 
   // The server's pairs as mode names ("eng-spa").
   std::vector<std::string> pairNames();
@@ -90,6 +93,7 @@ class ApyClient {
   std::string shownUrl_;
   std::unique_ptr<HttpTransport> transport_;
   bool markUnknownWords_;
+  bool placeholders_;
   HttpLimits limits_;
   std::uint64_t translateRequests_ = 0;
   std::shared_ptr<ServerBreaker> breaker_;

@@ -7,6 +7,7 @@
 
 #include "ApertiumText.h"
 #include "LanguageCodes.h"
+#include "MarkupText.h"
 #include "Pipeline.h"
 #include "PostForm.h"
 #include "Utf8Text.h"
@@ -64,8 +65,22 @@ void writePartialAnswer(const std::string& done, char* dest, uint32_t maxSize) {
 
 }  // namespace
 
-TranslationLibrary::TranslationLibrary(LibrarySettings settings) : settings_(std::move(settings)) {
+TranslationLibrary::TranslationLibrary(LibrarySettings settings)
+    : settings_(std::move(settings)),
+      format_(settings_.format.empty() ? TextFormat::kText : textFormatNamed(settings_.format)) {
   if (!settings_.commandBuilder) settings_.commandBuilder = apertiumNullFlushStages;
+}
+
+TextFormat TranslationLibrary::textFormat() const {
+  if (format_) return *format_;
+  throw ZtaError(ErrorCode::kInvalidArgument,
+                 "ZTA_FORMAT=\"" + asciiForMessage(settings_.format, 40) +
+                     "\" is no format of this library; give txt (plain text, the default), html "
+                     "or srt (subtitles)");
+}
+
+bool TranslationLibrary::usesPlaceholders() const {
+  return format_.value_or(TextFormat::kText) != TextFormat::kText;
 }
 
 TranslationLibrary::~TranslationLibrary() { stopAll(); }
@@ -165,7 +180,7 @@ std::vector<std::unique_ptr<ApyClient>>& TranslationLibrary::servers() {
     breakers.push_back(std::make_shared<ServerBreaker>());
     made.push_back(std::make_unique<ApyClient>(url, std::move(transport),
                                                settings_.markUnknownWords, settings_.serverLimits,
-                                               breakers.back()));
+                                               breakers.back(), usesPlaceholders()));
   }
   breakers_ = std::move(breakers);
   servers_ = std::move(made);
@@ -226,7 +241,7 @@ std::unique_ptr<ApyClient> TranslationLibrary::makeServerClient(std::size_t serv
   }
   return std::make_unique<ApyClient>(first.requestUrl(), std::move(transport),
                                      settings_.markUnknownWords, settings_.serverLimits,
-                                     breakers_.at(server));
+                                     breakers_.at(server), usesPlaceholders());
 }
 
 ApyBatchClient& TranslationLibrary::serverBatch() {
@@ -303,7 +318,7 @@ PairTranslator& TranslationLibrary::translatorForPair(const LanguagePair& pair) 
   }
   auto translator = std::make_unique<PairTranslator>(
       pair.displayName(), std::move(stages), std::move(cpus), settings_.baseTimeout,
-      settings_.timeoutPerKilobyte, settings_.memoryAvailable);
+      settings_.timeoutPerKilobyte, settings_.memoryAvailable, usesPlaceholders());
   PairTranslator& result = *translator;
   translators_.emplace(pair.modeName, std::move(translator));
   return result;
@@ -315,6 +330,7 @@ std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom,
   requireText(text, "text");
   requireText(langFrom, "source language");
   requireText(langTo, "target language");
+  const TextFormat format = textFormat();
   const auto note = [this] { return pairsNote(); };
   const Language source = requireLanguage(langFrom, "source language", note);
   const Language target = requireLanguage(langTo, "target language", note);
@@ -325,6 +341,14 @@ std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom,
   announce(chosen);
   // A blank text is its own translation: no chain or request is needed.
   if (isBlankText(input)) return std::string(input);
+  // So are a subtitle's cue numbers and timing lines. A line of digits only
+  // is taken for a cue number wherever it stands: as a line of text it
+  // would be its own translation too.
+  if (format == TextFormat::kSubtitles && isSubtitleFrame(input)) return std::string(input);
+  // And a line of markup and blanks only.
+  if (format != TextFormat::kText && !MarkedLine(input, format).hasText()) {
+    return std::string(input);
+  }
   *route = chosen;
   return std::nullopt;
 }
@@ -406,17 +430,76 @@ auto askServer(std::optional<PairCatalog>& catalog, Ask ask) -> decltype(ask()) 
 
 }  // namespace
 
-std::string TranslationLibrary::pairTranslation(const LanguagePair& pair, std::string_view text) {
+std::string TranslationLibrary::plainPairTranslation(const LanguagePair& pair,
+                                                     std::string_view text) {
   if (!usesServer()) return translatorForPair(pair).translate(text);
   return askServer(catalog_, [&] { return serverTranslation(pair, text); });
 }
 
-std::vector<std::string> TranslationLibrary::pairTranslations(
+std::vector<std::string> TranslationLibrary::plainPairTranslations(
     const LanguagePair& pair, const std::vector<std::string_view>& texts) {
   if (!usesServer()) return translatorForPair(pair).translateMany(texts);
   return askServer(catalog_, [&] {
     return serverBatch().translate(pair.modeName, texts, serversWithPair(pair.modeName));
   });
+}
+
+std::string TranslationLibrary::markupBack(const LanguagePair& pair, const MarkedLine& line,
+                                           const std::string& translation) {
+  if (std::optional<std::string> restored = line.restore(translation)) return *restored;
+  // The engine lost or moved a placeholder: each stretch of text between the
+  // markup is translated alone, so that the markup stays whole and in order.
+  std::vector<std::string> stretches;
+  for (const std::string& stretch : line.stretches()) {
+    stretches.push_back(isBlankText(stretch) ? stretch : plainPairTranslation(pair, stretch));
+  }
+  return line.join(stretches);
+}
+
+std::string TranslationLibrary::pairTranslation(const LanguagePair& pair, std::string_view text) {
+  const TextFormat format = textFormat();
+  if (format == TextFormat::kText) return plainPairTranslation(pair, text);
+  const MarkedLine line(text, format);
+  return markupBack(pair, line, plainPairTranslation(pair, line.carrier()));
+}
+
+std::vector<std::string> TranslationLibrary::pairTranslations(
+    const LanguagePair& pair, const std::vector<std::string_view>& texts) {
+  const TextFormat format = textFormat();
+  if (format == TextFormat::kText) return plainPairTranslations(pair, texts);
+  std::vector<MarkedLine> lines;
+  std::vector<std::string_view> carriers;
+  lines.reserve(texts.size());
+  for (std::string_view text : texts) {
+    lines.emplace_back(text, format);
+    carriers.emplace_back(lines.back().carrier());
+  }
+  // Each translation gets its markup back; those translated before a
+  // failure part way are handed over with theirs.
+  const auto restoreAll = [&](const std::vector<std::string>& translations) {
+    std::vector<std::string> restored;
+    for (std::size_t i = 0; i < translations.size(); ++i) {
+      try {
+        restored.push_back(markupBack(pair, lines[i], translations[i]));
+      } catch (const ZtaError& error) {
+        throw PartialBatchError(error, std::move(restored));
+      }
+    }
+    return restored;
+  };
+  std::vector<std::string> translations;
+  try {
+    translations = plainPairTranslations(pair, carriers);
+  } catch (const PartialBatchError& partial) {
+    std::vector<std::string> done;
+    try {
+      done = restoreAll(partial.done());
+    } catch (const PartialBatchError& later) {
+      done = later.done();
+    }
+    throw PartialBatchError(partial, std::move(done));
+  }
+  return restoreAll(translations);
 }
 
 std::string TranslationLibrary::engineTranslation(const Route& route, std::string_view text) {

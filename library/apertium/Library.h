@@ -32,6 +32,7 @@
 #include "ApyBatch.h"
 #include "ApyClient.h"
 #include "LibrarySettings.h"
+#include "MarkupText.h"
 #include "PairCatalog.h"
 #include "PairTranslator.h"
 
@@ -115,9 +116,24 @@ class TranslationLibrary {
   std::string engineTranslation(const Route& route, std::string_view text);
   std::vector<std::string> engineTranslations(const Route& route,
                                               const std::vector<std::string_view>& texts);
+  // A text's translation by one pair in the format of ZTA_FORMAT: the
+  // markup of html and srt taken out before and put back after.
   std::string pairTranslation(const LanguagePair& pair, std::string_view text);
   std::vector<std::string> pairTranslations(const LanguagePair& pair,
                                             const std::vector<std::string_view>& texts);
+  // The same for texts as the engine gets them (plain text, or the
+  // carriers of MarkedLine).
+  std::string plainPairTranslation(const LanguagePair& pair, std::string_view text);
+  std::vector<std::string> plainPairTranslations(const LanguagePair& pair,
+                                                 const std::vector<std::string_view>& texts);
+  // The line again from its carrier's translation (MarkedLine::restore);
+  // when a placeholder went missing, from its stretches translated alone.
+  std::string markupBack(const LanguagePair& pair, const MarkedLine& line,
+                         const std::string& translation);
+  // ZTA_FORMAT; throws, naming the formats, when it names none.
+  TextFormat textFormat() const;
+  // True when the engine gets placeholders of markup (html, srt).
+  bool usesPlaceholders() const;
   // The records of a batch; when a chain or the server fails part way, the
   // records of the texts before the first one without its outcome go to
   // *done before the failure is thrown.
@@ -150,6 +166,7 @@ class TranslationLibrary {
 
   mutable std::recursive_mutex mutex_;
   LibrarySettings settings_;
+  std::optional<TextFormat> format_;  // nothing when ZTA_FORMAT names no format
   std::optional<PairCatalog> catalog_;
   std::map<std::string, std::unique_ptr<PairTranslator>> translators_;  // by mode name
   std::vector<std::unique_ptr<ApyClient>> servers_;

@@ -75,6 +75,7 @@ LibrarySettings LibrarySettings::fromEnvironment() {
   if (const char* pivot = std::getenv("ZTA_PIVOT"); pivot != nullptr) {
     settings.pivot = isNo(pivot) ? "0" : pivot;
   }
+  if (const char* format = std::getenv("ZTA_FORMAT"); format != nullptr) settings.format = format;
   if (const char* server = std::getenv("ZTA_SERVER"); server != nullptr)
     settings.serverUrl = server;
   settings.serverLimits.connectTimeout = millisecondsFrom(

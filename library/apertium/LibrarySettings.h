@@ -25,6 +25,14 @@
 //                       (default: through English, Spanish or Catalan, or
 //                       another language that links the two, see
 //                       PairCatalog::findPivot)
+//   ZTA_FORMAT          what a text is: txt, plain text (the default); html,
+//                       a line of markup, whose tags, comments and entities
+//                       are kept as they are and only the text between them
+//                       is translated; srt (or vtt), a line of a subtitle
+//                       file: cue numbers, timing lines and the WEBVTT
+//                       header are kept, any other line is taken as html
+//                       (MarkupText.h). Any other value fails every
+//                       translation with a text that names the formats.
 //
 // Translation through Apertium APY servers instead of local chains (the
 // only way on Windows, whose build has no local chains):
@@ -100,6 +108,8 @@ struct LibrarySettings {
   // Says once per direction that a run goes through a pivot; empty: writes
   // the line to standard error.
   std::function<void(const std::string& line)> notice;
+  // ZTA_FORMAT as given; empty: txt.
+  std::string format;
 
   std::string serverUrl;  // ZTA_SERVER as it is (ApyClient.h splits it); empty: local chains
   HttpLimits serverLimits;

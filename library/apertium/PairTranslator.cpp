@@ -25,13 +25,14 @@ std::size_t maxReplyFor(const std::string& request) { return 16 * request.size()
 PairTranslator::PairTranslator(std::string pairName, StageList stages, std::vector<int> cpus,
                                std::chrono::milliseconds baseTimeout,
                                std::chrono::milliseconds perKilobyte,
-                               std::function<std::uint64_t()> memoryAvailable)
+                               std::function<std::uint64_t()> memoryAvailable, bool placeholders)
     : pairName_(std::move(pairName)),
       stages_(std::move(stages)),
       cpus_(std::move(cpus)),
       baseTimeout_(baseTimeout),
       perKilobyte_(perKilobyte),
-      memoryAvailable_(std::move(memoryAvailable)) {
+      memoryAvailable_(std::move(memoryAvailable)),
+      placeholders_(placeholders) {
   if (cpus_.empty()) cpus_.push_back(-1);
   pipelines_.resize(cpus_.size());
 }
@@ -131,7 +132,7 @@ std::chrono::milliseconds PairTranslator::limitFor(const std::string& request) c
 std::string PairTranslator::translate(std::string_view text) {
   if (isBlankText(text)) return std::string(text);
   ensureRunning(0);
-  const std::string request = frameRequest(text);
+  const std::string request = frameRequest(text, placeholders_);
   ExchangeResult result = pipelines_[0]->exchange(request, limitFor(request), maxReplyFor(request));
   ++exchanges_;
   if (result.status == ExchangeStatus::kAnswered) {
@@ -148,7 +149,7 @@ std::vector<std::string> PairTranslator::translateMany(const std::vector<std::st
     if (isBlankText(texts[i])) {
       translations[i] = std::string(texts[i]);
     } else {
-      framed.push_back(frameRequest(texts[i]));
+      framed.push_back(frameRequest(texts[i], placeholders_));
       textOf.push_back(i);
     }
   }

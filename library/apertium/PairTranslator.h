@@ -23,10 +23,12 @@ class PairTranslator {
   // as many chains as cpus (at least one), the i-th kept on processor
   // cpus[i] when that is not -1. Another chain than the first is started
   // only while memoryAvailable (empty: the system's, Pipeline.h) gives at
-  // least twice what the first chain holds, or gives 0 (unknown).
+  // least twice what the first chain holds, or gives 0 (unknown). With
+  // placeholders, the texts hold placeholders of markup (MarkupText.h),
+  // which the chains get as superblanks.
   PairTranslator(std::string pairName, StageList stages, std::vector<int> cpus,
                  std::chrono::milliseconds baseTimeout, std::chrono::milliseconds perKilobyte,
-                 std::function<std::uint64_t()> memoryAvailable = {});
+                 std::function<std::uint64_t()> memoryAvailable = {}, bool placeholders = false);
   ~PairTranslator();
   PairTranslator(const PairTranslator&) = delete;
   PairTranslator& operator=(const PairTranslator&) = delete;
@@ -83,6 +85,7 @@ class PairTranslator {
   std::chrono::milliseconds baseTimeout_;
   std::chrono::milliseconds perKilobyte_;
   std::function<std::uint64_t()> memoryAvailable_;
+  bool placeholders_;
   std::vector<std::unique_ptr<ChildPipeline>> pipelines_;  // one per chain; null when not running
   std::uint64_t exchanges_ = 0;
   std::uint64_t starts_ = 0;

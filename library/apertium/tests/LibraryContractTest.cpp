@@ -85,6 +85,50 @@ TEST_F(LibraryContract, RejectsBadCodesTextsAndArguments) {
   EXPECT_EQ(library_.lastErrorCode(), static_cast<uint32_t>(ErrorCode::kInvalidArgument));
 }
 
+TEST_F(LibraryContract, RefusesAFormatItDoesNotKnowAndNamesTheFormats) {
+  LibrarySettings settings = test::fakeSettings(modes_, {"eng-spa"});
+  settings.format = "xml";
+  TranslationLibrary library(settings);
+  const CallResult result = test::translate(library, "en", "es", "The house.");
+  EXPECT_EQ(result.code, static_cast<uint32_t>(ErrorCode::kInvalidArgument));
+  EXPECT_EQ(result.message,
+            "ZTA_FORMAT=\"xml\" is no format of this library; give txt (plain text, the "
+            "default), html or srt (subtitles)");
+  const test::BatchResult batch = test::translateBatch(library, "en", "es", {"a", "b"});
+  ASSERT_TRUE(batch.ok);
+  EXPECT_EQ(batch.records[1], std::make_pair(result.code, result.message));
+}
+
+TEST_F(LibraryContract, KeepsSubtitleFramesFromTheChainAndMarkupWholeWhenTheChainLosesIt) {
+  LibrarySettings settings = test::fakeSettings(modes_, {"eng-spa"});
+  settings.format = "srt";
+  TranslationLibrary library(settings);
+  // Kept as they are without a chain: cue numbers, timing lines, and
+  // lines of markup only.
+  for (const char* frame : {"17", " 3 ", "01:02:03,004 --> 01:02:05,000", "WEBVTT - a film",
+                            "02:03.004 --> 02:05.000 line:0 position:20%", "</i>",
+                            " <br/> {\\an8}<00:00:05.000> &nbsp;"}) {
+    const CallResult result = test::translate(library, "en", "es", frame);
+    EXPECT_EQ(result.text, frame);
+  }
+  EXPECT_EQ(library.translatorFor("eng-spa"), nullptr);
+  // Only look like them: translated (here echoed by the chain).
+  for (const char* text : {"1 2", "00:00:02,830 -> 00:00:05,560", "00:00:02 --> 00:00:05",
+                           "WEBVTTX", "10:00:02,830 --> now"}) {
+    EXPECT_EQ(test::translate(library, "en", "es", text).text, text);
+  }
+  EXPECT_EQ(library.translatorFor("eng-spa")->exchangeCount(), 5u);
+  // The chain gives back "UPPER" in capitals, placeholders too: each
+  // stretch between the markup is then translated alone.
+  const std::string line = "x <b>UPPER y</b> &amp; z";
+  const CallResult lost = test::translate(library, "en", "es", line);
+  EXPECT_EQ(lost.text, "x <b>UPPER Y</b> &amp; z");
+  const test::BatchResult batch = test::translateBatch(library, "en", "es", {"a <i>b</i>", line});
+  ASSERT_TRUE(batch.ok) << batch.message;
+  EXPECT_EQ(batch.records[0], std::make_pair(0u, std::string("a <i>b</i>")));
+  EXPECT_EQ(batch.records[1], std::make_pair(0u, lost.text));
+}
+
 TEST_F(LibraryContract, ReportsCodeOneAndAnswersTheRetryWithoutTranslatingAgain) {
   const std::string text = "Exactly twenty bytes";
   ASSERT_EQ(text.size(), 20u);

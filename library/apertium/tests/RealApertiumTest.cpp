@@ -207,6 +207,20 @@ TEST_F(RealApertium, GoesFromEnglishToPortugueseThroughSpanishUnlessTurnedOff) {
       << off.message;
 }
 
+TEST_F(RealApertium, KeepsMarkupAsItIsInHtml) {
+  LibrarySettings settings = test::apertiumSettings();
+  settings.format = "html";
+  TranslationLibrary html(settings);
+  test::expectFormatCases(html, test::htmlCases());
+}
+
+TEST_F(RealApertium, KeepsCueNumbersTimingLinesAndTagsInSubtitles) {
+  LibrarySettings settings = test::apertiumSettings();
+  settings.format = "srt";
+  TranslationLibrary subtitles(settings);
+  test::expectFormatCases(subtitles, test::subtitleCases());
+}
+
 TEST_F(RealApertium, RestartsAChainKilledBetweenCalls) {
   ASSERT_EQ(translated("en", "es", "The house is big."), "La casa es grande.");
   const int group = englishToSpanish()->processId();

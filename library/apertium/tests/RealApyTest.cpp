@@ -198,6 +198,20 @@ TEST_F(RealApy, LosesNothingOfASeventyKilobyteLine) {
   EXPECT_EQ(out, pieceByPiece);
 }
 
+TEST_F(RealApy, KeepsMarkupAsItIsInHtml) {
+  LibrarySettings settings = settingsFor(server_->url());
+  settings.format = "html";
+  TranslationLibrary html(settings);
+  test::expectFormatCases(html, test::htmlCases());
+}
+
+TEST_F(RealApy, KeepsCueNumbersTimingLinesAndTagsInSubtitles) {
+  LibrarySettings settings = settingsFor(server_->url());
+  settings.format = "srt";
+  TranslationLibrary subtitles(settings);
+  test::expectFormatCases(subtitles, test::subtitleCases());
+}
+
 TEST_F(RealApy, GivesTheLocalPipelinesOutputForThreeHundredLines) {
   SKIP_WITHOUT_APERTIUM();
   TranslationLibrary local(test::apertiumSettings());

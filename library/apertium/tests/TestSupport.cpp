@@ -127,6 +127,63 @@ std::pair<uint32_t, std::string> aloneRecord(TranslationLibrary& library, const 
                   : std::pair<uint32_t, std::string>(alone.code, alone.message);
 }
 
+std::vector<FormatCase> htmlCases() {
+  return {
+      {"Boo! <b>Look</b> at the <a href=\"x.html\">big house</a> &amp; the dog.",
+       "Bu! <b>Cariz</b> en la <a href=\"x.html\">casa grande</a> &amp; el perro."},
+      // Attribute values are not translated.
+      {"<p class=\"intro\">The house is <em>very</em> big.</p>",
+       "<p class=\"intro\">La casa es <em>muy</em> grande.</p>"},
+      // Nor are entities and comments; a stretch that starts in lower case
+      // keeps its lower case.
+      {"caf&eacute; &lt;b&gt; &#8212; <!-- a note --> the dog &#x2014; eats",
+       "caf&eacute; &lt;b&gt; &#8212; <!-- a note --> el perro &#x2014; come"},
+      {"Tom & Jerry say 3 < 4 and 5 > 2.", "Tom & Jerry dice 3 < 4 y 5 > 2."},
+      // Without markup: the words of plain text, with the source's lower-case start.
+      {"The house is big and my friend reads a book.",
+       "La casa es grande y mi amigo lee un libro."},
+      {"descends from the starry sky.", "desciende del cielo estrellado."},
+      {"", ""},
+  };
+}
+
+std::vector<FormatCase> subtitleCases() {
+  const char* const kept[] = {
+      "1",
+      "00:00:02,830 --> 00:00:05,560",
+      "00:00:02,830 --> 00:00:05,560 X1:40 X2:600 Y1:20 Y2:50",
+      "WEBVTT",
+      "00:02.830 --> 00:05.560 align:start",
+      "",
+      "42",
+  };
+  std::vector<FormatCase> cases;
+  for (const char* line : kept) cases.push_back({line, line});
+  cases.push_back(
+      {"<i>The miniature giant space hamster", "<i>La miniatura h\xC3\xA1mster espacial gigante"});
+  cases.push_back({"descends from the starry sky.</i>", "desciende del cielo estrellado.</i>"});
+  cases.push_back({"{\\an8}<font color=\"#ffff00\">Look at the dog!</font>",
+                   "{\\an8}<font color=\"#ffff00\">Cariz en el perro!</font>"});
+  cases.push_back({"The house is big.", "La casa es grande."});
+  return cases;
+}
+
+void expectFormatCases(TranslationLibrary& library, const std::vector<FormatCase>& cases) {
+  std::vector<std::string> lines;
+  for (const FormatCase& row : cases) {
+    const CallResult alone = translate(library, "en", "es", row.line);
+    EXPECT_TRUE(alone.ok) << row.line << ": " << alone.message;
+    EXPECT_EQ(alone.text, row.translation) << row.line;
+    lines.push_back(row.line);
+  }
+  const BatchResult batch = translateBatch(library, "en", "es", lines);
+  ASSERT_TRUE(batch.ok) << batch.message;
+  ASSERT_EQ(batch.records.size(), cases.size());
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(batch.records[i], std::make_pair(0u, cases[i].translation)) << cases[i].line;
+  }
+}
+
 bool processGroupExists(int groupId) { return ::kill(-groupId, 0) == 0 || errno == EPERM; }
 
 bool waitForGroupToVanish(int groupId, std::chrono::milliseconds limit) {

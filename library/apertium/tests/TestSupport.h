@@ -75,6 +75,23 @@ BatchResult translateBatch(TranslationLibrary& library, const std::string& from,
 std::pair<uint32_t, std::string> aloneRecord(TranslationLibrary& library, const std::string& from,
                                              const std::string& to, const std::string& text);
 
+// An English line and its Spanish translation in a format of ZTA_FORMAT.
+struct FormatCase {
+  std::string line;
+  std::string translation;
+};
+
+// Lines of markup: tags with attributes, entities, a comment, "<" and ">"
+// of no tag, and lines without markup.
+std::vector<FormatCase> htmlCases();
+// Lines of a subtitle file: cue numbers, timing lines of SRT and WebVTT,
+// blank lines, and text lines with tags and an override code.
+std::vector<FormatCase> subtitleCases();
+
+// Expects each line to give its translation from en into es alone, and all
+// of them in one batch.
+void expectFormatCases(TranslationLibrary& library, const std::vector<FormatCase>& cases);
+
 // True while any process of the process group exists.
 bool processGroupExists(int groupId);
 

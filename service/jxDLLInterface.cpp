@@ -52,7 +52,14 @@ Text TdllZTA::Decode(std::uint32_t aCodePage, const TResult& aResult) {
   return FPlatform.MultiByteToText(aCodePage, aResult.data, aResult.size);
 }
 
-TdllZTA::TdllZTA(TPlatform& aPlatform) : FPlatform(aPlatform), FinErrorText(false), FDllHandle(0) {
+TdllZTA::TdllZTA(TPlatform& aPlatform, const TTranslationRequest& aRequest)
+    : FPlatform(aPlatform),
+      FRequest(aRequest),
+      FLangInit(TextToAnsi(aPlatform, aRequest.LangInit)),
+      FLangFrom(TextToAnsi(aPlatform, aRequest.LangFrom)),
+      FLangTo(TextToAnsi(aPlatform, aRequest.LangTo)),
+      FinErrorText(false),
+      FDllHandle(0) {
   InstallFaultGuard();
   const Text libraryName = FPlatform.LibraryFileName();
   if (const TErrorCode code = FPlatform.LoadLibrary(libraryName, FDllHandle)) {
@@ -153,15 +160,6 @@ TdllZTA::TResult TdllZTA::CallOrRaise(const Call& aCall, const char16_t* aFormat
   throw TException(Format(aFormat, {reason}));
 }
 
-const ByteString& TdllZTA::AnsiArgument(int aSlot, const Text& aText) {
-  if (!FArgumentKnown[aSlot] || FArgumentTexts[aSlot] != aText) {
-    FArgumentBytes[aSlot] = TextToAnsi(FPlatform, aText);
-    FArgumentTexts[aSlot] = aText;
-    FArgumentKnown[aSlot] = true;
-  }
-  return FArgumentBytes[aSlot];
-}
-
 Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
   // Restores FinErrorText on every way out.
   struct TRestore {
@@ -183,18 +181,16 @@ Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
   throw TException(Format(u"Can't get error text because of \"%s\"", {ErrorText(code)}));
 }
 
-Text TdllZTA::Translate(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                        const Text& aText) {
+Text TdllZTA::Translate(const Text& aText) {
   Text translation = aText;
-  TranslateInPlace(aLangInit, aLangFrom, aLangTo, translation);
+  TranslateInPlace(translation);
   return translation;
 }
 
-void TdllZTA::TranslateInPlace(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                               Text& vText) {
-  const char* langInit = AnsiArgument(0, aLangInit).c_str();
-  const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
-  const char* langTo = AnsiArgument(2, aLangTo).c_str();
+void TdllZTA::TranslateInPlace(Text& vText) {
+  const char* langInit = FLangInit.c_str();
+  const char* langFrom = FLangFrom.c_str();
+  const char* langTo = FLangTo.c_str();
   FTextArgument.clear();
   FPlatform.AppendTextAsMultiByte(kCodePageUtf8, vText.data(), vText.size(), FTextArgument);
   const char* text = FTextArgument.c_str();
@@ -205,11 +201,10 @@ void TdllZTA::TranslateInPlace(const Text& aLangInit, const Text& aLangFrom, con
   FPlatform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vText);
 }
 
-void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                            const ByteString& aUtf8, Text& vTranslation) {
-  const char* langInit = AnsiArgument(0, aLangInit).c_str();
-  const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
-  const char* langTo = AnsiArgument(2, aLangTo).c_str();
+void TdllZTA::TranslateUtf8(const ByteString& aUtf8, Text& vTranslation) {
+  const char* langInit = FLangInit.c_str();
+  const char* langFrom = FLangFrom.c_str();
+  const char* langTo = FLangTo.c_str();
   const char* text = aUtf8.c_str();
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
@@ -225,42 +220,44 @@ void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const 
   FPlatform.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vTranslation);
 }
 
-std::size_t TdllZTA::TranslateLines(const Text& aLangInit, const Text& aLangFrom,
-                                    const Text& aLangTo, Text* vLines, std::size_t aCount,
-                                    const ByteString* aUtf8Lines, std::size_t& vFailed) {
+std::size_t TdllZTA::TranslateLines(Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
+                                    std::size_t& vFailed, const std::function<void()>& aLineDone) {
   vFailed = 0;
   std::size_t count = aCount;
   std::size_t done = 0;
   if (count > 0 && FprocTranslateBatch != nullptr) {
-    const char* langInit = AnsiArgument(0, aLangInit).c_str();
-    const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
-    const char* langTo = AnsiArgument(2, aLangTo).c_str();
-    done = TranslateBatch(langInit, langFrom, langTo, vLines, count, aUtf8Lines, vFailed);
+    done = TranslateBatch(vLines, count, aUtf8Lines, vFailed);
+    if (aLineDone) {
+      for (std::size_t i = 0; i < done; ++i) aLineDone();
+    }
   }
   // What the batch left, one line at a time: a batch that failed as a
   // whole failed for some line it did not give a record, and the contract
-  // has each of them translated alone.
-  return done + TranslateEachLine(aLangInit, aLangFrom, aLangTo, vLines + done, count - done,
-                                  aUtf8Lines != nullptr ? aUtf8Lines + done : nullptr, vFailed);
+  // has each of them translated alone. Without the batch entry point, that
+  // is every line.
+  return done + TranslateEachLine(vLines + done, count - done,
+                                  aUtf8Lines != nullptr ? aUtf8Lines + done : nullptr, vFailed,
+                                  aLineDone);
 }
 
-std::size_t TdllZTA::TranslateEachLine(const Text& aLangInit, const Text& aLangFrom,
-                                       const Text& aLangTo, Text* vLines, std::size_t aCount,
-                                       const ByteString* aUtf8Lines, std::size_t& vFailed) {
+std::size_t TdllZTA::TranslateEachLine(Text* vLines, std::size_t aCount,
+                                       const ByteString* aUtf8Lines, std::size_t& vFailed,
+                                       const std::function<void()>& aLineDone) {
   std::size_t held = 0;
   std::size_t i = 0;
   for (; i < aCount && held < kPartResultBytes; ++i) {
     try {
       if (aUtf8Lines != nullptr) {
-        TranslateUtf8(aLangInit, aLangFrom, aLangTo, aUtf8Lines[i], vLines[i]);
+        TranslateUtf8(aUtf8Lines[i], vLines[i]);
       } else {
-        TranslateInPlace(aLangInit, aLangFrom, aLangTo, vLines[i]);
+        TranslateInPlace(vLines[i]);
       }
     } catch (const TException& e) {
       vLines[i] = e.Message();
       ++vFailed;
     }
     held += vLines[i].size() * sizeof(char16_t);
+    if (aLineDone) aLineDone();
   }
   return i;
 }
@@ -280,9 +277,8 @@ bool Unwritten(const char* aData, std::size_t aSize) {
 
 }  // namespace
 
-std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom,
-                                    const char* aLangTo, Text* vLines, std::size_t& vCount,
-                                    const ByteString* aUtf8Lines, std::size_t& vFailed) {
+std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const ByteString* aUtf8Lines,
+                                    std::size_t& vFailed) {
   // The texts one after the other, each with its NUL; the pointers are
   // taken once all are in place, as appending may move them. A batch takes
   // no more lines than the last one whose records did not fit had, nor so
@@ -335,7 +331,8 @@ std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom
     const auto count32 = static_cast<std::uint32_t>(count);
     try {
       if (LibraryBoolean(CallLibrary([&] {
-            return FprocTranslateBatch(aLangInit, aLangFrom, aLangTo, count32, texts, data, size);
+            return FprocTranslateBatch(FLangInit.c_str(), FLangFrom.c_str(), FLangTo.c_str(),
+                                       count32, texts, data, size);
           }))) {
         if (ReadBatchRecords(data, size, count, false)) done = count;
         break;
@@ -420,13 +417,11 @@ bool TdllZTA::ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t
   return Unwritten(aData + at, aSize - at);
 }
 
-bool TdllZTA::TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom,
-                                   const Text& aLangTo, const Text& aText, Text& vTranslation,
-                                   Text& vError) {
+bool TdllZTA::TranslateAndGetError(const Text& aText, Text& vTranslation, Text& vError) {
   vTranslation.clear();
   vError.clear();
   try {
-    vTranslation = Translate(aLangInit, aLangFrom, aLangTo, aText);
+    vTranslation = Translate(aText);
     return true;
   } catch (const TException& e) {
     vError = e.Message();
@@ -434,11 +429,10 @@ bool TdllZTA::TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom,
   }
 }
 
-std::unique_ptr<TStringList> TdllZTA::LanguageList(const Text& aLangInit) {
+std::unique_ptr<TStringList> TdllZTA::LanguageList() {
   auto list = std::make_unique<TStringList>();
-  const ByteString langInit = TextToAnsi(FPlatform, aLangInit);
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
-    return FprocLaguageList(langInit.c_str(), aDest, aMaxSize);
+    return FprocLaguageList(FLangInit.c_str(), aDest, aMaxSize);
   };
   list->SetText(
       Decode(kCodePageUtf8,

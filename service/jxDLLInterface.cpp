@@ -417,45 +417,19 @@ bool TdllZTA::ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t
   return Unwritten(aData + at, aSize - at);
 }
 
-bool TdllZTA::TranslateAndGetError(const Text& aText, Text& vTranslation, Text& vError) {
-  vTranslation.clear();
-  vError.clear();
-  try {
-    vTranslation = Translate(aText);
-    return true;
-  } catch (const TException& e) {
-    vError = e.Message();
-    return false;
-  }
-}
-
 std::unique_ptr<TStringList> TdllZTA::LanguageList() {
   auto list = std::make_unique<TStringList>();
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocLaguageList(FLangInit.c_str(), aDest, aMaxSize);
   };
-  list->SetText(
-      Decode(kCodePageUtf8,
-             CallOrRaise(call, u"Can't get list of known languges because of \"%s\"", nullptr)));
+  list->SetText(CallForText(call, kCodePageUtf8,
+                            u"Can't get list of known languges because of \"%s\"", nullptr));
   return list;
 }
 
-Text TdllZTA::ToPOSTText(const Text& aText) {
-  const ByteString text = TextToUtf8(FPlatform, aText);
-  auto call = [&](char* aDest, std::uint32_t aMaxSize) {
-    return FprocToPostText(text.c_str(), aDest, aMaxSize);
-  };
-  return Decode(FPlatform.AnsiCodePage(),
-                CallOrRaise(call, u"Can't get POST Text of text \"%s\" because of \"%s\"", &aText));
-}
-
-Text TdllZTA::FromPOSTText(const Text& aText) {
-  const ByteString text = TextToAnsi(FPlatform, aText);
-  auto call = [&](char* aDest, std::uint32_t aMaxSize) {
-    return FprocFromPostText(text.c_str(), aDest, aMaxSize);
-  };
-  return Decode(kCodePageUtf8,
-                CallOrRaise(call, u"Can't get Text of POST text \"%s\" because of \"%s\"", &aText));
+Text TdllZTA::CallForText(const TBufferCall& aCall, std::uint32_t aCodePage,
+                          const char16_t* aFormat, const Text* aSubject) {
+  return Decode(aCodePage, CallOrRaise(aCall, aFormat, aSubject));
 }
 
 }  // namespace xlate

@@ -56,14 +56,29 @@ class TdllZTA {
                              std::size_t& vFailed, const std::function<void()>& aLineDone = {});
   // The file the library was loaded from; empty when the system cannot tell.
   Text LibraryPath() { return FPlatform.LibraryPath(FDllHandle); }
-  // Whether the library has the batch entry point.
-  bool HasBatchEntryPoint() const { return FprocTranslateBatch != nullptr; }
-  // Like Translate, but a failure comes back as false with its message.
-  bool TranslateAndGetError(const Text& aText, Text& vTranslation, Text& vError);
   // The library's languages, in the request's LangInit.
   std::unique_ptr<TStringList> LanguageList();
-  Text ToPOSTText(const Text& aText);
-  Text FromPOSTText(const Text& aText);
+
+ protected:
+  // A call of an entry point that writes its result into the buffer it is
+  // given (aDest, of aMaxSize bytes); it returns the entry point's Boolean.
+  using TBufferCall = std::function<std::uint32_t(char* aDest, std::uint32_t aMaxSize)>;
+  // Calls aCall with a buffer that grows while the library says it is too
+  // small, and returns its result decoded from aCodePage; a failure raises
+  // aFormat filled with *aSubject, when given, and the library's error text.
+  Text CallForText(const TBufferCall& aCall, std::uint32_t aCodePage, const char16_t* aFormat,
+                   const Text* aSubject);
+
+  TPlatform& FPlatform;
+  // The entry points the program itself does not call are bound all the
+  // same, as the contract has every library export them.
+  TprocLastErrorCode FprocLastErrorCode = nullptr;
+  TprocErrorText FprocErrorText = nullptr;
+  TprocTranslate FprocTranslate = nullptr;
+  TprocLaguageList FprocLaguageList = nullptr;
+  TprocPostText FprocToPostText = nullptr;
+  TprocPostText FprocFromPostText = nullptr;
+  TprocTranslateBatch FprocTranslateBatch = nullptr;  // optional
 
  private:
   // Replaces vText with its translation, reusing its storage; on a failure
@@ -104,7 +119,6 @@ class TdllZTA {
   void Unload();
   Text Decode(std::uint32_t aCodePage, const TResult& aResult);
 
-  TPlatform& FPlatform;
   TTranslationRequest FRequest;
   // The request's languages as the library takes them: in the ANSI code
   // page, made once for every call.
@@ -113,13 +127,6 @@ class TdllZTA {
   ByteString FLangTo;
   bool FinErrorText;
   LibraryHandle FDllHandle;
-  TprocLastErrorCode FprocLastErrorCode = nullptr;
-  TprocErrorText FprocErrorText = nullptr;
-  TprocTranslate FprocTranslate = nullptr;
-  TprocLaguageList FprocLaguageList = nullptr;
-  TprocPostText FprocToPostText = nullptr;
-  TprocPostText FprocFromPostText = nullptr;
-  TprocTranslateBatch FprocTranslateBatch = nullptr;  // optional
 
   // The result buffer, kept from call to call while it is small. The
   // library gets its last bytes, which end at a guard page; of those, the

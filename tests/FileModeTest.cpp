@@ -8,6 +8,7 @@
 #include "common/Exception.h"
 #include "common/Utf8.h"
 #include "testsupport/ProgramTest.h"
+#include "testsupport/ReadLines.h"
 
 namespace xlate {
 namespace {

@@ -6,6 +6,7 @@
 #include "library/testdouble/DoubleCore.h"
 #include "service/jxDLLInterface.h"
 #include "testsupport/FakePlatform.h"
+#include "testsupport/TestService.h"
 
 namespace xlate {
 namespace {
@@ -44,7 +45,7 @@ class ServiceTest : public ::testing::Test {
     zta_double::Reset();
     platform.symbols = TestDoubleSymbols();
     if (!aBatch) platform.symbols.erase("ztaTranslateBatch");
-    TdllZTA service(platform, enDe);
+    TTestService service(platform, enDe);
     EXPECT_EQ(service.HasBatchEntryPoint(), aBatch);
     std::size_t failed = 0;
     for (std::size_t done = 0; done < aLines.size();) {
@@ -198,7 +199,7 @@ TEST_F(ServiceTest, ABatchGivesEveryLineWhatLineByLineTranslationGives) {
 }
 
 TEST_F(ServiceTest, TranslateAndGetErrorClearsBothOutputs) {
-  TdllZTA service(platform, enDe);
+  TTestService service(platform, enDe);
   Text translation = u"old", error = u"old";
   EXPECT_FALSE(service.TranslateAndGetError(u"@fail 7 bad", translation, error));
   EXPECT_EQ(translation, u"");
@@ -220,7 +221,7 @@ TEST_F(ServiceTest, LanguageListSplitsTheResultIntoLines) {
 
 TEST_F(ServiceTest, PostTextConvertsBothWays) {
   platform.ansi = 1252;
-  TdllZTA service(platform, enDe);
+  TTestService service(platform, enDe);
   EXPECT_EQ(service.ToPOSTText(u"a b\u00e4&"), u"a+b%C3%A4%26");
   EXPECT_EQ(service.FromPOSTText(u"a+b%C3%A4%26"), u"a b\u00e4&");
   EXPECT_EQ(ErrorOf([&] { service.ToPOSTText(u"@fail 4 nope"); }),

@@ -40,7 +40,8 @@ class ServiceTest : public ::testing::Test {
   Text Translate(TdllZTA& aService, const Text& aText) { return aService.Translate(aText); }
 
   // aLines through TranslateLines, with or without the library's batch
-  // entry point; the double's calls are in zta_double::Calls().
+  // entry point; the double's calls are in zta_double::Calls(). Each line
+  // is reported done once.
   std::vector<Text> TranslateLines(bool aBatch, std::vector<Text> aLines) {
     zta_double::Reset();
     platform.symbols = TestDoubleSymbols();
@@ -48,9 +49,12 @@ class ServiceTest : public ::testing::Test {
     TTestService service(platform, enDe);
     EXPECT_EQ(service.HasBatchEntryPoint(), aBatch);
     std::size_t failed = 0;
+    std::size_t reported = 0;
     for (std::size_t done = 0; done < aLines.size();) {
-      done += service.TranslateLines(aLines.data() + done, aLines.size() - done, nullptr, failed);
+      done += service.TranslateLines(aLines.data() + done, aLines.size() - done, nullptr, failed,
+                                     [&reported] { ++reported; });
     }
+    EXPECT_EQ(reported, aLines.size());
     return aLines;
   }
 

@@ -70,8 +70,10 @@ class TdllZTA {
                    const Text* aSubject);
 
   TPlatform& FPlatform;
-  // The entry points the program itself does not call are bound all the
-  // same, as the contract has every library export them.
+  // The library's entry points, bound when it is loaded: the POST text
+  // conversions too, which the program does not call, as every library
+  // exports them. A service made for the tests (testsupport/TestService.h)
+  // calls those.
   TprocLastErrorCode FprocLastErrorCode = nullptr;
   TprocErrorText FprocErrorText = nullptr;
   TprocTranslate FprocTranslate = nullptr;

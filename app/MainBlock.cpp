@@ -19,9 +19,7 @@ namespace {
 
 ByteString TranslateParamText(TPlatform& aPlatform, const TRunSettings& aSettings,
                               TdllZTA& aService, const ByteString& aText) {
-  Text translation =
-      aService.Translate(aSettings.LangInit, aSettings.LangFrom, aSettings.LangTo,
-                         DecodeText(aPlatform.SystemText(), aSettings.InCoding, aText));
+  Text translation = aService.Translate(DecodeText(aPlatform.SystemText(), aSettings.InCoding, aText));
   return EncodeText(aPlatform.SystemText(), aSettings.OutCoding, translation);
 }
 
@@ -40,7 +38,6 @@ TFileTask FileTaskOf(const TRunSettings& aSettings) {
   task.OutFileDerived = aSettings.OutFileDerived;
   task.InCoding = aSettings.InCoding;
   task.OutCoding = aSettings.OutCoding;
-  task.Languages = {aSettings.LangInit, aSettings.LangFrom, aSettings.LangTo};
   return task;
 }
 
@@ -61,10 +58,10 @@ std::uint64_t RunTask(TPlatform& aPlatform, const TRunSettings& aSettings, bool 
       aConsole.WriteTextLine(UsageText(aPlatform));
     }
   } else if (aSettings.Task == ttList) {
-    std::unique_ptr<TStringList> languages = aService.LanguageList(aSettings.LangInit);
     if (aSettings.UseFiles) {
-      WriteListFile(aPlatform, FileTaskOf(aSettings), *languages);
+      WriteListFile(aPlatform, FileTaskOf(aSettings), aService);
     } else {
+      std::unique_ptr<TStringList> languages = aService.LanguageList();
       for (const Text& language : *languages) {
         aConsole.WriteLine(EncodeText(aPlatform.SystemText(), aSettings.OutCoding, language));
       }
@@ -75,7 +72,9 @@ std::uint64_t RunTask(TPlatform& aPlatform, const TRunSettings& aSettings, bool 
 
 std::uint64_t RunWithService(TPlatform& aPlatform, const TRunSettings& aSettings, bool aBanner,
                              TConsole& aConsole) {
-  TdllZTA service(aPlatform);
+  // The settings' languages are the request: the service is made for them.
+  const TTranslationRequest& request = aSettings;
+  TdllZTA service(aPlatform, request);
   std::uint64_t failed = 0;
   try {
     failed = RunTask(aPlatform, aSettings, aBanner, service, aConsole);
@@ -103,7 +102,8 @@ void WriteVersion(TPlatform& aPlatform, TConsole& aConsole) {
   const char kVersion[] = XLATE_VERSION;
   Text line = u"xlate " + Text(kVersion, kVersion + sizeof kVersion - 1);
   try {
-    TdllZTA service(aPlatform);
+    // The version asks nothing of the library but where it is.
+    TdllZTA service(aPlatform, TTranslationRequest());
     const Text path = service.LibraryPath();
     service.Destroy();
     line += u" (library " + (path.empty() ? aPlatform.Libraries().LibraryFileName() : path) + u")";

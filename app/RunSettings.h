@@ -1,16 +1,15 @@
 #pragma once
 
 #include "common/Types.h"
+#include "service/TranslationRequest.h"
 
 namespace xlate {
 
-// What one run does, filled from the command line. The types are qualified
-// because one field is itself named Text.
-struct TRunSettings {
+// What one run does, filled from the command line: the request to the
+// library (the languages), and the task, the codings and the files around
+// it. The types are qualified because one field is itself named Text.
+struct TRunSettings : TTranslationRequest {
   TTaskType Task = ttUnknown;
-  xlate::Text LangFrom;
-  xlate::Text LangTo;
-  xlate::Text LangInit;
   TCodingType InCoding = ctNone;
   TCodingType OutCoding = ctNone;
   ByteString Text;  // the TEXT value, in the ANSI code page

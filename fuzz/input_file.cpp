@@ -9,6 +9,7 @@
 #include "common/Exception.h"
 #include "common/Utf8.h"
 #include "fuzz/FuzzSupport.h"
+#include "testsupport/ReadLines.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSize) {
   using namespace xlate;

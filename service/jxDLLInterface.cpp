@@ -52,10 +52,14 @@ Text TdllZTA::Decode(std::uint32_t aCodePage, const TResult& aResult) {
   return FText.MultiByteToText(aCodePage, aResult.data, aResult.size);
 }
 
-TdllZTA::TdllZTA(TPlatform& aPlatform)
+TdllZTA::TdllZTA(TPlatform& aPlatform, const TTranslationRequest& aRequest)
     : FLibraries(aPlatform.Libraries()),
       FText(aPlatform.SystemText()),
       FGuard(aPlatform.CallGuard()),
+      FRequest(aRequest),
+      FLangInit(TextToAnsi(FText, aRequest.LangInit)),
+      FLangFrom(TextToAnsi(FText, aRequest.LangFrom)),
+      FLangTo(TextToAnsi(FText, aRequest.LangTo)),
       FinErrorText(false),
       FDllHandle(0) {
   FGuard.Install();
@@ -158,15 +162,6 @@ TdllZTA::TResult TdllZTA::CallOrRaise(const Call& aCall, const char16_t* aFormat
   throw TException(Format(aFormat, {reason}));
 }
 
-const ByteString& TdllZTA::AnsiArgument(int aSlot, const Text& aText) {
-  if (!FArgumentKnown[aSlot] || FArgumentTexts[aSlot] != aText) {
-    FArgumentBytes[aSlot] = TextToAnsi(FText, aText);
-    FArgumentTexts[aSlot] = aText;
-    FArgumentKnown[aSlot] = true;
-  }
-  return FArgumentBytes[aSlot];
-}
-
 Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
   // Restores FinErrorText on every way out.
   struct TRestore {
@@ -188,18 +183,16 @@ Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
   throw TException(Format(u"Can't get error text because of \"%s\"", {ErrorText(code)}));
 }
 
-Text TdllZTA::Translate(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                        const Text& aText) {
+Text TdllZTA::Translate(const Text& aText) {
   Text translation = aText;
-  TranslateInPlace(aLangInit, aLangFrom, aLangTo, translation);
+  TranslateInPlace(translation);
   return translation;
 }
 
-void TdllZTA::TranslateInPlace(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                               Text& vText) {
-  const char* langInit = AnsiArgument(0, aLangInit).c_str();
-  const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
-  const char* langTo = AnsiArgument(2, aLangTo).c_str();
+void TdllZTA::TranslateInPlace(Text& vText) {
+  const char* langInit = FLangInit.c_str();
+  const char* langFrom = FLangFrom.c_str();
+  const char* langTo = FLangTo.c_str();
   FTextArgument.clear();
   FText.AppendTextAsMultiByte(kCodePageUtf8, vText.data(), vText.size(), FTextArgument);
   const char* text = FTextArgument.c_str();
@@ -210,11 +203,10 @@ void TdllZTA::TranslateInPlace(const Text& aLangInit, const Text& aLangFrom, con
   FText.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vText);
 }
 
-void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                            const ByteString& aUtf8, Text& vTranslation) {
-  const char* langInit = AnsiArgument(0, aLangInit).c_str();
-  const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
-  const char* langTo = AnsiArgument(2, aLangTo).c_str();
+void TdllZTA::TranslateUtf8(const ByteString& aUtf8, Text& vTranslation) {
+  const char* langInit = FLangInit.c_str();
+  const char* langFrom = FLangFrom.c_str();
+  const char* langTo = FLangTo.c_str();
   const char* text = aUtf8.c_str();
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
@@ -230,42 +222,44 @@ void TdllZTA::TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const 
   FText.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vTranslation);
 }
 
-std::size_t TdllZTA::TranslateLines(const Text& aLangInit, const Text& aLangFrom,
-                                    const Text& aLangTo, Text* vLines, std::size_t aCount,
-                                    const ByteString* aUtf8Lines, std::size_t& vFailed) {
+std::size_t TdllZTA::TranslateLines(Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
+                                    std::size_t& vFailed, const std::function<void()>& aLineDone) {
   vFailed = 0;
   std::size_t count = aCount;
   std::size_t done = 0;
   if (count > 0 && FprocTranslateBatch != nullptr) {
-    const char* langInit = AnsiArgument(0, aLangInit).c_str();
-    const char* langFrom = AnsiArgument(1, aLangFrom).c_str();
-    const char* langTo = AnsiArgument(2, aLangTo).c_str();
-    done = TranslateBatch(langInit, langFrom, langTo, vLines, count, aUtf8Lines, vFailed);
+    done = TranslateBatch(vLines, count, aUtf8Lines, vFailed);
+    if (aLineDone) {
+      for (std::size_t i = 0; i < done; ++i) aLineDone();
+    }
   }
   // What the batch left, one line at a time: a batch that failed as a
   // whole failed for some line it did not give a record, and the contract
-  // has each of them translated alone.
-  return done + TranslateEachLine(aLangInit, aLangFrom, aLangTo, vLines + done, count - done,
-                                  aUtf8Lines != nullptr ? aUtf8Lines + done : nullptr, vFailed);
+  // has each of them translated alone. Without the batch entry point, that
+  // is every line.
+  return done + TranslateEachLine(vLines + done, count - done,
+                                  aUtf8Lines != nullptr ? aUtf8Lines + done : nullptr, vFailed,
+                                  aLineDone);
 }
 
-std::size_t TdllZTA::TranslateEachLine(const Text& aLangInit, const Text& aLangFrom,
-                                       const Text& aLangTo, Text* vLines, std::size_t aCount,
-                                       const ByteString* aUtf8Lines, std::size_t& vFailed) {
+std::size_t TdllZTA::TranslateEachLine(Text* vLines, std::size_t aCount,
+                                       const ByteString* aUtf8Lines, std::size_t& vFailed,
+                                       const std::function<void()>& aLineDone) {
   std::size_t held = 0;
   std::size_t i = 0;
   for (; i < aCount && held < kPartResultBytes; ++i) {
     try {
       if (aUtf8Lines != nullptr) {
-        TranslateUtf8(aLangInit, aLangFrom, aLangTo, aUtf8Lines[i], vLines[i]);
+        TranslateUtf8(aUtf8Lines[i], vLines[i]);
       } else {
-        TranslateInPlace(aLangInit, aLangFrom, aLangTo, vLines[i]);
+        TranslateInPlace(vLines[i]);
       }
     } catch (const TException& e) {
       vLines[i] = e.Message();
       ++vFailed;
     }
     held += vLines[i].size() * sizeof(char16_t);
+    if (aLineDone) aLineDone();
   }
   return i;
 }
@@ -285,9 +279,8 @@ bool Unwritten(const char* aData, std::size_t aSize) {
 
 }  // namespace
 
-std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom,
-                                    const char* aLangTo, Text* vLines, std::size_t& vCount,
-                                    const ByteString* aUtf8Lines, std::size_t& vFailed) {
+std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const ByteString* aUtf8Lines,
+                                    std::size_t& vFailed) {
   // The texts one after the other, each with its NUL; the pointers are
   // taken once all are in place, as appending may move them. A batch takes
   // no more lines than the last one whose records did not fit had, nor so
@@ -339,7 +332,8 @@ std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom
     const auto count32 = static_cast<std::uint32_t>(count);
     try {
       if (LibraryBoolean(CallLibrary(FGuard, [&] {
-            return FprocTranslateBatch(aLangInit, aLangFrom, aLangTo, count32, texts, data, size);
+            return FprocTranslateBatch(FLangInit.c_str(), FLangFrom.c_str(), FLangTo.c_str(),
+                                       count32, texts, data, size);
           }))) {
         if (ReadBatchRecords(data, size, count, false)) done = count;
         break;
@@ -424,48 +418,19 @@ bool TdllZTA::ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t
   return Unwritten(aData + at, aSize - at);
 }
 
-bool TdllZTA::TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom,
-                                   const Text& aLangTo, const Text& aText, Text& vTranslation,
-                                   Text& vError) {
-  vTranslation.clear();
-  vError.clear();
-  try {
-    vTranslation = Translate(aLangInit, aLangFrom, aLangTo, aText);
-    return true;
-  } catch (const TException& e) {
-    vError = e.Message();
-    return false;
-  }
-}
-
-std::unique_ptr<TStringList> TdllZTA::LanguageList(const Text& aLangInit) {
+std::unique_ptr<TStringList> TdllZTA::LanguageList() {
   auto list = std::make_unique<TStringList>();
-  const ByteString langInit = TextToAnsi(FText, aLangInit);
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
-    return FprocLaguageList(langInit.c_str(), aDest, aMaxSize);
+    return FprocLaguageList(FLangInit.c_str(), aDest, aMaxSize);
   };
-  list->SetText(
-      Decode(kCodePageUtf8,
-             CallOrRaise(call, u"Can't get list of known languges because of \"%s\"", nullptr)));
+  list->SetText(CallForText(call, kCodePageUtf8,
+                            u"Can't get list of known languges because of \"%s\"", nullptr));
   return list;
 }
 
-Text TdllZTA::ToPOSTText(const Text& aText) {
-  const ByteString text = TextToUtf8(FText, aText);
-  auto call = [&](char* aDest, std::uint32_t aMaxSize) {
-    return FprocToPostText(text.c_str(), aDest, aMaxSize);
-  };
-  return Decode(FText.AnsiCodePage(),
-                CallOrRaise(call, u"Can't get POST Text of text \"%s\" because of \"%s\"", &aText));
-}
-
-Text TdllZTA::FromPOSTText(const Text& aText) {
-  const ByteString text = TextToAnsi(FText, aText);
-  auto call = [&](char* aDest, std::uint32_t aMaxSize) {
-    return FprocFromPostText(text.c_str(), aDest, aMaxSize);
-  };
-  return Decode(kCodePageUtf8,
-                CallOrRaise(call, u"Can't get Text of POST text \"%s\" because of \"%s\"", &aText));
+Text TdllZTA::CallForText(const TBufferCall& aCall, std::uint32_t aCodePage,
+                          const char16_t* aFormat, const Text* aSubject) {
+  return Decode(aCodePage, CallOrRaise(aCall, aFormat, aSubject));
 }
 
 }  // namespace xlate

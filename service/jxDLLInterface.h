@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -9,19 +10,21 @@
 #include "contract/ZtaContract.h"
 #include "platform/GuardedMemory.h"
 #include "platform/Platform.h"
+#include "service/TranslationRequest.h"
 
 namespace xlate {
 
 // The translation service: loads the translation library, binds its six
 // entry points (and the optional ztaTranslateBatch) and offers each as a
-// method on texts. Every failure is raised as an TException with a readable
-// message.
+// method on texts. It is made for one request: every translation is of
+// its languages, and the list is in its LangInit. Every failure is raised
+// as an TException with a readable message.
 class TdllZTA {
  public:
   // Loads and binds the library through aPlatform, which must outlive the
   // service; raises on any failure, after unloading a library that was
   // loaded.
-  explicit TdllZTA(TPlatform& aPlatform);
+  TdllZTA(TPlatform& aPlatform, const TTranslationRequest& aRequest);
   // Unloads the library if Destroy has not; never raises.
   virtual ~TdllZTA();
   TdllZTA(const TdllZTA&) = delete;
@@ -32,46 +35,66 @@ class TdllZTA {
 
   std::int32_t LastErrorCode();
   Text ErrorText(std::int32_t aErrorCode);
-  Text Translate(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                 const Text& aText);
-  // Replaces vText with its translation, reusing its storage; on a failure
-  // vText is left as it was.
-  void TranslateInPlace(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                        Text& vText);
-  // Translates a text given as the UTF-8 bytes the library takes, which
-  // must be what encoding the text gives, into vTranslation; on a failure
-  // vTranslation is left as it was, and the message names the text.
-  void TranslateUtf8(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                     const ByteString& aUtf8, Text& vTranslation);
+  // What the service was made for.
+  const TTranslationRequest& Request() const { return FRequest; }
+  // aText translated from the request's LangFrom into its LangTo.
+  Text Translate(const Text& aText);
   // Translates the first lines of vLines in place: each becomes its
-  // translation, or the message that TranslateInPlace raises for it, so the
-  // lines come out as line-by-line translation gives them. aUtf8Lines, when
+  // translation, or the message that Translate raises for it, so the lines
+  // come out as line-by-line translation gives them. aUtf8Lines, when
   // given, holds the same lines as the UTF-8 bytes the library takes
   // (vLines' texts are then not read). With the library's batch entry point
   // that is one batch call; lines the batch gave no valid record for (it
   // faulted, failed, or answered what the batch contract does not allow)
-  // are translated alone. Returns how many lines it translated: all aCount,
-  // or fewer, at least one, when the results of more would pass
-  // kPartResultBytes; the caller goes on with the rest. vFailed tells how
-  // many of them failed. Only exceptions of other types leave it.
-  std::size_t TranslateLines(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                             Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
-                             std::size_t& vFailed);
+  // are translated alone, as are all of them without it. Returns how many
+  // lines it translated: all aCount, or fewer, at least one, when the
+  // results of more would pass kPartResultBytes; the caller goes on with
+  // the rest. vFailed tells how many of them failed. aLineDone, when given,
+  // is called for each line as it is done. Only exceptions of other types
+  // leave it.
+  std::size_t TranslateLines(Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
+                             std::size_t& vFailed, const std::function<void()>& aLineDone = {});
   // The file the library was loaded from; empty when the system cannot tell.
   Text LibraryPath() { return FLibraries.LibraryPath(FDllHandle); }
   // The guard every call into the library runs under, for a run of calls
   // (TLibraryCallRun).
   TLibraryCallGuard& CallGuard() { return FGuard; }
-  // Whether the library has the batch entry point.
-  bool HasBatchEntryPoint() const { return FprocTranslateBatch != nullptr; }
-  // Like Translate, but a failure comes back as false with its message.
-  bool TranslateAndGetError(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                            const Text& aText, Text& vTranslation, Text& vError);
-  std::unique_ptr<TStringList> LanguageList(const Text& aLangInit);
-  Text ToPOSTText(const Text& aText);
-  Text FromPOSTText(const Text& aText);
+  // The library's languages, in the request's LangInit.
+  std::unique_ptr<TStringList> LanguageList();
+
+ protected:
+  // A call of an entry point that writes its result into the buffer it is
+  // given (aDest, of aMaxSize bytes); it returns the entry point's Boolean.
+  using TBufferCall = std::function<std::uint32_t(char* aDest, std::uint32_t aMaxSize)>;
+  // Calls aCall with a buffer that grows while the library says it is too
+  // small, and returns its result decoded from aCodePage; a failure raises
+  // aFormat filled with *aSubject, when given, and the library's error text.
+  Text CallForText(const TBufferCall& aCall, std::uint32_t aCodePage, const char16_t* aFormat,
+                   const Text* aSubject);
+
+  TLibraryLoader& FLibraries;
+  TSystemText& FText;
+  TLibraryCallGuard& FGuard;
+  // The library's entry points, bound when it is loaded: the POST text
+  // conversions too, which the program does not call, as every library
+  // exports them. A service made for the tests (testsupport/TestService.h)
+  // calls those.
+  TprocLastErrorCode FprocLastErrorCode = nullptr;
+  TprocErrorText FprocErrorText = nullptr;
+  TprocTranslate FprocTranslate = nullptr;
+  TprocLaguageList FprocLaguageList = nullptr;
+  TprocPostText FprocToPostText = nullptr;
+  TprocPostText FprocFromPostText = nullptr;
+  TprocTranslateBatch FprocTranslateBatch = nullptr;  // optional
 
  private:
+  // Replaces vText with its translation, reusing its storage; on a failure
+  // vText is left as it was.
+  void TranslateInPlace(Text& vText);
+  // Translates a text given as the UTF-8 bytes the library takes, which
+  // must be what encoding the text gives, into vTranslation; on a failure
+  // vTranslation is left as it was, and the message names the text.
+  void TranslateUtf8(const ByteString& aUtf8, Text& vTranslation);
   // A result in the buffer: valid until the next call into the library.
   struct TResult {
     const char* data;
@@ -89,8 +112,7 @@ class TdllZTA {
   // of those got their result from the batch: all of them, or, after a
   // failure, the ones a partial answer gave; the others are left as they
   // were, to be translated alone.
-  std::size_t TranslateBatch(const char* aLangInit, const char* aLangFrom, const char* aLangTo,
-                             Text* vLines, std::size_t& vCount, const ByteString* aUtf8Lines,
+  std::size_t TranslateBatch(Text* vLines, std::size_t& vCount, const ByteString* aUtf8Lines,
                              std::size_t& vFailed);
   // Reads the records the library wrote into the batch's aSize bytes at
   // aData into FBatchRecords: aCount records for a true answer, or, when
@@ -99,36 +121,25 @@ class TdllZTA {
   bool ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t aCount, bool aPartial);
   // Translates the first lines alone, until all aCount are done or their
   // results pass kPartResultBytes; returns how many.
-  std::size_t TranslateEachLine(const Text& aLangInit, const Text& aLangFrom, const Text& aLangTo,
-                                Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
-                                std::size_t& vFailed);
-  // A language code in the ANSI code page; the last few are kept, as a
-  // file sends the same codes with every line.
-  const ByteString& AnsiArgument(int aSlot, const Text& aText);
+  std::size_t TranslateEachLine(Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
+                                std::size_t& vFailed, const std::function<void()>& aLineDone);
   void Unload();
   Text Decode(std::uint32_t aCodePage, const TResult& aResult);
 
-  TLibraryLoader& FLibraries;
-  TSystemText& FText;
-  TLibraryCallGuard& FGuard;
+  TTranslationRequest FRequest;
+  // The request's languages as the library takes them: in the ANSI code
+  // page, made once for every call.
+  ByteString FLangInit;
+  ByteString FLangFrom;
+  ByteString FLangTo;
   bool FinErrorText;
   LibraryHandle FDllHandle;
-  TprocLastErrorCode FprocLastErrorCode = nullptr;
-  TprocErrorText FprocErrorText = nullptr;
-  TprocTranslate FprocTranslate = nullptr;
-  TprocLaguageList FprocLaguageList = nullptr;
-  TprocPostText FprocToPostText = nullptr;
-  TprocPostText FprocFromPostText = nullptr;
-  TprocTranslateBatch FprocTranslateBatch = nullptr;  // optional
 
   // The result buffer, kept from call to call while it is small. The
   // library gets its last bytes, which end at a guard page; of those, the
   // last FBufferWritten may hold what earlier calls wrote.
   TGuardedMemory FBuffer;
   std::size_t FBufferWritten = 0;
-  Text FArgumentTexts[3];
-  ByteString FArgumentBytes[3];
-  bool FArgumentKnown[3] = {false, false, false};
   ByteString FTextArgument;
 
   // The batch's texts, each in UTF-8 with its NUL, and where each starts;

@@ -101,7 +101,7 @@ class GuardedLibraryTest : public ::testing::Test {
   }
   Text ErrorOf(TdllZTA& aService, const Text& aText) {
     try {
-      aService.Translate(u"en", u"en", u"de", aText);
+      aService.Translate(aText);
     } catch (const TException& e) {
       return e.Message();
     }
@@ -111,7 +111,7 @@ class GuardedLibraryTest : public ::testing::Test {
 };
 
 TEST_F(GuardedLibraryTest, FaultsInsideTheLibraryBecomeExceptions) {
-  TdllZTA service(platform);
+  TdllZTA service(platform, {u"en", u"en", u"de"});
   EXPECT_EQ(ErrorOf(service, u"@fault stack"), u"Stack overflow");
   EXPECT_EQ(ErrorOf(service, u"@fault intdiv"), u"Division by zero");
   EXPECT_EQ(ErrorOf(service, u"@fault fltdiv"), u"Floating point division by zero");
@@ -121,16 +121,14 @@ TEST_F(GuardedLibraryTest, FaultsInsideTheLibraryBecomeExceptions) {
   // The same faults, again and again, are contained each time.
   for (int i = 0; i < 100; ++i) ASSERT_EQ(ErrorOf(service, u"@fault read").substr(0, 6), u"Access");
   // And calls in between work as before.
-  EXPECT_EQ(service.Translate(u"en", u"en", u"de", u"x"), u"[en>de] x");
+  EXPECT_EQ(service.Translate(u"x"), u"[en>de] x");
 }
 
 TEST_F(GuardedLibraryTest, ABatchThatFaultsIsTranslatedLineByLine) {
-  TdllZTA service(platform);
+  TdllZTA service(platform, {u"en", u"en", u"de"});
   std::vector<Text> lines = {u"a", u"@batchfault write", u"@fault read", u"b"};
   std::size_t failed = 0;
-  EXPECT_EQ(
-      service.TranslateLines(u"en", u"en", u"de", lines.data(), lines.size(), nullptr, failed),
-      lines.size());
+  EXPECT_EQ(service.TranslateLines(lines.data(), lines.size(), nullptr, failed), lines.size());
   EXPECT_EQ(failed, 1u);
   EXPECT_EQ(lines[0], u"[en>de] a");
   EXPECT_EQ(lines[1], u"[en>de] @batchfault write");
@@ -142,7 +140,7 @@ TEST_F(GuardedLibraryTest, ABatchThatFaultsIsTranslatedLineByLine) {
   ASSERT_GE(zta_double::Calls().size(), 5u);
   EXPECT_EQ(zta_double::Calls()[0].entry, "ztaTranslateBatch");
   std::vector<Text> next = {u"c"};
-  service.TranslateLines(u"en", u"en", u"de", next.data(), next.size(), nullptr, failed);
+  service.TranslateLines(next.data(), next.size(), nullptr, failed);
   EXPECT_EQ(next[0], u"[en>de] c");
   EXPECT_EQ(zta_double::Calls().back().entry, "ztaTranslateBatch");
 }
@@ -160,9 +158,9 @@ std::pair<unsigned, unsigned short> FloatingPointSettings() {
 }
 
 TEST_F(GuardedLibraryTest, TheCallersFloatingPointSettingsComeBack) {
-  TdllZTA service(platform);
+  TdllZTA service(platform, {u"en", u"en", u"de"});
   const auto before = FloatingPointSettings();
-  service.Translate(u"en", u"en", u"de", u"x");
+  service.Translate(u"x");
   EXPECT_EQ(FloatingPointSettings(), before);
   ErrorOf(service, u"@fault fltinv");
   EXPECT_EQ(FloatingPointSettings(), before);
@@ -175,7 +173,7 @@ TEST_F(GuardedLibraryTest, TheCallersFloatingPointSettingsComeBack) {
 }
 
 TEST_F(GuardedLibraryTest, ARunOfCallsKeepsEveryCallGuardedAndGivesTheSettingsBack) {
-  TdllZTA service(platform);
+  TdllZTA service(platform, {u"en", u"en", u"de"});
   const auto before = FloatingPointSettings();
   {
     // Faults leave other settings behind, and the library changes them:
@@ -185,7 +183,7 @@ TEST_F(GuardedLibraryTest, ARunOfCallsKeepsEveryCallGuardedAndGivesTheSettingsBa
       EXPECT_EQ(ErrorOf(service, u"@fault x87div"), u"Floating point division by zero");
       EXPECT_EQ(ErrorOf(service, u"@fault fltund"), u"Floating point underflow");
       EXPECT_EQ(ErrorOf(service, u"@fault fltinv"), u"Invalid floating point operation");
-      EXPECT_EQ(service.Translate(u"en", u"en", u"de", u"x"), u"[en>de] x");
+      EXPECT_EQ(service.Translate(u"x"), u"[en>de] x");
     }
   }
   EXPECT_EQ(FloatingPointSettings(), before);

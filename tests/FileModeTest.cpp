@@ -8,6 +8,7 @@
 #include "common/Exception.h"
 #include "common/Utf8.h"
 #include "testsupport/ProgramTest.h"
+#include "testsupport/ReadLines.h"
 
 namespace xlate {
 namespace {
@@ -272,9 +273,8 @@ TEST_F(FileModeTest, AWindowOfTheFileMayEndAnywhere) {
       "\xEF\xBB\xBF[en>en] ab\r\n[en>en] gr\xC3\xBC\xC3\x9F \xE2\x82\xAC "
       "\xF0\x9F\x98\x80\r\n[en>en] \r\n[en>en] long line\r\nCan't get "
       "translation of text \"@fail 7 no\" because of \"no\"\r\n";
-  TdllZTA service(platform);
+  TdllZTA service(platform, {u"en", u"en", u"en"});
   TFileTask settings;
-  settings.Languages = {u"en", u"en", u"en"};
   settings.OutFile = u"out";
   settings.OutCoding = ctUTF8;
   for (std::size_t bytes = 1; bytes <= 24; ++bytes) {

@@ -6,6 +6,7 @@
 #include "library/testdouble/DoubleCore.h"
 #include "service/jxDLLInterface.h"
 #include "testsupport/FakePlatform.h"
+#include "testsupport/TestService.h"
 
 namespace xlate {
 namespace {
@@ -36,37 +37,38 @@ class ServiceTest : public ::testing::Test {
     return sizes;
   }
 
-  Text Translate(TdllZTA& aService, const Text& aText) {
-    return aService.Translate(u"en", u"en", u"de", aText);
-  }
+  Text Translate(TdllZTA& aService, const Text& aText) { return aService.Translate(aText); }
 
   // aLines through TranslateLines, with or without the library's batch
-  // entry point; the double's calls are in zta_double::Calls().
+  // entry point; the double's calls are in zta_double::Calls(). Each line
+  // is reported done once.
   std::vector<Text> TranslateLines(bool aBatch, std::vector<Text> aLines) {
     zta_double::Reset();
     platform.symbols = TestDoubleSymbols();
     if (!aBatch) platform.symbols.erase("ztaTranslateBatch");
-    TdllZTA service(platform);
+    TTestService service(platform, enDe);
     EXPECT_EQ(service.HasBatchEntryPoint(), aBatch);
     std::size_t failed = 0;
+    std::size_t reported = 0;
     for (std::size_t done = 0; done < aLines.size();) {
-      done += service.TranslateLines(u"en", u"en", u"de", aLines.data() + done,
-                                     aLines.size() - done, nullptr, failed);
+      done += service.TranslateLines(aLines.data() + done, aLines.size() - done, nullptr, failed,
+                                     [&reported] { ++reported; });
     }
+    EXPECT_EQ(reported, aLines.size());
     return aLines;
   }
 
   FakePlatform platform;
+  const TTranslationRequest enDe{u"en", u"en", u"de"};
 };
 
 TEST_F(ServiceTest, TranslatesWithTheCodingsOfTheContract) {
   platform.ansi = 1252;
-  TdllZTA service(platform);
+  TdllZTA service(platform, {u"\u00e9", u"en", u"de"});
   EXPECT_EQ(platform.loadedLibraries, 1);
   // The text goes in UTF-8 and the result comes back as UTF-8; the codes go
   // in the ANSI code page.
-  EXPECT_EQ(service.Translate(u"\u00e9", u"en", u"de", u"gr\u00fc\u00df \u20ac"),
-            u"[en>de] gr\u00fc\u00df \u20ac");
+  EXPECT_EQ(service.Translate(u"gr\u00fc\u00df \u20ac"), u"[en>de] gr\u00fc\u00df \u20ac");
   ASSERT_EQ(zta_double::Calls().size(), 1u);
   EXPECT_EQ(zta_double::Calls()[0].text, "\xE9|en|de|gr\xC3\xBC\xC3\x9F \xE2\x82\xAC");
   EXPECT_EQ(zta_double::Calls()[0].maxSize, 1024u);
@@ -75,13 +77,13 @@ TEST_F(ServiceTest, TranslatesWithTheCodingsOfTheContract) {
 }
 
 TEST_F(ServiceTest, AnEmptyTextIsPassedAsAnEmptyString) {
-  TdllZTA service(platform);
+  TdllZTA service(platform, enDe);
   EXPECT_EQ(Translate(service, u""), u"[en>de] ");
   EXPECT_EQ(zta_double::Calls()[0].text, "en|en|de|");
 }
 
 TEST_F(ServiceTest, TheBufferDoublesUntilTheResultFits) {
-  TdllZTA service(platform);
+  TdllZTA service(platform, enDe);
   EXPECT_EQ(Translate(service, u"@size 1023").size(), 1023u);
   EXPECT_EQ(MaxSizesOf("ztaTranslate"), (std::vector<std::uint32_t>{1024}));
   zta_double::Reset();
@@ -96,7 +98,7 @@ TEST_F(ServiceTest, TheBufferDoublesUntilTheResultFits) {
 }
 
 TEST_F(ServiceTest, ALibraryThatAlwaysReportsTooSmallFailsWithItsOwnText) {
-  TdllZTA service(platform);
+  TdllZTA service(platform, enDe);
   const Text error = ErrorOf([&] { Translate(service, u"@fail 1 buffer too small"); });
   std::vector<std::uint32_t> sizes = MaxSizesOf("ztaTranslate");
 #if SIZE_MAX > UINT32_MAX
@@ -118,19 +120,19 @@ TEST_F(ServiceTest, ALibraryThatAlwaysReportsTooSmallFailsWithItsOwnText) {
 }
 
 TEST_F(ServiceTest, AResultIsNeverReadPastTheBuffer) {
-  TdllZTA service(platform);
+  TdllZTA service(platform, enDe);
   EXPECT_EQ(Translate(service, u"@nonul"), Text(1024, u'x'));
 }
 
 TEST_F(ServiceTest, BooleansAreReadFromTheLowByteOnly) {
-  TdllZTA service(platform);
+  TdllZTA service(platform, enDe);
   EXPECT_EQ(ErrorOf([&] { Translate(service, u"@falselow"); }),
             u"Can't get translation of text \"@falselow\" because of \"low byte false\"");
   EXPECT_EQ(Translate(service, u"@truehigh"), u"high bits true");
 }
 
 TEST_F(ServiceTest, FailuresCarryTheLibrarysErrorText) {
-  TdllZTA service(platform);
+  TdllZTA service(platform, enDe);
   EXPECT_EQ(
       ErrorOf([&] { Translate(service, u"@fail 7 short message"); }),
       u"Can't get translation of text \"@fail 7 short message\" because of \"short message\"");
@@ -144,7 +146,7 @@ TEST_F(ServiceTest, FailuresCarryTheLibrarysErrorText) {
 }
 
 TEST_F(ServiceTest, AnErrorTextThatCannotBeFetchedRecursesOneLevel) {
-  TdllZTA service(platform);
+  TdllZTA service(platform, enDe);
   // 7 fails; the text of 7 fails with 9; the text of 9 fails with 11.
   EXPECT_EQ(ErrorOf([&] { Translate(service, u"@errchain"); }),
             u"Can't get error text because of error code = 11");
@@ -201,29 +203,29 @@ TEST_F(ServiceTest, ABatchGivesEveryLineWhatLineByLineTranslationGives) {
 }
 
 TEST_F(ServiceTest, TranslateAndGetErrorClearsBothOutputs) {
-  TdllZTA service(platform);
+  TTestService service(platform, enDe);
   Text translation = u"old", error = u"old";
-  EXPECT_FALSE(
-      service.TranslateAndGetError(u"en", u"en", u"de", u"@fail 7 bad", translation, error));
+  EXPECT_FALSE(service.TranslateAndGetError(u"@fail 7 bad", translation, error));
   EXPECT_EQ(translation, u"");
   EXPECT_EQ(error, u"Can't get translation of text \"@fail 7 bad\" because of \"bad\"");
-  EXPECT_TRUE(service.TranslateAndGetError(u"en", u"en", u"de", u"x", translation, error));
+  EXPECT_TRUE(service.TranslateAndGetError(u"x", translation, error));
   EXPECT_EQ(translation, u"[en>de] x");
   EXPECT_EQ(error, u"");
 }
 
 TEST_F(ServiceTest, LanguageListSplitsTheResultIntoLines) {
-  TdllZTA service(platform);
-  std::unique_ptr<TStringList> list = service.LanguageList(u"de");
+  TdllZTA service(platform, {u"de", u"", u""});
+  std::unique_ptr<TStringList> list = service.LanguageList();
   EXPECT_EQ(list->Lines(), (std::vector<Text>{u"en English", u"de German", u"fr French"}));
   EXPECT_EQ(zta_double::Calls()[0].text, "de");
-  EXPECT_EQ(ErrorOf([&] { service.LanguageList(u"@fail 3 no list"); }),
+  TdllZTA failing(platform, {u"@fail 3 no list", u"", u""});
+  EXPECT_EQ(ErrorOf([&] { failing.LanguageList(); }),
             u"Can't get list of known languges because of \"no list\"");
 }
 
 TEST_F(ServiceTest, PostTextConvertsBothWays) {
   platform.ansi = 1252;
-  TdllZTA service(platform);
+  TTestService service(platform, enDe);
   EXPECT_EQ(service.ToPOSTText(u"a b\u00e4&"), u"a+b%C3%A4%26");
   EXPECT_EQ(service.FromPOSTText(u"a+b%C3%A4%26"), u"a b\u00e4&");
   EXPECT_EQ(ErrorOf([&] { service.ToPOSTText(u"@fail 4 nope"); }),
@@ -234,14 +236,14 @@ TEST_F(ServiceTest, PostTextConvertsBothWays) {
 
 TEST_F(ServiceTest, AMissingLibraryLeavesNoHandleOpen) {
   platform.libraryPresent = false;
-  EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform); }),
+  EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform, enDe); }),
             u"Can't load libjxZTAccess.so because of \"The specified module could not be found\"");
   EXPECT_EQ(platform.loadedLibraries, 0);
 }
 
 TEST_F(ServiceTest, AMissingEntryPointUnloadsTheLibraryAndStopsBinding) {
   platform.symbols.erase("ztaFromPostText");
-  EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform); }),
+  EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform, enDe); }),
             u"Can't find ztaFromPostText in libjxZTAccess.so because of \"The specified procedure "
             u"could not be found\"");
   EXPECT_EQ(platform.loadedLibraries, 0);
@@ -249,21 +251,21 @@ TEST_F(ServiceTest, AMissingEntryPointUnloadsTheLibraryAndStopsBinding) {
   platform.symbols = TestDoubleSymbols();
   platform.symbols.erase("ztaErrorText");
   platform.symbols.erase("ztaTranslate");
-  EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform); }),
+  EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform, enDe); }),
             u"Can't find ztaErrorText in libjxZTAccess.so because of \"The specified procedure "
             u"could not be found\"");
 }
 
 TEST_F(ServiceTest, AFailedUnloadIsRaisedAndReplacesAConstructionFailure) {
   {
-    TdllZTA service(platform);
+    TdllZTA service(platform, enDe);
     platform.freeFails = true;
     EXPECT_EQ(ErrorOf([&] { service.Destroy(); }),
               u"Can't unload libjxZTAccess.so because of \"Unloading failed\"");
     // Destroying the object afterwards does not try again.
   }
   platform.symbols.erase("ztaTranslate");
-  EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform); }),
+  EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform, enDe); }),
             u"Can't unload libjxZTAccess.so because of \"Unloading failed\"");
 }
 

@@ -16,14 +16,15 @@ namespace {
 // name the input file itself (Windows drops the trailing dot of "a.txt.");
 // writing it would replace the input with its translation, which nobody
 // asked for.
-void CheckDerivedOutputName(TPlatform& aPlatform, const TFileTask& aTask) {
+void CheckDerivedOutputName(TPlatform& aPlatform, const TFileTask& aTask,
+                            const TTranslationRequest& aRequest) {
   if (!aTask.OutFileDerived) return;
   const Text separators = aPlatform.Files().PathSeparators() + u"/";
-  if (aTask.Languages.To.find_first_of(separators) != Text::npos) {
+  if (aRequest.LangTo.find_first_of(separators) != Text::npos) {
     throw TException(
         Format(u"LANGTO \"%s\" holds a path separator and cannot be part of the output "
                u"file name; give OFILE",
-               {aTask.Languages.To}));
+               {aRequest.LangTo}));
   }
   if (aPlatform.Files().SameFile(aTask.InFile, aTask.OutFile)) {
     throw TException(Format(u"Output file \"%s\" is the input file; give OFILE",
@@ -100,7 +101,7 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
                             const TFileWindow& aWindow) {
   CheckFileCoding(aTask.InCoding);
   CheckFileCoding(aTask.OutCoding);
-  CheckDerivedOutputName(aPlatform, aTask);
+  CheckDerivedOutputName(aPlatform, aTask, aService.Request());
   const bool stdInput = IsStdStreamName(aTask.InFile);
   const bool stdOutput = IsStdStreamName(aTask.OutFile);
   const bool inPlace =
@@ -130,8 +131,7 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
       // before the next is translated: lines whose translations are much
       // longer than they are do not pile up.
       for (std::size_t first = 0; first < block.Count();) {
-        const std::size_t end =
-            TranslateBlockPart(aTask.Languages, aService, block, first, progress);
+        const std::size_t end = TranslateBlockPart(aService, block, first, progress);
         for (std::size_t i = first; i < end; ++i) {
           FlattenLineBreaks(block[i]);
           output.WriteLine(block[i]);
@@ -149,10 +149,11 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
   return failed;
 }
 
-void WriteListFile(TPlatform& aPlatform, const TFileTask& aTask, const TStringList& aLanguages) {
+void WriteListFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZTA& aService) {
+  const std::unique_ptr<TStringList> languages = aService.LanguageList();
   CheckFileCoding(aTask.OutCoding);
-  CheckDerivedOutputName(aPlatform, aTask);
-  WriteOutputFile(aPlatform, aTask.OutFile, aTask.OutCoding, aLanguages);
+  CheckDerivedOutputName(aPlatform, aTask, aService.Request());
+  WriteOutputFile(aPlatform, aTask.OutFile, aTask.OutCoding, *languages);
 }
 
 }  // namespace xlate

@@ -5,7 +5,6 @@
 
 #include "app/filemode/LineBlock.h"
 #include "common/Codings.h"
-#include "common/StringList.h"
 #include "platform/Platform.h"
 
 namespace xlate {
@@ -40,8 +39,7 @@ class TLineReader {
   // "File ... holds a NUL character in line ..." for text after a NUL,
   // before it gives the lines that stand before that NUL.
   bool ReadBlock(TLineBlock& vBlock);
-  // The bytes read so far, and where the lines given so far end in them.
-  std::uint64_t BytesRead() const { return FBytesRead; }
+  // Where the lines given so far end in the bytes read.
   std::uint64_t BytesUsed() const { return FBytesRead - (FEnd - FStart); }
 
  private:
@@ -79,15 +77,5 @@ class TLineReader {
   bool FEnded = false;         // a NUL ended the text; [FStart, FEnd) is what follows it
   bool FSkipLF = false;        // the last line ended with a CR, and an LF may follow
 };
-
-// Reads the file aName in aCoding, to its end, and returns its lines.
-// Raises what OpenInputFile and TLineReader raise.
-std::unique_ptr<TStringList> ReadInputFile(TPlatform& aPlatform, const Text& aName,
-                                           TCodingType aCoding);
-
-// Replaces the lines with those of a file's bytes in aCoding; a message
-// names the file "".
-void DecodeFileBytes(TPlatform& aPlatform, TCodingType aCoding, const ByteString& aBytes,
-                     TStringList& vLines, const TFileWindow& aWindow = {});
 
 }  // namespace xlate

@@ -1,6 +1,5 @@
 #include "app/filemode/LineBlock.h"
 
-#include "common/Exception.h"
 #include "platform/LibraryCallGuard.h"
 
 namespace xlate {
@@ -26,11 +25,6 @@ ByteString& TLineBlock::AddUtf8() {
   return bytes;
 }
 
-void TLineBlock::SetFailure(std::size_t aIndex, const Text& aMessage) {
-  FLines[aIndex] = aMessage;
-  ++FFailed;
-}
-
 void TLineBlock::LetGo(std::size_t aIndex) {
   if (FLines[aIndex].capacity() > kKeptCapacity) Text().swap(FLines[aIndex]);
 }
@@ -45,41 +39,19 @@ void TLineBlock::Clear() {
   FInUtf8 = false;
 }
 
-std::size_t TranslateBlockPart(const TLanguages& aLanguages, TdllZTA& aService, TLineBlock& vBlock,
-                               std::size_t aFirst, TProgress& vProgress) {
+std::size_t TranslateBlockPart(TdllZTA& aService, TLineBlock& vBlock, std::size_t aFirst,
+                               TProgress& vProgress) {
   // The library's floating-point settings are set once for the part, not
   // around each of its calls; nothing here between the calls computes in
   // floating point.
   TLibraryCallRun run(aService.CallGuard());
-  const std::size_t count = vBlock.Count();
-  if (aService.HasBatchEntryPoint()) {
-    // The lines in one call, with the same results as line by line.
-    std::size_t failed = 0;
-    const std::size_t done = aService.TranslateLines(
-        aLanguages.Init, aLanguages.From, aLanguages.To, vBlock.Lines() + aFirst, count - aFirst,
-        vBlock.InUtf8() ? vBlock.Utf8Lines() + aFirst : nullptr, failed);
-    vBlock.AddFailures(failed);
-    for (std::size_t i = 0; i < done; ++i) vProgress.LineDone();
-    return aFirst + done;
-  }
-  std::size_t held = 0;
-  std::size_t i = aFirst;
-  for (; i < count && held < kPartResultBytes; ++i) {
-    Text& line = vBlock[i];
-    try {
-      if (vBlock.InUtf8()) {
-        aService.TranslateUtf8(aLanguages.Init, aLanguages.From, aLanguages.To, vBlock.Utf8(i),
-                               line);
-      } else {
-        aService.TranslateInPlace(aLanguages.Init, aLanguages.From, aLanguages.To, line);
-      }
-    } catch (const TException& e) {
-      vBlock.SetFailure(i, e.Message());
-    }
-    held += line.size() * sizeof(char16_t);
-    vProgress.LineDone();
-  }
-  return i;
+  std::size_t failed = 0;
+  const std::size_t done =
+      aService.TranslateLines(vBlock.Lines() + aFirst, vBlock.Count() - aFirst,
+                              vBlock.InUtf8() ? vBlock.Utf8Lines() + aFirst : nullptr, failed,
+                              [&vProgress] { vProgress.LineDone(); });
+  vBlock.AddFailures(failed);
+  return aFirst + done;
 }
 
 }  // namespace xlate

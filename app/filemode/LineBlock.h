@@ -9,14 +9,6 @@
 
 namespace xlate {
 
-// The languages of a translation: the library's interface language, and
-// the languages translated from and into.
-struct TLanguages {
-  Text Init;
-  Text From;
-  Text To;
-};
-
 // How much of the input file is held at once.
 struct TFileWindow {
   std::size_t Bytes = std::size_t{1} << 16;  // read ahead; a longer line is held whole
@@ -46,12 +38,9 @@ class TLineBlock {
   // UTF-8 bytes (well-formed ones). One block holds one kind.
   Text& Add();
   ByteString& AddUtf8();
-  // A line's failure: its message takes the place of the line, and the
-  // block counts it.
-  void SetFailure(std::size_t aIndex, const Text& aMessage);
+  // The lines that failed: each holds its failure's message in its place,
+  // put there by the call that translated the lines, which counts them.
   std::size_t Failed() const { return FFailed; }
-  // Counts failures whose messages were put in place by a call for many
-  // lines at once.
   void AddFailures(std::size_t aCount) { FFailed += aCount; }
   // The line's result is written: the storage of a long one is let go now,
   // so that the results of a block do not pile up.
@@ -68,15 +57,16 @@ class TLineBlock {
   bool FInUtf8 = false;
 };
 
-// Translates lines of the block from aFirst on, in order, and returns the
-// index after the last one translated: as many as one batch call takes when
-// the library has the batch entry point, else one library call each, until
-// their results pass kPartResultBytes (one line at least). The caller writes
-// them before it goes on, so that memory stays bounded however long the
-// translations are. A line that fails carries the failure's message
-// instead, and is counted (Failed); the others go on; any other exception
-// ends the run. Progress counts each line.
-std::size_t TranslateBlockPart(const TLanguages& aLanguages, TdllZTA& aService, TLineBlock& vBlock,
-                               std::size_t aFirst, TProgress& vProgress);
+// Translates lines of the block from aFirst on, in order, through
+// TdllZTA::TranslateLines, and returns the index after the last one
+// translated: as many as one batch call takes when the library has the
+// batch entry point, else one library call each, until their results pass
+// kPartResultBytes (one line at least). The caller writes them before it
+// goes on, so that memory stays bounded however long the translations are.
+// A line that fails carries the failure's message instead, and is counted
+// (Failed); the others go on; any other exception ends the run. Progress
+// counts each line.
+std::size_t TranslateBlockPart(TdllZTA& aService, TLineBlock& vBlock, std::size_t aFirst,
+                               TProgress& vProgress);
 
 }  // namespace xlate

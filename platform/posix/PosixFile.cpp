@@ -264,12 +264,6 @@ TErrorCode WriteThroughOwnDescriptor(int aFd, std::unique_ptr<TPlatformFile>& vF
   return kSuccess;
 }
 
-std::string DirectoryOf(const std::string& aPath) {
-  std::size_t slash = aPath.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : aPath.substr(0, slash);
-}
-
 // Follows the symbolic links of the name's last component, as opening it
 // would, and gives the name of the file to replace, which may not exist yet
 // (a dangling link names the file to create). A link that the kernel's
@@ -371,6 +365,12 @@ mode_t CurrentUmask() {
 // errno after a failed call is never 0; should it be, the failure still
 // counts as one.
 TErrorCode ErrnoCode() { return errno != 0 ? static_cast<TErrorCode>(errno) : EIO; }
+
+std::string DirectoryOf(const std::string& aPath) {
+  std::size_t slash = aPath.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : aPath.substr(0, slash);
+}
 
 TErrorCode OpenPosixStdStream(int aFd, std::unique_ptr<TPlatformFile>& vFile) {
   return WriteThroughOwnDescriptor(aFd, vFile);

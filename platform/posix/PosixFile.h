@@ -16,6 +16,10 @@ constexpr TErrorCode kLockedByAnother = 0x20000001;
 // The code of a failure that errno describes.
 TErrorCode ErrnoCode();
 
+// The folder of a native path: what stands before its last "/", "/" for a
+// name in the root, "." for a name without a folder.
+std::string DirectoryOf(const std::string& aPath);
+
 // Opens an existing file for reading and takes an advisory lock on it,
 // shared or exclusive, so that two runs that read one file can, and a run
 // that replaces it keeps the others out.

@@ -51,12 +51,6 @@ TErrorCode WriteErrorCode(int aErrno) {
   }
 }
 
-std::string DirectoryOf(const std::string& aPath) {
-  std::size_t slash = aPath.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : aPath.substr(0, slash);
-}
-
 std::string LastComponent(const std::string& aPath) {
   std::size_t slash = aPath.rfind('/');
   return slash == std::string::npos ? aPath : aPath.substr(slash + 1);

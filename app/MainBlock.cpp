@@ -19,7 +19,8 @@ namespace {
 
 ByteString TranslateParamText(TPlatform& aPlatform, const TRunSettings& aSettings,
                               TdllZTA& aService, const ByteString& aText) {
-  Text translation = aService.Translate(DecodeText(aPlatform.SystemText(), aSettings.InCoding, aText));
+  Text translation =
+      aService.Translate(DecodeText(aPlatform.SystemText(), aSettings.InCoding, aText));
   return EncodeText(aPlatform.SystemText(), aSettings.OutCoding, translation);
 }
 

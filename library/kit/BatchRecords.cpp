@@ -1,6 +1,6 @@
 #include "library/kit/BatchRecords.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "contract/ZtaContract.h"
 
@@ -28,8 +28,8 @@ void WritePartialAnswer(std::string_view aRecords, char* vDest, std::uint32_t aM
     fits = next = end;
   }
   if (fits == 0 || vDest == nullptr) return;
-  std::memcpy(vDest, aRecords.data(), fits);
-  std::memcpy(vDest + fits, mark.data(), mark.size());
+  std::copy_n(aRecords.data(), fits, vDest);
+  std::copy_n(mark.data(), mark.size(), vDest + fits);
 }
 
 }  // namespace zta_kit

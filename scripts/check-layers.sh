@@ -9,12 +9,14 @@
 #   service/       common/, contract/, platform/
 #   app/filemode/  common/, contract/, platform/, service/
 #   app/           everything of the product, app/filemode/ included
-#   library/NAME/  its own folder and contract/
+#   library/kit/   contract/ (the kit every library may use)
+#   library/NAME/  its own folder, contract/ and library/kit/
 #   testsupport/, tests/, fuzz/, bench/  anything
 # Operating-system headers (<unistd.h>, <windows.h>, <sys/...>, ...) only in
 # platform/ and testsupport/posix/, testsupport/windows/. library/apertium is
 # left out of that rule: the reference library is a program of its own, with
-# its own POSIX and Windows files (*_posix.cpp, *_windows.cpp).
+# its own POSIX and Windows files (*_posix.cpp, *_windows.cpp); so are the
+# kit's HTTP transports (library/kit/*Transport.cpp), WinHTTP's included.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,7 +27,8 @@ declare -A allowed=(
   [service]="service common contract platform"
   [app/filemode]="app/filemode common contract platform service"
   [app]="app app/filemode common contract platform service"
-  [library]="contract"
+  [library/kit]="contract"
+  [library]="contract library/kit"
 )
 open_folders="testsupport tests fuzz bench"
 
@@ -54,7 +57,8 @@ while IFS= read -r file; do
         # A system header: is it an operating system's?
         if echo "$header" | grep -qE "$os_headers"; then
           case "$file" in
-            platform/* | testsupport/posix/* | testsupport/windows/* | library/apertium/*) ;;
+            platform/* | testsupport/posix/* | testsupport/windows/* | library/apertium/* | \
+              library/kit/*Transport.cpp) ;;
             *)
               echo "$file:$number: includes the operating-system header <$header>"
               failures=$((failures + 1))
@@ -71,7 +75,7 @@ while IFS= read -r file; do
         [ "$to" = "$from" ] && continue
         case " $open_folders " in *" ${from%%/*} "*) continue ;; esac
         key="$from"
-        case "$from" in library/*) key=library ;; esac
+        case "$from" in library/kit) ;; library/*) key=library ;; esac
         if [ -n "${allowed[$key]+set}" ] && [[ " ${allowed[$key]} " == *" $to "* ]]; then
           continue
         fi

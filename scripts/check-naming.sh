@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the program's own code (app/, common/, service/, platform/,
-# contract/) with clang-tidy as .clang-tidy configures it: the names
+# contract/) and the libraries' kit, the echo library and the test double
+# (library/kit/, library/echo/, library/testdouble/) with clang-tidy as .clang-tidy configures it: the names
 # (readability-identifier-naming) and the bugprone, static-analyzer and
 # performance checks; fails on any finding. Every source file that the
 # given build folder compiles is checked, with the headers it includes from
@@ -24,7 +25,8 @@ fi
 # The program's own sources that this build compiles (a Linux build compiles
 # the posix/ files, a Windows build the windows/ ones).
 cd "$here"
-files=$(git ls-files 'app/*.cpp' 'common/*.cpp' 'service/*.cpp' 'platform/*.cpp' 'contract/*.cpp' |
+files=$(git ls-files 'app/*.cpp' 'common/*.cpp' 'service/*.cpp' 'platform/*.cpp' 'contract/*.cpp' \
+  'library/kit/*.cpp' 'library/echo/*.cpp' 'library/testdouble/*.cpp' |
   while read -r file; do
     grep -qF "\"$here/$file\"" "$database" && echo "$file"
   done)
@@ -48,10 +50,14 @@ if [ -n "$compiler" ]; then
 fi
 
 findings="$(mktemp)"
-trap 'rm -f "$findings"' EXIT
+# The database as clang reads it: GCC's -fno-gnu-unique (the libraries' and
+# the kit's, see library/kit/CMakeLists.txt) is no clang option.
+clang_build="$(mktemp -d)"
+trap 'rm -rf "$findings" "$clang_build"' EXIT
+sed 's/ -fno-gnu-unique//g' "$database" >"$clang_build/compile_commands.json"
 status=0
 # shellcheck disable=SC2086
-printf '%s\n' $files | xargs -P "$(nproc)" -n 3 "$tidy" -p "$build" --quiet "${extra[@]}" >"$findings" 2>&1 ||
+printf '%s\n' $files | xargs -P "$(nproc)" -n 3 "$tidy" -p "$clang_build" --quiet "${extra[@]}" >"$findings" 2>&1 ||
   status=$?
 # A header's finding shows once for each file that includes it.
 if grep -E '(warning|error):' "$findings" | sort -u | grep .; then

@@ -31,7 +31,7 @@ class ServiceTest : public ::testing::Test {
 
   std::vector<std::uint32_t> MaxSizesOf(const std::string& aEntry) {
     std::vector<std::uint32_t> sizes;
-    for (const zta_double::Call& call : zta_double::Calls()) {
+    for (const zta_double::TCall& call : zta_double::Calls()) {
       if (call.entry == aEntry) sizes.push_back(call.maxSize);
     }
     return sizes;

@@ -4,9 +4,9 @@
 #include <cctype>
 
 #include "ApyAnswers.h"
+#include "KitNames.h"
 #include "PostForm.h"
 #include "TextPieces.h"
-#include "Utf8Text.h"
 #include "ZtaErrors.h"
 
 namespace zta {
@@ -172,7 +172,7 @@ HttpResult ApyClient::sendUnlessPaused(const std::string& request, const Send& s
 std::vector<std::string> ApyClient::pairNames() {
   const std::string request = "GET /listPairs";
   const HttpResult result =
-      sendUnlessPaused(request, [&] { return transport_->get(url_ + "/listPairs"); });
+      sendUnlessPaused(request, [&] { return transport_->Get(url_ + "/listPairs"); });
   if (result.outcome != HttpOutcome::kAnswered || result.status != 200) {
     failRequest(result, request);
   }
@@ -198,7 +198,7 @@ std::string ApyClient::translatePiece(const std::string& langPair, std::string_v
   const std::string request = "POST /translate for " + langPair;
   ++translateRequests_;
   const HttpResult result =
-      sendUnlessPaused(request, [&] { return transport_->postForm(url_ + "/translate", form); });
+      sendUnlessPaused(request, [&] { return transport_->PostForm(url_ + "/translate", form); });
   if (result.outcome != HttpOutcome::kAnswered || result.status != 200) {
     failRequest(result, request);
   }

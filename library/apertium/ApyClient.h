@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "HttpTransport.h"
+#include "KitNames.h"
 
 namespace zta {
 

@@ -10,8 +10,10 @@
 #include "MarkupText.h"
 #include "Pipeline.h"
 #include "PostForm.h"
-#include "Utf8Text.h"
 #include "ZtaErrors.h"
+#include "library/kit/BatchRecords.h"
+#include "library/kit/ResultBuffer.h"
+#include "library/kit/Utf8Check.h"
 
 namespace zta {
 namespace {
@@ -38,37 +40,13 @@ Language requireLanguage(const char* code, const char* side,
   return *language;
 }
 
-void appendRecord(std::string& records, uint32_t code, const std::string& text) {
-  for (int shift = 0; shift < 32; shift += 8) {
-    records.push_back(static_cast<char>((code >> shift) & 0xFF));
-  }
-  records += text;
-  records.push_back('\0');
-}
-
-// A failed batch's answer: the records of its first texts (done), as many
-// as fit in maxSize with the end mark after them (code 1 and an empty
-// text), so that the caller keeps them and translates only the rest.
-// Nothing is written when not one record fits.
-void writePartialAnswer(const std::string& done, char* dest, uint32_t maxSize) {
-  static constexpr char kEndMark[5] = {1, 0, 0, 0, 0};
-  std::size_t fits = 0;
-  for (std::size_t next = 0; next < done.size();) {
-    const std::size_t end = done.find('\0', next + 4) + 1;  // after the text's NUL
-    if (end + sizeof kEndMark > maxSize) break;
-    fits = next = end;
-  }
-  if (fits == 0 || dest == nullptr) return;
-  std::memcpy(dest, done.data(), fits);
-  std::memcpy(dest + fits, kEndMark, sizeof kEndMark);
-}
-
 }  // namespace
 
 TranslationLibrary::TranslationLibrary(LibrarySettings settings)
     : settings_(std::move(settings)),
       format_(settings_.format.empty() ? TextFormat::kText : textFormatNamed(settings_.format)) {
   if (!settings_.commandBuilder) settings_.commandBuilder = apertiumNullFlushStages;
+  settings_.serverLimits.userAgent = "jxZTAccess (Apertium)";
 }
 
 TextFormat TranslationLibrary::textFormat() const {
@@ -92,7 +70,7 @@ void TranslationLibrary::stopAll() {
 
 uint32_t TranslationLibrary::lastErrorCode() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  return lastError_;
+  return errors_.LastCode();
 }
 
 PairTranslator* TranslationLibrary::translatorFor(const std::string& modeName) {
@@ -102,8 +80,7 @@ PairTranslator* TranslationLibrary::translatorFor(const std::string& modeName) {
 }
 
 void TranslationLibrary::fail(uint32_t code, const std::string& text) {
-  lastError_ = code;
-  errorTexts_[code] = asciiForMessage(text, kMaxErrorTextLength);
+  errors_.Fail(code, asciiForMessage(text, kMaxErrorTextLength));
 }
 
 bool TranslationLibrary::run(char* dest, uint32_t maxSize,
@@ -114,15 +91,11 @@ bool TranslationLibrary::run(char* dest, uint32_t maxSize,
       throw ZtaError(ErrorCode::kInvalidArgument, "No destination given (null pointer)");
     }
     const std::string result = produce();
-    const std::size_t needed = result.size() + (withNul ? 1 : 0);
-    if (needed > maxSize) {
-      throw ZtaError(ErrorCode::kBufferTooSmall, "The result needs " + std::to_string(needed) +
-                                                     " bytes and the buffer holds " +
-                                                     std::to_string(maxSize));
+    if (!zta_kit::CopyResult(result, dest, maxSize, withNul)) {
+      throw ZtaError(ErrorCode::kBufferTooSmall,
+                     zta_kit::TooSmallText(zta_kit::BytesNeeded(result, withNul), maxSize));
     }
-    if (!result.empty()) std::memcpy(dest, result.data(), result.size());
-    if (withNul) dest[result.size()] = '\0';
-    lastError_ = 0;
+    errors_.SetLastCode(0);
     return true;
   } catch (const ZtaError& error) {
     fail(static_cast<uint32_t>(error.code()), error.what());
@@ -561,14 +534,12 @@ std::string TranslationLibrary::translateText(const char* langFrom, const char* 
   requireText(text, "text");
   requireText(langFrom, "source language");
   requireText(langTo, "target language");
-  if (lastTranslation_ && lastTranslation_->langFrom == langFrom &&
-      lastTranslation_->langTo == langTo && lastTranslation_->text == text) {
-    return lastTranslation_->result;
-  }
+  const auto arguments = zta_kit::ArgumentsOf({langFrom, langTo, text});
+  if (const std::string* kept = lastTranslation_.Find(arguments)) return *kept;
   std::optional<Route> route;
   std::optional<std::string> result = resolveText(langFrom, langTo, text, &route);
   if (!result) result = engineTranslation(*route, text);
-  lastTranslation_ = Translation{langFrom, langTo, text, *result};
+  lastTranslation_.Keep(arguments, *result);
   return *result;
 }
 
@@ -578,18 +549,9 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
   if (count > 0 && texts == nullptr) {
     throw ZtaError(ErrorCode::kInvalidArgument, "No texts given (null pointer)");
   }
-  const auto sameBatch = [&](const Batch& batch) {
-    if (langFrom == nullptr || langTo == nullptr || batch.langFrom != langFrom ||
-        batch.langTo != langTo || batch.texts.size() != count) {
-      return false;
-    }
-    for (uint32_t i = 0; i < count; ++i) {
-      if (texts[i] == nullptr || batch.texts[i] != texts[i]) return false;
-    }
-    return true;
-  };
-  if (lastBatch_ && sameBatch(*lastBatch_)) return lastBatch_->records;
-  lastBatch_.reset();
+  const auto arguments = zta_kit::ArgumentsOf({langFrom, langTo}, count, texts);
+  if (const std::string* kept = lastBatch_.Find(arguments)) return *kept;
+  lastBatch_.Forget();
 
   // Each text's outcome as translating it alone gives it, except those
   // that need a chain or the server: they are translated together below,
@@ -620,7 +582,7 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
       outcomes[i].known = false;
     } catch (const ZtaError& error) {
       fail(static_cast<uint32_t>(error.code()), error.what());
-      outcomes[i] = {lastError_, errorTexts_[lastError_]};
+      outcomes[i] = {errors_.LastCode(), errors_.Text(errors_.LastCode())};
     }
   }
   for (auto& [name, group] : groups) {
@@ -640,7 +602,7 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
       done->clear();
       for (const Outcome& outcome : outcomes) {
         if (!outcome.known || outcome.text.find('\0') != std::string::npos) break;
-        appendRecord(*done, outcome.code, outcome.text);
+        zta_kit::AppendRecord(outcome.code, outcome.text, *done);
       }
       throw;
     }
@@ -650,8 +612,10 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
     }
   }
   std::string records;
-  for (const Outcome& outcome : outcomes) appendRecord(records, outcome.code, outcome.text);
-  lastBatch_ = Batch{langFrom, langTo, std::vector<std::string>(texts, texts + count), records};
+  for (const Outcome& outcome : outcomes) {
+    zta_kit::AppendRecord(outcome.code, outcome.text, records);
+  }
+  lastBatch_.Keep(arguments, records);
   return records;
 }
 
@@ -694,7 +658,7 @@ bool TranslationLibrary::translateBatch(const char* /*langInit*/, const char* la
           false)) {
     return true;
   }
-  writePartialAnswer(done, dest, maxSize);
+  zta_kit::WritePartialAnswer(done, dest, maxSize);
   return false;
 }
 
@@ -737,18 +701,16 @@ bool TranslationLibrary::errorText(uint32_t code, char* buffer, uint32_t maxSize
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   // Looking up a text is not a new success: the last error stays as it was,
   // so that a retry with a larger buffer finds the same text.
-  const uint32_t before = lastError_;
+  const uint32_t before = errors_.LastCode();
   const bool ok = run(buffer, maxSize, [&] {
-    const auto kept = errorTexts_.find(code);
-    if (kept != errorTexts_.end()) return kept->second;
-    const char* generic = genericErrorText(code);
-    if (generic == nullptr) {
+    const char* text = errors_.Text(code);
+    if (text == nullptr) {
       throw ZtaError(ErrorCode::kUnknownErrorCode, "Unknown error code " + std::to_string(code) +
                                                        " (not a code of this library)");
     }
-    return std::string(generic);
+    return std::string(text);
   });
-  if (ok) lastError_ = before;
+  if (ok) errors_.SetLastCode(before);
   return ok;
 }
 

@@ -35,6 +35,9 @@
 #include "MarkupText.h"
 #include "PairCatalog.h"
 #include "PairTranslator.h"
+#include "ZtaErrors.h"
+#include "library/kit/ErrorState.h"
+#include "library/kit/KeptResult.h"
 
 namespace zta {
 
@@ -74,26 +77,12 @@ class TranslationLibrary {
   const ApyBatchClient* serverBatchClient() const;
 
  private:
-  struct Translation {
-    std::string langFrom;
-    std::string langTo;
-    std::string text;
-    std::string result;
-  };
-
   // How a text goes from its language into the other: through one pair, or
   // through two with a pivot language between them (first, then second).
   struct Route {
     LanguagePair first;
     std::optional<LanguagePair> second;
     std::string key() const;  // "eng-spa" or "eng-spa+spa-por"
-  };
-
-  struct Batch {
-    std::string langFrom;
-    std::string langTo;
-    std::vector<std::string> texts;
-    std::string records;
   };
 
   // Runs produce under the lock, copies its result (and a NUL, unless
@@ -174,11 +163,10 @@ class TranslationLibrary {
   std::vector<std::set<std::string>> serverPairs_;        // mode names, per server
   std::size_t nextServer_ = 0;                            // where the pick starts
   std::unique_ptr<ApyBatchClient> serverBatch_;
-  std::optional<Translation> lastTranslation_;
-  std::optional<Batch> lastBatch_;
-  std::set<std::string> announced_;             // the routes through a pivot already announced
-  std::map<uint32_t, std::string> errorTexts_;  // the latest text for each failure code
-  uint32_t lastError_ = 0;
+  zta_kit::TKeptResult lastTranslation_;  // for the retry after code 1
+  zta_kit::TKeptResult lastBatch_;
+  std::set<std::string> announced_;                // the routes through a pivot already announced
+  zta_kit::TErrorState errors_{genericErrorText};  // the last code, the latest text of each
 };
 
 // The one library state that the exported functions use; made on first use

@@ -66,7 +66,7 @@
 #include <string>
 #include <vector>
 
-#include "HttpTransport.h"
+#include "KitNames.h"
 #include "ModeScript.h"
 #include "PairCatalog.h"
 #include "Pipeline.h"

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "ApertiumText.h"
-#include "Utf8Text.h"
+#include "KitNames.h"
 #include "ZtaErrors.h"
 
 namespace zta {

@@ -26,8 +26,8 @@
 #include <map>
 #include <string_view>
 
+#include "KitNames.h"
 #include "Pipeline.h"
-#include "Utf8Text.h"
 
 extern char** environ;
 

@@ -6,7 +6,10 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <string_view>
 
+#include "library/kit/BatchRecords.h"
+#include "library/kit/ErrorState.h"
 #include "library/testdouble/Faults.h"
 
 namespace zta_double {
@@ -15,7 +18,6 @@ namespace {
 
 constexpr std::uint32_t kTrue = 1;
 constexpr std::uint32_t kFalse = 0;
-constexpr std::uint32_t kTooSmall = 1;
 constexpr std::uint32_t kUnknownCode = 13;
 constexpr std::uint32_t kNoSuchFault = 14;
 constexpr std::uint32_t kBatchLineTooBig = 15;
@@ -23,11 +25,11 @@ constexpr std::uint32_t kBatchNoErrorText = 16;
 // A line's result inside a batch may grow its buffer up to this.
 constexpr std::uint32_t kBatchLineLimit = 1u << 24;
 
-struct State {
-  std::vector<Call> calls;
-  std::uint32_t lastError = 0;
-  // Texts for failure codes; a code mapped to a number fails with it.
-  std::map<std::uint32_t, std::string> errorTexts;
+struct TState {
+  std::vector<TCall> calls;
+  // The last failure and the texts of the failure codes.
+  zta_kit::TErrorState errors;
+  // The codes whose text fails with another code.
   std::map<std::uint32_t, std::uint32_t> errorTextFailures;
   std::uint32_t busyLeft = 0;
   bool busyActive = false;
@@ -35,8 +37,8 @@ struct State {
   bool batchBusyActive = false;
 };
 
-State& S() {
-  static State state;
+TState& S() {
+  static TState state;
   return state;
 }
 
@@ -53,15 +55,19 @@ void Record(const char* aEntry, std::uint32_t aMaxSize, const std::string& aText
 }
 
 std::uint32_t Fail(std::uint32_t aCode) {
-  S().lastError = aCode;
+  S().errors.Fail(aCode);
+  return kFalse;
+}
+
+// A failure whose error text is aText.
+std::uint32_t Fail(std::uint32_t aCode, const std::string& aText) {
+  S().errors.Fail(aCode, aText);
   return kFalse;
 }
 
 // Copies a result with its NUL, or reports code 1 when it does not fit.
 std::uint32_t Deliver(const std::string& aResult, char* aDest, std::uint32_t aMaxSize) {
-  if (aResult.size() + 1 > aMaxSize) return Fail(kTooSmall);
-  std::memcpy(aDest, aResult.c_str(), aResult.size() + 1);
-  return kTrue;
+  return S().errors.Deliver(aResult, aDest, aMaxSize) ? kTrue : kFalse;
 }
 
 // Writes "x" over the buffer and 4096 bytes past its end, byte by byte, so
@@ -72,17 +78,9 @@ std::uint32_t Overrun(char* aDest, std::uint32_t aMaxSize) {
   return kTrue;
 }
 
-void AppendCode(std::uint32_t aCode, std::string& vRecords) {
-  for (int shift = 0; shift < 32; shift += 8) {
-    vRecords += static_cast<char>((aCode >> shift) & 0xFF);
-  }
-}
-
 // Copies the records, or reports code 1 when they do not fit.
 std::uint32_t DeliverRecords(const std::string& aRecords, char* aDest, std::uint32_t aMaxSize) {
-  if (aRecords.size() > aMaxSize) return Fail(kTooSmall);
-  std::memcpy(aDest, aRecords.data(), aRecords.size());
-  return kTrue;
+  return S().errors.Deliver(aRecords, aDest, aMaxSize, false) ? kTrue : kFalse;
 }
 
 std::string Unescape(const std::string& aText) {
@@ -119,7 +117,7 @@ void RunProcessCommand(const std::string& aText) {
 // Runs a command text; gives the Boolean to return, or -1 when the text is
 // not a command and the caller's ordinary result applies.
 long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSize) {
-  State& s = S();
+  TState& s = S();
   RunProcessCommand(aText);
   if (StartsWith(aText, "@echo ")) return Deliver(Unescape(aText.substr(6)), aDest, aMaxSize);
   if (StartsWith(aText, "@size ")) {
@@ -131,9 +129,7 @@ long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSi
   if (StartsWith(aText, "@fail ")) {
     char* end = nullptr;
     auto code = static_cast<std::uint32_t>(std::strtoul(aText.c_str() + 6, &end, 10));
-    std::string message = (*end == ' ') ? Unescape(end + 1) : "failure " + std::to_string(code);
-    s.errorTexts[code] = message;
-    return Fail(code);
+    return Fail(code, (*end == ' ') ? Unescape(end + 1) : "failure " + std::to_string(code));
   }
   if (StartsWith(aText, "@busy ")) {
     if (!s.busyActive) {
@@ -142,7 +138,7 @@ long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSi
     }
     if (s.busyLeft > 0) {
       --s.busyLeft;
-      return Fail(kTooSmall);
+      return Fail(zta_kit::kCodeTooSmall);
     }
     s.busyActive = false;
     return Deliver("busy done", aDest, aMaxSize);
@@ -152,13 +148,9 @@ long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSi
     s.errorTextFailures[9] = 11;
     return Fail(7);
   }
-  if (aText == "@bigerror") {
-    s.errorTexts[8] = std::string(2990, 'e') + " big error";
-    return Fail(8);
-  }
+  if (aText == "@bigerror") return Fail(8, std::string(2990, 'e') + " big error");
   if (aText == "@falselow") {
-    s.errorTexts[7] = "low byte false";
-    s.lastError = 7;
+    Fail(7, "low byte false");
     return 0xFFFFFF00u;
   }
   if (aText == "@truehigh") {
@@ -169,7 +161,7 @@ long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSi
     std::memset(aDest, 'x', aMaxSize);
     return kTrue;
   }
-  if (aText == "@alwaysbusy") return Fail(kTooSmall);
+  if (aText == "@alwaysbusy") return Fail(zta_kit::kCodeTooSmall);
   if (aText == "@overrun") return Overrun(aDest, aMaxSize);
   if (StartsWith(aText, "@fault ")) {
     RaiseFault(aText.c_str() + 7);
@@ -180,12 +172,10 @@ long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSi
 
 // What ztaErrorText does, without recording the call.
 std::uint32_t ErrorTextOf(std::uint32_t aCode, char* aBuffer, std::uint32_t aMaxSize) {
-  State& s = S();
+  TState& s = S();
   auto failure = s.errorTextFailures.find(aCode);
   if (failure != s.errorTextFailures.end()) return Fail(failure->second);
-  auto text = s.errorTexts.find(aCode);
-  if (text == s.errorTexts.end()) return Fail(kUnknownCode);
-  return Deliver(text->second, aBuffer, aMaxSize);
+  return s.errors.CopyText(aCode, aBuffer, aMaxSize, kUnknownCode) ? kTrue : kFalse;
 }
 
 // What ztaTranslate does with aText, without recording the call.
@@ -211,8 +201,8 @@ bool CallAsTheProgramDoes(const Call& aCall, std::string& vResult, std::uint32_t
       vResult.assign(buffer.data(), nul ? static_cast<const char*>(nul) - buffer.data() : size);
       return true;
     }
-    vCode = S().lastError;
-    if (vCode != kTooSmall) return false;
+    vCode = S().errors.LastCode();
+    if (vCode != zta_kit::kCodeTooSmall) return false;
   }
   vCode = kBatchLineTooBig;
   return false;
@@ -243,9 +233,7 @@ bool BatchRecord(const char* aLangFrom, const char* aLangTo, const std::string& 
       return false;
     }
   }
-  AppendCode(translated ? 0 : code, vRecords);
-  vRecords += result;
-  vRecords += '\0';
+  zta_kit::AppendRecord(translated ? 0 : code, result, vRecords);
   return true;
 }
 
@@ -253,7 +241,7 @@ bool BatchRecord(const char* aLangFrom, const char* aLangTo, const std::string& 
 std::uint32_t FailureCode(const char* aText) {
   char* end = nullptr;
   auto code = static_cast<std::uint32_t>(std::strtoul(aText, &end, 10));
-  S().errorTexts[code] = (*end == ' ') ? Unescape(end + 1) : "failure " + std::to_string(code);
+  Fail(code, (*end == ' ') ? Unescape(end + 1) : "failure " + std::to_string(code));
   return code;
 }
 
@@ -265,7 +253,7 @@ bool Begins(const char* aText, const char* aPrefix) {
 // or -1 when the batch goes on. Faults are raised before anything is
 // allocated, so that a fault leaves nothing behind.
 long long RunBatchCommand(const char* aText, char* aDest, std::uint32_t aMaxSize) {
-  State& s = S();
+  TState& s = S();
   if (Begins(aText, "@batchfault ")) {
     RaiseFault(aText + 12);
     return Fail(kNoSuchFault);
@@ -288,7 +276,7 @@ long long RunBatchCommand(const char* aText, char* aDest, std::uint32_t aMaxSize
     }
     if (s.batchBusyLeft > 0) {
       --s.batchBusyLeft;
-      return Fail(kTooSmall);
+      return Fail(zta_kit::kCodeTooSmall);
     }
     s.batchBusyActive = false;
     return -1;
@@ -310,13 +298,13 @@ void RecordBatch(const char* aLangInit, const char* aLangFrom, const char* aLang
 
 }  // namespace
 
-const std::vector<Call>& Calls() { return S().calls; }
+const std::vector<TCall>& Calls() { return S().calls; }
 
-void Reset() { S() = State(); }
+void Reset() { S() = TState(); }
 
 std::uint32_t LastErrorCode() {
   Record("ztaLastErrorCode", 0, "");
-  return S().lastError;
+  return S().errors.LastCode();
 }
 
 std::uint32_t ErrorText(std::uint32_t aCode, char* aBuffer, std::uint32_t aMaxSize) {
@@ -347,19 +335,17 @@ std::uint32_t TranslateBatch(const char* aLangInit, const char* aLangFrom, const
     if (std::strcmp(text, "@batchfewer") == 0) return DeliverRecords(records, aDest, aMaxSize);
     if (Begins(text, "@batchpartial ")) {
       const std::uint32_t code = FailureCode(text + 14);
-      AppendCode(kTooSmall, records);
-      records += '\0';
+      zta_kit::AppendEndMark(records);
       if (DeliverRecords(records, aDest, aMaxSize) != kTrue) return kFalse;
       return Fail(code);
     }
     if (std::strcmp(text, "@batchnul") == 0) {
-      AppendCode(0, records);
-      records.append("A\0B", 4);
-      records += '\0';
+      // "A", a NUL, "B" and the literal's NUL as the text, whose NUL follows.
+      zta_kit::AppendRecord(0, std::string_view("A\0B\0", 4), records);
     } else if (!BatchRecord(aLangFrom, aLangTo, text, records, batchCode)) {
       return Fail(batchCode);
     }
-    if (records.size() > aMaxSize) return Fail(kTooSmall);
+    if (records.size() > aMaxSize) return Fail(zta_kit::kCodeTooSmall);
   }
   return DeliverRecords(records, aDest, aMaxSize);
 }

@@ -62,14 +62,14 @@
 
 namespace zta_double {
 
-struct Call {
+struct TCall {
   std::string entry;
   std::uint32_t maxSize;
   std::string text;
 };
 
 // The calls so far, in order, and a way to start afresh.
-const std::vector<Call>& Calls();
+const std::vector<TCall>& Calls();
 void Reset();
 
 std::uint32_t LastErrorCode();

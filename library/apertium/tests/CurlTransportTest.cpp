@@ -8,7 +8,7 @@
 
 #include <atomic>
 
-#include "HttpTransport.h"
+#include "KitNames.h"
 #include "LoopbackServers.h"
 
 namespace zta {
@@ -22,7 +22,7 @@ const std::string kJson = R"({"responseData": {"translatedText": "Hola"}, "respo
 
 std::unique_ptr<HttpTransport> transport(HttpLimits limits = {}) {
   std::string error;
-  std::unique_ptr<HttpTransport> made = makeCurlTransport(limits, &error);
+  std::unique_ptr<HttpTransport> made = zta_kit::MakeCurlTransport(limits, &error);
   EXPECT_NE(made, nullptr) << error;
   return made;
 }
@@ -36,15 +36,15 @@ TEST(CurlTransport, WritesPlainRequestsAndKeepsOneConnectionForAll) {
   auto http = transport();
   const std::string largeForm = "q=" + std::string(5000, 'a') + "&langpair=eng%7Cspa";
   for (int round = 0; round < 3; ++round) {
-    HttpResult result = http->get(server.url() + "/listPairs");
+    HttpResult result = http->Get(server.url() + "/listPairs");
     ASSERT_EQ(result.outcome, HttpOutcome::kAnswered) << result.detail;
     EXPECT_EQ(result.status, 200);
     EXPECT_EQ(result.body, kJson);
-    result = http->postForm(server.url() + "/translate", largeForm);
+    result = http->PostForm(server.url() + "/translate", largeForm);
     ASSERT_EQ(result.outcome, HttpOutcome::kAnswered) << result.detail;
     EXPECT_EQ(result.body, kJson);
   }
-  EXPECT_EQ(http->connectionsOpened(), 1u);
+  EXPECT_EQ(http->ConnectionsOpened(), 1u);
   EXPECT_EQ(server.connectionsAccepted(), 1);
 
   const std::vector<std::string> requests = server.requests();
@@ -67,7 +67,7 @@ TEST(CurlTransport, GivesTheStatusAndBodyOfAnErrorAnswer) {
   const std::string body = R"({"status": "error", "code": 400, "explanation": "x"})";
   CannedServer server(CannedBehaviour::kAnswer,
                       CannedServer::answer("400 Bad Request", "application/json", body));
-  const HttpResult result = transport()->postForm(server.url() + "/translate", "q=a");
+  const HttpResult result = transport()->PostForm(server.url() + "/translate", "q=a");
   ASSERT_EQ(result.outcome, HttpOutcome::kAnswered) << result.detail;
   EXPECT_EQ(result.status, 400);
   EXPECT_EQ(result.body, body);
@@ -76,7 +76,7 @@ TEST(CurlTransport, GivesTheStatusAndBodyOfAnErrorAnswer) {
 TEST(CurlTransport, TellsARefusedConnectionFromASilentServerAndAHangUp) {
   const int closedPort = test::freeLoopbackPort();
   HttpResult result =
-      transport()->get("http://127.0.0.1:" + std::to_string(closedPort) + "/listPairs");
+      transport()->Get("http://127.0.0.1:" + std::to_string(closedPort) + "/listPairs");
   EXPECT_EQ(result.outcome, HttpOutcome::kUnreachable);
   EXPECT_NE(result.detail.find(std::to_string(closedPort)), std::string::npos) << result.detail;
 
@@ -84,12 +84,12 @@ TEST(CurlTransport, TellsARefusedConnectionFromASilentServerAndAHangUp) {
   HttpLimits limits;
   limits.totalTimeout = 300ms;
   const auto start = std::chrono::steady_clock::now();
-  result = transport(limits)->postForm(silent.url() + "/translate", "q=a");
+  result = transport(limits)->PostForm(silent.url() + "/translate", "q=a");
   EXPECT_EQ(result.outcome, HttpOutcome::kTimedOut) << result.detail;
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 
   CannedServer hangUp(CannedBehaviour::kHangUp);
-  result = transport()->postForm(hangUp.url() + "/translate", "q=a");
+  result = transport()->PostForm(hangUp.url() + "/translate", "q=a");
   EXPECT_EQ(result.outcome, HttpOutcome::kBroken) << result.detail;
   EXPECT_FALSE(result.detail.empty());
 }
@@ -117,7 +117,7 @@ TEST(CurlTransport, GivesUpConnectingAfterTheConnectTimeout) {
   limits.totalTimeout = 10s;
   const auto start = std::chrono::steady_clock::now();
   const HttpResult result =
-      transport(limits)->get("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/");
+      transport(limits)->Get("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/");
   const auto took = std::chrono::steady_clock::now() - start;
   for (int filler : fillers) ::close(filler);
   ::close(listener);
@@ -130,7 +130,7 @@ TEST(CurlTransport, StopsReadingAnAnswerLargerThanItsLimit) {
                       CannedServer::answer("200 OK", "application/json", std::string(5000, 'x')));
   HttpLimits limits;
   limits.maxAnswerBytes = 1000;
-  const HttpResult result = transport(limits)->get(server.url() + "/listPairs");
+  const HttpResult result = transport(limits)->Get(server.url() + "/listPairs");
   EXPECT_EQ(result.outcome, HttpOutcome::kTooLarge) << result.detail;
 }
 
@@ -148,11 +148,11 @@ TEST(CurlTransport, LeavesTheHostsSignalDispositionsAlone) {
     CannedServer hangUp(CannedBehaviour::kHangUp);
     auto http = transport();
     for (int i = 0; i < 3; ++i) {
-      EXPECT_EQ(http->postForm(server.url() + "/translate", "q=a").outcome, HttpOutcome::kAnswered);
+      EXPECT_EQ(http->PostForm(server.url() + "/translate", "q=a").outcome, HttpOutcome::kAnswered);
       // A large body to a server that hangs up: writes into a closed socket.
-      EXPECT_NE(http->postForm(hangUp.url() + "/translate", std::string(1 << 20, 'q')).outcome,
+      EXPECT_NE(http->PostForm(hangUp.url() + "/translate", std::string(1 << 20, 'q')).outcome,
                 HttpOutcome::kAnswered);
-      EXPECT_NE(http->get("http://127.0.0.1:" + std::to_string(test::freeLoopbackPort())).outcome,
+      EXPECT_NE(http->Get("http://127.0.0.1:" + std::to_string(test::freeLoopbackPort())).outcome,
                 HttpOutcome::kAnswered);
     }
   }

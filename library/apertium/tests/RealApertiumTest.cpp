@@ -5,11 +5,11 @@
 
 #include <thread>
 
+#include "KitNames.h"
 #include "Library.h"
 #include "Pipeline.h"
 #include "Prose.h"
 #include "TestSupport.h"
-#include "Utf8Text.h"
 #include "ZtaErrors.h"
 
 namespace zta {

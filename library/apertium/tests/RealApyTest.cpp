@@ -73,7 +73,7 @@ TEST_F(RealApy, TranslatesTheSampleSentenceOverOneKeptConnection) {
   }
   ASSERT_NE(library_->serverClient(), nullptr);
   EXPECT_EQ(library_->serverClient()->translateRequests(), 24u);
-  EXPECT_EQ(library_->serverClient()->transport().connectionsOpened(), 1u);
+  EXPECT_EQ(library_->serverClient()->transport().ConnectionsOpened(), 1u);
 }
 
 TEST_F(RealApy, GivesEveryTextOfABatchWhatItGivesAloneWithRequestsInFlight) {
@@ -166,7 +166,7 @@ TEST_F(RealApy, FailsEachCallWhileTheServerIsDownAndUsesItAgainWhenBack) {
   ApyServer back("/usr/share/apertium/modes", port);
   ASSERT_TRUE(back.running()) << back.failure();
   EXPECT_EQ(translated("en", "es", "The dog is small."), "El perro es pequeño.");
-  EXPECT_EQ(library_->serverClient()->transport().connectionsOpened(), 2u);
+  EXPECT_EQ(library_->serverClient()->transport().ConnectionsOpened(), 2u);
 
   struct sigaction now {};
   ASSERT_EQ(sigaction(SIGPIPE, &before, &now), 0);

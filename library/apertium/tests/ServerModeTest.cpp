@@ -111,11 +111,11 @@ struct Script {
 class ScriptedTransport : public HttpTransport {
  public:
   explicit ScriptedTransport(std::shared_ptr<Script> script) : script_(std::move(script)) {}
-  HttpResult get(const std::string& url) override { return record({"GET", url, ""}); }
-  HttpResult postForm(const std::string& url, const std::string& body) override {
+  HttpResult Get(const std::string& url) override { return record({"GET", url, ""}); }
+  HttpResult PostForm(const std::string& url, const std::string& body) override {
     return record({"POST", url, body});
   }
-  std::uint64_t connectionsOpened() const override { return 1; }
+  std::uint64_t ConnectionsOpened() const override { return 1; }
 
  private:
   HttpResult record(const Request& request) {

@@ -3,9 +3,9 @@
 
 #include <random>
 
+#include "KitNames.h"
 #include "TestSupport.h"
 #include "TextPieces.h"
-#include "Utf8Text.h"
 
 namespace zta {
 namespace {

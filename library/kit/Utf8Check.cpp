@@ -1,12 +1,14 @@
-#include "Utf8Text.h"
+#include "library/kit/Utf8Check.h"
 
-namespace zta {
+#include <cstddef>
 
-bool isValidUtf8(std::string_view text) {
+namespace zta_kit {
+
+bool IsValidUtf8(std::string_view aText) {
   std::size_t i = 0;
-  const std::size_t n = text.size();
+  const std::size_t n = aText.size();
   while (i < n) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const unsigned char lead = static_cast<unsigned char>(aText[i]);
     if (lead < 0x80) {
       ++i;
       continue;
@@ -28,10 +30,10 @@ bool isValidUtf8(std::string_view text) {
       return false;
     }
     if (n - i < length) return false;
-    const unsigned char second = static_cast<unsigned char>(text[i + 1]);
+    const unsigned char second = static_cast<unsigned char>(aText[i + 1]);
     if (second < low || second > high) return false;
     for (std::size_t k = 2; k < length; ++k) {
-      const unsigned char next = static_cast<unsigned char>(text[i + k]);
+      const unsigned char next = static_cast<unsigned char>(aText[i + k]);
       if (next < 0x80 || next > 0xBF) return false;
     }
     i += length;
@@ -39,16 +41,4 @@ bool isValidUtf8(std::string_view text) {
   return true;
 }
 
-std::string asciiForMessage(std::string_view text, std::size_t maxLength) {
-  const bool cut = text.size() > maxLength;
-  std::string out;
-  out.reserve(cut ? maxLength + 3 : text.size());
-  for (std::size_t i = 0; i < text.size() && i < maxLength; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    out.push_back(c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?');
-  }
-  if (cut) out += "...";
-  return out;
-}
-
-}  // namespace zta
+}  // namespace zta_kit

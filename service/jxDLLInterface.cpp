@@ -369,10 +369,34 @@ std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom
     }
   }
   const std::uint32_t ansi = FPlatform.AnsiCodePage();
+  // Whether a result is the very bytes sent for its line, and those give
+  // the line's text back: U+FFFD (EF BF BD) may have stood for an unpaired
+  // surrogate of the text.
+  const auto sameAsSent = [this](std::size_t aLine, const TBatchRecord& aRecord) {
+    const std::size_t start = FBatchStarts[aLine];
+    const std::size_t next =
+        aLine + 1 < FBatchStarts.size() ? FBatchStarts[aLine + 1] : FBatchTexts.size();
+    if (aRecord.size != next - start - 1) return false;
+    const char* sent = FBatchTexts.data() + start;
+    if (std::memcmp(aRecord.text, sent, aRecord.size) != 0) return false;
+    const char* const end = sent + aRecord.size;
+    for (const char* at = sent;; ++at) {
+      at = static_cast<const char*>(std::memchr(at, '\xEF', static_cast<std::size_t>(end - at)));
+      if (at == nullptr) return true;
+      if (end - at >= 3 && at[1] == '\xBF' && at[2] == '\xBD') return false;
+    }
+  };
   for (std::size_t i = 0; i < done; ++i) {
     const TBatchRecord& record = FBatchRecords[i];
     if (record.code == 0) {
-      FPlatform.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
+      // A line the library gave back unchanged keeps its text: decoding
+      // the bytes that were made of it would give it again. A line given
+      // as UTF-8 bytes has no text yet.
+      if (record.size == 0) {
+        vLines[i].clear();
+      } else if (aUtf8Lines != nullptr || !sameAsSent(i, record)) {
+        FPlatform.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
+      }
     } else {
       // A line given as UTF-8 bytes is made a text only to name it.
       const Text subject =

@@ -295,8 +295,8 @@ std::size_t TdllZTA::TranslateBatch(const char* aLangInit, const char* aLangFrom
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t start = FBatchTexts.size();
     if (aUtf8Lines != nullptr) {
-      FBatchTexts += aUtf8Lines[i];
-    } else {
+      if (!aUtf8Lines[i].empty()) FBatchTexts += aUtf8Lines[i];
+    } else if (!vLines[i].empty()) {
       FPlatform.AppendTextAsMultiByte(kCodePageUtf8, vLines[i].data(), vLines[i].size(),
                                       FBatchTexts);
     }
@@ -429,7 +429,8 @@ bool TdllZTA::ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t
     const std::uint32_t value =
         code[0] | (code[1] << 8) | (std::uint32_t{code[2]} << 16) | (std::uint32_t{code[3]} << 24);
     at += ZTA_BATCH_CODE_BYTES;
-    const void* nul = std::memchr(aData + at, '\0', aSize - at);
+    // An empty text, as in a file of short lines, needs no search.
+    const void* nul = aData[at] == '\0' ? aData + at : std::memchr(aData + at, '\0', aSize - at);
     if (nul == nullptr) return false;
     const auto size = static_cast<std::size_t>(static_cast<const char*>(nul) - (aData + at));
     if (value == ZTA_CODE_BUFFER_TOO_SMALL) {

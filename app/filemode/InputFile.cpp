@@ -190,6 +190,7 @@ void TLineReader::AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vB
       // Kept as the library takes it: well-formed bytes as they are, and
       // malformed ones as decoding and encoding them again make them.
       ByteString& bytes = vBlock.AddUtf8();
+      if (aCount == 0) return;  // an empty line, as AddUtf8 gives it
       if (IsValidUtf8(aBytes, aCount)) {
         bytes.assign(aBytes, aCount);
       } else {

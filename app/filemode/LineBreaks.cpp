@@ -5,6 +5,7 @@
 namespace xlate {
 
 void FlattenLineBreaks(Text& vLine) {
+  if (vLine.empty()) return;
   char16_t* const begin = &vLine[0];
   char16_t* const end = begin + vLine.size();
   // Almost no line has a break: nothing is moved before the first one.

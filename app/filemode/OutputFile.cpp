@@ -51,7 +51,7 @@ void TOutputFile::WriteLine(const Text& aLine) {
     // written from where it is rather than copied first.
     Flush();
     Write(reinterpret_cast<const char*>(aLine.data()), aLine.size() * 2);
-  } else {
+  } else if (!aLine.empty()) {
     Append(aLine.data(), aLine.size(), FBuffer);
   }
   FBuffer += FLineBreak;

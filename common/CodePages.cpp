@@ -76,33 +76,30 @@ void AssignCodePageText(std::uint32_t aCodePage, const char* aBytes, std::size_t
     return;
   }
   const TCodePageTable& table = TableOrFallback(aCodePage);
-  vText.clear();
-  vText.reserve(aCount);
-  char16_t piece[kPiece];
-  for (std::size_t done = 0; done < aCount; done += kPiece) {
-    const std::size_t n = std::min(kPiece, aCount - done);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(aBytes + done);
-    std::size_t i = 0;
+  // One unit a byte, written where it stays: only what the text grows by
+  // is filled first, as the texts of a file's lines are reused.
+  vText.resize(aCount);
+  char16_t* const out = &vText[0];
+  const auto* bytes = reinterpret_cast<const unsigned char*>(aBytes);
+  std::size_t i = 0;
 #if defined(__SSE2__)
-    // Sixteen bytes at a time are widened as ASCII; the few others among
-    // them are then looked up in the table.
-    const __m128i zero = _mm_setzero_si128();
-    for (; n - i >= 16; i += 16) {
-      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(piece + i), _mm_unpacklo_epi8(block, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(piece + i + 8), _mm_unpackhi_epi8(block, zero));
-      for (auto other = static_cast<unsigned>(_mm_movemask_epi8(block)); other != 0;
-           other &= other - 1) {
-        const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(other));
-        piece[at] = table.upper[bytes[at] - 0x80];
-      }
+  // Sixteen bytes at a time are widened as ASCII; the few others among
+  // them are then looked up in the table.
+  const __m128i zero = _mm_setzero_si128();
+  for (; aCount - i >= 16; i += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(block, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(block, zero));
+    for (auto other = static_cast<unsigned>(_mm_movemask_epi8(block)); other != 0;
+         other &= other - 1) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(other));
+      out[at] = table.upper[bytes[at] - 0x80];
     }
+  }
 #endif
-    for (; i < n; ++i) {
-      const unsigned char b = bytes[i];
-      piece[i] = b < 0x80 ? b : table.upper[b - 0x80];
-    }
-    vText.append(piece, n);
+  for (; i < aCount; ++i) {
+    const unsigned char b = bytes[i];
+    out[i] = b < 0x80 ? b : table.upper[b - 0x80];
   }
 }
 

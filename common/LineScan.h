@@ -34,9 +34,17 @@ struct TLineEnd {
   bool CrAtEnd;
 };
 
+// Whether a unit is CR, LF or NUL.
+template <typename Unit>
+inline bool IsBreakOrNul(Unit aUnit) {
+  return aUnit == '\r' || aUnit == '\n' || aUnit == 0;
+}
+
 template <typename Unit>
 TLineEnd<Unit> FindLineEnd(const Unit* aFrom, const Unit* aEnd) {
-  const Unit* at = FindBreak(aFrom, aEnd);
+  // An empty line, as in a file of many short ones, is told without the
+  // search.
+  const Unit* at = aFrom != aEnd && IsBreakOrNul(*aFrom) ? aFrom : FindBreak(aFrom, aEnd);
   if (at == aEnd) return {at, at, TLineEndKind::leOpen, false};
   if (*at == 0) return {at, at, TLineEndKind::leNul, false};
   const Unit* next = at + 1;

@@ -439,7 +439,12 @@ bool TdllZTA::ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t
       ++at;
       break;
     }
-    FBatchRecords.push_back({value, aData + at, size});
+    // Filled in place: a record built aside and copied in whole made the
+    // processor wait on its parts, once for every line.
+    TBatchRecord& record = FBatchRecords.emplace_back();
+    record.code = value;
+    record.text = aData + at;
+    record.size = size;
     at += size + 1;
   }
   return Unwritten(aData + at, aSize - at);

@@ -243,14 +243,29 @@ bool IsValidUtf8(const char* aBytes, std::size_t aCount) {
 }
 
 void AssignUtf8(const char* aBytes, std::size_t aCount, Text& vText) {
-  // At most one unit a byte: decoded where it stays (only what the text
-  // grows by is filled first, as the texts of a file's lines are reused),
-  // then cut to its length.
-  vText.resize(aCount);
-  char16_t* const out = &vText[0];
-  const char16_t* const end =
-      DecodeInto(reinterpret_cast<const unsigned char*>(aBytes), aCount, out);
-  vText.resize(static_cast<std::size_t>(end - out));
+  const auto* p = reinterpret_cast<const unsigned char*>(aBytes);
+  char16_t piece[kPiece];
+  if (aCount <= kPiece) {
+    vText.assign(piece, DecodeInto(p, aCount, piece));
+    return;
+  }
+  vText.clear();
+  vText.reserve(aCount);
+  std::size_t done = 0;
+  while (done < aCount) {
+    std::size_t cut = std::min(aCount, done + kPiece);
+    // Cut before a byte that starts a sequence, so that no sequence, valid
+    // or not, is split: a sequence has at most three continuation bytes,
+    // so a cut with more of them before it is in stray bytes already.
+    std::size_t start = cut;
+    for (int back = 0; back < 3 && cut < aCount && cut > done + 1 && IsContinuation(p[cut]);
+         ++back) {
+      --cut;
+    }
+    if (cut < aCount && IsContinuation(p[cut])) cut = start;
+    vText.append(piece, DecodeInto(p + done, cut - done, piece));
+    done = cut;
+  }
 }
 
 Text DecodeUtf8(const char* aBytes, std::size_t aCount) {

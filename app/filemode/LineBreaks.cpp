@@ -8,9 +8,10 @@ void FlattenLineBreaks(Text& vLine) {
   if (vLine.empty()) return;
   char16_t* const begin = &vLine[0];
   char16_t* const end = begin + vLine.size();
-  // Almost no line has a break: nothing is moved before the first one.
+  // Almost no line has a break: it is told by the search alone, and
+  // nothing is moved before the first break.
+  if (FindBreak(begin, static_cast<const char16_t*>(end)) == end) return;
   TLineEnd<char16_t> line = FindLineEnd<char16_t>(begin, end);
-  if (line.Kind == TLineEndKind::leOpen) return;
   char16_t* to = begin + (line.End - begin);
   for (;;) {
     switch (line.Kind) {

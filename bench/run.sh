@@ -52,7 +52,7 @@ best() {
 # each keeps its best, so that a busy moment of the machine weighs on all
 # three alike.
 row() {
-  local file=$1 xargs=$2 conv=$3
+  local file=$1 xargs=$2 conv=$3 label=${4:-}
   local xt="" xm="" rt="" rm_="" it="" im="" t m
   for _ in $(seq "${BENCH_RUNS:-5}"); do
     rm -f "$run/out"
@@ -69,21 +69,22 @@ row() {
   rm -f "$run/out" "$run/out.iconv"
   local bytes
   bytes=$(stat -c %s "$file")
-  awk -v n="$(basename "$file")" -v b="$bytes" -v xt="$xt" -v rt="$rt" -v it="$it" -v xm="$xm" 'BEGIN {
+  awk -v n="$(basename "$file")${label:+ $label}" -v b="$bytes" -v xt="$xt" -v rt="$rt" -v it="$it" -v xm="$xm" 'BEGIN {
     printf "%-24s %8.1f %8.2f %9.2f %8.2f %6.2f %8.2f %8.1f %9.2f\n", n, b/1048576, xt, rt, it, \
       xt/it, rt/it, xm/1024, xm*1024/b }'
 }
 
 printf "\n%-24s %8s %8s %8s %8s %6s %8s %8s %9s\n" input "size MB" "new s" "replace s" \
   "iconv s" ratio "r. ratio" "peak MB" "peak/size"
+# Each coding is read in one row and written in another: UTF-8 to UTF-16
+# and to ANSI, UTF-16 to UTF-8, ANSI to UTF-16 and to UTF-8.
 for size in $sizes; do
-  for kind in utf8 utf16 ansi; do
-    case $kind in
-      utf8) row "$data/text-${size}mb.$kind" "ICODING=UTF8 OCODING=UNICODE" "-f UTF-8 -t UTF-16LE" ;;
-      utf16) row "$data/text-${size}mb.$kind" "ICODING=UNICODE OCODING=UTF8" "-f UTF-16 -t UTF-8" ;;
-      ansi) row "$data/text-${size}mb.$kind" "ICODING=ANSI OCODING=UNICODE" "-f CP1252 -t UTF-16LE" ;;
-    esac
-  done
+  text="$data/text-${size}mb"
+  row "$text.utf8" "ICODING=UTF8 OCODING=UNICODE" "-f UTF-8 -t UTF-16LE"
+  row "$text.utf8" "ICODING=UTF8 OCODING=ANSI" "-f UTF-8 -t CP1252" "utf8>ansi"
+  row "$text.utf16" "ICODING=UNICODE OCODING=UTF8" "-f UTF-16 -t UTF-8"
+  row "$text.ansi" "ICODING=ANSI OCODING=UNICODE" "-f CP1252 -t UTF-16LE"
+  row "$text.ansi" "ICODING=ANSI OCODING=UTF8" "-f CP1252 -t UTF-8" "ansi>utf8"
 done
 if [ "$empty_lines" -gt 0 ]; then
   row "$empty" "ICODING=UTF8 OCODING=UNICODE" "-f UTF-8 -t UTF-16LE"

@@ -8,6 +8,10 @@
 #include "common/CodePageTables.h"
 #include "common/Utf8.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace xlate {
 
 namespace {
@@ -17,8 +21,12 @@ constexpr std::uint32_t kFallbackCodePage = 1252;
 constexpr std::size_t kPiece = 1024;
 
 const TCodePageTable* FindTable(std::uint32_t aCodePage) {
+  // A file converts every line with the same page: the last one found is
+  // looked at first.
+  static thread_local const TCodePageTable* last = nullptr;
+  if (last != nullptr && last->codePage == aCodePage) return last;
   for (std::size_t i = 0; i < kCodePageTableCount; ++i) {
-    if (kCodePageTables[i].codePage == aCodePage) return &kCodePageTables[i];
+    if (kCodePageTables[i].codePage == aCodePage) return last = &kCodePageTables[i];
   }
   return nullptr;
 }
@@ -68,16 +76,30 @@ void AssignCodePageText(std::uint32_t aCodePage, const char* aBytes, std::size_t
     return;
   }
   const TCodePageTable& table = TableOrFallback(aCodePage);
-  vText.clear();
-  vText.reserve(aCount);
-  char16_t piece[kPiece];
-  for (std::size_t done = 0; done < aCount; done += kPiece) {
-    std::size_t n = std::min(kPiece, aCount - done);
-    for (std::size_t i = 0; i < n; ++i) {
-      auto b = static_cast<unsigned char>(aBytes[done + i]);
-      piece[i] = b < 0x80 ? b : table.upper[b - 0x80];
+  // One unit a byte, written where it stays: only what the text grows by
+  // is filled first, as the texts of a file's lines are reused.
+  vText.resize(aCount);
+  char16_t* const out = &vText[0];
+  const auto* bytes = reinterpret_cast<const unsigned char*>(aBytes);
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time are widened as ASCII; the few others among
+  // them are then looked up in the table.
+  const __m128i zero = _mm_setzero_si128();
+  for (; aCount - i >= 16; i += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(block, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(block, zero));
+    for (auto other = static_cast<unsigned>(_mm_movemask_epi8(block)); other != 0;
+         other &= other - 1) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(other));
+      out[at] = table.upper[bytes[at] - 0x80];
     }
-    vText.append(piece, n);
+  }
+#endif
+  for (; i < aCount; ++i) {
+    const unsigned char b = bytes[i];
+    out[i] = b < 0x80 ? b : table.upper[b - 0x80];
   }
 }
 
@@ -97,10 +119,39 @@ void AppendTextInCodePage(std::uint32_t aCodePage, const char16_t* aText, std::s
   char piece[kPiece];
   std::size_t filled = 0;
   for (std::size_t i = 0; i < aCount; ++i) {
-    if (filled == kPiece) {
+    if (filled + 16 > kPiece) {
       vOut.append(piece, filled);
       filled = 0;
     }
+#if defined(__SSE2__)
+    // Sixteen ASCII units at a time, the common case.
+    while (aCount - i >= 16) {
+      const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(aText + i));
+      const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(aText + i + 8));
+      const __m128i above = _mm_set1_epi16(static_cast<short>(0xFF80));
+      const __m128i zero = _mm_setzero_si128();
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(piece + filled), _mm_packus_epi16(low, high));
+      // One bit a unit, set for ASCII.
+      const int ascii =
+          _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(_mm_and_si128(low, above), zero),
+                                            _mm_cmpeq_epi16(_mm_and_si128(high, above), zero)));
+      if (ascii != 0xFFFF) {
+        // The ASCII units before the first other one are done; what was
+        // stored after them is written over.
+        const auto done = static_cast<std::size_t>(__builtin_ctz(~static_cast<unsigned>(ascii)));
+        filled += done;
+        i += done;
+        break;
+      }
+      filled += 16;
+      i += 16;
+      if (filled + 16 > kPiece) {
+        vOut.append(piece, filled);
+        filled = 0;
+      }
+    }
+    if (i == aCount) break;
+#endif
     char16_t c = aText[i];
     if (c < 0x80) {
       piece[filled++] = static_cast<char>(c);

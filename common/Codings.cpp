@@ -1,21 +1,55 @@
 #include "common/Codings.h"
 
+#include <cstring>
+
 #include "common/CodePages.h"
 
 namespace xlate {
 
 namespace {
 
-const TCoding kNoCoding = {ctNone, u"", TByteForm::bfNone, TByteForm::bfNone, "", 0};
+constexpr TByteOrder kLowFirst = TByteOrder::boLowFirst;
+
+constexpr TCoding kNoCoding = {ctNone, u"", TByteForm::bfNone, TByteForm::bfNone, 1, kLowFirst,
+                               "",     0};
 
 }  // namespace
 
-const TCoding kCodings[kCodingCount] = {
-    {ctANSI, u"ANSI", TByteForm::bfAnsi, TByteForm::bfAnsi, "", 0},
-    {ctUTF8, u"UTF8", TByteForm::bfUtf8, TByteForm::bfUtf8, "\xEF\xBB\xBF", 3},
-    {ctUNICODE, u"UNICODE", TByteForm::bfUtf16Le, TByteForm::bfAnsi, "\xFF\xFE", 2},
-    {ctOEM, u"OEM", TByteForm::bfOem, TByteForm::bfOem, "", 0},
+constexpr TCoding kCodings[kCodingCount] = {
+    {ctANSI, u"ANSI", TByteForm::bfAnsi, TByteForm::bfAnsi, 1, kLowFirst, "", 0},
+    {ctUTF8, u"UTF8", TByteForm::bfUtf8, TByteForm::bfUtf8, 1, kLowFirst, "\xEF\xBB\xBF", 3},
+    {ctUNICODE, u"UNICODE", TByteForm::bfUtf16Le, TByteForm::bfAnsi, 2, kLowFirst, "\xFF\xFE", 2},
+    {ctOEM, u"OEM", TByteForm::bfOem, TByteForm::bfOem, 1, kLowFirst, "", 0},
 };
+
+namespace {
+
+// Whether a row's unit size and byte order are those of its file form, so
+// that the reader and writer, which take them from the row, make the bytes
+// the form's conversions make; and every mark is whole units.
+constexpr bool UnitsFitForm(const TCoding& aCoding) {
+  if (aCoding.MarkSize % aCoding.UnitSize != 0) return false;
+  switch (aCoding.FileForm) {
+    case TByteForm::bfNone:
+    case TByteForm::bfAnsi:
+    case TByteForm::bfOem:
+    case TByteForm::bfUtf8:
+      return aCoding.UnitSize == 1;
+    case TByteForm::bfUtf16Le:
+      return aCoding.UnitSize == 2 && aCoding.ByteOrder == TByteOrder::boLowFirst;
+  }
+  return false;
+}
+
+constexpr bool AllUnitsFitForms() {
+  for (const TCoding& coding : kCodings) {
+    if (!UnitsFitForm(coding)) return false;
+  }
+  return UnitsFitForm(kNoCoding);
+}
+static_assert(AllUnitsFitForms(), "a coding's units do not fit its file form");
+
+}  // namespace
 
 const TCoding& CodingOf(TCodingType aType) {
   for (const TCoding& coding : kCodings) {
@@ -69,8 +103,7 @@ Text DecodeBytes(TCodePageConverter& aPages, TByteForm aForm, const char* aBytes
     case TByteForm::bfUtf16Le: {
       Text text(aCount / 2, u'\0');
       for (std::size_t i = 0; i < text.size(); ++i) {
-        text[i] = static_cast<char16_t>(static_cast<unsigned char>(aBytes[2 * i]) |
-                                        (static_cast<unsigned char>(aBytes[2 * i + 1]) << 8));
+        text[i] = UnitOf(aBytes + 2 * i, TByteOrder::boLowFirst);
       }
       return text;
     }
@@ -96,13 +129,28 @@ void AppendEncoded(TCodePageConverter& aPages, TByteForm aForm, const char16_t* 
       aPages.AppendTextAsMultiByte(kCodePageUtf8, aText, aCount, vOut);
       return;
     case TByteForm::bfUtf16Le:
-      for (std::size_t i = 0; i < aCount; ++i) {
-        vOut += static_cast<char>(aText[i] & 0xFF);
-        vOut += static_cast<char>(aText[i] >> 8);
-      }
+      AppendUnits(aText, aCount, TByteOrder::boLowFirst, vOut);
       return;
     case TByteForm::bfNone:
       return;
+  }
+}
+
+void AppendUnits(const char16_t* aText, std::size_t aCount, TByteOrder aOrder, ByteString& vOut) {
+  const std::size_t at = vOut.size();
+  vOut.resize(at + 2 * aCount);
+  char* out = &vOut[at];
+  if (aOrder == kMachineByteOrder) {
+    // Units in memory are already in the order wanted.
+    if (aCount > 0) std::memcpy(out, aText, 2 * aCount);
+    return;
+  }
+  for (std::size_t i = 0; i < aCount; ++i) {
+    const auto low = static_cast<char>(aText[i] & 0xFF);
+    const auto high = static_cast<char>(aText[i] >> 8);
+    const bool lowFirst = aOrder == TByteOrder::boLowFirst;
+    out[2 * i] = lowFirst ? low : high;
+    out[2 * i + 1] = lowFirst ? high : low;
   }
 }
 

@@ -17,6 +17,19 @@ enum class TByteForm : std::uint8_t {
   bfUtf16Le,  // two bytes a unit, the low byte first
 };
 
+// The order of the two bytes of a 16-bit unit.
+enum class TByteOrder : std::uint8_t {
+  boLowFirst,   // little-endian
+  boHighFirst,  // big-endian
+};
+
+// The order of this machine's units in memory.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr TByteOrder kMachineByteOrder = TByteOrder::boHighFirst;
+#else
+constexpr TByteOrder kMachineByteOrder = TByteOrder::boLowFirst;
+#endif
+
 // One of the four codings (or ctNone), as the parameters name it and as
 // consoles and files carry it.
 struct TCoding {
@@ -26,11 +39,20 @@ struct TCoding {
   // there UNICODE is the ANSI code page.
   TByteForm FileForm;
   TByteForm TextForm;
+  // The file form's units: how many bytes each (a file's lines are split
+  // at units CR, LF and NUL), and in which order a unit's two bytes come
+  // (one-byte units: boLowFirst, which means nothing for them). The file
+  // reader and writer take these from here, not from the form.
+  std::uint8_t UnitSize;
+  TByteOrder ByteOrder;
   const char* Mark;  // the byte-order mark a file starts with, or ""
   std::size_t MarkSize;
 };
 
-// The four codings, in the order the usage text names them.
+// The four codings, in the order the usage text names them. A new coding
+// is a row here (and its constant in TCodingType), and, for a new byte
+// form, that form's cases in the conversions below; the compiler points at
+// every switch that must learn it.
 constexpr std::size_t kCodingCount = 4;
 extern const TCoding kCodings[kCodingCount];
 
@@ -52,5 +74,20 @@ Text DecodeBytes(TCodePageConverter& aPages, TByteForm aForm, const char* aBytes
                  std::size_t aCount);
 void AppendEncoded(TCodePageConverter& aPages, TByteForm aForm, const char16_t* aText,
                    std::size_t aCount, ByteString& vOut);
+
+// A 16-bit unit from its two bytes in aOrder, and units appended as bytes
+// in aOrder.
+inline char16_t UnitOf(const char* aBytes, TByteOrder aOrder) {
+  const auto first = static_cast<unsigned char>(aBytes[0]);
+  const auto second = static_cast<unsigned char>(aBytes[1]);
+  switch (aOrder) {
+    case TByteOrder::boLowFirst:
+      break;
+    case TByteOrder::boHighFirst:
+      return static_cast<char16_t>((first << 8) | second);
+  }
+  return static_cast<char16_t>(first | (second << 8));
+}
+void AppendUnits(const char16_t* aText, std::size_t aCount, TByteOrder aOrder, ByteString& vOut);
 
 }  // namespace xlate

@@ -1,5 +1,7 @@
 #include "common/StringList.h"
 
+#include "common/LineScan.h"
+
 namespace xlate {
 
 void TStringList::SetText(const char16_t* aText, std::size_t aCount) {

@@ -275,6 +275,16 @@ Text DecodeUtf8(const char* aBytes, std::size_t aCount) {
 }
 
 void AppendUtf8(const char16_t* aText, std::size_t aCount, ByteString& vOut) {
+  if (aCount <= kPiece) {
+    // A line of usual length is encoded where it stays.
+    const std::size_t at = vOut.size();
+    vOut.resize(at + 3 * aCount);
+    char* const out = &vOut[at];
+    vOut.resize(at + static_cast<std::size_t>(EncodeInto(aText, aCount, out) - out));
+    return;
+  }
+  // A long one through a piece at a time, so that it never takes three
+  // bytes a unit at once.
   char piece[kPiece * 3];
   while (aCount > 0) {
     std::size_t n = std::min(aCount, kPiece);

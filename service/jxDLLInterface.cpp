@@ -293,8 +293,8 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const Byt
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t start = FBatchTexts.size();
     if (aUtf8Lines != nullptr) {
-      FBatchTexts += aUtf8Lines[i];
-    } else {
+      if (!aUtf8Lines[i].empty()) FBatchTexts += aUtf8Lines[i];
+    } else if (!vLines[i].empty()) {
       FText.AppendTextAsMultiByte(kCodePageUtf8, vLines[i].data(), vLines[i].size(), FBatchTexts);
     }
     FBatchTexts.push_back('\0');
@@ -367,10 +367,34 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const Byt
     }
   }
   const std::uint32_t ansi = FText.AnsiCodePage();
+  // Whether a result is the very bytes sent for its line, and those give
+  // the line's text back: U+FFFD (EF BF BD) may have stood for an unpaired
+  // surrogate of the text.
+  const auto sameAsSent = [this](std::size_t aLine, const TBatchRecord& aRecord) {
+    const std::size_t start = FBatchStarts[aLine];
+    const std::size_t next =
+        aLine + 1 < FBatchStarts.size() ? FBatchStarts[aLine + 1] : FBatchTexts.size();
+    if (aRecord.size != next - start - 1) return false;
+    const char* sent = FBatchTexts.data() + start;
+    if (std::memcmp(aRecord.text, sent, aRecord.size) != 0) return false;
+    const char* const end = sent + aRecord.size;
+    for (const char* at = sent;; ++at) {
+      at = static_cast<const char*>(std::memchr(at, '\xEF', static_cast<std::size_t>(end - at)));
+      if (at == nullptr) return true;
+      if (end - at >= 3 && at[1] == '\xBF' && at[2] == '\xBD') return false;
+    }
+  };
   for (std::size_t i = 0; i < done; ++i) {
     const TBatchRecord& record = FBatchRecords[i];
     if (record.code == 0) {
-      FText.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
+      // A line the library gave back unchanged keeps its text: decoding
+      // the bytes that were made of it would give it again. A line given
+      // as UTF-8 bytes has no text yet.
+      if (record.size == 0) {
+        vLines[i].clear();
+      } else if (aUtf8Lines != nullptr || !sameAsSent(i, record)) {
+        FText.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
+      }
     } else {
       // A line given as UTF-8 bytes is made a text only to name it.
       const Text subject =
@@ -403,7 +427,8 @@ bool TdllZTA::ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t
     const std::uint32_t value =
         code[0] | (code[1] << 8) | (std::uint32_t{code[2]} << 16) | (std::uint32_t{code[3]} << 24);
     at += ZTA_BATCH_CODE_BYTES;
-    const void* nul = std::memchr(aData + at, '\0', aSize - at);
+    // An empty text, as in a file of short lines, needs no search.
+    const void* nul = aData[at] == '\0' ? aData + at : std::memchr(aData + at, '\0', aSize - at);
     if (nul == nullptr) return false;
     const auto size = static_cast<std::size_t>(static_cast<const char*>(nul) - (aData + at));
     if (value == ZTA_CODE_BUFFER_TOO_SMALL) {
@@ -412,7 +437,12 @@ bool TdllZTA::ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t
       ++at;
       break;
     }
-    FBatchRecords.push_back({value, aData + at, size});
+    // Filled in place: a record built aside and copied in whole made the
+    // processor wait on its parts, once for every line.
+    TBatchRecord& record = FBatchRecords.emplace_back();
+    record.code = value;
+    record.text = aData + at;
+    record.size = size;
     at += size + 1;
   }
   return Unwritten(aData + at, aSize - at);

@@ -267,6 +267,12 @@ TEST(Codings, Utf16LeIsLowByteFirstBothWays) {
   AppendEncoded(platform, TByteForm::bfUtf16Le, text.data(), text.size(), out);
   EXPECT_EQ(out, "x" + bytes);
   EXPECT_EQ(DecodeBytes(platform, TByteForm::bfUtf16Le, bytes.data(), bytes.size()), text);
+  // The other order, which the file reader and writer take from a row.
+  ByteString high;
+  AppendUnits(text.data(), text.size(), TByteOrder::boHighFirst, high);
+  EXPECT_EQ(high, std::string("\0a\x20\xAC\xD8\x3D\xDE\x00", 8));
+  EXPECT_EQ(UnitOf(high.data() + 2, TByteOrder::boHighFirst), u'\u20ac');
+  EXPECT_EQ(UnitOf(bytes.data() + 2, TByteOrder::boLowFirst), u'\u20ac');
 }
 
 TEST(Format, FillsPlaceholdersInOrder) {

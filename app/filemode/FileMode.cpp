@@ -62,23 +62,6 @@ void CheckOutputIsNotInput(TPlatform& aPlatform, const TFileTask& aTask, TPlatfo
   }
 }
 
-// One input line gives one output line: a line break inside a translation
-// or a message (CR LF, a lone CR, a lone LF) becomes one space.
-void FlattenLineBreaks(Text& vLine) {
-  // Almost no line has a break: the rewrite starts at the first CR, LF or
-  // NUL, if there is one.
-  std::size_t at =
-      static_cast<std::size_t>(FindBreak(vLine.data(), vLine.data() + vLine.size()) - vLine.data());
-  if (at == vLine.size()) return;
-  std::size_t to = at;
-  for (; at < vLine.size(); ++at) {
-    const char16_t c = vLine[at];
-    if (c == u'\r' && at + 1 < vLine.size() && vLine[at + 1] == u'\n') ++at;
-    vLine[to++] = c == u'\r' || c == u'\n' ? u' ' : c;
-  }
-  vLine.resize(to);
-}
-
 // Failed lines carry their message in the output, and the run goes on; one
 // line on standard error tells that there are some.
 void ReportFailedLines(TPlatform& aPlatform, std::uint64_t aFailed, std::uint64_t aLines) {

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/filemode/LineBreaks.h"
 #include "common/CodePages.h"
 #include "common/Codings.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
+#include "common/LineScan.h"
 #include "common/Utf8.h"
 
 namespace xlate {
@@ -43,12 +43,19 @@ TLineReader::TLineReader(TPlatform& aPlatform, TPlatformFile& aFile, const Text&
                                                         : aPlatform.Files().FullPath(aName)),
       FCoding(CodingOf(aCoding)),
       FForm(FCoding.FileForm),
+      FSwapUnits(FCoding.UnitSize == 2 && FCoding.ByteOrder != kMachineByteOrder),
+      FMark(FCoding.Mark, FCoding.MarkSize),
       FText(aPlatform.SystemText()),
       FCodePage(CodePageOf(FText, FForm)),
       FWindow(aWindow),
       FCapacity(WindowCapacity()) {
   FWindow.Lines = std::max<std::size_t>(1, FWindow.Lines);
   FBuffer.reset(new char16_t[FCapacity / 2]);
+  // The buffer holds the units in the machine's order: so is the mark
+  // looked for.
+  if (FSwapUnits) {
+    for (std::size_t i = 0; i + 1 < FMark.size(); i += 2) std::swap(FMark[i], FMark[i + 1]);
+  }
 }
 
 bool TLineReader::ReadBlock(TLineBlock& vBlock) {
@@ -65,7 +72,7 @@ bool TLineReader::FillBlock(TLineBlock& vBlock) {
   char* bytes = reinterpret_cast<char*>(FBuffer.get());
   for (;;) {
     if (!FEnded && FForm != TByteForm::bfNone && (FStarted || DropMark())) {
-      if (FForm == TByteForm::bfUtf16Le) {
+      if (FCoding.UnitSize == 2) {
         SplitLines(FBuffer.get(), FEnd / 2, vBlock);
       } else {
         SplitLines(bytes, FEnd, vBlock);
@@ -79,7 +86,7 @@ bool TLineReader::FillBlock(TLineBlock& vBlock) {
       // The last line, without a break after it. An odd last byte of a
       // UTF-16 file is half a unit: it stays visible as U+FFFD.
       if (FStarted && !FEnded && FForm != TByteForm::bfNone) {
-        if (FForm == TByteForm::bfUtf16Le) {
+        if (FCoding.UnitSize == 2) {
           const bool oddByte = (FEnd - FStart) % 2 == 1;
           if (FEnd / 2 > FStart / 2 || oddByte) {
             AddLine(FBuffer.get() + FStart / 2, FEnd / 2 - FStart / 2, vBlock);
@@ -128,13 +135,13 @@ void TLineReader::SplitLines(const Unit* aData, std::size_t aCount, TLineBlock& 
   }
   std::size_t from = std::max(start, FSearchFrom / kSize);
   while (vBlock.Count() < FWindow.Lines) {
-    const Unit* found = FindBreak(aData + from, aData + aCount);
-    const auto at = static_cast<std::size_t>(found - aData);
-    if (at == aCount) {
+    const TLineEnd<Unit> line = FindLineEnd(aData + from, aData + aCount);
+    const auto at = static_cast<std::size_t>(line.End - aData);
+    if (line.Kind == TLineEndKind::leOpen) {
       from = aCount;
       break;
     }
-    if (*found == 0) {
+    if (line.Kind == TLineEndKind::leNul) {
       // What stands before the NUL on its line is a line of its own; what
       // follows it is left for CheckPadding.
       FNulLine = FLines + 1;
@@ -144,15 +151,9 @@ void TLineReader::SplitLines(const Unit* aData, std::size_t aCount, TLineBlock& 
       break;
     }
     AddLine(aData + start, at - start, vBlock);
-    start = at + 1;
-    if (*found == '\r') {
-      if (start == aCount) {
-        FSkipLF = true;
-      } else if (aData[start] == '\n') {
-        ++start;
-      }
-    }
-    from = start;
+    // A CR that ends the units read so far may yet be followed by its LF.
+    if (line.CrAtEnd) FSkipLF = true;
+    start = from = static_cast<std::size_t>(line.Next - aData);
   }
   FStart = start * kSize;
   FSearchFrom = from * kSize;
@@ -162,20 +163,28 @@ void TLineReader::AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vB
   ++FLines;
   // CR, LF and NUL are the same bytes in every code page, and no multi-byte
   // sequence contains them, so each line is decoded on its own.
-  if (FForm == TByteForm::bfUtf8) {
-    // Kept as the library takes it: well-formed bytes as they are, and
-    // malformed ones as decoding and encoding them again make them.
-    ByteString& bytes = vBlock.AddUtf8();
-    if (IsValidUtf8(aBytes, aCount)) {
-      bytes.assign(aBytes, aCount);
-    } else {
-      const Text text = FText.MultiByteToText(kCodePageUtf8, aBytes, aCount);
-      FText.AppendTextAsMultiByte(kCodePageUtf8, text.data(), text.size(), bytes);
+  switch (FForm) {
+    case TByteForm::bfUtf8: {
+      // Kept as the library takes it: well-formed bytes as they are, and
+      // malformed ones as decoding and encoding them again make them.
+      ByteString& bytes = vBlock.AddUtf8();
+      if (aCount == 0) return;  // an empty line, as AddUtf8 gives it
+      if (IsValidUtf8(aBytes, aCount)) {
+        bytes.assign(aBytes, aCount);
+      } else {
+        const Text text = FText.MultiByteToText(kCodePageUtf8, aBytes, aCount);
+        FText.AppendTextAsMultiByte(kCodePageUtf8, text.data(), text.size(), bytes);
+      }
+      return;
     }
-  } else if (FForm == TByteForm::bfOem) {
-    vBlock.Add() = DecodeBytes(FText, TByteForm::bfOem, aBytes, aCount);
-  } else {
-    FText.AssignMultiByteAsText(FCodePage, aBytes, aCount, vBlock.Add());
+    case TByteForm::bfAnsi:
+      FText.AssignMultiByteAsText(FCodePage, aBytes, aCount, vBlock.Add());
+      return;
+    case TByteForm::bfOem:
+    case TByteForm::bfNone:
+    case TByteForm::bfUtf16Le:  // two-byte units come as units, not here
+      vBlock.Add() = DecodeBytes(FText, FForm, aBytes, aCount);
+      return;
   }
 }
 
@@ -189,9 +198,9 @@ void TLineReader::AddLine(const char16_t* aUnits, std::size_t aCount, TLineBlock
 bool TLineReader::DropMark() {
   const char* bytes = reinterpret_cast<const char*>(FBuffer.get()) + FStart;
   const std::size_t have = FEnd - FStart;
-  const std::size_t size = FCoding.MarkSize;
+  const std::size_t size = FMark.size();
   if (have < size && !FAtEnd) return false;
-  if (size > 0 && have >= size && std::memcmp(bytes, FCoding.Mark, size) == 0) FStart += size;
+  if (size > 0 && have >= size && std::memcmp(bytes, FMark.data(), size) == 0) FStart += size;
   FSearchFrom = FStart;
   FStarted = true;
   return true;
@@ -216,15 +225,12 @@ void TLineReader::Refill() {
     throw TException(
         Format(u"Stream read error in file \"%s\". %s", {FFullPath, SystemErrorText(FText, code)}));
   }
-#if !(defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
-  if (FForm == TByteForm::bfUtf16Le) {
-    // The units just completed, from low byte first to the machine's order.
+  if (FSwapUnits) {
+    // The units just completed, from the file's byte order to the machine's.
     for (std::size_t i = FEnd / 2; i < (FEnd + got) / 2; ++i) {
-      const auto* b = reinterpret_cast<const unsigned char*>(bytes + 2 * i);
-      FBuffer[i] = static_cast<char16_t>(b[0] | (b[1] << 8));
+      FBuffer[i] = UnitOf(bytes + 2 * i, FCoding.ByteOrder);
     }
   }
-#endif
   FEnd += got;
   FBytesRead += got;
   if (got == 0) FAtEnd = true;

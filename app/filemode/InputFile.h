@@ -59,6 +59,8 @@ class TLineReader {
   Text FFullPath;          // taken at the start: the current folder may change
   const TCoding& FCoding;  // its entry in the table of codings
   TByteForm FForm;         // the coding's form in a file
+  bool FSwapUnits;         // its two-byte units come in the other order than the machine's
+  ByteString FMark;        // its byte-order mark, as the buffer holds it
   TSystemText& FText;
   std::uint32_t FCodePage;
   TFileWindow FWindow;

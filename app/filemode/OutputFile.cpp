@@ -40,40 +40,31 @@ TOutputFile::TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aC
     throw TException(Format(u"Cannot create file \"%s\". %s",
                             {FFullPath, SystemErrorText(FPlatform.SystemText(), code)}));
   }
+  Append(u"\r\n", 2, FLineBreak);
   FBuffer.reserve(kFlushSize + 4096);
   FBuffer.assign(FCoding.Mark, FCoding.MarkSize);
 }
 
 void TOutputFile::WriteLine(const Text& aLine) {
-  switch (FCoding.FileForm) {
-    case TByteForm::bfUtf16Le:
-      WriteUnits(aLine);
-      FBuffer.append("\r\0\n\0", 4);
-      break;
-    case TByteForm::bfNone:
-      return;
-    default:
-      AppendEncoded(FPlatform.SystemText(), FCoding.FileForm, aLine.data(), aLine.size(), FBuffer);
-      FBuffer += "\r\n";
-      break;
+  if (FCoding.UnitSize == 2 && FCoding.ByteOrder == kMachineByteOrder &&
+      aLine.size() * 2 >= kFlushSize) {
+    // Units in memory are already in the file's order: a very long line is
+    // written from where it is rather than copied first.
+    Flush();
+    Write(reinterpret_cast<const char*>(aLine.data()), aLine.size() * 2);
+  } else if (!aLine.empty()) {
+    Append(aLine.data(), aLine.size(), FBuffer);
   }
+  FBuffer += FLineBreak;
   if (FBuffer.size() >= kFlushSize) Flush();
 }
 
-void TOutputFile::WriteUnits(const Text& aLine) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  // Units in memory are already low byte first; a very long line is
-  // written from where it is rather than copied first.
-  const char* units = reinterpret_cast<const char*>(aLine.data());
-  if (aLine.size() * 2 >= kFlushSize) {
-    Flush();
-    Write(units, aLine.size() * 2);
+void TOutputFile::Append(const char16_t* aText, std::size_t aCount, ByteString& vOut) {
+  if (FCoding.UnitSize == 2) {
+    AppendUnits(aText, aCount, FCoding.ByteOrder, vOut);
   } else {
-    FBuffer.append(units, aLine.size() * 2);
+    AppendEncoded(FPlatform.SystemText(), FCoding.FileForm, aText, aCount, vOut);
   }
-#else
-  AppendEncoded(FPlatform.SystemText(), TByteForm::bfUtf16Le, aLine.data(), aLine.size(), FBuffer);
-#endif
 }
 
 void TOutputFile::Write(const char* aBytes, std::size_t aCount) {

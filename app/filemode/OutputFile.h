@@ -32,8 +32,8 @@ class TOutputFile {
   TFileIdentity Identity() { return FFile->Identity(); }
 
  private:
-  // A line's units as UTF-16LE.
-  void WriteUnits(const Text& aLine);
+  // Text in the file's coding, appended to vOut.
+  void Append(const char16_t* aText, std::size_t aCount, ByteString& vOut);
   void Write(const char* aBytes, std::size_t aCount);
   [[noreturn]] void WriteFailed(TErrorCode aCode);
 
@@ -42,6 +42,7 @@ class TOutputFile {
   const TCoding& FCoding;  // its entry in the table of codings
   std::unique_ptr<TPlatformFile> FFile;
   ByteString FBuffer;
+  ByteString FLineBreak;  // CR LF in the file's coding
 };
 
 // Writes the lines into the file aName in aCoding.

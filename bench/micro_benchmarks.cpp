@@ -112,8 +112,8 @@ BENCHMARK(GuardedEmptyCall);
 // One translation of a short line with a library that returns its input:
 // the growing-buffer protocol, the guard and the conversions of one call.
 void TranslateShortLine(benchmark::State& aState) {
-  FakePlatform platform;
-  platform.symbols = TestDoubleSymbols();
+  TFakePlatform platform;
+  platform.Symbols = TestDoubleSymbols();
   TdllZTA service(platform, {u"en", u"en", u"es"});
   const Text line = u"The house is big and my friend reads a book.";
   for (auto _ : aState) benchmark::DoNotOptimize(service.Translate(line));

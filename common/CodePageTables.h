@@ -10,10 +10,10 @@ namespace xlate {
 // list holds the further units that encode to a byte of the page, as
 // (unit << 8) | byte, sorted by unit; every other unit becomes "?".
 struct TCodePageTable {
-  std::uint32_t codePage;
-  std::uint16_t upper[128];
-  const std::uint32_t* bestFit;
-  std::size_t bestFitCount;
+  std::uint32_t CodePage;
+  std::uint16_t Upper[128];
+  const std::uint32_t* BestFit;
+  std::size_t BestFitCount;
 };
 
 extern const TCodePageTable kCodePageTables[];

@@ -24,9 +24,9 @@ const TCodePageTable* FindTable(std::uint32_t aCodePage) {
   // A file converts every line with the same page: the last one found is
   // looked at first.
   static thread_local const TCodePageTable* last = nullptr;
-  if (last != nullptr && last->codePage == aCodePage) return last;
+  if (last != nullptr && last->CodePage == aCodePage) return last;
   for (std::size_t i = 0; i < kCodePageTableCount; ++i) {
-    if (kCodePageTables[i].codePage == aCodePage) return last = &kCodePageTables[i];
+    if (kCodePageTables[i].CodePage == aCodePage) return last = &kCodePageTables[i];
   }
   return nullptr;
 }
@@ -52,11 +52,11 @@ const ReverseTable& Reverse(const TCodePageTable& aTable) {
     ReverseTable& r = *tables[index];
     r.fill(0);
     for (int b = 0; b < 128; ++b) r[static_cast<std::size_t>(b)] = static_cast<unsigned char>(b);
-    for (int b = 0; b < 128; ++b) r[aTable.upper[b]] = static_cast<unsigned char>(0x80 + b);
+    for (int b = 0; b < 128; ++b) r[aTable.Upper[b]] = static_cast<unsigned char>(0x80 + b);
     // Characters the page cannot show take its best-fit byte, as the
     // platform's conversion does ("A" for U+0100 in 1252).
-    for (std::size_t i = 0; i < aTable.bestFitCount; ++i) {
-      std::uint32_t entry = aTable.bestFit[i];
+    for (std::size_t i = 0; i < aTable.BestFitCount; ++i) {
+      std::uint32_t entry = aTable.BestFit[i];
       r[entry >> 8] = static_cast<unsigned char>(entry & 0xFF);
     }
   });
@@ -93,13 +93,13 @@ void AssignCodePageText(std::uint32_t aCodePage, const char* aBytes, std::size_t
     for (auto other = static_cast<unsigned>(_mm_movemask_epi8(block)); other != 0;
          other &= other - 1) {
       const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(other));
-      out[at] = table.upper[bytes[at] - 0x80];
+      out[at] = table.Upper[bytes[at] - 0x80];
     }
   }
 #endif
   for (; i < aCount; ++i) {
     const unsigned char b = bytes[i];
-    out[i] = b < 0x80 ? b : table.upper[b - 0x80];
+    out[i] = b < 0x80 ? b : table.Upper[b - 0x80];
   }
 }
 
@@ -189,7 +189,7 @@ ByteString ConvertBytes(std::uint32_t aFrom, std::uint32_t aTo, const ByteString
       continue;
     }
     if (from == nullptr) continue;
-    char16_t unit = from->upper[b - 0x80];
+    char16_t unit = from->Upper[b - 0x80];
     if (aTo == kCodePageUtf8) continue;
     unsigned char mapped = Reverse(TableOrFallback(aTo))[unit];
     if (mapped != 0) out[i] = static_cast<char>(mapped);

@@ -28,13 +28,13 @@ Text AddressToHex(std::uintptr_t aAddress) { return Hex(aAddress, sizeof(void*) 
 
 void TFormatArg::AppendTo(Text& vOut, char16_t aConversion) const {
   switch (FKind) {
-    case kText:
+    case faText:
       vOut += *FText;
       return;
-    case kLiteral:
+    case faLiteral:
       vOut += FLiteral;
       return;
-    case kInteger:
+    case faInteger:
       if (aConversion == u'x') {
         // %x writes the 32-bit pattern of the value, as codes are Cardinals.
         vOut += Hex(static_cast<unsigned long long>(FInteger) & 0xFFFFFFFFull, 1);
@@ -42,7 +42,7 @@ void TFormatArg::AppendTo(Text& vOut, char16_t aConversion) const {
         vOut += ToText(std::to_string(FInteger));
       }
       return;
-    case kAddress:
+    case faAddress:
       vOut += AddressToHex(FAddress);
       return;
   }

@@ -27,23 +27,23 @@ class TException : public std::exception {
 // address for %p.
 class TFormatArg {
  public:
-  TFormatArg(const Text& aText) : FKind(kText), FText(&aText) {}           // NOLINT
-  TFormatArg(const char16_t* aText) : FKind(kLiteral), FLiteral(aText) {}  // NOLINT
-  TFormatArg(int aValue) : FKind(kInteger), FInteger(aValue) {}            // NOLINT
-  TFormatArg(long aValue) : FKind(kInteger), FInteger(aValue) {}           // NOLINT
-  TFormatArg(long long aValue) : FKind(kInteger), FInteger(aValue) {}      // NOLINT
-  TFormatArg(unsigned aValue) : FKind(kInteger), FInteger(aValue) {}       // NOLINT
-  TFormatArg(unsigned long aValue)                                         // NOLINT
-      : FKind(kInteger), FInteger(static_cast<long long>(aValue)) {}
+  TFormatArg(const Text& aText) : FKind(faText), FText(&aText) {}           // NOLINT
+  TFormatArg(const char16_t* aText) : FKind(faLiteral), FLiteral(aText) {}  // NOLINT
+  TFormatArg(int aValue) : FKind(faInteger), FInteger(aValue) {}            // NOLINT
+  TFormatArg(long aValue) : FKind(faInteger), FInteger(aValue) {}           // NOLINT
+  TFormatArg(long long aValue) : FKind(faInteger), FInteger(aValue) {}      // NOLINT
+  TFormatArg(unsigned aValue) : FKind(faInteger), FInteger(aValue) {}       // NOLINT
+  TFormatArg(unsigned long aValue)                                          // NOLINT
+      : FKind(faInteger), FInteger(static_cast<long long>(aValue)) {}
   TFormatArg(unsigned long long aValue)  // NOLINT
-      : FKind(kInteger), FInteger(static_cast<long long>(aValue)) {}
+      : FKind(faInteger), FInteger(static_cast<long long>(aValue)) {}
   TFormatArg(const void* aAddress)  // NOLINT
-      : FKind(kAddress), FAddress(reinterpret_cast<std::uintptr_t>(aAddress)) {}
+      : FKind(faAddress), FAddress(reinterpret_cast<std::uintptr_t>(aAddress)) {}
 
   void AppendTo(Text& vOut, char16_t aConversion) const;
 
  private:
-  enum TKind { kText, kLiteral, kInteger, kAddress };
+  enum TKind { faText, faLiteral, faInteger, faAddress };
   TKind FKind;
   const Text* FText = nullptr;
   const char16_t* FLiteral = nullptr;

@@ -18,8 +18,8 @@ inline void Check(bool aHolds, const char* aWhat) {
 }
 
 // A fake platform kept for the whole run.
-inline FakePlatform& FuzzPlatform() {
-  static FakePlatform platform;
+inline TFakePlatform& FuzzPlatform() {
+  static TFakePlatform platform;
   return platform;
 }
 

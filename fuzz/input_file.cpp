@@ -14,14 +14,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSize) {
   using namespace xlate;
   if (aSize < 1) return 0;
-  FakePlatform& platform = FuzzPlatform();
+  TFakePlatform& platform = FuzzPlatform();
   static const TCodingType kCodings[] = {ctNone, ctANSI, ctUTF8, ctUNICODE, ctOEM};
   const TCodingType coding = kCodings[aData[0] % 5];
-  platform.ansi = (aData[0] & 8) ? 1251 : 1252;
-  platform.oem = (aData[0] & 16) ? 866 : 850;
-  platform.readChunk = 1 + (aData[0] >> 5) * 100;
+  platform.Ansi = (aData[0] & 8) ? 1251 : 1252;
+  platform.Oem = (aData[0] & 16) ? 866 : 850;
+  platform.ReadChunk = 1 + (aData[0] >> 5) * 100;
   const std::string bytes(reinterpret_cast<const char*>(aData) + 1, aSize - 1);
-  platform.files[u"in"].bytes = bytes;
+  platform.Entries[u"in"].Bytes = bytes;
 
   Text whole;
   switch (coding) {

@@ -9,8 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSize) {
   using namespace xlate;
-  FakePlatform& platform = FuzzPlatform();
-  platform.ansi = aSize > 0 && (aData[0] & 1) ? 65001 : 1251;
+  TFakePlatform& platform = FuzzPlatform();
+  platform.Ansi = aSize > 0 && (aData[0] & 1) ? 65001 : 1251;
   std::vector<Text> parameters;
   std::size_t start = 0;
   for (std::size_t i = 0; i <= aSize; ++i) {

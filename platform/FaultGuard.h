@@ -17,23 +17,23 @@ namespace xlate {
 
 struct TFaultInfo {
   enum TKind {
-    kAccessViolation,
-    kStackOverflow,
-    kIntegerDivisionByZero,
-    kIntegerOverflow,
-    kInvalidFloatingPoint,
-    kFloatingPointDivisionByZero,
-    kFloatingPointOverflow,
-    kFloatingPointUnderflow,
-    kPrivilegedInstruction,
-    kOther,
+    fkAccessViolation,
+    fkStackOverflow,
+    fkIntegerDivisionByZero,
+    fkIntegerOverflow,
+    fkInvalidFloatingPoint,
+    fkFloatingPointDivisionByZero,
+    fkFloatingPointOverflow,
+    fkFloatingPointUnderflow,
+    fkPrivilegedInstruction,
+    fkOther,
   };
-  TKind kind = kOther;
-  std::uintptr_t codeAddress = 0;  // the faulting instruction
-  std::uintptr_t dataAddress = 0;  // the address accessed (access violations)
-  bool write = false;              // the access was a write
-  Text module;                     // file name of the module holding codeAddress; empty if none
-  std::uint32_t code = 0;          // the platform's exception code (kOther)
+  TKind Kind = fkOther;
+  std::uintptr_t CodeAddress = 0;  // the faulting instruction
+  std::uintptr_t DataAddress = 0;  // the address accessed (access violations)
+  bool Write = false;              // the access was a write
+  Text Module;                     // file name of the module holding codeAddress; empty if none
+  std::uint32_t Code = 0;          // the platform's exception code (fkOther)
 };
 
 // The message for a fault, as the program reports it.

@@ -15,12 +15,12 @@ namespace xlate {
 
 struct TFloatingPointState {
 #if defined(XLATE_HAS_MXCSR)
-  unsigned mxcsr;
+  unsigned Mxcsr;
 #endif
 #if defined(__i386__) || defined(__x86_64__)
-  unsigned short x87;
+  unsigned short X87;
 #endif
-  bool inRun;  // inside a TLibraryCallRun, which keeps the library's settings
+  bool InRun;  // inside a TLibraryCallRun, which keeps the library's settings
 };
 
 constexpr unsigned kMxcsrFlags = 0x3F;
@@ -31,8 +31,8 @@ constexpr unsigned short kX87TrappedFlags = 0x01 | 0x04 | 0x08;  // invalid, zer
 
 // The open TLibraryCallRun, if any: how deep, and the MXCSR it set.
 struct TLibraryCallRunState {
-  int depth = 0;
-  unsigned mxcsr = 0;
+  int Depth = 0;
+  unsigned Mxcsr = 0;
 };
 inline TLibraryCallRunState& CurrentLibraryCallRun() {
   static TLibraryCallRunState run;
@@ -48,7 +48,7 @@ inline void KeepLibraryFloatingPoint() {
   // other flag left by a fault is cleared, as a system may name a later
   // fault after it.
   const unsigned mxcsr = _mm_getcsr();
-  const unsigned wanted = CurrentLibraryCallRun().mxcsr;
+  const unsigned wanted = CurrentLibraryCallRun().Mxcsr;
   if ((mxcsr & ~kMxcsrPrecisionFlag) != wanted) _mm_setcsr(wanted);
 #endif
 #if defined(__i386__) || defined(__x86_64__)
@@ -63,16 +63,16 @@ inline void KeepLibraryFloatingPoint() {
 
 inline TFloatingPointState EnterLibraryFloatingPoint() {
   TFloatingPointState saved{};
-  if (CurrentLibraryCallRun().depth > 0) {
-    saved.inRun = true;
+  if (CurrentLibraryCallRun().Depth > 0) {
+    saved.InRun = true;
     return saved;
   }
 #if defined(XLATE_HAS_MXCSR)
-  saved.mxcsr = _mm_getcsr();
-  _mm_setcsr(saved.mxcsr & ~(kMxcsrFlags | kMxcsrTrapped));
+  saved.Mxcsr = _mm_getcsr();
+  _mm_setcsr(saved.Mxcsr & ~(kMxcsrFlags | kMxcsrTrapped));
 #endif
 #if defined(__i386__) || defined(__x86_64__)
-  __asm__ volatile("fnstcw %0" : "=m"(saved.x87));
+  __asm__ volatile("fnstcw %0" : "=m"(saved.X87));
   unsigned short word = kLibraryX87ControlWord;
   __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(word));
 #endif
@@ -90,16 +90,16 @@ inline void RaisePendingFloatingPointTraps() {
 
 // Puts the caller's settings back, also after a trap left flags pending.
 inline void LeaveLibraryFloatingPoint(const TFloatingPointState& aSaved) {
-  if (aSaved.inRun) {
+  if (aSaved.InRun) {
     KeepLibraryFloatingPoint();
     return;
   }
 #if defined(__i386__) || defined(__x86_64__)
-  unsigned short word = aSaved.x87;
+  unsigned short word = aSaved.X87;
   __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(word));
 #endif
 #if defined(XLATE_HAS_MXCSR)
-  _mm_setcsr(aSaved.mxcsr);
+  _mm_setcsr(aSaved.Mxcsr);
 #endif
   (void)aSaved;
 }
@@ -114,18 +114,18 @@ class TFloatingPointRun {
   void Begin() {
 #if defined(__x86_64__)
     TLibraryCallRunState& run = CurrentLibraryCallRun();
-    if (run.depth == 0) {
+    if (run.Depth == 0) {
       FSaved = EnterLibraryFloatingPoint();
 #if defined(XLATE_HAS_MXCSR)
-      run.mxcsr = _mm_getcsr() & ~kMxcsrFlags;
+      run.Mxcsr = _mm_getcsr() & ~kMxcsrFlags;
 #endif
     }
-    ++run.depth;
+    ++run.Depth;
 #endif
   }
   void End() {
 #if defined(__x86_64__)
-    if (--CurrentLibraryCallRun().depth == 0) LeaveLibraryFloatingPoint(FSaved);
+    if (--CurrentLibraryCallRun().Depth == 0) LeaveLibraryFloatingPoint(FSaved);
 #endif
   }
 

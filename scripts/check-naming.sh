@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the program's own code (app/, common/, service/, platform/,
 # contract/) and the libraries' kit, the echo library and the test double
-# (library/kit/, library/echo/, library/testdouble/) with clang-tidy as .clang-tidy configures it: the names
+# (library/kit/, library/echo/, library/testdouble/) and what the tests share
+# (testsupport/) with clang-tidy as .clang-tidy configures it: the names
 # (readability-identifier-naming) and the bugprone, static-analyzer and
 # performance checks; fails on any finding. Every source file that the
 # given build folder compiles is checked, with the headers it includes from
@@ -26,9 +27,9 @@ fi
 # the posix/ files, a Windows build the windows/ ones).
 cd "$here"
 files=$(git ls-files 'app/*.cpp' 'common/*.cpp' 'service/*.cpp' 'platform/*.cpp' 'contract/*.cpp' \
-  'library/kit/*.cpp' 'library/echo/*.cpp' 'library/testdouble/*.cpp' |
+  'library/kit/*.cpp' 'library/echo/*.cpp' 'library/testdouble/*.cpp' 'testsupport/*.cpp' |
   while read -r file; do
-    grep -qF "\"$here/$file\"" "$database" && echo "$file"
+    if grep -qF "\"$here/$file\"" "$database"; then echo "$file"; fi
   done)
 if [ -z "$files" ]; then
   echo "check-naming: $database compiles none of the program's files" >&2
@@ -47,6 +48,20 @@ if [ -n "$compiler" ]; then
   done < <(echo | "$compiler" -xc++ -E -v - 2>&1 |
     sed -n '/#include <...> search starts here/,/End of search list/p' | grep '^ ' |
     sed 's/^ //' | grep -vE 'gcc/[^/]+/[^/]+/include(-fixed)?$' || true)
+fi
+
+# Enum constants name their type with a short lower-case prefix (ctUTF8);
+# k... is for constants, which clang-tidy's case rules cannot tell apart.
+# shellcheck disable=SC2016 # the single quotes hold an awk program
+k_enumerators=$(git ls-files 'app/*' 'common/*' 'service/*' 'platform/*' 'contract/*' 'library/kit/*' \
+  'library/echo/*' 'library/testdouble/*' 'testsupport/*' | grep -E '\.(h|cpp)$' |
+  xargs awk '/\<enum\>[^;]*\{/ { inside = 1 }
+    inside && match($0, /(^|[{,])[[:space:]]*k[A-Z][A-Za-z0-9]*[[:space:]]*(=|,|}|\/\/|$)/) { print FILENAME ":" FNR ": " $0 }
+    /\}/ { inside = 0 }' || true)
+if [ -n "$k_enumerators" ]; then
+  echo "$k_enumerators"
+  echo "check-naming: enum constants begin with a prefix naming their type, not k (CONTRIBUTING.md)" >&2
+  exit 1
 fi
 
 findings="$(mktemp)"

@@ -49,7 +49,7 @@ constexpr char16_t kTranslateFailure[] = u"Can't get translation of text \"%s\" 
 }  // namespace
 
 Text TdllZTA::Decode(std::uint32_t aCodePage, const TResult& aResult) {
-  return FText.MultiByteToText(aCodePage, aResult.data, aResult.size);
+  return FText.MultiByteToText(aCodePage, aResult.Data, aResult.Size);
 }
 
 TdllZTA::TdllZTA(TPlatform& aPlatform, const TTranslationRequest& aRequest)
@@ -138,8 +138,8 @@ bool TdllZTA::CallWithGrowingBuffer(const Call& aCall, TResult& vResult, std::in
     if (LibraryBoolean(CallLibrary(FGuard, [&] { return aCall(data, size); }))) {
       // The result up to its first NUL, but never past the buffer.
       const void* nul = std::memchr(data, '\0', size);
-      vResult.data = data;
-      vResult.size = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - data) : size;
+      vResult.Data = data;
+      vResult.Size = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - data) : size;
       return true;
     }
     vCode = LastErrorCode();
@@ -165,9 +165,9 @@ TdllZTA::TResult TdllZTA::CallOrRaise(const Call& aCall, const char16_t* aFormat
 Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
   // Restores FinErrorText on every way out.
   struct TRestore {
-    bool& flag;
-    bool value;
-    ~TRestore() { flag = value; }
+    bool& Flag;
+    bool Value;
+    ~TRestore() { Flag = Value; }
   } restore{FinErrorText, FinErrorText};
   FinErrorText = true;
 
@@ -177,7 +177,7 @@ Text TdllZTA::ErrorText(std::int32_t aErrorCode) {
     return FprocErrorText(static_cast<std::uint32_t>(aErrorCode), aBuffer, aMaxSize);
   };
   if (CallWithGrowingBuffer(call, result, code)) return Decode(FText.AnsiCodePage(), result);
-  if (restore.value) {
+  if (restore.Value) {
     throw TException(Format(u"Can't get error text because of error code = %d", {code}));
   }
   throw TException(Format(u"Can't get error text because of \"%s\"", {ErrorText(code)}));
@@ -200,7 +200,7 @@ void TdllZTA::TranslateInPlace(Text& vText) {
     return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
   };
   TResult result = CallOrRaise(call, kTranslateFailure, &vText);
-  FText.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vText);
+  FText.AssignMultiByteAsText(kCodePageUtf8, result.Data, result.Size, vText);
 }
 
 void TdllZTA::TranslateUtf8(const ByteString& aUtf8, Text& vTranslation) {
@@ -219,7 +219,7 @@ void TdllZTA::TranslateUtf8(const ByteString& aUtf8, Text& vTranslation) {
     const Text subject = FText.MultiByteToText(kCodePageUtf8, aUtf8.data(), aUtf8.size());
     throw TException(Format(kTranslateFailure, {subject, reason}));
   }
-  FText.AssignMultiByteAsText(kCodePageUtf8, result.data, result.size, vTranslation);
+  FText.AssignMultiByteAsText(kCodePageUtf8, result.Data, result.Size, vTranslation);
 }
 
 std::size_t TdllZTA::TranslateLines(Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
@@ -362,7 +362,7 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const Byt
     // Results got smaller again: the next batch may take more lines.
     const TBatchRecord& last = FBatchRecords.back();
     const char* records = FBatchBuffer.Last(FBatchBufferSize);
-    if (static_cast<std::size_t>(last.text + last.size + 1 - records) <= kPartResultBytes / 4) {
+    if (static_cast<std::size_t>(last.Text + last.Size + 1 - records) <= kPartResultBytes / 4) {
       FBatchLineLimit = count * 2;
     }
   }
@@ -374,10 +374,10 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const Byt
     const std::size_t start = FBatchStarts[aLine];
     const std::size_t next =
         aLine + 1 < FBatchStarts.size() ? FBatchStarts[aLine + 1] : FBatchTexts.size();
-    if (aRecord.size != next - start - 1) return false;
+    if (aRecord.Size != next - start - 1) return false;
     const char* sent = FBatchTexts.data() + start;
-    if (std::memcmp(aRecord.text, sent, aRecord.size) != 0) return false;
-    const char* const end = sent + aRecord.size;
+    if (std::memcmp(aRecord.Text, sent, aRecord.Size) != 0) return false;
+    const char* const end = sent + aRecord.Size;
     for (const char* at = sent;; ++at) {
       at = static_cast<const char*>(std::memchr(at, '\xEF', static_cast<std::size_t>(end - at)));
       if (at == nullptr) return true;
@@ -386,14 +386,14 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const Byt
   };
   for (std::size_t i = 0; i < done; ++i) {
     const TBatchRecord& record = FBatchRecords[i];
-    if (record.code == 0) {
+    if (record.Code == 0) {
       // A line the library gave back unchanged keeps its text: decoding
       // the bytes that were made of it would give it again. A line given
       // as UTF-8 bytes has no text yet.
-      if (record.size == 0) {
+      if (record.Size == 0) {
         vLines[i].clear();
       } else if (aUtf8Lines != nullptr || !sameAsSent(i, record)) {
-        FText.AssignMultiByteAsText(kCodePageUtf8, record.text, record.size, vLines[i]);
+        FText.AssignMultiByteAsText(kCodePageUtf8, record.Text, record.Size, vLines[i]);
       }
     } else {
       // A line given as UTF-8 bytes is made a text only to name it.
@@ -402,7 +402,7 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const Byt
               ? FText.MultiByteToText(kCodePageUtf8, aUtf8Lines[i].data(), aUtf8Lines[i].size())
               : vLines[i];
       vLines[i] = Format(kTranslateFailure,
-                         {subject, FText.MultiByteToText(ansi, record.text, record.size)});
+                         {subject, FText.MultiByteToText(ansi, record.Text, record.Size)});
       ++vFailed;
     }
   }
@@ -440,9 +440,9 @@ bool TdllZTA::ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t
     // Filled in place: a record built aside and copied in whole made the
     // processor wait on its parts, once for every line.
     TBatchRecord& record = FBatchRecords.emplace_back();
-    record.code = value;
-    record.text = aData + at;
-    record.size = size;
+    record.Code = value;
+    record.Text = aData + at;
+    record.Size = size;
     at += size + 1;
   }
   return Unwritten(aData + at, aSize - at);

@@ -97,8 +97,8 @@ class TdllZTA {
   void TranslateUtf8(const ByteString& aUtf8, Text& vTranslation);
   // A result in the buffer: valid until the next call into the library.
   struct TResult {
-    const char* data;
-    std::size_t size;
+    const char* Data;
+    std::size_t Size;
   };
   template <typename Call>
   bool CallWithGrowingBuffer(const Call& aCall, TResult& vResult, std::int32_t& vCode);
@@ -148,9 +148,9 @@ class TdllZTA {
   // kPartResultBytes); the records read from it; and the most lines a batch
   // takes, lowered when the records of more did not fit.
   struct TBatchRecord {
-    std::uint32_t code;
-    const char* text;
-    std::size_t size;
+    std::uint32_t Code;
+    const char* Text;
+    std::size_t Size;
   };
   ByteString FBatchTexts;
   std::vector<std::size_t> FBatchStarts;

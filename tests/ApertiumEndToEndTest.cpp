@@ -13,32 +13,32 @@ namespace {
 // command runs it.
 class ApertiumEndToEnd : public ::testing::Test {
  protected:
-  ProgramFolder folder{XLATE_APERTIUM_LIBRARY};
+  TProgramFolder folder{XLATE_APERTIUM_LIBRARY};
 };
 
 TEST_F(ApertiumEndToEnd, TranslatesTheSentenceOfTheReadme) {
-  ProcessResult r = folder.Run({"TEXT=The house is big and my friend reads a book.", "LANGFROM=en",
-                                "LANGTO=es", "OCODING=UTF8"},
-                               "C.UTF-8");
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "La casa es grande y mi amigo lee un libro.\r\n");
+  TProcessResult r = folder.Run({"TEXT=The house is big and my friend reads a book.", "LANGFROM=en",
+                                 "LANGTO=es", "OCODING=UTF8"},
+                                "C.UTF-8");
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_EQ(r.Out, "La casa es grande y mi amigo lee un libro.\r\n");
   // Three-letter codes, and the same language on both sides.
-  EXPECT_EQ(folder.Run({"TEXT=my friend", "LANGFROM=eng", "LANGTO=spa"}, "C.UTF-8").out,
+  EXPECT_EQ(folder.Run({"TEXT=my friend", "LANGFROM=eng", "LANGTO=spa"}, "C.UTF-8").Out,
             "Mi amigo\r\n");
-  EXPECT_EQ(folder.Run({"TEXT=my friend", "LANGFROM=en", "LANGTO=en"}, "C.UTF-8").out,
+  EXPECT_EQ(folder.Run({"TEXT=my friend", "LANGFROM=en", "LANGTO=en"}, "C.UTF-8").Out,
             "my friend\r\n");
 }
 
 TEST_F(ApertiumEndToEnd, ListsTheLanguagesOfTheInstalledPairs) {
-  ProcessResult r = folder.Run({"DO=LIST"}, "C.UTF-8");
-  EXPECT_NE(r.out.find("en English\r\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("es Spanish\r\n"), std::string::npos) << r.out;
+  TProcessResult r = folder.Run({"DO=LIST"}, "C.UTF-8");
+  EXPECT_NE(r.Out.find("en English\r\n"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("es Spanish\r\n"), std::string::npos) << r.Out;
 }
 
 TEST_F(ApertiumEndToEnd, AMissingPairIsAClearError) {
-  ProcessResult r = folder.Run({"TEXT=house", "LANGFROM=en", "LANGTO=xx"}, "C.UTF-8");
-  EXPECT_EQ(r.out.substr(0, 8), "Error:\r\n");
-  EXPECT_NE(r.out.find("installed pairs"), std::string::npos) << r.out;
+  TProcessResult r = folder.Run({"TEXT=house", "LANGFROM=en", "LANGTO=xx"}, "C.UTF-8");
+  EXPECT_EQ(r.Out.substr(0, 8), "Error:\r\n");
+  EXPECT_NE(r.Out.find("installed pairs"), std::string::npos) << r.Out;
 }
 
 TEST_F(ApertiumEndToEnd, AFileOfTenThousandLinesGivesTenThousandLines) {
@@ -47,9 +47,9 @@ TEST_F(ApertiumEndToEnd, AFileOfTenThousandLinesGivesTenThousandLines) {
                              "Where is the station?", "I like green tea and warm bread."};
   for (int i = 0; i < 10000; ++i) text += std::string(sentences[i % 5]) + "\n";
   WriteFileBytes(folder.File("book.txt"), text);
-  ProcessResult r =
+  TProcessResult r =
       folder.Run({"IFILE=book.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"}, "C.UTF-8");
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.Out, "");
   const std::string out = ReadFileBytes(folder.File("book.txt.es"));
   EXPECT_EQ(out.substr(0, 3), "\xEF\xBB\xBF");
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 10000);
@@ -61,9 +61,9 @@ TEST_F(ApertiumEndToEnd, TranslatesUnderACodePageLocaleThatIsNotInstalled) {
   // cannot start under a locale that is not installed.
   const std::vector<std::string> arguments = {"TEXT=The boy is near the station.", "LANGFROM=en",
                                               "LANGTO=es"};
-  const ProcessResult r = folder.Run(arguments, "de_DE.CP1252");
-  EXPECT_EQ(r.out.find("Error"), std::string::npos) << r.out;
-  EXPECT_EQ(r.out, folder.Run(arguments, "C.UTF-8").out);
+  const TProcessResult r = folder.Run(arguments, "de_DE.CP1252");
+  EXPECT_EQ(r.Out.find("Error"), std::string::npos) << r.Out;
+  EXPECT_EQ(r.Out, folder.Run(arguments, "C.UTF-8").Out);
 }
 
 // The pairs the suite installs (scripts/packages.txt, groups run and
@@ -130,10 +130,10 @@ TEST_F(ApertiumEndToEnd, EveryLineOfAFileTranslatesAsItDoesAloneWithAnyNumberOfC
     const std::string to = std::string("LANGTO=") + row.to;
     std::vector<std::string> alone;
     for (const std::string& line : row.lines) {
-      const ProcessResult r =
+      const TProcessResult r =
           folder.Run({"TEXT=" + line, from, to, "ICODING=UTF8", "OCODING=UTF8"}, "C.UTF-8");
-      ASSERT_EQ(r.out.find("Error:"), std::string::npos) << row.mode << ": " << r.out;
-      alone.push_back(r.out);
+      ASSERT_EQ(r.Out.find("Error:"), std::string::npos) << row.mode << ": " << r.Out;
+      alone.push_back(r.Out);
     }
     // 64 lines: four chains get 16 each, the least a chain is started for.
     std::string text;
@@ -144,12 +144,12 @@ TEST_F(ApertiumEndToEnd, EveryLineOfAFileTranslatesAsItDoesAloneWithAnyNumberOfC
     }
     WriteFileBytes(folder.File("lines.txt"), text);
     for (const char* chains : {"1", "2", "4"}) {
-      ProcessOptions options;
-      options.environment["ZTA_CHAINS"] = chains;
-      const ProcessResult r =
+      TProcessOptions options;
+      options.Environment["ZTA_CHAINS"] = chains;
+      const TProcessResult r =
           folder.Run({"IFILE=lines.txt", "OFILE=out.txt", from, to, "ICODING=UTF8", "OCODING=UTF8"},
                      "C.UTF-8", options);
-      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(r.Out, "");
       EXPECT_EQ(ReadFileBytes(folder.File("out.txt")), expected)
           << row.mode << " with ZTA_CHAINS=" << chains;
     }

@@ -23,16 +23,16 @@ class ApyEndToEnd : public ::testing::Test {
     ASSERT_TRUE(server->running()) << server->failure();
   }
 
-  ProcessResult Run(const std::vector<std::string>& aArguments, const std::string& aServer) {
-    ProcessOptions options;
-    options.environment["ZTA_SERVER"] = aServer;
+  TProcessResult Run(const std::vector<std::string>& aArguments, const std::string& aServer) {
+    TProcessOptions options;
+    options.Environment["ZTA_SERVER"] = aServer;
     return folder.Run(aArguments, "C.UTF-8", options);
   }
-  ProcessResult Run(const std::vector<std::string>& aArguments) {
+  TProcessResult Run(const std::vector<std::string>& aArguments) {
     return Run(aArguments, server->url());
   }
 
-  ProgramFolder folder{XLATE_APERTIUM_LIBRARY};
+  TProgramFolder folder{XLATE_APERTIUM_LIBRARY};
   std::unique_ptr<ApyServer> server;
 };
 
@@ -43,29 +43,29 @@ std::string LinesOf(const std::vector<std::string>& aLines) {
 }
 
 TEST_F(ApyEndToEnd, TranslatesAndListsLanguagesThroughTheServer) {
-  ProcessResult r = Run({"TEXT=The house is big and my friend reads a book.", "LANGFROM=en",
-                         "LANGTO=es", "OCODING=UTF8"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "La casa es grande y mi amigo lee un libro.\r\n");
-  EXPECT_EQ(r.err, "");
+  TProcessResult r = Run({"TEXT=The house is big and my friend reads a book.", "LANGFROM=en",
+                          "LANGTO=es", "OCODING=UTF8"});
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_EQ(r.Out, "La casa es grande y mi amigo lee un libro.\r\n");
+  EXPECT_EQ(r.Err, "");
   r = Run({"TEXT=my friend", "LANGFROM=eng", "LANGTO=spa"});
-  EXPECT_EQ(r.out, "Mi amigo\r\n");
+  EXPECT_EQ(r.Out, "Mi amigo\r\n");
   r = Run({"DO=LIST"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.out.find("en English\r\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("es Spanish\r\n"), std::string::npos) << r.out;
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_NE(r.Out.find("en English\r\n"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("es Spanish\r\n"), std::string::npos) << r.Out;
+  EXPECT_EQ(r.Err, "");
 }
 
 TEST_F(ApyEndToEnd, NamesTheServersPairsWhenAPairIsMissing) {
-  const ProcessResult r = Run({"TEXT=house", "LANGFROM=en", "LANGTO=de"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out.substr(0, 8), "Error:\r\n");
+  const TProcessResult r = Run({"TEXT=house", "LANGFROM=en", "LANGTO=de"});
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_EQ(r.Out.substr(0, 8), "Error:\r\n");
   // The server has every pair installed here; the test made sure of en-es and es-en.
   const std::string named =
       "The translation server " + server->url() + " has no pair from en into de; its pairs: ";
-  const std::string pairs = PairsNamedAfter(r.out, named);
-  ASSERT_FALSE(pairs.empty()) << r.out;
+  const std::string pairs = PairsNamedAfter(r.Out, named);
+  ASSERT_FALSE(pairs.empty()) << r.Out;
   EXPECT_NE(pairs.find(", en-es,"), std::string::npos) << pairs;
   EXPECT_NE(pairs.find(", es-en,"), std::string::npos) << pairs;
 }
@@ -75,12 +75,12 @@ TEST_F(ApyEndToEnd, TranslatesAFileAsTheLocalPipelineDoes) {
   lines.push_back("");
   lines.push_back("  Blanks around a line stay.\t");
   WriteFileBytes(folder.File("book.txt"), LinesOf(lines));
-  ProcessResult r =
+  TProcessResult r =
       Run({"IFILE=book.txt", "OFILE=server.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"});
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.Out, "");
+  EXPECT_EQ(r.Err, "");
   r = Run({"IFILE=book.txt", "OFILE=local.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"}, "");
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.Out, "");
   const std::string viaServer = ReadFileBytes(folder.File("server.txt"));
   EXPECT_EQ(std::count(viaServer.begin(), viaServer.end(), '\n'), static_cast<long>(lines.size()));
   EXPECT_EQ(viaServer, ReadFileBytes(folder.File("local.txt")));
@@ -96,11 +96,11 @@ TEST_F(ApyEndToEnd, AStoppedServerFailsEveryLineAndTheRunEndsNormally) {
                  "The house is big.\nMy friend reads a book.\nWhere is the station?\n");
   // Named with a user name and password, which no failed line shows.
   const std::string withUser = "http://user:secret@" + url.substr(std::string("http://").size());
-  const ProcessResult r =
+  const TProcessResult r =
       Run({"IFILE=book.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"}, withUser);
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "3 of 3 lines failed; their messages stand in the output\r\n");
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_EQ(r.Out, "");
+  EXPECT_EQ(r.Err, "3 of 3 lines failed; their messages stand in the output\r\n");
   const std::string out = ReadFileBytes(folder.File("book.txt.es"));
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3);
   std::size_t failures = 0;
@@ -121,21 +121,21 @@ TEST_F(ApyEndToEnd, ASecondServerTakesTheLinesOfOneKilledMidFile) {
   ASSERT_TRUE(second.running()) << second.failure();
   WriteFileBytes(folder.File("book.txt"), LinesOf(zta::test::proseLines(600)));
   const std::string both = server->url() + ", " + second.url();
-  const ProcessResult calm =
+  const TProcessResult calm =
       Run({"IFILE=book.txt", "OFILE=calm.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"}, both);
-  EXPECT_EQ(calm.out, "");
-  EXPECT_EQ(calm.err, "");
-  ProcessOptions options;
-  options.arguments = {"-c",
+  EXPECT_EQ(calm.Out, "");
+  EXPECT_EQ(calm.Err, "");
+  TProcessOptions options;
+  options.Arguments = {"-c",
                        "./xlate IFILE=book.txt OFILE=killed.txt LANGFROM=en LANGTO=es "
                        "ICODING=UTF8 > said.txt 2>&1 & sleep 1; kill -s KILL -- -" +
                            std::to_string(server->processGroup()) + " || echo not killed; wait"};
-  options.environment["ZTA_SERVER"] = both;
-  options.environment["LC_ALL"] = "C.UTF-8";
-  options.workingDirectory = folder.Path().string();
-  const ProcessResult r = RunProcess("/bin/sh", options);
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out, "");  // the server was killed
+  options.Environment["ZTA_SERVER"] = both;
+  options.Environment["LC_ALL"] = "C.UTF-8";
+  options.WorkingDirectory = folder.Path().string();
+  const TProcessResult r = RunProcess("/bin/sh", options);
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  EXPECT_EQ(r.Out, "");  // the server was killed
   server->stop();
   EXPECT_EQ(ReadFileBytes(folder.File("said.txt")), "");
   const std::string killed = ReadFileBytes(folder.File("killed.txt"));
@@ -147,14 +147,14 @@ TEST_F(ApyEndToEnd, ASecondServerTakesTheLinesOfOneKilledMidFile) {
 // limit three times in a row; the lines after that fail at once.
 TEST(ApyEndToEndSilentServer, CostsTheTimeLimitThreeTimesThenFailsLinesAtOnce) {
   zta::test::CannedServer silent(zta::test::CannedBehaviour::kSilent);
-  ProgramFolder folder{XLATE_APERTIUM_LIBRARY};
+  TProgramFolder folder{XLATE_APERTIUM_LIBRARY};
   WriteFileBytes(folder.File("book.txt"), "one\ntwo\nthree\nfour\nfive\nsix\n");
-  ProcessOptions options;
-  options.environment = {{"ZTA_SERVER", silent.url()}, {"ZTA_SERVER_TIMEOUT_MS", "300"}};
-  const ProcessResult r =
+  TProcessOptions options;
+  options.Environment = {{"ZTA_SERVER", silent.url()}, {"ZTA_SERVER_TIMEOUT_MS", "300"}};
+  const TProcessResult r =
       folder.Run({"IFILE=book.txt", "OFILE=out.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"},
                  "C.UTF-8", options);
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.Out, "");
   const std::string out = ReadFileBytes(folder.File("out.txt"));
   std::vector<std::string> lines;
   for (std::size_t at = 3, end; (end = out.find("\r\n", at)) != std::string::npos; at = end + 2) {
@@ -196,17 +196,17 @@ TEST(ApyEndToEndSilentServer, KeepsTheLinesTranslatedBeforeTheServerFellSilent) 
         "200 OK", "application/json",
         R"({"responseData": {"translatedText": "es-)" + word + R"("}, "responseStatus": 200})");
   });
-  ProgramFolder folder{XLATE_APERTIUM_LIBRARY};
+  TProgramFolder folder{XLATE_APERTIUM_LIBRARY};
   WriteFileBytes(folder.File("book.txt"), "one\ntwo\nthree\nfour\nfive\nsix\nseven\neight\n");
-  ProcessOptions options;
+  TProcessOptions options;
   // One request at a time: the server serves one connection at a time.
-  options.environment = {
+  options.Environment = {
       {"ZTA_SERVER", server.url()}, {"ZTA_SERVER_TIMEOUT_MS", "300"}, {"ZTA_SERVER_REQUESTS", "1"}};
-  const ProcessResult r =
+  const TProcessResult r =
       folder.Run({"IFILE=book.txt", "OFILE=out.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"},
                  "C.UTF-8", options);
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.err, "3 of 8 lines failed; their messages stand in the output\r\n");
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_EQ(r.Err, "3 of 8 lines failed; their messages stand in the output\r\n");
   const std::string out = ReadFileBytes(folder.File("out.txt"));
   const std::string kept =
       "\xEF\xBB\xBF"
@@ -224,15 +224,15 @@ TEST_F(ApyEndToEnd, SeveralProgramsShareOneServer) {
     WriteFileBytes(folder.File("book" + std::to_string(i) + ".txt"),
                    LinesOf(zta::test::proseLines(150)));
   }
-  ProcessOptions options;
-  options.arguments = {"-c",
+  TProcessOptions options;
+  options.Arguments = {"-c",
                        "for i in 0 1 2; do ./xlate IFILE=book$i.txt OFILE=out$i.txt LANGFROM=en "
                        "LANGTO=es ICODING=UTF8 > said$i.txt & done; wait"};
-  options.environment["ZTA_SERVER"] = server->url();
-  options.environment["LC_ALL"] = "C.UTF-8";
-  options.workingDirectory = folder.Path().string();
-  const ProcessResult r = RunProcess("/bin/sh", options);
-  EXPECT_EQ(r.exitCode, 0) << r.err;
+  options.Environment["ZTA_SERVER"] = server->url();
+  options.Environment["LC_ALL"] = "C.UTF-8";
+  options.WorkingDirectory = folder.Path().string();
+  const TProcessResult r = RunProcess("/bin/sh", options);
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
   const std::string first = ReadFileBytes(folder.File("out0.txt"));
   EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 150);
   EXPECT_EQ(first.find("translation server"), std::string::npos) << first.substr(0, 400);

@@ -17,51 +17,51 @@ class ConsoleTest : public ::testing::Test {
     }
     return u"(no error)";
   }
-  FakePlatform platform;
+  TFakePlatform platform;
 };
 
 TEST_F(ConsoleTest, ACharacterDeviceGetsEveryLineAtItsEnd) {
-  platform.outputType = THandleType::htCharDevice;
+  platform.OutputType = THandleType::htCharDevice;
   TConsole console(platform);
   console.WriteLine("one");
-  EXPECT_EQ(platform.stdOut, "one\r\n");
+  EXPECT_EQ(platform.StdOut, "one\r\n");
   console.WriteLine("");
-  EXPECT_EQ(platform.stdOut, "one\r\n\r\n");
+  EXPECT_EQ(platform.StdOut, "one\r\n\r\n");
   // A longer line goes out in pieces of 128 bytes.
   console.WriteLine(std::string(300, 'x'));
-  EXPECT_EQ(platform.writeSizes, (std::vector<std::size_t>{5, 2, 128, 128, 46}));
+  EXPECT_EQ(platform.WriteSizes, (std::vector<std::size_t>{5, 2, 128, 128, 46}));
 }
 
 TEST_F(ConsoleTest, AFileOrPipeKeepsTheBufferUntilFullOrExit) {
   for (THandleType type : {THandleType::htPipe, THandleType::htFile}) {
-    platform.outputType = type;
-    platform.stdOut.clear();
-    platform.writeSizes.clear();
+    platform.OutputType = type;
+    platform.StdOut.clear();
+    platform.WriteSizes.clear();
     {
       TConsole console(platform);
       console.WriteLine("short");
-      EXPECT_EQ(platform.stdOut, "");
+      EXPECT_EQ(platform.StdOut, "");
       console.WriteLine(std::string(200, 'y'));
-      EXPECT_EQ(platform.writeSizes, (std::vector<std::size_t>{128}));
+      EXPECT_EQ(platform.WriteSizes, (std::vector<std::size_t>{128}));
     }
-    EXPECT_EQ(platform.stdOut, "short\r\n" + std::string(200, 'y') + "\r\n");
+    EXPECT_EQ(platform.StdOut, "short\r\n" + std::string(200, 'y') + "\r\n");
   }
 }
 
 TEST_F(ConsoleTest, AFailedWriteIsRaisedAtTheEndOfItsLine) {
-  platform.outputType = THandleType::htPipe;
-  platform.failWritesWith = 101;
+  platform.OutputType = THandleType::htPipe;
+  platform.FailWritesWith = 101;
   TConsole console(platform);
   // The buffer fills and fails in the middle of the line; the line ends
   // with the failure, and the rest of it is not written.
   EXPECT_EQ(ErrorOfLine(console, std::string(130, 'z')), u"Disk full");
-  EXPECT_EQ(platform.stdOut, "");
+  EXPECT_EQ(platform.StdOut, "");
   // A short line into the buffer raises nothing until it goes out.
   EXPECT_EQ(ErrorOfLine(console, "ok"), u"(no error)");
 }
 
 TEST_F(ConsoleTest, AMissingHandleFailsTheFirstLineWith105) {
-  platform.outputType = THandleType::htUnknown;
+  platform.OutputType = THandleType::htUnknown;
   TConsole console(platform);
   EXPECT_EQ(ErrorOfLine(console, "x"), u"I/O error 105");
   EXPECT_EQ(ErrorOfLine(console, "y"), u"I/O error 105");

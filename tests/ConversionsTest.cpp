@@ -150,7 +150,7 @@ bool ReadWineCodePage(std::uint32_t aCodePage, WineCodePage& vPage) {
 TEST(CodePageTables, MatchWinesCodePageFilesForEveryByteAndCharacter) {
   int compared = 0;
   for (std::size_t i = 0; i < kCodePageTableCount; ++i) {
-    const std::uint32_t cp = kCodePageTables[i].codePage;
+    const std::uint32_t cp = kCodePageTables[i].CodePage;
     WineCodePage wine;
     if (!ReadWineCodePage(cp, wine)) continue;
     ++compared;
@@ -225,8 +225,8 @@ TEST(LocaleCodePages, ChoosesTheWindowsCodePagesOfTheLocale) {
            Case{"cs_CZ.ISO-8859-2", 1250, 852},
        }) {
     TLocaleCodePages pages = CodePagesForLocale(c.locale);
-    EXPECT_EQ(pages.ansi, c.ansi) << c.locale;
-    EXPECT_EQ(pages.oem, c.oem) << c.locale;
+    EXPECT_EQ(pages.Ansi, c.ansi) << c.locale;
+    EXPECT_EQ(pages.Oem, c.oem) << c.locale;
   }
   EXPECT_EQ(LocaleFromEnvironment("", "ru_RU.CP1251", "de_DE.UTF-8"), "ru_RU.CP1251");
   EXPECT_EQ(LocaleFromEnvironment("C", "ru_RU.CP1251", nullptr), "C");
@@ -242,12 +242,12 @@ class PlatformConversions : public ::testing::Test {
   ByteString EncodeText(TCodingType aCoding, const Text& aText) {
     return xlate::EncodeText(platform, aCoding, aText);
   }
-  FakePlatform platform;
+  TFakePlatform platform;
 };
 
 TEST_F(PlatformConversions, AnsiToOemAndBackGoThroughThePlatformsCodePages) {
-  platform.ansi = 1252;
-  platform.oem = 850;
+  platform.Ansi = 1252;
+  platform.Oem = 850;
   EXPECT_EQ(AnsiToOem("gr\xFC\xDF"), "gr\x81\xE1");
   EXPECT_EQ(OemToAnsi("gr\x81\xE1"), "gr\xFC\xDF");
   EXPECT_EQ(AnsiToOem(""), "");
@@ -260,7 +260,7 @@ TEST_F(PlatformConversions, AnsiToOemAndBackGoThroughThePlatformsCodePages) {
 }
 
 TEST(Codings, Utf16LeIsLowByteFirstBothWays) {
-  FakePlatform platform;
+  TFakePlatform platform;
   const Text text = u"a\u20ac\U0001F600";
   const std::string bytes("a\0\xAC\x20\x3D\xD8\x00\xDE", 8);
   ByteString out = "x";

@@ -436,15 +436,15 @@ class SharedEndToEnd : public ::testing::TestWithParam<SharedCase> {
 
 TEST_P(SharedEndToEnd, Run) {
   const SharedCase& c = GetParam();
-  ProgramFolder folder;
+  TProgramFolder folder;
   for (const std::string& name : c.folders) fs::create_directory(folder.File(name));
   for (const FileBytes& file : c.inputs) WriteFileBytes(folder.File(file.name), file.bytes);
-  ProcessOptions options;
-  options.environment = c.environment;
-  ProcessResult r = folder.Run(c.arguments, Locale(), options);
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, c.out);
-  EXPECT_EQ(r.err, c.err);
+  TProcessOptions options;
+  options.Environment = c.environment;
+  TProcessResult r = folder.Run(c.arguments, Locale(), options);
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_EQ(r.Out, c.out);
+  EXPECT_EQ(r.Err, c.err);
   for (const FileBytes& file : c.outputs) {
     ASSERT_TRUE(fs::exists(folder.File(file.name))) << file.name;
     EXPECT_EQ(ReadFileBytes(folder.File(file.name)), file.bytes) << file.name;

@@ -15,22 +15,22 @@ TEST(EndToEnd, TheUsageLineShowsTheProgramsOwnFileName) {
 #else
   const std::string name = "xl.bin";
 #endif
-  ProgramFolder folder(XLATE_TEST_DOUBLE, name);
-  EXPECT_EQ(folder.Run({"DO=x"}).out, ReportFor("Unknown task type", name));
+  TProgramFolder folder(XLATE_TEST_DOUBLE, name);
+  EXPECT_EQ(folder.Run({"DO=x"}).Out, ReportFor("Unknown task type", name));
 }
 
 // One line: the version the build was made as, and the library the program
 // loads, or the version alone when none loads.
 TEST(EndToEnd, TheVersionNamesTheLibraryInUse) {
-  ProgramFolder folder;
-  ProcessResult r = folder.Run({"--version"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "xlate " XLATE_VERSION " (library " + folder.File(kLibraryName) + ")\r\n");
-  ProgramFolder without("");
+  TProgramFolder folder;
+  TProcessResult r = folder.Run({"--version"});
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_EQ(r.Out, "xlate " XLATE_VERSION " (library " + folder.File(kLibraryName) + ")\r\n");
+  TProgramFolder without("");
   r = without.Run({"-V"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "xlate " XLATE_VERSION "\r\n");
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_EQ(r.Out, "xlate " XLATE_VERSION "\r\n");
+  EXPECT_EQ(r.Err, "");
 }
 
 // The exit code is 0 after a reported error and after failed lines, unless
@@ -39,67 +39,67 @@ TEST(EndToEnd, TheVersionNamesTheLibraryInUse) {
 TEST(EndToEnd, ExitCodesTellTheOutcomeOnlyWhenAskedFor) {
   struct Row {
     std::vector<std::string> arguments;
-    OutputTarget output;
+    TOutputTarget output;
     int plain;
     int strict;
   };
   const Row rows[] = {
-      {{"TEXT=x"}, OutputTarget::Capture, 0, 0},
-      {{"DO=FOO"}, OutputTarget::Capture, 0, 2},
-      {{"IFILE=in.txt", "OFILE=out.txt"}, OutputTarget::Capture, 0, 3},
-      {{"DO=FOO"}, OutputTarget::Closed, 1, 1},
+      {{"TEXT=x"}, TOutputTarget::otCapture, 0, 0},
+      {{"DO=FOO"}, TOutputTarget::otCapture, 0, 2},
+      {{"IFILE=in.txt", "OFILE=out.txt"}, TOutputTarget::otCapture, 0, 3},
+      {{"DO=FOO"}, TOutputTarget::otClosed, 1, 1},
   };
-  ProgramFolder folder;
+  TProgramFolder folder;
   WriteFileBytes(folder.File("in.txt"), "one\n@fail 7 bad\n");
   for (const Row& row : rows) {
-    ProcessOptions options;
-    options.output = row.output;
-    const ProcessResult plain = folder.Run(row.arguments, "en_US.CP1252", options);
-    options.environment["XLATE_STRICT"] = "1";
-    const ProcessResult strict = folder.Run(row.arguments, "en_US.CP1252", options);
-    EXPECT_EQ(plain.exitCode, row.plain) << row.arguments[0];
-    EXPECT_EQ(strict.exitCode, row.strict) << row.arguments[0];
-    EXPECT_EQ(strict.out, plain.out) << row.arguments[0];
+    TProcessOptions options;
+    options.Output = row.output;
+    const TProcessResult plain = folder.Run(row.arguments, "en_US.CP1252", options);
+    options.Environment["XLATE_STRICT"] = "1";
+    const TProcessResult strict = folder.Run(row.arguments, "en_US.CP1252", options);
+    EXPECT_EQ(plain.ExitCode, row.plain) << row.arguments[0];
+    EXPECT_EQ(strict.ExitCode, row.strict) << row.arguments[0];
+    EXPECT_EQ(strict.Out, plain.Out) << row.arguments[0];
   }
 }
 
 TEST(EndToEnd, AMissingLibraryIsReportedEvenWithoutParameters) {
-  ProgramFolder folder("");
-  ProcessResult r = folder.Run({});
-  EXPECT_EQ(r.exitCode, 0);
+  TProgramFolder folder("");
+  TProcessResult r = folder.Run({});
+  EXPECT_EQ(r.ExitCode, 0);
 #if defined(_WIN32)
   // ERROR_MOD_NOT_FOUND, in the system's words.
-  EXPECT_EQ(r.out,
+  EXPECT_EQ(r.Out,
             ReportFor("Can't load jxZTAccess.dll because of \"" + SystemMessage(126) + "\""));
 #else
-  EXPECT_EQ(r.out, ReportFor("Can't load libjxZTAccess.so because of \"libjxZTAccess.so: cannot "
+  EXPECT_EQ(r.Out, ReportFor("Can't load libjxZTAccess.so because of \"libjxZTAccess.so: cannot "
                              "open shared object file: No such file or directory\""));
 #endif
 }
 
 TEST(EndToEnd, ALibraryWithoutAnEntryPointIsReported) {
-  ProgramFolder folder(XLATE_TEST_DOUBLE_WITHOUT_FROMPOST);
-  ProcessResult r = folder.Run({"TEXT=x"});
-  EXPECT_EQ(r.exitCode, 0);
+  TProgramFolder folder(XLATE_TEST_DOUBLE_WITHOUT_FROMPOST);
+  TProcessResult r = folder.Run({"TEXT=x"});
+  EXPECT_EQ(r.ExitCode, 0);
 #if defined(_WIN32)
   // ERROR_PROC_NOT_FOUND.
-  EXPECT_EQ(r.out, ReportFor("Can't find ztaFromPostText in jxZTAccess.dll because of \"" +
+  EXPECT_EQ(r.Out, ReportFor("Can't find ztaFromPostText in jxZTAccess.dll because of \"" +
                              SystemMessage(127) + "\""));
 #else
-  EXPECT_EQ(r.out,
+  EXPECT_EQ(r.Out,
             ReportFor("Can't find ztaFromPostText in libjxZTAccess.so because of \"" +
                       folder.File("libjxZTAccess.so") + ": undefined symbol: ztaFromPostText\""));
 #endif
 }
 
 TEST(EndToEnd, AReportThatCannotBeWrittenEndsWithExitCode1) {
-  ProgramFolder folder;
+  TProgramFolder folder;
   const std::string program = kProgramName;
-  ProcessOptions closed;
-  closed.output = OutputTarget::Closed;
-  ProcessResult r = folder.Run({"DO=LIST"}, "en_US.CP1252", closed);
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err,
+  TProcessOptions closed;
+  closed.Output = TOutputTarget::otClosed;
+  TProcessResult r = folder.Run({"DO=LIST"}, "en_US.CP1252", closed);
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_EQ(r.Err,
             program + ": the error report could not be written (I/O error 105): I/O error 105\r\n");
 
   // A pipe that nobody reads: EPIPE on POSIX, ERROR_NO_DATA on Windows.
@@ -111,42 +111,42 @@ TEST(EndToEnd, AReportThatCannotBeWrittenEndsWithExitCode1) {
 #else
   const std::string broken = "I/O error 32";
 #endif
-  ProcessOptions unread;
-  unread.output = OutputTarget::BrokenPipe;
+  TProcessOptions unread;
+  unread.Output = TOutputTarget::otBrokenPipe;
   r = folder.Run({"TEXT=@size 300"}, "en_US.CP1252", unread);
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, program + ": the error report could not be written (" + broken + "): " + broken +
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_EQ(r.Err, program + ": the error report could not be written (" + broken + "): " + broken +
                        "\r\n");
 }
 
 #if !defined(_WIN32)
 // /dev/full has no Windows counterpart.
 TEST(EndToEnd, AReportOnAFullDeviceEndsWithExitCode1) {
-  ProgramFolder folder;
-  ProcessOptions full;
-  full.output = OutputTarget::DevFull;
-  ProcessResult r = folder.Run({"TEXT=x"}, "en_US.CP1252", full);
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "xlate: the error report could not be written (Disk full): Disk full\r\n");
+  TProgramFolder folder;
+  TProcessOptions full;
+  full.Output = TOutputTarget::otDevFull;
+  TProcessResult r = folder.Run({"TEXT=x"}, "en_US.CP1252", full);
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_EQ(r.Err, "xlate: the error report could not be written (Disk full): Disk full\r\n");
 }
 
 // A UTF-8 locale gives UTF-8 for both code pages on POSIX. A Windows
 // system's ANSI code page is never UTF-8 by its locale, and Wine gives
 // 1252 and 437 for C.UTF-8.
 TEST(EndToEnd, AUtf8TerminalGetsUtf8OutOfTheBox) {
-  ProgramFolder folder;
-  EXPECT_EQ(folder.Run({"TEXT=gr\xC3\xBC\xC3\x9F"}, "C.UTF-8").out,
+  TProgramFolder folder;
+  EXPECT_EQ(folder.Run({"TEXT=gr\xC3\xBC\xC3\x9F"}, "C.UTF-8").Out,
             "[en>en] gr\xC3\xBC\xC3\x9F\r\n");
 }
 
 // So does the C locale, under any of its names or none at all, the default
 // of containers and services.
 TEST(EndToEnd, TheCLocaleGetsUtf8) {
-  ProgramFolder folder;
+  TProgramFolder folder;
   for (const char* locale : {"C", "POSIX", ""}) {
-    ProcessOptions options;
-    options.environment = {{"LC_CTYPE", ""}, {"LANG", ""}};
-    EXPECT_EQ(folder.Run({"TEXT=The caf\xC3\xA9 is near."}, locale, options).out,
+    TProcessOptions options;
+    options.Environment = {{"LC_CTYPE", ""}, {"LANG", ""}};
+    EXPECT_EQ(folder.Run({"TEXT=The caf\xC3\xA9 is near."}, locale, options).Out,
               "[en>en] The caf\xC3\xA9 is near.\r\n")
         << locale;
   }
@@ -157,33 +157,33 @@ TEST(EndToEnd, TheCLocaleGetsUtf8) {
 // still comes first.
 TEST(EndToEnd, AnInstalledProgramFindsItsLibraryInLibXlate) {
   namespace fs = std::filesystem;
-  ProgramFolder folder("");
+  TProgramFolder folder("");
   const fs::path bin = folder.Path() / "bin";
   fs::create_directories(bin);
   fs::create_directories(folder.Path() / "lib" / "xlate");
   fs::copy_file(XLATE_PROGRAM, bin / "xlate");
   fs::copy_file(XLATE_TEST_DOUBLE, folder.Path() / "lib" / "xlate" / "libjxZTAccess.so");
-  ProcessOptions options;
-  options.arguments = {"TEXT=x"};
-  options.environment["LC_ALL"] = "C.UTF-8";
-  options.workingDirectory = "/";
-  EXPECT_EQ(RunProcess((bin / "xlate").string(), options).out, "[en>en] x\r\n");
+  TProcessOptions options;
+  options.Arguments = {"TEXT=x"};
+  options.Environment["LC_ALL"] = "C.UTF-8";
+  options.WorkingDirectory = "/";
+  EXPECT_EQ(RunProcess((bin / "xlate").string(), options).Out, "[en>en] x\r\n");
 
   fs::copy_file(XLATE_TEST_DOUBLE_WITHOUT_FROMPOST, bin / "libjxZTAccess.so");
   EXPECT_EQ(
-      RunProcess((bin / "xlate").string(), options).out,
+      RunProcess((bin / "xlate").string(), options).Out,
       ReportFor("Can't find ztaFromPostText in libjxZTAccess.so because of \"" +
                 (bin / "libjxZTAccess.so").string() + ": undefined symbol: ztaFromPostText\""));
 }
 #endif
 
 TEST(EndToEnd, OutputToTheNullDeviceSucceeds) {
-  ProgramFolder folder;
-  ProcessOptions null;
-  null.output = OutputTarget::DevNull;
-  ProcessResult r = folder.Run({"DO=LIST"}, "en_US.CP1252", null);
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.err, "");
+  TProgramFolder folder;
+  TProcessOptions null;
+  null.Output = TOutputTarget::otDevNull;
+  TProcessResult r = folder.Run({"DO=LIST"}, "en_US.CP1252", null);
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_EQ(r.Err, "");
 }
 
 #if defined(_WIN32)
@@ -191,49 +191,49 @@ TEST(EndToEnd, OutputToTheNullDeviceSucceeds) {
 // words itself; these runs hand the real program such strings as they are.
 class CommandLine : public ::testing::Test {
  protected:
-  ProcessResult Run(const std::string& aAfterProgram) {
-    ProcessOptions options;
-    options.rawCommandLine = "\"" + folder.Program() + "\"" + aAfterProgram;
+  TProcessResult Run(const std::string& aAfterProgram) {
+    TProcessOptions options;
+    options.RawCommandLine = "\"" + folder.Program() + "\"" + aAfterProgram;
     return folder.Run({}, "en_US.CP1252", options);
   }
-  ProgramFolder folder;
+  TProgramFolder folder;
 };
 
 TEST_F(CommandLine, QuotedStretchesKeepBlanksAndJoinWithTheirWord) {
-  EXPECT_EQ(Run(" \"TEXT=Good morning\" LANGTO=de").out, "[en>de] Good morning\r\n");
-  EXPECT_EQ(Run(" TEXT=\"Good morning\"").out, "[en>en] Good morning\r\n");
+  EXPECT_EQ(Run(" \"TEXT=Good morning\" LANGTO=de").Out, "[en>de] Good morning\r\n");
+  EXPECT_EQ(Run(" TEXT=\"Good morning\"").Out, "[en>en] Good morning\r\n");
   // TEXT= followed by "a b" and then c gives the text a bc.
-  EXPECT_EQ(Run(" TEXT=\"a b\"c").out, "[en>en] a bc\r\n");
-  EXPECT_EQ(Run(" T\"EX\"T=x\"\"y").out, "[en>en] xy\r\n");
+  EXPECT_EQ(Run(" TEXT=\"a b\"c").Out, "[en>en] a bc\r\n");
+  EXPECT_EQ(Run(" T\"EX\"T=x\"\"y").Out, "[en>en] xy\r\n");
   // An unclosed stretch runs to the end of the line.
-  EXPECT_EQ(Run(" \"TEXT=a  b").out, "[en>en] a  b\r\n");
+  EXPECT_EQ(Run(" \"TEXT=a  b").Out, "[en>en] a  b\r\n");
   // Tabs and control characters separate words like blanks.
-  EXPECT_EQ(Run("\tLANGTO=de\x01TEXT=x").out, "[en>de] x\r\n");
+  EXPECT_EQ(Run("\tLANGTO=de\x01TEXT=x").Out, "[en>de] x\r\n");
 }
 
 TEST_F(CommandLine, PairsOfQuotesBetweenWordsMakeNoParameter) {
   // Only pairs of quotes: no parameter at all, so the banner shows.
-  EXPECT_EQ(Run(" \"\" \"\"\"\"").out, Run("").out);
-  EXPECT_EQ(Run(" \"\"LANGTO=de \"\" TEXT=x \"\"").out, "[en>de] x\r\n");
+  EXPECT_EQ(Run(" \"\" \"\"\"\"").Out, Run("").Out);
+  EXPECT_EQ(Run(" \"\"LANGTO=de \"\" TEXT=x \"\"").Out, "[en>de] x\r\n");
 }
 
 TEST_F(CommandLine, ALoneQuoteAtTheEndEndsTheParameters) {
-  EXPECT_EQ(Run(" TEXT=x \"").out, "[en>en] x\r\n");
+  EXPECT_EQ(Run(" TEXT=x \"").Out, "[en>en] x\r\n");
   // With nothing before it, the line holds no parameter.
-  EXPECT_EQ(Run(" \"").out, Run("").out);
+  EXPECT_EQ(Run(" \"").Out, Run("").Out);
 }
 
 TEST_F(CommandLine, BackslashIsOrdinaryAndDoesNotEscapeAQuote) {
-  EXPECT_EQ(Run(" TEXT=C:\\dir\\a.txt").out, "[en>en] C:\\dir\\a.txt\r\n");
+  EXPECT_EQ(Run(" TEXT=C:\\dir\\a.txt").Out, "[en>en] C:\\dir\\a.txt\r\n");
   // The quote after the backslash still opens a stretch.
-  EXPECT_EQ(Run(" TEXT=a\\\"b c\" LANGTO=de").out, "[en>de] a\\b c\r\n");
-  EXPECT_EQ(Run(" \"TEXT=a\\\\\" LANGTO=de").out, "[en>de] a\\\\\r\n");
+  EXPECT_EQ(Run(" TEXT=a\\\"b c\" LANGTO=de").Out, "[en>de] a\\b c\r\n");
+  EXPECT_EQ(Run(" \"TEXT=a\\\\\" LANGTO=de").Out, "[en>de] a\\\\\r\n");
 }
 
 TEST_F(CommandLine, TheProgramNameComesFromItsFileNotFromTheCommandLine) {
-  ProcessOptions options;
-  options.rawCommandLine = "\"C:\\elsewhere\\other name.exe\" DO=x";
-  EXPECT_EQ(folder.Run({}, "en_US.CP1252", options).out, ReportFor("Unknown task type"));
+  TProcessOptions options;
+  options.RawCommandLine = "\"C:\\elsewhere\\other name.exe\" DO=x";
+  EXPECT_EQ(folder.Run({}, "en_US.CP1252", options).Out, ReportFor("Unknown task type"));
 }
 #endif
 

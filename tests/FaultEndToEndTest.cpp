@@ -12,11 +12,11 @@ const std::string kLibrary = "libjxZTAccess.so";
 #endif
 
 // The second line of the report: the message.
-std::string MessageOf(const ProcessResult& aResult) {
-  std::size_t start = aResult.out.find("\r\n");
-  if (aResult.out.compare(0, 6, "Error:") != 0 || start == std::string::npos) return "(no report)";
+std::string MessageOf(const TProcessResult& aResult) {
+  std::size_t start = aResult.Out.find("\r\n");
+  if (aResult.Out.compare(0, 6, "Error:") != 0 || start == std::string::npos) return "(no report)";
   start += 2;
-  return aResult.out.substr(start, aResult.out.find("\r\n", start) - start);
+  return aResult.Out.substr(start, aResult.Out.find("\r\n", start) - start);
 }
 
 std::string Hex(unsigned long long aValue) {
@@ -28,10 +28,10 @@ std::string Hex(unsigned long long aValue) {
 
 class FaultEndToEnd : public ::testing::Test {
  protected:
-  ProcessResult Translate(const std::string& aText, ProcessOptions aOptions = {}) {
+  TProcessResult Translate(const std::string& aText, TProcessOptions aOptions = {}) {
     return folder.Run({"TEXT=" + aText}, "en_US.CP1252", aOptions);
   }
-  ProgramFolder folder;
+  TProgramFolder folder;
 };
 
 TEST_F(FaultEndToEnd, EachFaultIsReportedAndTheRunEndsNormally) {
@@ -48,10 +48,10 @@ TEST_F(FaultEndToEnd, EachFaultIsReportedAndTheRunEndsNormally) {
       {"x87div", "Floating point division by zero"},
   };
   for (const auto& [kind, message] : faults) {
-    ProcessResult r = Translate(std::string("@fault ") + kind);
-    EXPECT_EQ(r.exitCode, 0) << kind;
-    EXPECT_EQ(r.signal, 0) << kind;
-    EXPECT_EQ(r.out, ReportFor(message)) << kind;
+    TProcessResult r = Translate(std::string("@fault ") + kind);
+    EXPECT_EQ(r.ExitCode, 0) << kind;
+    EXPECT_EQ(r.Signal, 0) << kind;
+    EXPECT_EQ(r.Out, ReportFor(message)) << kind;
   }
 }
 
@@ -59,7 +59,7 @@ TEST_F(FaultEndToEnd, AnIntegerOverflowTrapIsReported) {
 #if !defined(__i386__)
   GTEST_SKIP() << "only 32-bit x86 has an instruction that traps on overflow (INTO)";
 #endif
-  EXPECT_EQ(Translate("@fault intovf").out, ReportFor("Integer overflow"));
+  EXPECT_EQ(Translate("@fault intovf").Out, ReportFor("Integer overflow"));
 }
 
 TEST_F(FaultEndToEnd, AccessViolationsNameTheModuleTheAccessAndTheAddress) {
@@ -84,8 +84,8 @@ TEST_F(FaultEndToEnd, AccessViolationsNameTheModuleTheAccessAndTheAddress) {
 
 TEST_F(FaultEndToEnd, AfterAFaultingLineTheNextLinesAreTranslated) {
   WriteFileBytes(folder.File("in.txt"), "one\n@fault stack\ntwo\n@fault fltdiv\nthree\n");
-  ProcessResult r = folder.Run({"IFILE=in.txt", "OFILE=out.txt", "OCODING=ANSI"});
-  EXPECT_EQ(r.out, "");
+  TProcessResult r = folder.Run({"IFILE=in.txt", "OFILE=out.txt", "OCODING=ANSI"});
+  EXPECT_EQ(r.Out, "");
   EXPECT_EQ(ReadFileBytes(folder.File("out.txt")),
             "[en>en] one\r\nStack overflow\r\n[en>en] two\r\nFloating point division by "
             "zero\r\n[en>en] three\r\n");
@@ -95,12 +95,12 @@ TEST_F(FaultEndToEnd, AfterAFaultingLineTheNextLinesAreTranslated) {
 // library without the batch entry point.
 TEST_F(FaultEndToEnd, ABatchThatFaultsIsTranslatedLineByLine) {
   const std::string input = "a\n@batchfault write\n@fault fltdiv\nb\n";
-  ProgramFolder withoutBatch(XLATE_TEST_DOUBLE_WITHOUT_BATCH);
+  TProgramFolder withoutBatch(XLATE_TEST_DOUBLE_WITHOUT_BATCH);
   WriteFileBytes(folder.File("in.txt"), input);
   WriteFileBytes(withoutBatch.File("in.txt"), input);
   const std::vector<std::string> arguments = {"IFILE=in.txt", "OFILE=out.txt", "OCODING=ANSI"};
-  EXPECT_EQ(folder.Run(arguments).out, "");
-  EXPECT_EQ(withoutBatch.Run(arguments).out, "");
+  EXPECT_EQ(folder.Run(arguments).Out, "");
+  EXPECT_EQ(withoutBatch.Run(arguments).Out, "");
   EXPECT_EQ(ReadFileBytes(folder.File("out.txt")),
             "[en>en] a\r\n[en>en] @batchfault write\r\nFloating point division by zero\r\n"
             "[en>en] b\r\n");
@@ -108,9 +108,9 @@ TEST_F(FaultEndToEnd, ABatchThatFaultsIsTranslatedLineByLine) {
   // A batch that writes past its buffer faults as well, and so does the
   // line alone; the heap after the buffers stays whole.
   WriteFileBytes(folder.File("in.txt"), "a\n@overrun\nb\n");
-  const ProcessResult r = folder.Run(arguments);
-  EXPECT_EQ(r.signal, 0);
-  EXPECT_EQ(r.out, "");
+  const TProcessResult r = folder.Run(arguments);
+  EXPECT_EQ(r.Signal, 0);
+  EXPECT_EQ(r.Out, "");
   const std::string out = ReadFileBytes(folder.File("out.txt"));
   EXPECT_EQ(out.substr(0, 39), "[en>en] a\r\nAccess violation at address ");
   EXPECT_NE(out.find("'. Write of address "), std::string::npos);
@@ -118,18 +118,18 @@ TEST_F(FaultEndToEnd, ABatchThatFaultsIsTranslatedLineByLine) {
 }
 
 TEST_F(FaultEndToEnd, ALibraryWhoseEveryCallFaults) {
-  ProcessOptions faulting;
-  faulting.environment["ZTA_DOUBLE_FAULT"] = "intdiv";
-  EXPECT_EQ(Translate("x", faulting).out, ReportFor("Division by zero"));
-  EXPECT_EQ(folder.Run({"DO=LIST"}, "en_US.CP1252", faulting).out, ReportFor("Division by zero"));
+  TProcessOptions faulting;
+  faulting.Environment["ZTA_DOUBLE_FAULT"] = "intdiv";
+  EXPECT_EQ(Translate("x", faulting).Out, ReportFor("Division by zero"));
+  EXPECT_EQ(folder.Run({"DO=LIST"}, "en_US.CP1252", faulting).Out, ReportFor("Division by zero"));
   WriteFileBytes(folder.File("in.txt"), "a\nb\n");
   WriteFileBytes(folder.File("out.txt"), "old");
-  ProcessResult r =
+  TProcessResult r =
       folder.Run({"IFILE=in.txt", "OFILE=out.txt", "OCODING=ANSI"}, "en_US.CP1252", faulting);
-  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.ExitCode, 0);
   EXPECT_EQ(ReadFileBytes(folder.File("out.txt")), "Division by zero\r\nDivision by zero\r\n");
   // Without parameters the library is loaded but never called.
-  EXPECT_EQ(folder.Run({}, "en_US.CP1252", faulting).out.substr(0, 2), "\r\n");
+  EXPECT_EQ(folder.Run({}, "en_US.CP1252", faulting).Out.substr(0, 2), "\r\n");
 }
 
 }  // namespace

@@ -22,59 +22,59 @@ namespace {
 
 TEST(FaultMessage, NamesEveryKindOfFault) {
   TFaultInfo fault;
-  fault.kind = TFaultInfo::kAccessViolation;
-  fault.codeAddress = 0x1234;
-  fault.dataAddress = 0x10;
-  fault.module = u"libjxZTAccess.so";
+  fault.Kind = TFaultInfo::fkAccessViolation;
+  fault.CodeAddress = 0x1234;
+  fault.DataAddress = 0x10;
+  fault.Module = u"libjxZTAccess.so";
   const Text code = AddressToHex(0x1234), data = AddressToHex(0x10);
   EXPECT_EQ(FaultMessage(fault), u"Access violation at address " + code +
                                      u" in module 'libjxZTAccess.so'. Read of address " + data);
-  fault.write = true;
-  fault.module.clear();
+  fault.Write = true;
+  fault.Module.clear();
   EXPECT_EQ(FaultMessage(fault),
             u"Access violation at address " + code + u". Write of address " + data);
   EXPECT_EQ(code.size(), sizeof(void*) * 2);
 
   const std::pair<TFaultInfo::TKind, const char16_t*> kinds[] = {
-      {TFaultInfo::kStackOverflow, u"Stack overflow"},
-      {TFaultInfo::kIntegerDivisionByZero, u"Division by zero"},
-      {TFaultInfo::kIntegerOverflow, u"Integer overflow"},
-      {TFaultInfo::kInvalidFloatingPoint, u"Invalid floating point operation"},
-      {TFaultInfo::kFloatingPointDivisionByZero, u"Floating point division by zero"},
-      {TFaultInfo::kFloatingPointOverflow, u"Floating point overflow"},
-      {TFaultInfo::kFloatingPointUnderflow, u"Floating point underflow"},
-      {TFaultInfo::kPrivilegedInstruction, u"Privileged instruction"},
+      {TFaultInfo::fkStackOverflow, u"Stack overflow"},
+      {TFaultInfo::fkIntegerDivisionByZero, u"Division by zero"},
+      {TFaultInfo::fkIntegerOverflow, u"Integer overflow"},
+      {TFaultInfo::fkInvalidFloatingPoint, u"Invalid floating point operation"},
+      {TFaultInfo::fkFloatingPointDivisionByZero, u"Floating point division by zero"},
+      {TFaultInfo::fkFloatingPointOverflow, u"Floating point overflow"},
+      {TFaultInfo::fkFloatingPointUnderflow, u"Floating point underflow"},
+      {TFaultInfo::fkPrivilegedInstruction, u"Privileged instruction"},
   };
   for (const auto& [kind, message] : kinds) {
     TFaultInfo f;
-    f.kind = kind;
+    f.Kind = kind;
     EXPECT_EQ(FaultMessage(f), message);
   }
   TFaultInfo other;
-  other.code = 0xC000001D;
+  other.Code = 0xC000001D;
   EXPECT_EQ(FaultMessage(other), u"External exception C000001D");
 }
 
 #if !defined(_WIN32)
 TEST(ClassifySignal, ReadsTheSignalAndItsCode) {
   TSignalFacts facts;
-  facts.signal = SIGFPE;
-  facts.code = 2;  // FPE_INTOVF, which 64-bit x86 cannot raise by itself
-  EXPECT_EQ(ClassifySignal(facts).kind, TFaultInfo::kIntegerOverflow);
-  facts.code = 1;
-  EXPECT_EQ(ClassifySignal(facts).kind, TFaultInfo::kIntegerDivisionByZero);
-  facts.signal = SIGILL;
-  facts.code = 5;  // ILL_PRVOPC
-  EXPECT_EQ(ClassifySignal(facts).kind, TFaultInfo::kPrivilegedInstruction);
-  facts.signal = SIGBUS;
-  facts.code = 1;  // BUS_ADRALN
+  facts.Signal = SIGFPE;
+  facts.Code = 2;  // FPE_INTOVF, which 64-bit x86 cannot raise by itself
+  EXPECT_EQ(ClassifySignal(facts).Kind, TFaultInfo::fkIntegerOverflow);
+  facts.Code = 1;
+  EXPECT_EQ(ClassifySignal(facts).Kind, TFaultInfo::fkIntegerDivisionByZero);
+  facts.Signal = SIGILL;
+  facts.Code = 5;  // ILL_PRVOPC
+  EXPECT_EQ(ClassifySignal(facts).Kind, TFaultInfo::fkPrivilegedInstruction);
+  facts.Signal = SIGBUS;
+  facts.Code = 1;  // BUS_ADRALN
   TFaultInfo misaligned = ClassifySignal(facts);
-  EXPECT_EQ(misaligned.kind, TFaultInfo::kOther);
-  EXPECT_EQ(misaligned.code, 0x80000002u);
-  facts.signal = SIGSEGV;
-  facts.code = 1;
-  facts.onStackGuard = true;
-  EXPECT_EQ(ClassifySignal(facts).kind, TFaultInfo::kStackOverflow);
+  EXPECT_EQ(misaligned.Kind, TFaultInfo::fkOther);
+  EXPECT_EQ(misaligned.Code, 0x80000002u);
+  facts.Signal = SIGSEGV;
+  facts.Code = 1;
+  facts.OnStackGuard = true;
+  EXPECT_EQ(ClassifySignal(facts).Kind, TFaultInfo::fkStackOverflow);
 }
 
 TEST(ClassifySignal, RecognisesPrivilegedInstructions) {
@@ -97,7 +97,7 @@ class GuardedLibraryTest : public ::testing::Test {
  protected:
   GuardedLibraryTest() {
     zta_double::Reset();
-    platform.symbols = TestDoubleSymbols();
+    platform.Symbols = TestDoubleSymbols();
   }
   Text ErrorOf(TdllZTA& aService, const Text& aText) {
     try {
@@ -107,7 +107,7 @@ class GuardedLibraryTest : public ::testing::Test {
     }
     return u"(no error)";
   }
-  FakePlatform platform;
+  TFakePlatform platform;
 };
 
 TEST_F(GuardedLibraryTest, FaultsInsideTheLibraryBecomeExceptions) {
@@ -138,11 +138,11 @@ TEST_F(GuardedLibraryTest, ABatchThatFaultsIsTranslatedLineByLine) {
   // One batch call that faulted, then each line alone; and the next batch
   // works.
   ASSERT_GE(zta_double::Calls().size(), 5u);
-  EXPECT_EQ(zta_double::Calls()[0].entry, "ztaTranslateBatch");
+  EXPECT_EQ(zta_double::Calls()[0].Entry, "ztaTranslateBatch");
   std::vector<Text> next = {u"c"};
   service.TranslateLines(next.data(), next.size(), nullptr, failed);
   EXPECT_EQ(next[0], u"[en>de] c");
-  EXPECT_EQ(zta_double::Calls().back().entry, "ztaTranslateBatch");
+  EXPECT_EQ(zta_double::Calls().back().Entry, "ztaTranslateBatch");
 }
 
 #if defined(__x86_64__) || defined(__i386__)

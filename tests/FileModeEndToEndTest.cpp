@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 class FileModeEndToEnd : public ::testing::Test {
  protected:
-  ProcessResult Run(const std::vector<std::string>& aArguments, ProcessOptions aOptions = {}) {
+  TProcessResult Run(const std::vector<std::string>& aArguments, TProcessOptions aOptions = {}) {
     return folder.Run(aArguments, "en_US.CP1252", aOptions);
   }
   std::string Path(const std::string& aName) { return folder.File(aName); }
@@ -49,7 +49,7 @@ class FileModeEndToEnd : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-  ProgramFolder folder;
+  TProgramFolder folder;
 };
 
 // The system's words for the failures these tests cause.
@@ -94,23 +94,23 @@ TEST_F(FileModeEndToEnd, ABatchLibraryGivesTheBytesOfLineByLine) {
       // Failed after the records of the lines before the failing one.
       {"a\nb\n@batchpartial 9 gone\nc\n", 2},
   };
-  ProgramFolder withoutBatch(XLATE_TEST_DOUBLE_WITHOUT_BATCH);
+  TProgramFolder withoutBatch(XLATE_TEST_DOUBLE_WITHOUT_BATCH);
   for (const auto& row : rows) {
     const std::string& input = row.input;
     const std::string shown = input.substr(input.size() > 40 ? input.size() - 40 : 0);
     for (const char* coding : {"ICODING=UTF8", "ICODING=ANSI"}) {
       Write("in.txt", input);
       WriteFileBytes(withoutBatch.File("in.txt"), input);
-      ProcessOptions logged;
-      logged.environment["ZTA_DOUBLE_LOG"] = Path("calls.log");
+      TProcessOptions logged;
+      logged.Environment["ZTA_DOUBLE_LOG"] = Path("calls.log");
       const std::vector<std::string> arguments = {"IFILE=in.txt", "OFILE=out.txt", coding,
                                                   "OCODING=UTF8"};
-      const ProcessResult batched = Run(arguments, logged);
-      const ProcessResult alone = withoutBatch.Run(arguments);
-      EXPECT_EQ(batched.out, "");
-      EXPECT_EQ(alone.out, "");
+      const TProcessResult batched = Run(arguments, logged);
+      const TProcessResult alone = withoutBatch.Run(arguments);
+      EXPECT_EQ(batched.Out, "");
+      EXPECT_EQ(alone.Out, "");
       // The same lines failed: the same summary on standard error.
-      EXPECT_EQ(batched.err, alone.err) << shown;
+      EXPECT_EQ(batched.Err, alone.Err) << shown;
       EXPECT_EQ(Read("out.txt"), ReadFileBytes(withoutBatch.File("out.txt"))) << shown << coding;
       const std::string log = Read("calls.log");
       EXPECT_NE(log.find("ztaTranslateBatch"), std::string::npos) << shown;
@@ -127,8 +127,8 @@ TEST_F(FileModeEndToEnd, ABatchLibraryGivesTheBytesOfLineByLine) {
 
 TEST_F(FileModeEndToEnd, AnInputHeldByAnotherProcessCannotBeOpened) {
   Write("held.txt", "x");
-  HeldFileLock lock(Path("held.txt"));
-  EXPECT_EQ(Run({"IFILE=held.txt", "OFILE=out.txt"}).out,
+  THeldFileLock lock(Path("held.txt"));
+  EXPECT_EQ(Run({"IFILE=held.txt", "OFILE=out.txt"}).Out,
             ReportFor("Cannot open file \"" + Path("held.txt") + "\". " + kHeldByAnother));
   EXPECT_FALSE(fs::exists(Path("out.txt")));
 }
@@ -137,8 +137,8 @@ TEST_F(FileModeEndToEnd, AnOutputHeldByAnotherProcessIsNotTouched) {
   Write("in.txt", "x");
   Write("out.txt", "old");
   {
-    HeldFileLock lock(Path("out.txt"));
-    EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=out.txt"}).out,
+    THeldFileLock lock(Path("out.txt"));
+    EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=out.txt"}).Out,
               ReportFor("Cannot create file \"" + Path("out.txt") + "\". " + kHeldByAnother));
   }
   EXPECT_EQ(Read("out.txt"), "old");
@@ -148,10 +148,10 @@ TEST_F(FileModeEndToEnd, AnOutputHeldByAnotherProcessIsNotTouched) {
 TEST_F(FileModeEndToEnd, OutputsThatCannotBeCreated) {
   Write("in.txt", "x");
   EXPECT_EQ(
-      Run({"IFILE=in.txt", "OFILE=no/such/folder/out.txt"}).out,
+      Run({"IFILE=in.txt", "OFILE=no/such/folder/out.txt"}).Out,
       ReportFor("Cannot create file \"" + Path("no/such/folder/out.txt") + "\". " + kNoSuchFolder));
   fs::create_directory(Path("outdir"));
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=outdir"}).out,
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=outdir"}).Out,
             ReportFor("Cannot create file \"" + Path("outdir") + "\". " + kFolderAsFile));
   EXPECT_TRUE(fs::is_directory(Path("outdir")));
 }
@@ -163,7 +163,7 @@ TEST_F(FileModeEndToEnd, AReadOnlyOutputIsNotReplaced) {
   // on Windows a file with the read-only attribute.
   fs::permissions(Path("old.txt"),
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  ProcessOptions options;
+  TProcessOptions options;
 #if defined(_WIN32)
   if (std::ofstream(Path("old.txt"), std::ios::app)) {
     // Wine run by root leaves the read-only attribute to the Unix
@@ -171,9 +171,9 @@ TEST_F(FileModeEndToEnd, AReadOnlyOutputIsNotReplaced) {
     GTEST_SKIP() << "the system lets this user write read-only files";
   }
 #else
-  options.unprivileged = true;
+  options.Unprivileged = true;
 #endif
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=old.txt"}, options).out,
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=old.txt"}, options).Out,
             ReportFor("Cannot create file \"" + Path("old.txt") + "\". " + kNotWritable));
   EXPECT_EQ(Read("old.txt"), "old");
 }
@@ -181,9 +181,9 @@ TEST_F(FileModeEndToEnd, AReadOnlyOutputIsNotReplaced) {
 TEST_F(FileModeEndToEnd, TheNullDeviceIsWrittenDirectly) {
   Write("in.txt", "x\ny");
   std::vector<std::string> before = Names();
-  EXPECT_EQ(Run({"IFILE=in.txt", std::string("OFILE=") + kNullDevice}).out, "");
+  EXPECT_EQ(Run({"IFILE=in.txt", std::string("OFILE=") + kNullDevice}).Out, "");
 #if defined(_WIN32)
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=\\\\.\\NUL"}).out, "");
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=\\\\.\\NUL"}).Out, "");
 #endif
   EXPECT_EQ(Names(), before);
 }
@@ -225,11 +225,11 @@ TEST_F(FileModeEndToEnd, ADashIsStandardInputOrOutput) {
   };
   Write("in.txt", "a\nb");
   for (const Row& row : rows) {
-    ProcessOptions options;
-    options.input = row.input;
-    const ProcessResult r = Run(row.arguments, options);
-    EXPECT_EQ(r.out, row.out) << row.arguments[0];
-    EXPECT_EQ(r.err, "") << row.arguments[0];
+    TProcessOptions options;
+    options.Input = row.input;
+    const TProcessResult r = Run(row.arguments, options);
+    EXPECT_EQ(r.Out, row.out) << row.arguments[0];
+    EXPECT_EQ(r.Err, "") << row.arguments[0];
     if (!row.written.empty()) {
       EXPECT_EQ(Read("out.txt"), row.written);
     }
@@ -249,13 +249,13 @@ TEST_F(FileModeEndToEnd, ADerivedOutputThatIsTheInputItselfIsRefused) {
   fs::create_hard_link(Path("a.txt"), Path("a.txt."));
   const std::string shown = Path("a.txt.");
 #endif
-  EXPECT_EQ(Run({"IFILE=a.txt"}).out,
+  EXPECT_EQ(Run({"IFILE=a.txt"}).Out,
             ReportFor("Output file \"" + shown + "\" is the input file; give OFILE"));
   EXPECT_EQ(Read("a.txt"), "keep me");
 #if !defined(_WIN32)
   // Without the link it is an ordinary new file.
   fs::remove(Path("a.txt."));
-  EXPECT_EQ(Run({"IFILE=a.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Run({"IFILE=a.txt", "OCODING=ANSI"}).Out, "");
   EXPECT_EQ(Read("a.txt."), "[en>en] keep me\r\n");
 #endif
 }
@@ -264,8 +264,8 @@ TEST_F(FileModeEndToEnd, NoProgressWhenStandardErrorIsNotATerminal) {
   std::string many;
   for (int i = 0; i < 3000; ++i) many += "x\n";
   Write("many.txt", many);
-  ProcessResult r = Run({"IFILE=many.txt", "OFILE=out.txt"});
-  EXPECT_EQ(r.err, "");
+  TProcessResult r = Run({"IFILE=many.txt", "OFILE=out.txt"});
+  EXPECT_EQ(r.Err, "");
   EXPECT_EQ(Read("out.txt").size(), 3000u * 11);
 }
 
@@ -276,9 +276,9 @@ TEST_F(FileModeEndToEnd, ALibraryThatChangesTheCurrentFolderChangesNoFile) {
   const std::string translated = "[en>en] a\r\n[en>en] @chdir /\r\n[en>en] b\r\n";
   Write("in.txt", input);
   Write("book.txt", input);
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=out.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=out.txt", "OCODING=ANSI"}).Out, "");
   EXPECT_EQ(Read("out.txt"), translated);
-  EXPECT_EQ(Run({"IFILE=book.txt", "OFILE=book.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Run({"IFILE=book.txt", "OFILE=book.txt", "OCODING=ANSI"}).Out, "");
   EXPECT_EQ(Read("book.txt"), translated);
   EXPECT_EQ(Names(), (std::vector<std::string>{"book.txt", "in.txt", kLibraryName, "out.txt",
                                                kProgramName}));
@@ -288,7 +288,7 @@ TEST_F(FileModeEndToEnd, ALibraryThatChangesTheCurrentFolderChangesNoFile) {
 TEST_F(FileModeEndToEnd, AReplacedFileKeepsItsAttributes) {
   Write("book.txt", "one");
   SetFileAttributeBits(Path("book.txt"), kHiddenAttribute);
-  EXPECT_EQ(Run({"IFILE=book.txt", "OFILE=book.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Run({"IFILE=book.txt", "OFILE=book.txt", "OCODING=ANSI"}).Out, "");
   EXPECT_EQ(Read("book.txt"), "[en>en] one\r\n");
   EXPECT_NE(FileAttributeBits(Path("book.txt")) & kHiddenAttribute, 0u);
   EXPECT_EQ(Names(), (std::vector<std::string>{"book.txt", kLibraryName, kProgramName}));
@@ -299,7 +299,7 @@ TEST_F(FileModeEndToEnd, AReplacedFileKeepsItsAttributes) {
 TEST_F(FileModeEndToEnd, ALanguageCodeWithABackslashOrAColonMakesNoOutputName) {
   Write("a.txt", "x");
   for (const std::string code : {"x\\..\\y", ":stream"}) {
-    EXPECT_EQ(Run({"IFILE=a.txt", "LANGTO=" + code}).out,
+    EXPECT_EQ(Run({"IFILE=a.txt", "LANGTO=" + code}).Out,
               ReportFor("LANGTO \"" + code +
                         "\" holds a path separator and cannot be part of the output file name; "
                         "give OFILE"));
@@ -310,24 +310,24 @@ TEST_F(FileModeEndToEnd, ALanguageCodeWithABackslashOrAColonMakesNoOutputName) {
 TEST_F(FileModeEndToEnd, NamesWithBackslashesAndDrives) {
   Write("in.txt", "x");
   fs::create_directory(Path("sub"));
-  EXPECT_EQ(Run({"IFILE=.\\in.txt", "OFILE=sub\\..\\sub\\out.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Run({"IFILE=.\\in.txt", "OFILE=sub\\..\\sub\\out.txt", "OCODING=ANSI"}).Out, "");
   EXPECT_EQ(Read("sub/out.txt"), "[en>en] x\r\n");
   // A full path with its drive letter, given in the quotes it needs when it
   // holds blanks.
   Write("my notes.txt", "y");
-  ProcessOptions options;
-  options.rawCommandLine = "\"" + folder.Program() + "\" \"IFILE=" + Path("my notes.txt") +
+  TProcessOptions options;
+  options.RawCommandLine = "\"" + folder.Program() + "\" \"IFILE=" + Path("my notes.txt") +
                            "\" OFILE=\"" + Path("sub\\out 2.txt") + "\" OCODING=ANSI";
-  EXPECT_EQ(folder.Run({}, "en_US.CP1252", options).out, "");
+  EXPECT_EQ(folder.Run({}, "en_US.CP1252", options).Out, "");
   EXPECT_EQ(Read("sub/out 2.txt"), "[en>en] y\r\n");
 }
 #else
 TEST_F(FileModeEndToEnd, AnUnreadableInputIsReported) {
   Write("secret.txt", "x");
   fs::permissions(Path("secret.txt"), fs::perms::none);
-  ProcessOptions unprivileged;
-  unprivileged.unprivileged = true;
-  EXPECT_EQ(Run({"IFILE=secret.txt", "OFILE=/dev/null"}, unprivileged).out,
+  TProcessOptions unprivileged;
+  unprivileged.Unprivileged = true;
+  EXPECT_EQ(Run({"IFILE=secret.txt", "OFILE=/dev/null"}, unprivileged).Out,
             ReportFor("Cannot open file \"" + Path("secret.txt") + "\". Permission denied"));
 }
 
@@ -342,19 +342,19 @@ TEST_F(FileModeEndToEnd, AFolderWithoutWritePermission) {
   fs::permissions(Path("readonly"), fs::perms::owner_read | fs::perms::owner_exec |
                                         fs::perms::group_read | fs::perms::group_exec |
                                         fs::perms::others_read | fs::perms::others_exec);
-  ProcessOptions unprivileged;
-  unprivileged.unprivileged = true;
+  TProcessOptions unprivileged;
+  unprivileged.Unprivileged = true;
   // A new name, or a file that may be written, in a folder where no new file
   // may be made: the folder is at fault, and the message says so.
   for (const std::string name : {"new.txt", "open.txt"}) {
-    EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=readonly/" + name}, unprivileged).out,
+    EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=readonly/" + name}, unprivileged).Out,
               ReportFor("Cannot create file \"" + Path("readonly/" + name) + "\" in folder \"" +
                         Path("readonly") + "\". Permission denied"));
   }
   EXPECT_EQ(Read("readonly/open.txt"), "old");
   // A file that may not be written is at fault itself.
   EXPECT_EQ(
-      Run({"IFILE=in.txt", "OFILE=readonly/old.txt"}, unprivileged).out,
+      Run({"IFILE=in.txt", "OFILE=readonly/old.txt"}, unprivileged).Out,
       ReportFor("Cannot create file \"" + Path("readonly/old.txt") + "\". Permission denied"));
   EXPECT_EQ(Read("readonly/old.txt"), "old");
 }
@@ -363,7 +363,7 @@ TEST_F(FileModeEndToEnd, InPlaceTranslationReplacesTheFileKeepingItsPermissions)
   Write("book.txt", "one\r\ntwo");
   fs::permissions(Path("book.txt"),
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  EXPECT_EQ(Run({"IFILE=book.txt", "OFILE=book.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Run({"IFILE=book.txt", "OFILE=book.txt", "OCODING=ANSI"}).Out, "");
   EXPECT_EQ(Read("book.txt"), "[en>en] one\r\n[en>en] two\r\n");
   EXPECT_EQ(fs::status(Path("book.txt")).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -381,7 +381,7 @@ TEST_F(FileModeEndToEnd, ASymbolicLinkedOutputReplacesItsTarget) {
   EXPECT_EQ(Read("target.txt"), "[en>en] a\r\n");
   fs::create_directory(Path("sub"));
   fs::create_symlink("../new.txt", Path("sub/dangling.txt"));
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=sub/dangling.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=sub/dangling.txt", "OCODING=ANSI"}).Out, "");
   EXPECT_TRUE(fs::is_symlink(Path("sub/dangling.txt")));
   EXPECT_EQ(Read("new.txt"), "[en>en] a\r\n");
 }
@@ -397,12 +397,12 @@ TEST_F(FileModeEndToEnd, ALinkOfAnotherUserInAStickyFolderIsNotFollowed) {
   fs::permissions(Path("tmp"), fs::perms::all | fs::perms::sticky_bit);
   fs::create_symlink("../victim.txt", Path("tmp/theirs.txt"));
   if (!GiveToNobody("tmp/theirs.txt")) GTEST_SKIP() << "making another user's link needs root";
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=tmp/theirs.txt"}).out,
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=tmp/theirs.txt"}).Out,
             ReportFor("Cannot create file \"" + Path("victim.txt") + "\". Permission denied"));
   EXPECT_EQ(Read("victim.txt"), "keep me");
   // The user's own link there is followed.
   fs::create_symlink("../victim.txt", Path("tmp/mine.txt"));
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=tmp/mine.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=tmp/mine.txt", "OCODING=ANSI"}).Out, "");
   EXPECT_EQ(Read("victim.txt"), "[en>en] a\r\n");
 }
 
@@ -415,10 +415,10 @@ TEST_F(FileModeEndToEnd, AReplacedFileKeepsItsOwnerAndSetIdBitsOnlyWithIt) {
   if (!GiveToNobody("theirs")) GTEST_SKIP() << "making another user's file needs root";
   fs::permissions(Path("theirs"), static_cast<fs::perms>(06755));
   const bool attributes = SetExtendedAttribute(Path("theirs"), "user.note", "kept");
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=theirs", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=theirs", "OCODING=ANSI"}).Out, "");
   EXPECT_EQ(Read("theirs"), "[en>en] a\r\n");
-  EXPECT_EQ(OwnershipOf(Path("theirs")).uid, 65534u);
-  EXPECT_EQ(OwnershipOf(Path("theirs")).gid, 65534u);
+  EXPECT_EQ(OwnershipOf(Path("theirs")).Uid, 65534u);
+  EXPECT_EQ(OwnershipOf(Path("theirs")).Gid, 65534u);
   EXPECT_EQ(fs::status(Path("theirs")).permissions(), static_cast<fs::perms>(06755));
   if (attributes) {
     EXPECT_EQ(ExtendedAttribute(Path("theirs"), "user.note"), "kept");
@@ -428,11 +428,11 @@ TEST_F(FileModeEndToEnd, AReplacedFileKeepsItsOwnerAndSetIdBitsOnlyWithIt) {
   fs::permissions(Path("shared"), fs::perms::all);
   Write("shared/roots", "old");
   fs::permissions(Path("shared/roots"), static_cast<fs::perms>(06777));
-  ProcessOptions unprivileged;
-  unprivileged.unprivileged = true;
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=shared/roots", "OCODING=ANSI"}, unprivileged).out, "");
+  TProcessOptions unprivileged;
+  unprivileged.Unprivileged = true;
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=shared/roots", "OCODING=ANSI"}, unprivileged).Out, "");
   EXPECT_EQ(Read("shared/roots"), "[en>en] a\r\n");
-  EXPECT_EQ(OwnershipOf(Path("shared/roots")).uid, 65534u);
+  EXPECT_EQ(OwnershipOf(Path("shared/roots")).Uid, 65534u);
   EXPECT_EQ(fs::status(Path("shared/roots")).permissions(), fs::perms::all);
 }
 
@@ -447,9 +447,9 @@ TEST_F(FileModeEndToEnd, AReplacedFileKeepsItsOwnerAndSetIdBitsOnlyWithIt) {
 TEST_F(FileModeEndToEnd, WhateverEndsAReplaceLeavesNoFileBehind) {
   Write("noproc.sh", "mount -t tmpfs none /proc || exit 77\nexec \"$@\"\n");
   const std::string withoutProc = "/usr/bin/unshare -m /bin/sh " + Path("noproc.sh");
-  ProcessOptions probe;
-  probe.arguments = {"-m", "/bin/sh", Path("noproc.sh"), "/bin/true"};
-  const bool canHideProc = RunProcess("/usr/bin/unshare", probe).exitCode == 0;
+  TProcessOptions probe;
+  probe.Arguments = {"-m", "/bin/sh", Path("noproc.sh"), "/bin/true"};
+  const bool canHideProc = RunProcess("/usr/bin/unshare", probe).ExitCode == 0;
   Write("in.txt", "a\nb");
   Write("out.txt", "old");
   const std::vector<std::string> names = Names();
@@ -468,28 +468,28 @@ TEST_F(FileModeEndToEnd, WhateverEndsAReplaceLeavesNoFileBehind) {
     if (named && std::getenv("XLATE_TEST_WRAPPER") != nullptr) {
       GTEST_SKIP() << "the checker of XLATE_TEST_WRAPPER takes the place of unshare";
     }
-    ProcessOptions options;
-    if (named) options.wrapper = withoutProc;
-    options.environment["ZTA_DOUBLE_LOG"] = Path("calls.log");
+    TProcessOptions options;
+    if (named) options.Wrapper = withoutProc;
+    options.Environment["ZTA_DOUBLE_LOG"] = Path("calls.log");
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPROF, SIGPWR, SIGRTMIN + 2}) {
-      ProcessResult r;
+      TProcessResult r;
       {
-        SignalAtOpen gate(folder.Path().string(), named ? ".xlate-" : "calls.log", signal);
+        TSignalAtOpen gate(folder.Path().string(), named ? ".xlate-" : "calls.log", signal);
         if (!gate.Unavailable().empty()) GTEST_SKIP() << gate.Unavailable();
         r = Run({"IFILE=in.txt", "OFILE=out.txt"}, options);
         EXPECT_TRUE(gate.Sent()) << signal;
       }
-      EXPECT_EQ(r.signal, signal) << named;
-      EXPECT_EQ(r.exitCode, -1);
+      EXPECT_EQ(r.Signal, signal) << named;
+      EXPECT_EQ(r.ExitCode, -1);
       EXPECT_EQ(Read("out.txt"), "old");
       fs::remove(Path("calls.log"));
       EXPECT_EQ(Names(), names) << signal << " " << named;
     }
     for (const TLibraryEnding& ending : libraryEndings) {
       Write("in.txt", std::string("a\n") + ending.line + "\nb");
-      const ProcessResult r = Run({"IFILE=in.txt", "OFILE=out.txt"}, options);
-      EXPECT_EQ(r.signal, ending.signal) << ending.line;
-      EXPECT_EQ(r.exitCode, ending.exitCode) << ending.line << " " << named << ": " << r.err;
+      const TProcessResult r = Run({"IFILE=in.txt", "OFILE=out.txt"}, options);
+      EXPECT_EQ(r.Signal, ending.signal) << ending.line;
+      EXPECT_EQ(r.ExitCode, ending.exitCode) << ending.line << " " << named << ": " << r.Err;
       EXPECT_EQ(Read("out.txt"), "old");
       fs::remove(Path("calls.log"));
       EXPECT_EQ(Names(), names) << ending.line << " " << named;
@@ -503,13 +503,13 @@ TEST_F(FileModeEndToEnd, WhateverEndsAReplaceLeavesNoFileBehind) {
 TEST_F(FileModeEndToEnd, StandardStreamsAsOutputAppendToWhatTheyAre) {
   Write("in.txt", "a");
   Write("log", "earlier\n");
-  ProcessOptions options;
+  TProcessOptions options;
   const std::string run = "./xlate IFILE=in.txt OCODING=ANSI OFILE=";
-  options.arguments = {"-c", run + "/dev/stdout >> log && " + run + "/dev/stderr 2>> log && " +
+  options.Arguments = {"-c", run + "/dev/stdout >> log && " + run + "/dev/stderr 2>> log && " +
                                  run + "/dev/fd/5 5>> log && " + run + "/proc/self/fd/1 >> log"};
-  options.workingDirectory = folder.Path().string();
-  const ProcessResult r = RunProcess("/bin/sh", options);
-  EXPECT_EQ(r.exitCode, 0) << r.err;
+  options.WorkingDirectory = folder.Path().string();
+  const TProcessResult r = RunProcess("/bin/sh", options);
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
   std::string expected = "earlier\n";
   for (int i = 0; i < 4; ++i) expected += "[en>en] a\r\n";
   EXPECT_EQ(Read("log"), expected);
@@ -521,14 +521,14 @@ TEST_F(FileModeEndToEnd, StandardStreamsAsOutputAppendToWhatTheyAre) {
 TEST_F(FileModeEndToEnd, NamesNotValidInTheLocaleKeepEveryByte) {
   Write("in\xFF.txt", "a");
   Write("out\xEF\xBF\xBD.txt", "another file");
-  ProcessResult r = folder.Run({"IFILE=in\xFF.txt", "OFILE=out\xFF.txt"}, "C.UTF-8");
-  EXPECT_EQ(r.out, "");
+  TProcessResult r = folder.Run({"IFILE=in\xFF.txt", "OFILE=out\xFF.txt"}, "C.UTF-8");
+  EXPECT_EQ(r.Out, "");
   EXPECT_EQ(Read("out\xFF.txt"), "[en>en] a\r\n");
   EXPECT_EQ(Read("out\xEF\xBF\xBD.txt"), "another file");
   // A derived name keeps the bytes of both parts; the language code is
   // text for the library, as before.
   r = folder.Run({"IFILE=in\xFF.txt", "LANGTO=d\xFE"}, "C.UTF-8");
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.Out, "");
   EXPECT_EQ(Read("in\xFF.txt.d\xFE"), "[en>d\xEF\xBF\xBD] a\r\n");
   // The library beside the program is found in a folder of such a name, and
   // not the one in the folder whose name the locale's coding would make.
@@ -537,11 +537,11 @@ TEST_F(FileModeEndToEnd, NamesNotValidInTheLocaleKeepEveryByte) {
   fs::copy_file(XLATE_PROGRAM, Path("p\xFF/xlate"));
   fs::copy_file(XLATE_TEST_DOUBLE, Path("p\xFF/") + kLibraryName);
   fs::copy_file(XLATE_TEST_DOUBLE_WITHOUT_FROMPOST, Path("p\xEF\xBF\xBD/") + kLibraryName);
-  ProcessOptions options;
-  options.arguments = {"TEXT=hi"};
-  options.environment["LC_ALL"] = "C.UTF-8";
+  TProcessOptions options;
+  options.Arguments = {"TEXT=hi"};
+  options.Environment["LC_ALL"] = "C.UTF-8";
   r = RunProcess(Path("p\xFF/xlate"), options);
-  EXPECT_EQ(r.out, "[en>en] hi\r\n");
+  EXPECT_EQ(r.Out, "[en>en] hi\r\n");
 }
 
 // Whether a name is a device is told by the file, never by its spelling: a
@@ -550,12 +550,12 @@ TEST_F(FileModeEndToEnd, NamesNotValidInTheLocaleKeepEveryByte) {
 TEST_F(FileModeEndToEnd, ARegularFileUnderProcIsReplacedLikeAnyOther) {
   Write("keep.txt", "old");
   Write("in.txt", std::string("a\0b", 3));
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=/proc/self/cwd/keep.txt"}).out,
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=/proc/self/cwd/keep.txt"}).Out,
             ReportFor("File \"in.txt\" holds a NUL character in line 1 followed by more text; "
                       "is ICODING right?"));
   EXPECT_EQ(Read("keep.txt"), "old");
   Write("in.txt", "a");
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=/proc/self/cwd/keep.txt", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=/proc/self/cwd/keep.txt", "OCODING=ANSI"}).Out, "");
   EXPECT_EQ(Read("keep.txt"), "[en>en] a\r\n");
   EXPECT_EQ(Names(), (std::vector<std::string>{"in.txt", "keep.txt", kLibraryName, kProgramName}));
 }
@@ -568,14 +568,14 @@ TEST_F(FileModeEndToEnd, AnOutputStreamThatIsTheInputIsRefused) {
   const std::string message =
       "\" is the input file \"" + Path("a.txt") +
       "\" itself, which would read back what is written; give another OFILE";
-  ProcessOptions options;
-  options.arguments = {"-c", "ulimit -f 100; ./xlate IFILE=a.txt OFILE=/dev/stdout >> a.txt"};
-  options.workingDirectory = folder.Path().string();
-  EXPECT_EQ(RunProcess("/bin/sh", options).exitCode, 0);
+  TProcessOptions options;
+  options.Arguments = {"-c", "ulimit -f 100; ./xlate IFILE=a.txt OFILE=/dev/stdout >> a.txt"};
+  options.WorkingDirectory = folder.Path().string();
+  EXPECT_EQ(RunProcess("/bin/sh", options).ExitCode, 0);
   EXPECT_EQ(Read("a.txt"), "one\n" + ReportFor("Output file \"/dev/stdout" + message));
   Write("a.txt", "one\n");
-  options.arguments = {"-c", "ulimit -f 100; ./xlate IFILE=a.txt OFILE=/dev/fd/5 5>> a.txt"};
-  EXPECT_EQ(RunProcess("/bin/sh", options).out, ReportFor("Output file \"/dev/fd/5" + message));
+  options.Arguments = {"-c", "ulimit -f 100; ./xlate IFILE=a.txt OFILE=/dev/fd/5 5>> a.txt"};
+  EXPECT_EQ(RunProcess("/bin/sh", options).Out, ReportFor("Output file \"/dev/fd/5" + message));
   EXPECT_EQ(Read("a.txt"), "one\n");
 }
 
@@ -585,14 +585,14 @@ TEST_F(FileModeEndToEnd, AnOutputStreamThatIsTheInputIsRefused) {
 TEST_F(FileModeEndToEnd, ReadersShareTheInputAndInPlaceKeepsThemOut) {
   if (!fs::exists("/usr/bin/flock")) GTEST_SKIP() << "needs flock (util-linux)";
   Write("book.txt", "a");
-  ProcessOptions options;
-  options.workingDirectory = folder.Path().string();
-  options.arguments = {"-s",           "book.txt",  "./xlate",     "IFILE=book.txt",
+  TProcessOptions options;
+  options.WorkingDirectory = folder.Path().string();
+  options.Arguments = {"-s",           "book.txt",  "./xlate",     "IFILE=book.txt",
                        "OFILE=es.txt", "LANGTO=es", "OCODING=ANSI"};
-  EXPECT_EQ(RunProcess("/usr/bin/flock", options).out, "");
+  EXPECT_EQ(RunProcess("/usr/bin/flock", options).Out, "");
   EXPECT_EQ(Read("es.txt"), "[en>es] a\r\n");
-  options.arguments = {"-s", "book.txt", "./xlate", "IFILE=book.txt", "OFILE=book.txt"};
-  EXPECT_EQ(RunProcess("/usr/bin/flock", options).out,
+  options.Arguments = {"-s", "book.txt", "./xlate", "IFILE=book.txt", "OFILE=book.txt"};
+  EXPECT_EQ(RunProcess("/usr/bin/flock", options).Out,
             ReportFor("Cannot open file \"" + Path("book.txt") + "\". " + kHeldByAnother));
   EXPECT_EQ(Read("book.txt"), "a");
 }
@@ -600,42 +600,42 @@ TEST_F(FileModeEndToEnd, ReadersShareTheInputAndInPlaceKeepsThemOut) {
 // A read that fails names the file and the system's reason after the
 // usual words; a name too long for the system is not a missing file.
 TEST_F(FileModeEndToEnd, AFailedReadAndALongNameSayWhatHappened) {
-  const std::string out = Run({"IFILE=/proc/self/mem", "OFILE=out.txt"}).out;
+  const std::string out = Run({"IFILE=/proc/self/mem", "OFILE=out.txt"}).Out;
   EXPECT_NE(out.find("Stream read error in file \"/proc/"), std::string::npos) << out;
   EXPECT_NE(out.find("/mem\". Input/output error"), std::string::npos) << out;
   const std::string longName(300, 'x');
-  EXPECT_EQ(Run({"IFILE=" + longName, "OFILE=out.txt"}).out,
+  EXPECT_EQ(Run({"IFILE=" + longName, "OFILE=out.txt"}).Out,
             ReportFor("Cannot open file \"" + Path(longName) + "\". File name too long"));
   EXPECT_FALSE(fs::exists(Path("out.txt")));
   // An output name too long is told before anything is translated.
   Write("in.txt", "a");
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=" + longName}).out,
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=" + longName}).Out,
             ReportFor("Cannot create file \"" + Path(longName) + "\". File name too long"));
 }
 
 // /dev/full, /dev/stdin and named pipes written like files are POSIX's.
 TEST_F(FileModeEndToEnd, AFullDeviceLosesNothing) {
   Write("in.txt", "keep\r\nme");
-  ProcessResult r = Run({"IFILE=in.txt", "OFILE=/dev/full"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, ReportFor("Stream write error in file \"/dev/full\". No space left on device"));
+  TProcessResult r = Run({"IFILE=in.txt", "OFILE=/dev/full"});
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_EQ(r.Out, ReportFor("Stream write error in file \"/dev/full\". No space left on device"));
   EXPECT_EQ(Read("in.txt"), "keep\r\nme");
 }
 
 TEST_F(FileModeEndToEnd, StandardInputToStandardOutput) {
-  ProcessOptions piped;
-  piped.input = "first\nsecond\n";
-  ProcessResult r = Run({"IFILE=/dev/stdin", "OFILE=/dev/stdout", "OCODING=ANSI"}, piped);
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "[en>en] first\r\n[en>en] second\r\n");
+  TProcessOptions piped;
+  piped.Input = "first\nsecond\n";
+  TProcessResult r = Run({"IFILE=/dev/stdin", "OFILE=/dev/stdout", "OCODING=ANSI"}, piped);
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_EQ(r.Out, "[en>en] first\r\n[en>en] second\r\n");
   // A pipe larger than any first guess is read whole.
   std::string big;
   for (int i = 0; i < 20000; ++i) big += "line " + std::to_string(i) + "\n";
-  piped.input = big;
+  piped.Input = big;
   r = Run({"IFILE=/dev/stdin", "OFILE=/dev/stdout", "OCODING=ANSI"}, piped);
-  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 20000);
-  EXPECT_EQ(r.out.substr(r.out.size() - 20), "[en>en] line 19999\r\n");
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), 20000);
+  EXPECT_EQ(r.Out.substr(r.Out.size() - 20), "[en>en] line 19999\r\n");
+  EXPECT_EQ(r.Err, "");
 }
 
 // Lines whose translations are far longer than they are: a block of 400
@@ -648,12 +648,12 @@ TEST_F(FileModeEndToEnd, LongTranslationsDoNotPileUpInMemory) {
   std::string input;
   for (int i = 0; i < 400; ++i) input += "@size 100000\n";
   Write("in.txt", input);
-  ProcessOptions options;
-  options.arguments = {"-c", "ulimit -v 51200 && ./xlate IFILE=in.txt OFILE=out.txt ICODING=UTF8"};
-  options.workingDirectory = folder.Path().string();
-  const ProcessResult r = RunProcess("/bin/sh", options);
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  ASSERT_EQ(r.out, "");
+  TProcessOptions options;
+  options.Arguments = {"-c", "ulimit -v 51200 && ./xlate IFILE=in.txt OFILE=out.txt ICODING=UTF8"};
+  options.WorkingDirectory = folder.Path().string();
+  const TProcessResult r = RunProcess("/bin/sh", options);
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  ASSERT_EQ(r.Out, "");
   const std::string out = Read("out.txt");
   EXPECT_EQ(out.size(), 3 + 400u * 100002);  // the byte-order mark, then the lines
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 400);
@@ -661,9 +661,9 @@ TEST_F(FileModeEndToEnd, LongTranslationsDoNotPileUpInMemory) {
 }
 
 TEST_F(FileModeEndToEnd, ANamedPipeIsWrittenDirectlyAndNotReplaced) {
-  NamedPipe pipe(Path("fifo"));
+  TNamedPipe pipe(Path("fifo"));
   Write("in.txt", "x\ny");
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=fifo", "OCODING=ANSI"}).out, "");
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=fifo", "OCODING=ANSI"}).Out, "");
   EXPECT_EQ(pipe.ReadAvailable(), "[en>en] x\r\n[en>en] y\r\n");
   EXPECT_EQ(fs::status(Path("fifo")).type(), fs::file_type::fifo);
 }

@@ -13,11 +13,11 @@
 namespace xlate {
 namespace {
 
-class FileModeTest : public ProgramTest {
+class FileModeTest : public TProgramTest {
  protected:
   void DecodeFileBytes(TCodingType aCoding, const std::string& aBytes, TStringList& vLines,
                        const TFileWindow& aWindow = {}) {
-    xlate::DecodeFileBytes(platform, aCoding, aBytes, vLines, aWindow);
+    xlate::DecodeFileBytes(FPlatform, aCoding, aBytes, vLines, aWindow);
   }
   // The message that decoding the bytes raises, or "" when it raises none.
   Text DecodingError(TCodingType aCoding, const std::string& aBytes,
@@ -40,21 +40,21 @@ Text NulInLine(const Text& aLine) {
 }
 
 TEST_F(FileModeTest, TranslatesEveryLineOnItsOwnIntoUtf16WithItsMark) {
-  FakeCallGuard guard;
-  platform.callGuard = &guard;
+  TFakeCallGuard guard;
+  FPlatform.CallGuardPart = &guard;
   File(u"notes.txt") = "\xEF\xBB\xBFGood morning\r\n\r\ngr\xC3\xBC\xC3\x9F";
   EXPECT_EQ(Run({u"IFILE=notes.txt", u"LANGTO=es", u"ICODING=UTF8", u"OCODING=UNICODE"}), 0);
-  EXPECT_EQ(platform.stdOut, "");
+  EXPECT_EQ(FPlatform.StdOut, "");
   EXPECT_EQ(File(u"notes.txt.es"),
             "\xFF\xFE" + Utf16(u"[en>es] Good morning\r\n[en>es] \r\n[en>es] gr\u00fc\u00df\r\n"));
   // Empty lines go to the library too.
   EXPECT_EQ(TranslateCalls(), 3u);
   // Every call went through the guard, inside a run of calls that keeps the
   // library's floating-point settings, and that run ended.
-  EXPECT_EQ(guard.installs, 1);
-  EXPECT_GT(guard.callsInRuns, 0u);
-  EXPECT_EQ(guard.callsOutsideRuns, 0u);
-  EXPECT_EQ(guard.runDepth, 0);
+  EXPECT_EQ(guard.Installs, 1);
+  EXPECT_GT(guard.CallsInRuns, 0u);
+  EXPECT_EQ(guard.CallsOutsideRuns, 0u);
+  EXPECT_EQ(guard.RunDepth, 0);
 }
 
 TEST_F(FileModeTest, EachCodingIsReadAndWrittenWithItsBytes) {
@@ -178,7 +178,7 @@ TEST_F(FileModeTest, ALongFileKeepsEveryLineInItsPlace) {
   EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", u"ICODING=UTF8"}), 0);
   EXPECT_EQ(File(u"out"), out);
   EXPECT_EQ(TranslateCalls(), 12000u);
-  EXPECT_EQ(platform.stdErr, "13 of 12000 lines failed; their messages stand in the output\r\n");
+  EXPECT_EQ(FPlatform.StdErr, "13 of 12000 lines failed; their messages stand in the output\r\n");
 }
 
 TEST_F(FileModeTest, AnEmptyInputCallsNothingAndWritesOnlyTheMark) {
@@ -196,43 +196,43 @@ TEST_F(FileModeTest, AnEmptyInputCallsNothingAndWritesOnlyTheMark) {
 TEST_F(FileModeTest, AnUnknownInputCodingIsReportedAndWritesNothing) {
   File(u"in") = "text\r\n";
   EXPECT_EQ(Run({u"IFILE=in", u"OFILE=in", u"ICODING=X"}), 0);
-  EXPECT_EQ(platform.stdOut, Report("Unknown coding type"));
+  EXPECT_EQ(FPlatform.StdOut, Report("Unknown coding type"));
   EXPECT_EQ(File(u"in"), "text\r\n");
   EXPECT_EQ(TranslateCalls(), 0u);
 }
 
 TEST_F(FileModeTest, MissingUnopenableAndDirectoryInputsAreReported) {
   EXPECT_EQ(Run({u"IFILE=nothing.txt", u"LANGTO=de"}), 0);
-  EXPECT_EQ(platform.stdOut, Report("File \"nothing.txt\" not found"));
-  platform.stdOut.clear();
-  platform.files[u"dir"].directory = true;
+  EXPECT_EQ(FPlatform.StdOut, Report("File \"nothing.txt\" not found"));
+  FPlatform.StdOut.clear();
+  FPlatform.Entries[u"dir"].Directory = true;
   EXPECT_EQ(Run({u"IFILE=dir", u"OFILE=out"}), 0);
-  EXPECT_EQ(platform.stdOut, Report("File \"dir\" not found"));
-  platform.stdOut.clear();
-  platform.files[u"held.txt"].locked = true;
+  EXPECT_EQ(FPlatform.StdOut, Report("File \"dir\" not found"));
+  FPlatform.StdOut.clear();
+  FPlatform.Entries[u"held.txt"].Locked = true;
   EXPECT_EQ(Run({u"IFILE=held.txt", u"OFILE=out"}), 0);
-  EXPECT_EQ(platform.stdOut,
+  EXPECT_EQ(FPlatform.StdOut,
             Report("Cannot open file \"/work/held.txt\". The process cannot access the file "
                    "because it is being used by another process"));
   // No output file came into being.
-  EXPECT_EQ(platform.files.count(u"out"), 0u);
+  EXPECT_EQ(FPlatform.Entries.count(u"out"), 0u);
   // A file removed between the existence test and the open: the open's
   // error, with the system's reason, is what the user sees.
-  platform.stdOut.clear();
-  platform.files[u"gone.txt"].vanishes = true;
+  FPlatform.StdOut.clear();
+  FPlatform.Entries[u"gone.txt"].Vanishes = true;
   EXPECT_EQ(Run({u"IFILE=gone.txt", u"OFILE=out"}), 0);
-  EXPECT_EQ(platform.stdOut, Report("Cannot open file \"/work/gone.txt\". The system cannot find "
-                                    "the file specified"));
-  EXPECT_EQ(platform.files.count(u"out"), 0u);
+  EXPECT_EQ(FPlatform.StdOut, Report("Cannot open file \"/work/gone.txt\". The system cannot find "
+                                     "the file specified"));
+  EXPECT_EQ(FPlatform.Entries.count(u"out"), 0u);
 }
 
 TEST_F(FileModeTest, AFailedReadWritesNoOutput) {
   File(u"in") = std::string(200000, 'a');
   File(u"out") = "precious";
-  platform.readChunk = 4096;
-  platform.readFailsAfter = 100000;
+  FPlatform.ReadChunk = 4096;
+  FPlatform.ReadFailsAfter = 100000;
   EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out"}), 0);
-  EXPECT_EQ(platform.stdOut,
+  EXPECT_EQ(FPlatform.StdOut,
             Report("Stream read error in file \"/work/in\". Data error (cyclic redundancy check)"));
   EXPECT_EQ(File(u"out"), "precious");
   EXPECT_EQ(TranslateCalls(), 0u);
@@ -240,7 +240,7 @@ TEST_F(FileModeTest, AFailedReadWritesNoOutput) {
 
 TEST_F(FileModeTest, ReadsInAnyNumberOfPieces) {
   File(u"in") = std::string(100000, 'b') + "\r\nc";
-  platform.readChunk = 777;
+  FPlatform.ReadChunk = 777;
   EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", u"OCODING=ANSI", u"LANGINIT=x"}), 0);
   EXPECT_EQ(File(u"out"), "[en>en] " + std::string(100000, 'b') + "\r\n[en>en] c\r\n");
 }
@@ -248,7 +248,7 @@ TEST_F(FileModeTest, ReadsInAnyNumberOfPieces) {
 TEST_F(FileModeTest, LineBreaksSplitAcrossReadsCountOnce) {
   // One byte a read: a CR LF arrives in two reads, and so does each unit.
   File(u"in") = "a\r\nb\rc\n\r\xEF";
-  platform.readChunk = 1;
+  FPlatform.ReadChunk = 1;
   EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", u"OCODING=ANSI", u"ICODING=UTF8"}), 0);
   EXPECT_EQ(File(u"out"), "[en>en] a\r\n[en>en] b\r\n[en>en] c\r\n[en>en] \r\n[en>en] ?\r\n");
   File(u"in16") = "\xFF\xFE" + Utf16(u"x\r\ny");
@@ -273,7 +273,7 @@ TEST_F(FileModeTest, AWindowOfTheFileMayEndAnywhere) {
       "\xEF\xBB\xBF[en>en] ab\r\n[en>en] gr\xC3\xBC\xC3\x9F \xE2\x82\xAC "
       "\xF0\x9F\x98\x80\r\n[en>en] \r\n[en>en] long line\r\nCan't get "
       "translation of text \"@fail 7 no\" because of \"no\"\r\n";
-  TdllZTA service(platform, {u"en", u"en", u"en"});
+  TdllZTA service(FPlatform, {u"en", u"en", u"en"});
   TFileTask settings;
   settings.OutFile = u"out";
   settings.OutCoding = ctUTF8;
@@ -295,7 +295,7 @@ TEST_F(FileModeTest, AWindowOfTheFileMayEndAnywhere) {
         File(u"in") = in;
         settings.InFile = u"in";
         settings.InCoding = coding;
-        TranslateFile(platform, settings, service, window);
+        TranslateFile(FPlatform, settings, service, window);
         EXPECT_EQ(File(u"out"), translated) << bytes << " " << coding;
       }
     }
@@ -305,10 +305,10 @@ TEST_F(FileModeTest, AWindowOfTheFileMayEndAnywhere) {
 TEST_F(FileModeTest, AFailedWriteLeavesTheOldFileAsItWas) {
   File(u"in") = "a\r\nb";
   File(u"out") = "precious";
-  platform.failFileWrites = true;
+  FPlatform.FailFileWrites = true;
   EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out"}), 0);
   EXPECT_EQ(
-      platform.stdOut,
+      FPlatform.StdOut,
       Report("Stream write error in file \"/work/out\". There is not enough space on the disk"));
   EXPECT_EQ(File(u"out"), "precious");
   // In place, the input survives a failed write.
@@ -319,8 +319,8 @@ TEST_F(FileModeTest, AFailedWriteLeavesTheOldFileAsItWas) {
 TEST_F(FileModeTest, AnOutputThatCannotBeCreatedIsReportedWithItsFullPath) {
   File(u"in") = "a";
   EXPECT_EQ(Run({u"IFILE=in", u"OFILE=missing-folder/out"}), 0);
-  EXPECT_EQ(platform.stdOut, Report("Cannot create file \"/work/missing-folder/out\". The system "
-                                    "cannot find the path specified"));
+  EXPECT_EQ(FPlatform.StdOut, Report("Cannot create file \"/work/missing-folder/out\". The system "
+                                     "cannot find the path specified"));
 }
 
 TEST_F(FileModeTest, TheSameFileGivenTwiceIsTranslatedInPlace) {
@@ -333,12 +333,12 @@ TEST_F(FileModeTest, ADerivedOutputNameThatIsTheInputIsRefused) {
   // IFILE alone derives "a.txt.", which names a.txt where trailing dots drop.
   File(u"a.txt") = "keep me";
   EXPECT_EQ(Run({u"IFILE=a.txt"}), 0);
-  EXPECT_EQ(platform.stdOut, Report("Output file \"/work/a.txt.\" is the input file; give OFILE"));
+  EXPECT_EQ(FPlatform.StdOut, Report("Output file \"/work/a.txt.\" is the input file; give OFILE"));
   EXPECT_EQ(File(u"a.txt"), "keep me");
   EXPECT_EQ(TranslateCalls(), 0u);
-  platform.stdOut.clear();
+  FPlatform.StdOut.clear();
   EXPECT_EQ(Run({u"DO=LIST", u"IFILE=a.txt"}), 0);
-  EXPECT_EQ(platform.stdOut, Report("Output file \"/work/a.txt.\" is the input file; give OFILE"));
+  EXPECT_EQ(FPlatform.StdOut, Report("Output file \"/work/a.txt.\" is the input file; give OFILE"));
   EXPECT_EQ(File(u"a.txt"), "keep me");
 }
 
@@ -347,9 +347,9 @@ TEST_F(FileModeTest, TheLanguageListGoesIntoTheFile) {
   EXPECT_EQ(File(u"langs.txt"),
             "\xEF\xBB\xBF"
             "en English\r\nde German\r\nfr French\r\n");
-  EXPECT_EQ(platform.stdOut, "");
+  EXPECT_EQ(FPlatform.StdOut, "");
   // The input file plays no part, even when it does not exist.
-  EXPECT_EQ(platform.files.count(u"langs.txt.en"), 0u);
+  EXPECT_EQ(FPlatform.Entries.count(u"langs.txt.en"), 0u);
 }
 
 TEST_F(FileModeTest, ProgressShowsOnlyOnATerminalAndIsClearedAtTheEnd) {
@@ -361,53 +361,53 @@ TEST_F(FileModeTest, ProgressShowsOnlyOnATerminalAndIsClearedAtTheEnd) {
     }
   };
   {
-    TProgress quiet(platform, 2u << 20, true, std::chrono::milliseconds(0));
+    TProgress quiet(FPlatform, 2u << 20, true, std::chrono::milliseconds(0));
     translate(quiet);
   }
-  EXPECT_EQ(platform.stdErr, "");
-  platform.stdErrIsTerminal = true;
+  EXPECT_EQ(FPlatform.StdErr, "");
+  FPlatform.StdErrIsTerminal = true;
   {
     // A run shorter than the interval shows nothing.
-    TProgress shortRun(platform, 2u << 20, true, std::chrono::hours(1));
+    TProgress shortRun(FPlatform, 2u << 20, true, std::chrono::hours(1));
     translate(shortRun);
   }
-  EXPECT_EQ(platform.stdErr, "");
+  EXPECT_EQ(FPlatform.StdErr, "");
   {
-    TProgress progress(platform, 2u << 20, true, std::chrono::milliseconds(0));
+    TProgress progress(FPlatform, 2u << 20, true, std::chrono::milliseconds(0));
     translate(progress);
   }
   // Lines done, and how far into the file they reach.
-  EXPECT_NE(platform.stdErr.find("\r64 lines, 131 KB of 2.0 MB (6%), "), std::string::npos);
-  EXPECT_NE(platform.stdErr.find("\r960 lines, 1.9 MB of 2.0 MB (95%), "), std::string::npos);
-  EXPECT_EQ(platform.stdErr.substr(platform.stdErr.size() - 74),
+  EXPECT_NE(FPlatform.StdErr.find("\r64 lines, 131 KB of 2.0 MB (6%), "), std::string::npos);
+  EXPECT_NE(FPlatform.StdErr.find("\r960 lines, 1.9 MB of 2.0 MB (95%), "), std::string::npos);
+  EXPECT_EQ(FPlatform.StdErr.substr(FPlatform.StdErr.size() - 74),
             "\r" + std::string(72, ' ') + "\r");
   // An input without a size, such as a pipe: only what is done.
-  platform.stdErr.clear();
+  FPlatform.StdErr.clear();
   {
-    TProgress pipe(platform, 0, true, std::chrono::milliseconds(0));
+    TProgress pipe(FPlatform, 0, true, std::chrono::milliseconds(0));
     translate(pipe);
   }
-  EXPECT_NE(platform.stdErr.find("\r960 lines, 1.9 MB, "), std::string::npos);
-  EXPECT_EQ(platform.stdErr.find(" left"), std::string::npos);
+  EXPECT_NE(FPlatform.StdErr.find("\r960 lines, 1.9 MB, "), std::string::npos);
+  EXPECT_EQ(FPlatform.StdErr.find(" left"), std::string::npos);
   // A file below 1 MB in KB, and the time left once the estimate is due
   // (at once here).
-  platform.stdErr.clear();
+  FPlatform.StdErr.clear();
   {
-    TProgress small(platform, 4u << 10, true, std::chrono::milliseconds(0),
+    TProgress small(FPlatform, 4u << 10, true, std::chrono::milliseconds(0),
                     std::chrono::milliseconds(0));
     small.BlockStarted(500, 4u << 10);
     for (int i = 0; i < 500; ++i) small.LineDone();
   }
-  EXPECT_NE(platform.stdErr.find("\r64 lines, 524 B of 4.0 KB (12%), "), std::string::npos);
-  EXPECT_NE(platform.stdErr.find(" lines/s, 0:0"), std::string::npos);
-  EXPECT_NE(platform.stdErr.find(" left"), std::string::npos);
+  EXPECT_NE(FPlatform.StdErr.find("\r64 lines, 524 B of 4.0 KB (12%), "), std::string::npos);
+  EXPECT_NE(FPlatform.StdErr.find(" lines/s, 0:0"), std::string::npos);
+  EXPECT_NE(FPlatform.StdErr.find(" left"), std::string::npos);
   // Standard output as the output: nothing on the terminal beside it.
-  platform.stdErr.clear();
+  FPlatform.StdErr.clear();
   {
-    TProgress beside(platform, 2u << 20, false, std::chrono::milliseconds(0));
+    TProgress beside(FPlatform, 2u << 20, false, std::chrono::milliseconds(0));
     translate(beside);
   }
-  EXPECT_EQ(platform.stdErr, "");
+  EXPECT_EQ(FPlatform.StdErr, "");
 }
 
 }  // namespace

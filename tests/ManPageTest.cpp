@@ -94,7 +94,7 @@ TEST(ManPage, StatesTheCodePagesTheProgramTakesFromTheLocale) {
     if (!locale.empty() && line.find(" and ") != std::string::npos &&
         line.find_first_not_of("0123456789UTF- and") == std::string::npos) {
       const TLocaleCodePages pages = CodePagesForLocale(locale);
-      EXPECT_EQ(line, CodePageName(pages.ansi) + " and " + CodePageName(pages.oem)) << locale;
+      EXPECT_EQ(line, CodePageName(pages.Ansi) + " and " + CodePageName(pages.Oem)) << locale;
       named.push_back(locale);
     }
     locale.clear();

@@ -23,7 +23,7 @@ class ParseParametersTest : public ::testing::Test {
     }
     return u"(no error)";
   }
-  FakePlatform platform;
+  TFakePlatform platform;
 };
 
 TEST_F(ParseParametersTest, NoParametersGiveTheDefaults) {
@@ -134,13 +134,13 @@ TEST_F(ParseParametersTest, TextTakesEverythingAfterTheFirstEqualsSign) {
 }
 
 TEST_F(ParseParametersTest, TextIsStoredInTheAnsiCodePage) {
-  platform.ansi = 1252;
+  platform.Ansi = 1252;
   EXPECT_EQ(Parse({u"TEXT=gr\u00fc\u00dfe \u20ac"}).Text,
             "gr\xFC\xDF"
             "e \x80");
   // A character the code page cannot show becomes "?".
   EXPECT_EQ(Parse({u"TEXT=\u0416"}).Text, "?");
-  platform.ansi = 1251;
+  platform.Ansi = 1251;
   EXPECT_EQ(Parse({u"TEXT=\u0416"}).Text, "\xC6");
 }
 

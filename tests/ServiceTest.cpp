@@ -15,7 +15,7 @@ class ServiceTest : public ::testing::Test {
  protected:
   ServiceTest() {
     zta_double::Reset();
-    platform.symbols = TestDoubleSymbols();
+    platform.Symbols = TestDoubleSymbols();
   }
 
   // The message of the exception that aAction raises.
@@ -32,7 +32,7 @@ class ServiceTest : public ::testing::Test {
   std::vector<std::uint32_t> MaxSizesOf(const std::string& aEntry) {
     std::vector<std::uint32_t> sizes;
     for (const zta_double::TCall& call : zta_double::Calls()) {
-      if (call.entry == aEntry) sizes.push_back(call.maxSize);
+      if (call.Entry == aEntry) sizes.push_back(call.MaxSize);
     }
     return sizes;
   }
@@ -44,8 +44,8 @@ class ServiceTest : public ::testing::Test {
   // is reported done once.
   std::vector<Text> TranslateLines(bool aBatch, std::vector<Text> aLines) {
     zta_double::Reset();
-    platform.symbols = TestDoubleSymbols();
-    if (!aBatch) platform.symbols.erase("ztaTranslateBatch");
+    platform.Symbols = TestDoubleSymbols();
+    if (!aBatch) platform.Symbols.erase("ztaTranslateBatch");
     TTestService service(platform, enDe);
     EXPECT_EQ(service.HasBatchEntryPoint(), aBatch);
     std::size_t failed = 0;
@@ -58,28 +58,28 @@ class ServiceTest : public ::testing::Test {
     return aLines;
   }
 
-  FakePlatform platform;
+  TFakePlatform platform;
   const TTranslationRequest enDe{u"en", u"en", u"de"};
 };
 
 TEST_F(ServiceTest, TranslatesWithTheCodingsOfTheContract) {
-  platform.ansi = 1252;
+  platform.Ansi = 1252;
   TdllZTA service(platform, {u"\u00e9", u"en", u"de"});
-  EXPECT_EQ(platform.loadedLibraries, 1);
+  EXPECT_EQ(platform.LoadedLibraries, 1);
   // The text goes in UTF-8 and the result comes back as UTF-8; the codes go
   // in the ANSI code page.
   EXPECT_EQ(service.Translate(u"gr\u00fc\u00df \u20ac"), u"[en>de] gr\u00fc\u00df \u20ac");
   ASSERT_EQ(zta_double::Calls().size(), 1u);
-  EXPECT_EQ(zta_double::Calls()[0].text, "\xE9|en|de|gr\xC3\xBC\xC3\x9F \xE2\x82\xAC");
-  EXPECT_EQ(zta_double::Calls()[0].maxSize, 1024u);
+  EXPECT_EQ(zta_double::Calls()[0].Text, "\xE9|en|de|gr\xC3\xBC\xC3\x9F \xE2\x82\xAC");
+  EXPECT_EQ(zta_double::Calls()[0].MaxSize, 1024u);
   service.Destroy();
-  EXPECT_EQ(platform.loadedLibraries, 0);
+  EXPECT_EQ(platform.LoadedLibraries, 0);
 }
 
 TEST_F(ServiceTest, AnEmptyTextIsPassedAsAnEmptyString) {
   TdllZTA service(platform, enDe);
   EXPECT_EQ(Translate(service, u""), u"[en>de] ");
-  EXPECT_EQ(zta_double::Calls()[0].text, "en|en|de|");
+  EXPECT_EQ(zta_double::Calls()[0].Text, "en|en|de|");
 }
 
 TEST_F(ServiceTest, TheBufferDoublesUntilTheResultFits) {
@@ -217,14 +217,14 @@ TEST_F(ServiceTest, LanguageListSplitsTheResultIntoLines) {
   TdllZTA service(platform, {u"de", u"", u""});
   std::unique_ptr<TStringList> list = service.LanguageList();
   EXPECT_EQ(list->Lines(), (std::vector<Text>{u"en English", u"de German", u"fr French"}));
-  EXPECT_EQ(zta_double::Calls()[0].text, "de");
+  EXPECT_EQ(zta_double::Calls()[0].Text, "de");
   TdllZTA failing(platform, {u"@fail 3 no list", u"", u""});
   EXPECT_EQ(ErrorOf([&] { failing.LanguageList(); }),
             u"Can't get list of known languges because of \"no list\"");
 }
 
 TEST_F(ServiceTest, PostTextConvertsBothWays) {
-  platform.ansi = 1252;
+  platform.Ansi = 1252;
   TTestService service(platform, enDe);
   EXPECT_EQ(service.ToPOSTText(u"a b\u00e4&"), u"a+b%C3%A4%26");
   EXPECT_EQ(service.FromPOSTText(u"a+b%C3%A4%26"), u"a b\u00e4&");
@@ -235,22 +235,22 @@ TEST_F(ServiceTest, PostTextConvertsBothWays) {
 }
 
 TEST_F(ServiceTest, AMissingLibraryLeavesNoHandleOpen) {
-  platform.libraryPresent = false;
+  platform.LibraryPresent = false;
   EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform, enDe); }),
             u"Can't load libjxZTAccess.so because of \"The specified module could not be found\"");
-  EXPECT_EQ(platform.loadedLibraries, 0);
+  EXPECT_EQ(platform.LoadedLibraries, 0);
 }
 
 TEST_F(ServiceTest, AMissingEntryPointUnloadsTheLibraryAndStopsBinding) {
-  platform.symbols.erase("ztaFromPostText");
+  platform.Symbols.erase("ztaFromPostText");
   EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform, enDe); }),
             u"Can't find ztaFromPostText in libjxZTAccess.so because of \"The specified procedure "
             u"could not be found\"");
-  EXPECT_EQ(platform.loadedLibraries, 0);
+  EXPECT_EQ(platform.LoadedLibraries, 0);
   // The entry points are bound in order, and the first missing one is named.
-  platform.symbols = TestDoubleSymbols();
-  platform.symbols.erase("ztaErrorText");
-  platform.symbols.erase("ztaTranslate");
+  platform.Symbols = TestDoubleSymbols();
+  platform.Symbols.erase("ztaErrorText");
+  platform.Symbols.erase("ztaTranslate");
   EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform, enDe); }),
             u"Can't find ztaErrorText in libjxZTAccess.so because of \"The specified procedure "
             u"could not be found\"");
@@ -259,12 +259,12 @@ TEST_F(ServiceTest, AMissingEntryPointUnloadsTheLibraryAndStopsBinding) {
 TEST_F(ServiceTest, AFailedUnloadIsRaisedAndReplacesAConstructionFailure) {
   {
     TdllZTA service(platform, enDe);
-    platform.freeFails = true;
+    platform.FreeFails = true;
     EXPECT_EQ(ErrorOf([&] { service.Destroy(); }),
               u"Can't unload libjxZTAccess.so because of \"Unloading failed\"");
     // Destroying the object afterwards does not try again.
   }
-  platform.symbols.erase("ztaTranslate");
+  platform.Symbols.erase("ztaTranslate");
   EXPECT_EQ(ErrorOf([this] { TdllZTA service(platform, enDe); }),
             u"Can't unload libjxZTAccess.so because of \"Unloading failed\"");
 }

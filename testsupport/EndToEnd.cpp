@@ -35,19 +35,19 @@ const char kLibraryName[] = "libjxZTAccess.so";
 void CheckLocaleOfProcess(const std::string& aLocale) {
 #if defined(_WIN32)
   // The Windows code pages of the locales the tests use.
-  struct Pages {
-    const char* locale;
-    std::uint32_t ansi, oem;
+  struct TPages {
+    const char* Locale;
+    std::uint32_t Ansi, Oem;
   };
-  static const Pages kPages[] = {
+  static const TPages kPages[] = {
       {"en_US.CP1252", 1252, 437}, {"de_DE.CP1252", 1252, 850}, {"fr_FR.CP1252", 1252, 850},
       {"ru_RU.CP1251", 1251, 866}, {"pl_PL.CP1250", 1250, 852},
   };
-  for (const Pages& pages : kPages) {
-    if (aLocale != pages.locale) continue;
-    if (pages.ansi == OwnAnsiCodePage() && pages.oem == OwnOemCodePage()) return;
+  for (const TPages& pages : kPages) {
+    if (aLocale != pages.Locale) continue;
+    if (pages.Ansi == OwnAnsiCodePage() && pages.Oem == OwnOemCodePage()) return;
     throw std::runtime_error("this run needs the code pages of " + aLocale + " (" +
-                             std::to_string(pages.ansi) + " and " + std::to_string(pages.oem) +
+                             std::to_string(pages.Ansi) + " and " + std::to_string(pages.Oem) +
                              "), but the system has " + std::to_string(OwnAnsiCodePage()) +
                              " and " + std::to_string(OwnOemCodePage()) +
                              "; under Wine run this test with LC_ALL=" + aLocale);
@@ -58,13 +58,13 @@ void CheckLocaleOfProcess(const std::string& aLocale) {
 #endif
 }
 
-ProgramFolder::ProgramFolder(const std::string& aLibrary, const std::string& aProgramName)
+TProgramFolder::TProgramFolder(const std::string& aLibrary, const std::string& aProgramName)
     : FPath(NewFolder()), FProgram((FPath / aProgramName).string()) {
   fs::copy_file(XLATE_PROGRAM, FProgram);
   if (!aLibrary.empty()) fs::copy_file(aLibrary, FPath / kLibraryName);
 }
 
-ProgramFolder::~ProgramFolder() {
+TProgramFolder::~TProgramFolder() {
   std::error_code ignored;
   // Give back permissions a test took away, so that everything can go.
   for (auto it = fs::recursive_directory_iterator(FPath, ignored);
@@ -75,18 +75,18 @@ ProgramFolder::~ProgramFolder() {
   fs::remove_all(FPath, ignored);
 }
 
-ProcessResult ProgramFolder::Run(const std::vector<std::string>& aArguments,
-                                 const std::string& aLocale, ProcessOptions aOptions) {
+TProcessResult TProgramFolder::Run(const std::vector<std::string>& aArguments,
+                                   const std::string& aLocale, TProcessOptions aOptions) {
   CheckLocaleOfProcess(aLocale);
-  aOptions.arguments = aArguments;
-  aOptions.environment["LC_ALL"] = aLocale;
-  if (aOptions.workingDirectory.empty()) aOptions.workingDirectory = FPath.string();
+  aOptions.Arguments = aArguments;
+  aOptions.Environment["LC_ALL"] = aLocale;
+  if (aOptions.WorkingDirectory.empty()) aOptions.WorkingDirectory = FPath.string();
   // XLATE_TEST_WRAPPER runs the program under a checker such as valgrind,
   // which ends the run with 99 when it finds an error.
-  if (const char* wrapper = std::getenv("XLATE_TEST_WRAPPER")) aOptions.wrapper = wrapper;
-  ProcessResult result = RunProcess(FProgram, aOptions);
-  if (!aOptions.wrapper.empty() && result.exitCode == 99) {
-    throw std::runtime_error("the checker found errors:\n" + result.err);
+  if (const char* wrapper = std::getenv("XLATE_TEST_WRAPPER")) aOptions.Wrapper = wrapper;
+  TProcessResult result = RunProcess(FProgram, aOptions);
+  if (!aOptions.Wrapper.empty() && result.ExitCode == 99) {
+    throw std::runtime_error("the checker found errors:\n" + result.Err);
   }
   return result;
 }

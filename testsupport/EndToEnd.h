@@ -17,15 +17,15 @@ namespace xlate {
 extern const char kProgramName[];
 extern const char kLibraryName[];
 
-class ProgramFolder {
+class TProgramFolder {
  public:
   // A fresh folder with the program (under aProgramName) and, unless
   // aLibrary is empty, that library under the name the program loads.
-  explicit ProgramFolder(const std::string& aLibrary = XLATE_TEST_DOUBLE,
-                         const std::string& aProgramName = kProgramName);
-  ~ProgramFolder();
-  ProgramFolder(const ProgramFolder&) = delete;
-  ProgramFolder& operator=(const ProgramFolder&) = delete;
+  explicit TProgramFolder(const std::string& aLibrary = XLATE_TEST_DOUBLE,
+                          const std::string& aProgramName = kProgramName);
+  ~TProgramFolder();
+  TProgramFolder(const TProgramFolder&) = delete;
+  TProgramFolder& operator=(const TProgramFolder&) = delete;
 
   const std::filesystem::path& Path() const { return FPath; }
   // A name in the folder as the system writes it: "/" inside aName becomes
@@ -38,8 +38,8 @@ class ProgramFolder {
   // Runs the program in its folder with the locale aLocale (LC_ALL). On
   // Windows the program runs with this process's code pages, and a locale
   // with others fails the test: see CheckLocaleOfProcess.
-  ProcessResult Run(const std::vector<std::string>& aArguments,
-                    const std::string& aLocale = "en_US.CP1252", ProcessOptions aOptions = {});
+  TProcessResult Run(const std::vector<std::string>& aArguments,
+                     const std::string& aLocale = "en_US.CP1252", TProcessOptions aOptions = {});
 
  private:
   std::filesystem::path FPath;

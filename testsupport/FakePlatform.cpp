@@ -11,16 +11,17 @@ namespace xlate {
 
 namespace {
 
-class FakeInput : public TPlatformFile {
+class TFakeInput : public TPlatformFile {
  public:
-  FakeInput(const FakeReads& aReads, const std::string& aBytes) : FReads(aReads), FBytes(aBytes) {}
+  TFakeInput(const TFakeReads& aReads, const std::string& aBytes)
+      : FReads(aReads), FBytes(aBytes) {}
   TErrorCode Size(std::uint64_t& vSize) override {
     vSize = FBytes.size();
     return kSuccess;
   }
   TErrorCode Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
-    if (FPosition >= FReads.readFailsAfter) return 23;
-    vRead = std::min({aCount, FBytes.size() - FPosition, FReads.readChunk});
+    if (FPosition >= FReads.ReadFailsAfter) return 23;
+    vRead = std::min({aCount, FBytes.size() - FPosition, FReads.ReadChunk});
     FBytes.copy(aBuffer, vRead, FPosition);
     FPosition += vRead;
     return kSuccess;
@@ -35,43 +36,43 @@ class FakeInput : public TPlatformFile {
   void NotRegular() { FRegular = false; }
 
  private:
-  const FakeReads& FReads;
+  const TFakeReads& FReads;
   std::string FBytes;
   std::size_t FPosition = 0;
   bool FRegular = true;
 };
 
 // Standard output as a file: every write goes to FakeStandardStreams::stdOut.
-class FakeStdOutput : public TPlatformFile {
+class TFakeStdOutput : public TPlatformFile {
  public:
-  explicit FakeStdOutput(FakeStandardStreams& aStreams) : FStreams(aStreams) {}
+  explicit TFakeStdOutput(TFakeStandardStreams& aStreams) : FStreams(aStreams) {}
   TErrorCode Size(std::uint64_t& vSize) override {
     vSize = 0;
     return kSuccess;
   }
   TErrorCode Read(char*, std::size_t, std::size_t&) override { return kAccessDenied; }
   TErrorCode Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
-    FStreams.stdOut.append(aBuffer, aCount);
+    FStreams.StdOut.append(aBuffer, aCount);
     vWritten = aCount;
     return kSuccess;
   }
   TErrorCode Close() override { return kSuccess; }
 
  private:
-  FakeStandardStreams& FStreams;
+  TFakeStandardStreams& FStreams;
 };
 
 // Collects what is written and puts it in place on Commit only.
-class FakeOutput : public TPlatformFile {
+class TFakeOutput : public TPlatformFile {
  public:
-  FakeOutput(FakeFileSystem& aFiles, Text aName) : FFiles(aFiles), FName(std::move(aName)) {}
+  TFakeOutput(TFakeFileSystem& aFiles, Text aName) : FFiles(aFiles), FName(std::move(aName)) {}
   TErrorCode Size(std::uint64_t& vSize) override {
     vSize = FBytes.size();
     return kSuccess;
   }
   TErrorCode Read(char*, std::size_t, std::size_t&) override { return kAccessDenied; }
   TErrorCode Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
-    if (FFiles.failFileWrites) {
+    if (FFiles.FailFileWrites) {
       vWritten = 0;
       return 112;
     }
@@ -81,52 +82,52 @@ class FakeOutput : public TPlatformFile {
   }
   TErrorCode Close() override { return Commit(); }
   TErrorCode Commit() override {
-    FFiles.files[FName].bytes = FBytes;
+    FFiles.Entries[FName].Bytes = FBytes;
     return kSuccess;
   }
 
  private:
-  FakeFileSystem& FFiles;
+  TFakeFileSystem& FFiles;
   Text FName;
   std::string FBytes;
 };
 
 }  // namespace
 
-bool FakeProcessContext::EqualIgnoreCase(const Text& aLeft, const Text& aRight) {
+bool TFakeProcessContext::EqualIgnoreCase(const Text& aLeft, const Text& aRight) {
   return EqualIgnoringCase(aLeft, aRight);
 }
 
-TErrorCode FakeFileSystem::OpenForReading(const Text& aName, TReadShare,
-                                          std::unique_ptr<TPlatformFile>& vFile) {
-  auto it = files.find(aName);
-  if (it == files.end() || it->second.vanishes) return 2;
-  if (it->second.locked) return 32;
-  if (it->second.unreadable) return 5;
-  vFile = std::make_unique<FakeInput>(*this, it->second.bytes);
+TErrorCode TFakeFileSystem::OpenForReading(const Text& aName, TReadShare,
+                                           std::unique_ptr<TPlatformFile>& vFile) {
+  auto it = Entries.find(aName);
+  if (it == Entries.end() || it->second.Vanishes) return 2;
+  if (it->second.Locked) return 32;
+  if (it->second.Unreadable) return 5;
+  vFile = std::make_unique<TFakeInput>(*this, it->second.Bytes);
   return kSuccess;
 }
 
-TErrorCode FakeStandardStreams::OpenStdInput(std::unique_ptr<TPlatformFile>& vFile) {
-  auto input = std::make_unique<FakeInput>(*stdInReads, stdIn);
+TErrorCode TFakeStandardStreams::OpenStdInput(std::unique_ptr<TPlatformFile>& vFile) {
+  auto input = std::make_unique<TFakeInput>(*StdInReads, StdIn);
   input->NotRegular();
   vFile = std::move(input);
   return kSuccess;
 }
 
-TErrorCode FakeStandardStreams::OpenStdOutput(std::unique_ptr<TPlatformFile>& vFile) {
-  vFile = std::make_unique<FakeStdOutput>(*this);
+TErrorCode TFakeStandardStreams::OpenStdOutput(std::unique_ptr<TPlatformFile>& vFile) {
+  vFile = std::make_unique<TFakeStdOutput>(*this);
   return kSuccess;
 }
 
-TErrorCode FakeFileSystem::CreateForWriting(const Text& aName,
-                                            std::unique_ptr<TPlatformFile>& vFile) {
-  auto it = files.find(aName);
-  if (it != files.end() && (it->second.locked || it->second.directory)) {
-    return it->second.locked ? 32 : 5;
+TErrorCode TFakeFileSystem::CreateForWriting(const Text& aName,
+                                             std::unique_ptr<TPlatformFile>& vFile) {
+  auto it = Entries.find(aName);
+  if (it != Entries.end() && (it->second.Locked || it->second.Directory)) {
+    return it->second.Locked ? 32 : 5;
   }
   if (aName.find(u"missing-folder/") != Text::npos) return 3;
-  vFile = std::make_unique<FakeOutput>(*this, aName);
+  vFile = std::make_unique<TFakeOutput>(*this, aName);
   return kSuccess;
 }
 

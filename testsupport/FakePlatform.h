@@ -19,73 +19,73 @@
 namespace xlate {
 
 // The library: a table of the entry points it exports.
-class FakeLibraryLoader : public TLibraryLoader {
+class TFakeLibraryLoader : public TLibraryLoader {
  public:
-  Text libraryName = u"libjxZTAccess.so";
-  bool libraryPresent = true;
-  std::map<std::string, void*> symbols;  // the entry points the library exports
-  bool freeFails = false;
-  int loadedLibraries = 0;  // loaded and not yet freed
+  Text LibraryName = u"libjxZTAccess.so";
+  bool LibraryPresent = true;
+  std::map<std::string, void*> Symbols;  // the entry points the library exports
+  bool FreeFails = false;
+  int LoadedLibraries = 0;  // loaded and not yet freed
 
   TErrorCode LoadLibrary(const Text& aFileName, LibraryHandle& vLibrary) override {
-    if (!libraryPresent || aFileName != libraryName) return 126;
-    ++loadedLibraries;
+    if (!LibraryPresent || aFileName != LibraryName) return 126;
+    ++LoadedLibraries;
     vLibrary = 0x1000;
     return kSuccess;
   }
   TErrorCode GetProcAddress(LibraryHandle, const ByteString& aName, void*& vAddress) override {
-    auto it = symbols.find(aName);
-    if (it == symbols.end()) return 127;
+    auto it = Symbols.find(aName);
+    if (it == Symbols.end()) return 127;
     vAddress = it->second;
     return kSuccess;
   }
   TErrorCode FreeLibrary(LibraryHandle) override {
-    if (freeFails) return 1234;
-    --loadedLibraries;
+    if (FreeFails) return 1234;
+    --LoadedLibraries;
     return kSuccess;
   }
-  Text LibraryFileName() override { return libraryName; }
-  Text LibraryPath(LibraryHandle) override { return u"/opt/tools/" + libraryName; }
+  Text LibraryFileName() override { return LibraryName; }
+  Text LibraryPath(LibraryHandle) override { return u"/opt/tools/" + LibraryName; }
 };
 
-class FakeProcessContext : public TProcessContext {
+class TFakeProcessContext : public TProcessContext {
  public:
-  std::vector<Text> parameters;
-  Text programPath = u"/opt/tools/xlate";
-  std::map<Text, Text> environment;
+  std::vector<Text> Parameters;
+  Text ProgramFile = u"/opt/tools/xlate";
+  std::map<Text, Text> Environment;
 
-  std::vector<Text> CommandLineParameters() override { return parameters; }
-  Text ProgramPath() override { return programPath; }
+  std::vector<Text> CommandLineParameters() override { return Parameters; }
+  Text ProgramPath() override { return ProgramFile; }
   Text EnvironmentValue(const Text& aName) override {
-    auto it = environment.find(aName);
-    return it == environment.end() ? Text() : it->second;
+    auto it = Environment.find(aName);
+    return it == Environment.end() ? Text() : it->second;
   }
   bool EqualIgnoreCase(const Text& aLeft, const Text& aRight) override;
 };
 
 // How reads from a fake file go: in pieces of at most readChunk bytes, and
 // failing once readFailsAfter bytes are read.
-struct FakeReads {
-  std::size_t readFailsAfter = SIZE_MAX;
-  std::size_t readChunk = SIZE_MAX;
+struct TFakeReads {
+  std::size_t ReadFailsAfter = SIZE_MAX;
+  std::size_t ReadChunk = SIZE_MAX;
 };
 
-class FakeFileSystem : public TFileSystem, public FakeReads {
+class TFakeFileSystem : public TFileSystem, public TFakeReads {
  public:
-  struct FileEntry {
-    std::string bytes;
-    bool directory = false;
-    bool locked = false;  // another process holds it open
-    bool unreadable = false;
-    bool vanishes = false;  // removed between the existence test and the open
+  struct TFileEntry {
+    std::string Bytes;
+    bool Directory = false;
+    bool Locked = false;  // another process holds it open
+    bool Unreadable = false;
+    bool Vanishes = false;  // removed between the existence test and the open
   };
-  std::map<Text, FileEntry> files;
-  bool failFileWrites = false;  // writes into files fail with 112 (disk full)
-  Text separators = u"/";
+  std::map<Text, TFileEntry> Entries;
+  bool FailFileWrites = false;  // writes into files fail with 112 (disk full)
+  Text Separators = u"/";
 
   bool FileExists(const Text& aName) override {
-    auto it = files.find(aName);
-    return it != files.end() && !it->second.directory;
+    auto it = Entries.find(aName);
+    return it != Entries.end() && !it->second.Directory;
   }
   TErrorCode OpenForReading(const Text& aName, TReadShare aShare,
                             std::unique_ptr<TPlatformFile>& vFile) override;
@@ -106,54 +106,54 @@ class FakeFileSystem : public TFileSystem, public FakeReads {
   Text FullPath(const Text& aName) override {
     return !aName.empty() && aName[0] == u'/' ? aName : u"/work/" + aName;
   }
-  Text PathSeparators() override { return separators; }
+  Text PathSeparators() override { return Separators; }
 };
 
-class FakeStandardStreams : public TStandardStreams {
+class TFakeStandardStreams : public TStandardStreams {
  public:
-  THandleType outputType = THandleType::htPipe;
-  std::string stdOut;
-  std::string stdErr;
-  std::vector<std::size_t> writeSizes;  // the size of each write to standard output
-  std::uint32_t failWritesWith = 0;     // every standard-output write fails with this
-  std::size_t writesBeforeFailure = 0;  // ... after this many succeeded
-  std::size_t failuresLeft = SIZE_MAX;  // ... as many times as this
-  bool stdErrIsTerminal = false;
-  std::string stdIn;  // what standard input holds
+  THandleType OutputType = THandleType::htPipe;
+  std::string StdOut;
+  std::string StdErr;
+  std::vector<std::size_t> WriteSizes;  // the size of each write to standard output
+  std::uint32_t FailWritesWith = 0;     // every standard-output write fails with this
+  std::size_t WritesBeforeFailure = 0;  // ... after this many succeeded
+  std::size_t FailuresLeft = SIZE_MAX;  // ... as many times as this
+  bool StdErrIsTerminal = false;
+  std::string StdIn;  // what standard input holds
   // How standard input is read (FakePlatform shares its files' settings).
-  const FakeReads* stdInReads = &FOwnReads;
+  const TFakeReads* StdInReads = &FOwnReads;
 
-  THandleType StdOutputType() override { return outputType; }
+  THandleType StdOutputType() override { return OutputType; }
   TErrorCode WriteStd(TStdStream aStream, const char* aBytes, std::size_t aCount) override {
     if (aStream == TStdStream::ssError) {
-      stdErr.append(aBytes, aCount);
+      StdErr.append(aBytes, aCount);
       return 0;
     }
-    if (failWritesWith != 0 && writesBeforeFailure == 0 && failuresLeft > 0) {
-      --failuresLeft;
-      return failWritesWith;
+    if (FailWritesWith != 0 && WritesBeforeFailure == 0 && FailuresLeft > 0) {
+      --FailuresLeft;
+      return FailWritesWith;
     }
-    if (writesBeforeFailure > 0) --writesBeforeFailure;
-    writeSizes.push_back(aCount);
-    stdOut.append(aBytes, aCount);
+    if (WritesBeforeFailure > 0) --WritesBeforeFailure;
+    WriteSizes.push_back(aCount);
+    StdOut.append(aBytes, aCount);
     return 0;
   }
   bool IsTerminal(TStdStream aStream) override {
-    return aStream == TStdStream::ssError && stdErrIsTerminal;
+    return aStream == TStdStream::ssError && StdErrIsTerminal;
   }
   TErrorCode OpenStdInput(std::unique_ptr<TPlatformFile>& vFile) override;
   TErrorCode OpenStdOutput(std::unique_ptr<TPlatformFile>& vFile) override;
 
  private:
-  FakeReads FOwnReads;
+  TFakeReads FOwnReads;
 };
 
 // Code pages by number, converted with the program's own tables.
-class FakeSystemText : public TSystemText {
+class TFakeSystemText : public TSystemText {
  public:
-  std::uint32_t ansi = 1252;
-  std::uint32_t oem = 850;
-  std::map<std::uint32_t, Text> errorMessages = {
+  std::uint32_t Ansi = 1252;
+  std::uint32_t Oem = 850;
+  std::map<std::uint32_t, Text> ErrorMessages = {
       {2, u"The system cannot find the file specified.\r\n"},
       {3, u"The system cannot find the path specified.\r\n"},
       {5, u"Access is denied.\r\n"},
@@ -166,11 +166,11 @@ class FakeSystemText : public TSystemText {
   };
 
   Text SystemErrorMessage(TErrorCode aCode) override {
-    auto it = errorMessages.find(aCode);
-    return it == errorMessages.end() ? Text() : it->second;
+    auto it = ErrorMessages.find(aCode);
+    return it == ErrorMessages.end() ? Text() : it->second;
   }
-  std::uint32_t AnsiCodePage() override { return ansi; }
-  std::uint32_t OemCodePage() override { return oem; }
+  std::uint32_t AnsiCodePage() override { return Ansi; }
+  std::uint32_t OemCodePage() override { return Oem; }
   Text MultiByteToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount) override {
     return CodePageToText(aCodePage, aBytes, aCount);
   }
@@ -179,38 +179,38 @@ class FakeSystemText : public TSystemText {
     AppendTextInCodePage(aCodePage, aText, aCount, vOut);
   }
   ByteString CharToOem(const ByteString& aBytes) override {
-    return ConvertBytes(ansi, oem, aBytes);
+    return ConvertBytes(Ansi, Oem, aBytes);
   }
   ByteString OemToChar(const ByteString& aBytes) override {
-    return ConvertBytes(oem, ansi, aBytes);
+    return ConvertBytes(Oem, Ansi, aBytes);
   }
 };
 
 // A call guard that runs each call as it is, unguarded, and keeps the
 // floating-point settings as they are; it tells which calls ran inside a
 // run, and a test may have a call report a fault instead of running.
-class FakeCallGuard : public TLibraryCallGuard {
+class TFakeCallGuard : public TLibraryCallGuard {
  public:
-  int installs = 0;
-  int runDepth = 0;                    // runs begun and not yet ended
-  std::size_t callsInRuns = 0;         // guarded calls made inside a run
-  std::size_t callsOutsideRuns = 0;    // ... and outside any
-  std::size_t faultAtCall = SIZE_MAX;  // this call (0 the first) reports fault
-  TFaultInfo fault;
+  int Installs = 0;
+  int RunDepth = 0;                    // runs begun and not yet ended
+  std::size_t CallsInRuns = 0;         // guarded calls made inside a run
+  std::size_t CallsOutsideRuns = 0;    // ... and outside any
+  std::size_t FaultAtCall = SIZE_MAX;  // this call (0 the first) reports fault
+  TFaultInfo Fault;
 
-  void Install() override { ++installs; }
+  void Install() override { ++Installs; }
   bool RunGuarded(void (*aCall)(void*), void* aContext, TFaultInfo& vFault) override {
-    const std::size_t call = callsInRuns + callsOutsideRuns;
-    ++(runDepth > 0 ? callsInRuns : callsOutsideRuns);
-    if (call == faultAtCall) {
-      vFault = fault;
+    const std::size_t call = CallsInRuns + CallsOutsideRuns;
+    ++(RunDepth > 0 ? CallsInRuns : CallsOutsideRuns);
+    if (call == FaultAtCall) {
+      vFault = Fault;
       return false;
     }
     aCall(aContext);
     return true;
   }
-  void BeginCallRun() override { ++runDepth; }
-  void EndCallRun() override { --runDepth; }
+  void BeginCallRun() override { ++RunDepth; }
+  void EndCallRun() override { --RunDepth; }
 };
 
 // The whole platform in memory: every part a fake whose fields a test sets
@@ -218,30 +218,30 @@ class FakeCallGuard : public TLibraryCallGuard {
 // call guard, so that faults in the test double are contained as in the
 // program. A test replaces any part by pointing its field here at another
 // object (callGuard = &fakeGuard).
-class FakePlatform : public TPlatform,
-                     public FakeLibraryLoader,
-                     public FakeProcessContext,
-                     public FakeStandardStreams,
-                     public FakeFileSystem,
-                     public FakeSystemText {
+class TFakePlatform : public TPlatform,
+                      public TFakeLibraryLoader,
+                      public TFakeProcessContext,
+                      public TFakeStandardStreams,
+                      public TFakeFileSystem,
+                      public TFakeSystemText {
  public:
-  FakePlatform() { stdInReads = this; }
-  FakePlatform(const FakePlatform&) = delete;
-  FakePlatform& operator=(const FakePlatform&) = delete;
+  TFakePlatform() { StdInReads = this; }
+  TFakePlatform(const TFakePlatform&) = delete;
+  TFakePlatform& operator=(const TFakePlatform&) = delete;
 
-  TLibraryLoader* libraries = this;
-  TProcessContext* process = this;
-  TStandardStreams* streams = this;
-  TFileSystem* fileSystem = this;
-  TSystemText* systemText = this;
-  TLibraryCallGuard* callGuard = &ProcessCallGuard();
+  TLibraryLoader* LibrariesPart = this;
+  TProcessContext* ProcessPart = this;
+  TStandardStreams* StreamsPart = this;
+  TFileSystem* FileSystemPart = this;
+  TSystemText* SystemTextPart = this;
+  TLibraryCallGuard* CallGuardPart = &ProcessCallGuard();
 
-  TLibraryLoader& Libraries() override { return *libraries; }
-  TProcessContext& Process() override { return *process; }
-  TStandardStreams& Streams() override { return *streams; }
-  TFileSystem& Files() override { return *fileSystem; }
-  TSystemText& SystemText() override { return *systemText; }
-  TLibraryCallGuard& CallGuard() override { return *callGuard; }
+  TLibraryLoader& Libraries() override { return *LibrariesPart; }
+  TProcessContext& Process() override { return *ProcessPart; }
+  TStandardStreams& Streams() override { return *StreamsPart; }
+  TFileSystem& Files() override { return *FileSystemPart; }
+  TSystemText& SystemText() override { return *SystemTextPart; }
+  TLibraryCallGuard& CallGuard() override { return *CallGuardPart; }
 };
 
 // The test double's entry points (the six and ztaTranslateBatch), for

@@ -12,37 +12,37 @@
 
 namespace xlate {
 
-class ProgramTest : public ::testing::Test {
+class TProgramTest : public ::testing::Test {
  protected:
-  ProgramTest() {
+  TProgramTest() {
     zta_double::Reset();
-    platform.symbols = TestDoubleSymbols();
-    platform.ansi = 1252;
-    platform.oem = 850;
+    FPlatform.Symbols = TestDoubleSymbols();
+    FPlatform.Ansi = 1252;
+    FPlatform.Oem = 850;
   }
   int Run(std::vector<Text> aParameters) {
-    platform.parameters = std::move(aParameters);
-    return RunProgram(platform);
+    FPlatform.Parameters = std::move(aParameters);
+    return RunProgram(FPlatform);
   }
   static std::string Report(const std::string& aMessage) {
     return ExpectedReport(aMessage, "xlate");
   }
-  std::string& File(const Text& aName) { return platform.files[aName].bytes; }
+  std::string& File(const Text& aName) { return FPlatform.Entries[aName].Bytes; }
   // Lines handed to the library to translate: one per ztaTranslate call,
   // and the count of a batch call (logged as "init|from|to|count|...").
   std::size_t TranslateCalls() const {
     std::size_t n = 0;
     for (const auto& call : zta_double::Calls()) {
-      if (call.entry == "ztaTranslate") ++n;
-      if (call.entry != "ztaTranslateBatch") continue;
+      if (call.Entry == "ztaTranslate") ++n;
+      if (call.Entry != "ztaTranslateBatch") continue;
       std::size_t at = 0;
-      for (int bar = 0; bar < 3; ++bar) at = call.text.find('|', at) + 1;
-      n += std::stoul(call.text.substr(at));
+      for (int bar = 0; bar < 3; ++bar) at = call.Text.find('|', at) + 1;
+      n += std::stoul(call.Text.substr(at));
     }
     return n;
   }
 
-  FakePlatform platform;
+  TFakePlatform FPlatform;
 };
 
 }  // namespace xlate

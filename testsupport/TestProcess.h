@@ -12,56 +12,56 @@
 
 namespace xlate {
 
-enum class OutputTarget {
-  Capture,  // a pipe, read into ProcessResult::out
-  Closed,   // standard output closed
-  DevFull,  // /dev/full on POSIX: every write fails with "no space"; none on Windows
-  DevNull,  // /dev/null, or NUL on Windows
+enum class TOutputTarget {
+  otCapture,  // a pipe, read into ProcessResult::out
+  otClosed,   // standard output closed
+  otDevFull,  // /dev/full on POSIX: every write fails with "no space"; none on Windows
+  otDevNull,  // /dev/null, or NUL on Windows
   // A pipe whose reading end is closed before the program starts, so that
   // every write into it fails.
-  BrokenPipe,
+  otBrokenPipe,
 };
 
 // Arguments, the raw command line and environment values are bytes in the
 // ANSI code page the program runs with. POSIX passes them as they are; on
 // Windows they become UTF-16 through this process's ANSI code page, which
 // the program shares, so that it sees the same bytes again.
-struct ProcessOptions {
-  std::vector<std::string> arguments;  // after the program's name
+struct TProcessOptions {
+  std::vector<std::string> Arguments;  // after the program's name
   // Windows only: the command line after the quoted program name, blanks
   // included, passed as it stands instead of `arguments`. On Windows a
   // program gets one string and splits it itself; on POSIX there is no
   // such string, and setting this fails there.
-  std::string rawCommandLine;
-  std::map<std::string, std::string> environment;  // added to or replacing the test's own
-  std::string input;                               // fed to standard input
-  std::string workingDirectory;                    // empty: the test's own
-  OutputTarget output = OutputTarget::Capture;
+  std::string RawCommandLine;
+  std::map<std::string, std::string> Environment;  // added to or replacing the test's own
+  std::string Input;                               // fed to standard input
+  std::string WorkingDirectory;                    // empty: the test's own
+  TOutputTarget Output = TOutputTarget::otCapture;
   // Run without the privileges of an administrator, so that file
   // permissions apply even when the tests run as root. POSIX only.
-  bool unprivileged = false;
+  bool Unprivileged = false;
   // A command put before the program, such as a memory checker; split at
   // blanks.
-  std::string wrapper;
+  std::string Wrapper;
 };
 
-struct ProcessResult {
-  int exitCode = -1;  // -1 when the process did not end normally
-  int signal = 0;     // the signal that ended it, if one did
-  std::string out;
-  std::string err;
+struct TProcessResult {
+  int ExitCode = -1;  // -1 when the process did not end normally
+  int Signal = 0;     // the signal that ended it, if one did
+  std::string Out;
+  std::string Err;
 };
 
-ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOptions);
+TProcessResult RunProcess(const std::string& aProgram, const TProcessOptions& aOptions);
 
 // Holds a file the way another run of the program would: with an exclusive
 // lock on POSIX, open and shared with nobody on Windows.
-class HeldFileLock {
+class THeldFileLock {
  public:
-  explicit HeldFileLock(const std::string& aPath);
-  ~HeldFileLock();
-  HeldFileLock(const HeldFileLock&) = delete;
-  HeldFileLock& operator=(const HeldFileLock&) = delete;
+  explicit THeldFileLock(const std::string& aPath);
+  ~THeldFileLock();
+  THeldFileLock(const THeldFileLock&) = delete;
+  THeldFileLock& operator=(const THeldFileLock&) = delete;
 
  private:
   std::intptr_t FHandle;
@@ -71,12 +71,12 @@ class HeldFileLock {
 // A named pipe with its reading end open, so that a writer does not block.
 // POSIX only: a Windows named pipe is a server that the program would have
 // to connect to, which is another way of writing than a file's.
-class NamedPipe {
+class TNamedPipe {
  public:
-  explicit NamedPipe(const std::string& aPath);
-  ~NamedPipe();
-  NamedPipe(const NamedPipe&) = delete;
-  NamedPipe& operator=(const NamedPipe&) = delete;
+  explicit TNamedPipe(const std::string& aPath);
+  ~TNamedPipe();
+  TNamedPipe(const TNamedPipe&) = delete;
+  TNamedPipe& operator=(const TNamedPipe&) = delete;
   // What has been written into the pipe so far.
   std::string ReadAvailable();
 
@@ -91,12 +91,12 @@ class NamedPipe {
 // inside the program that no timing can miss. Every open in the folder
 // waits for it (fanotify permission events), which needs the privilege of
 // an administrator; Unavailable() then says why it cannot work.
-class SignalAtOpen {
+class TSignalAtOpen {
  public:
-  SignalAtOpen(const std::string& aFolder, const std::string& aNamePart, int aSignal);
-  ~SignalAtOpen();
-  SignalAtOpen(const SignalAtOpen&) = delete;
-  SignalAtOpen& operator=(const SignalAtOpen&) = delete;
+  TSignalAtOpen(const std::string& aFolder, const std::string& aNamePart, int aSignal);
+  ~TSignalAtOpen();
+  TSignalAtOpen(const TSignalAtOpen&) = delete;
+  TSignalAtOpen& operator=(const TSignalAtOpen&) = delete;
   const std::string& Unavailable() const { return FUnavailable; }
   bool Sent() const { return FSent; }
 
@@ -114,12 +114,12 @@ class SignalAtOpen {
 
 // A file's owner and group (of a link itself, not its target), and setting
 // them, which needs the privilege to.
-struct FileOwnership {
-  unsigned uid;
-  unsigned gid;
+struct TFileOwnership {
+  unsigned Uid;
+  unsigned Gid;
 };
-FileOwnership OwnershipOf(const std::string& aPath);
-void SetOwnership(const std::string& aPath, FileOwnership aOwnership);
+TFileOwnership OwnershipOf(const std::string& aPath);
+void SetOwnership(const std::string& aPath, TFileOwnership aOwnership);
 // Extended attributes; false or empty where the file system has none.
 bool SetExtendedAttribute(const std::string& aPath, const std::string& aName,
                           const std::string& aValue);

@@ -93,39 +93,39 @@ ApyClient::ApyClient(std::string serverUrl, std::unique_ptr<HttpTransport> trans
       breaker_(breaker ? std::move(breaker) : std::make_shared<ServerBreaker>()) {}
 
 void ApyClient::failRequest(const HttpResult& result, const std::string& request) {
-  switch (result.outcome) {
-    case HttpOutcome::kUnreachable:
+  switch (result.Outcome) {
+    case HttpOutcome::hoUnreachable:
       throw ServerFailure(ErrorCode::kServerUnreachable, "Cannot reach the translation server " +
-                                                             shownUrl_ + ": " + result.detail);
-    case HttpOutcome::kTimedOut:
+                                                             shownUrl_ + ": " + result.Detail);
+    case HttpOutcome::hoTimedOut:
       throw ServerFailure(ErrorCode::kServerTimedOut,
                           "The translation server " + shownUrl_ + " did not answer " + request +
-                              " within " + std::to_string(limits_.totalTimeout.count()) +
-                              " ms (ZTA_SERVER_TIMEOUT_MS): " + result.detail);
-    case HttpOutcome::kBroken:
+                              " within " + std::to_string(limits_.TotalTimeout.count()) +
+                              " ms (ZTA_SERVER_TIMEOUT_MS): " + result.Detail);
+    case HttpOutcome::hoBroken:
       throw ServerFailure(ErrorCode::kServerUnreachable,
                           "The connection to the translation server " + shownUrl_ +
-                              " broke during " + request + ": " + result.detail);
-    case HttpOutcome::kTooLarge:
+                              " broke during " + request + ": " + result.Detail);
+    case HttpOutcome::hoTooLarge:
       throw ZtaError(ErrorCode::kServerBadAnswer,
                      "The translation server " + shownUrl_ + " answered " + request +
-                         " with more than " + std::to_string(limits_.maxAnswerBytes) + " bytes");
-    case HttpOutcome::kAnswered:
+                         " with more than " + std::to_string(limits_.MaxAnswerBytes) + " bytes");
+    case HttpOutcome::hoAnswered:
       break;
   }
   std::string text = "The translation server " + shownUrl_ + " answered " + request +
-                     " with HTTP " + std::to_string(result.status);
-  const std::string said = readErrorAnswer(result.body);
+                     " with HTTP " + std::to_string(result.Status);
+  const std::string said = readErrorAnswer(result.Body);
   if (!said.empty()) {
     text += " (" + said + ")";
-  } else if (!result.body.empty()) {
-    text += " and a body that is no APY error answer: " + quoted(result.body);
+  } else if (!result.Body.empty()) {
+    text += " and a body that is no APY error answer: " + quoted(result.Body);
   }
   // APY answers 503 when a pipeline did not finish in time or broke down.
-  if (result.status == 503) text += "; its Apertium pipeline failed or did not finish in time";
+  if (result.Status == 503) text += "; its Apertium pipeline failed or did not finish in time";
   // A 5xx or 429 says the server could not take the request now; another
   // server may. Any other status is an answer about the request itself.
-  if (result.status >= 500 || result.status == 429) {
+  if (result.Status >= 500 || result.Status == 429) {
     throw ServerFailure(ErrorCode::kServerRefused, text);
   }
   throw ZtaError(ErrorCode::kServerRefused, text);
@@ -142,8 +142,8 @@ HttpResult ApyClient::sendUnlessPaused(const std::string& request, const Send& s
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(breaker.pausedUntil_ - now).count();
       throw ServerFailure(
-          breaker.failureKind_ == HttpOutcome::kTimedOut ? ErrorCode::kServerTimedOut
-                                                         : ErrorCode::kServerUnreachable,
+          breaker.failureKind_ == HttpOutcome::hoTimedOut ? ErrorCode::kServerTimedOut
+                                                          : ErrorCode::kServerUnreachable,
           "Not sent: the translation server " + shownUrl_ + " failed " +
               std::to_string(breaker.failuresInARow_) +
               " requests in a row and is tried again in " + std::to_string((left + 999) / 1000) +
@@ -152,11 +152,11 @@ HttpResult ApyClient::sendUnlessPaused(const std::string& request, const Send& s
   }
   HttpResult result = send();
   std::lock_guard<std::mutex> lock(breaker.mutex_);
-  if (result.outcome == HttpOutcome::kUnreachable || result.outcome == HttpOutcome::kTimedOut) {
+  if (result.Outcome == HttpOutcome::hoUnreachable || result.Outcome == HttpOutcome::hoTimedOut) {
     breaker.failuresInARow_ =
-        result.outcome == breaker.failureKind_ ? breaker.failuresInARow_ + 1 : 1;
-    breaker.failureKind_ = result.outcome;
-    breaker.pausedUntil_ = std::chrono::steady_clock::now() + limits_.pauseAfterFailures;
+        result.Outcome == breaker.failureKind_ ? breaker.failuresInARow_ + 1 : 1;
+    breaker.failureKind_ = result.Outcome;
+    breaker.pausedUntil_ = std::chrono::steady_clock::now() + limits_.PauseAfterFailures;
     try {
       failRequest(result, request);
     } catch (const ZtaError& error) {
@@ -165,7 +165,7 @@ HttpResult ApyClient::sendUnlessPaused(const std::string& request, const Send& s
     }
   }
   breaker.failuresInARow_ = 0;
-  breaker.failureKind_ = HttpOutcome::kAnswered;
+  breaker.failureKind_ = HttpOutcome::hoAnswered;
   return result;
 }
 
@@ -173,15 +173,15 @@ std::vector<std::string> ApyClient::pairNames() {
   const std::string request = "GET /listPairs";
   const HttpResult result =
       sendUnlessPaused(request, [&] { return transport_->Get(url_ + "/listPairs"); });
-  if (result.outcome != HttpOutcome::kAnswered || result.status != 200) {
+  if (result.Outcome != HttpOutcome::hoAnswered || result.Status != 200) {
     failRequest(result, request);
   }
   std::string problem;
-  std::optional<std::vector<std::string>> pairs = readPairListAnswer(result.body, &problem);
+  std::optional<std::vector<std::string>> pairs = readPairListAnswer(result.Body, &problem);
   if (!pairs) {
     throw ZtaError(ErrorCode::kServerBadAnswer,
                    "The translation server " + shownUrl_ + " answered " + request +
-                       " with no pair list (" + problem + "): " + quoted(result.body));
+                       " with no pair list (" + problem + "): " + quoted(result.Body));
   }
   return *pairs;
 }
@@ -199,15 +199,15 @@ std::string ApyClient::translatePiece(const std::string& langPair, std::string_v
   ++translateRequests_;
   const HttpResult result =
       sendUnlessPaused(request, [&] { return transport_->PostForm(url_ + "/translate", form); });
-  if (result.outcome != HttpOutcome::kAnswered || result.status != 200) {
+  if (result.Outcome != HttpOutcome::hoAnswered || result.Status != 200) {
     failRequest(result, request);
   }
   std::string problem;
-  std::optional<std::string> translation = readTranslationAnswer(result.body, &problem);
+  std::optional<std::string> translation = readTranslationAnswer(result.Body, &problem);
   if (!translation) {
     throw ZtaError(ErrorCode::kServerBadAnswer,
                    "The translation server " + shownUrl_ + " answered " + request +
-                       " with no translation (" + problem + "): " + quoted(result.body));
+                       " with no translation (" + problem + "): " + quoted(result.Body));
   }
   // APY runs its generator with marks and takes out only the "*" of unknown
   // words: a word it could not inflect keeps a "#" before it, where the

@@ -48,7 +48,7 @@ class ServerBreaker {
  private:
   friend class ApyClient;
   mutable std::mutex mutex_;
-  HttpOutcome failureKind_ = HttpOutcome::kAnswered;  // of the failures in a row
+  HttpOutcome failureKind_ = HttpOutcome::hoAnswered;  // of the failures in a row
   int failuresInARow_ = 0;
   std::chrono::steady_clock::time_point pausedUntil_{};
   std::string lastFailure_;

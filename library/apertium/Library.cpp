@@ -46,7 +46,7 @@ TranslationLibrary::TranslationLibrary(LibrarySettings settings)
     : settings_(std::move(settings)),
       format_(settings_.format.empty() ? TextFormat::kText : textFormatNamed(settings_.format)) {
   if (!settings_.commandBuilder) settings_.commandBuilder = apertiumNullFlushStages;
-  settings_.serverLimits.userAgent = "jxZTAccess (Apertium)";
+  settings_.serverLimits.UserAgent = "jxZTAccess (Apertium)";
 }
 
 TextFormat TranslationLibrary::textFormat() const {

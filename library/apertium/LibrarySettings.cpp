@@ -78,12 +78,12 @@ LibrarySettings LibrarySettings::fromEnvironment() {
   if (const char* format = std::getenv("ZTA_FORMAT"); format != nullptr) settings.format = format;
   if (const char* server = std::getenv("ZTA_SERVER"); server != nullptr)
     settings.serverUrl = server;
-  settings.serverLimits.connectTimeout = millisecondsFrom(
-      "ZTA_SERVER_CONNECT_TIMEOUT_MS", settings.serverLimits.connectTimeout, kMaxTimeout);
-  settings.serverLimits.totalTimeout =
-      millisecondsFrom("ZTA_SERVER_TIMEOUT_MS", settings.serverLimits.totalTimeout, kMaxTimeout);
-  settings.serverLimits.pauseAfterFailures =
-      millisecondsFrom("ZTA_SERVER_PAUSE_MS", settings.serverLimits.pauseAfterFailures, kMaxPause);
+  settings.serverLimits.ConnectTimeout = millisecondsFrom(
+      "ZTA_SERVER_CONNECT_TIMEOUT_MS", settings.serverLimits.ConnectTimeout, kMaxTimeout);
+  settings.serverLimits.TotalTimeout =
+      millisecondsFrom("ZTA_SERVER_TIMEOUT_MS", settings.serverLimits.TotalTimeout, kMaxTimeout);
+  settings.serverLimits.PauseAfterFailures =
+      millisecondsFrom("ZTA_SERVER_PAUSE_MS", settings.serverLimits.PauseAfterFailures, kMaxPause);
   return settings;
 }
 

@@ -121,7 +121,7 @@ class TCurlTransport : public THttpTransport {
   static std::size_t Collect(char* aData, std::size_t aSize, std::size_t aCount, void* aSelf) {
     auto* transport = static_cast<TCurlTransport*>(aSelf);
     const std::size_t bytes = aSize * aCount;
-    if (transport->FBody.size() + bytes > transport->FLimits.maxAnswerBytes) {
+    if (transport->FBody.size() + bytes > transport->FLimits.MaxAnswerBytes) {
       transport->FTooLarge = true;
       return 0;  // makes libcurl stop with CURLE_WRITE_ERROR
     }
@@ -142,10 +142,10 @@ class TCurlTransport : public THttpTransport {
     ok = ok && curl_easy_setopt(FHandle, CURLOPT_WRITEDATA, this) == CURLE_OK;
     ok = ok && curl_easy_setopt(FHandle, CURLOPT_ERRORBUFFER, FErrorBuffer) == CURLE_OK;
     ok = ok && curl_easy_setopt(FHandle, CURLOPT_CONNECTTIMEOUT_MS,
-                                static_cast<long>(FLimits.connectTimeout.count())) == CURLE_OK;
+                                static_cast<long>(FLimits.ConnectTimeout.count())) == CURLE_OK;
     ok = ok && curl_easy_setopt(FHandle, CURLOPT_TIMEOUT_MS,
-                                static_cast<long>(FLimits.totalTimeout.count())) == CURLE_OK;
-    ok = ok && curl_easy_setopt(FHandle, CURLOPT_USERAGENT, FLimits.userAgent.c_str()) == CURLE_OK;
+                                static_cast<long>(FLimits.TotalTimeout.count())) == CURLE_OK;
+    ok = ok && curl_easy_setopt(FHandle, CURLOPT_USERAGENT, FLimits.UserAgent.c_str()) == CURLE_OK;
     ok = ok && curl_easy_setopt(FHandle, CURLOPT_TCP_KEEPALIVE, 1L) == CURLE_OK;
 #if LIBCURL_VERSION_NUM >= 0x075500
     ok = ok && curl_easy_setopt(FHandle, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
@@ -158,8 +158,8 @@ class TCurlTransport : public THttpTransport {
 
   THttpResult ShutDown() const {
     THttpResult result;
-    result.outcome = THttpOutcome::kBroken;
-    result.detail = "the HTTP client has already been shut down";
+    result.Outcome = THttpOutcome::hoBroken;
+    result.Detail = "the HTTP client has already been shut down";
     return result;
   }
 
@@ -175,12 +175,12 @@ class TCurlTransport : public THttpTransport {
       FConnections += static_cast<std::uint64_t>(connects);
     }
     if (code == CURLE_OK) {
-      result.outcome = THttpOutcome::kAnswered;
-      curl_easy_getinfo(FHandle, CURLINFO_RESPONSE_CODE, &result.status);
-      result.body.swap(FBody);
+      result.Outcome = THttpOutcome::hoAnswered;
+      curl_easy_getinfo(FHandle, CURLINFO_RESPONSE_CODE, &result.Status);
+      result.Body.swap(FBody);
       return result;
     }
-    result.detail = FErrorBuffer[0] != '\0' ? FErrorBuffer : curl_easy_strerror(code);
+    result.Detail = FErrorBuffer[0] != '\0' ? FErrorBuffer : curl_easy_strerror(code);
     switch (code) {
       case CURLE_UNSUPPORTED_PROTOCOL:
       case CURLE_URL_MALFORMAT:
@@ -189,24 +189,24 @@ class TCurlTransport : public THttpTransport {
       case CURLE_COULDNT_CONNECT:
       case CURLE_SSL_CONNECT_ERROR:
       case CURLE_PEER_FAILED_VERIFICATION:
-        result.outcome = THttpOutcome::kUnreachable;
+        result.Outcome = THttpOutcome::hoUnreachable;
         break;
       case CURLE_OPERATION_TIMEDOUT: {
         // Nothing was sent when the time ran out while connecting.
         long requestBytes = 0;
         curl_easy_getinfo(FHandle, CURLINFO_REQUEST_SIZE, &requestBytes);
-        result.outcome = requestBytes == 0 ? THttpOutcome::kUnreachable : THttpOutcome::kTimedOut;
+        result.Outcome = requestBytes == 0 ? THttpOutcome::hoUnreachable : THttpOutcome::hoTimedOut;
         break;
       }
       case CURLE_WRITE_ERROR:
-        result.outcome = FTooLarge ? THttpOutcome::kTooLarge : THttpOutcome::kBroken;
+        result.Outcome = FTooLarge ? THttpOutcome::hoTooLarge : THttpOutcome::hoBroken;
         if (FTooLarge) {
-          result.detail =
-              "the answer is larger than " + std::to_string(FLimits.maxAnswerBytes) + " bytes";
+          result.Detail =
+              "the answer is larger than " + std::to_string(FLimits.MaxAnswerBytes) + " bytes";
         }
         break;
       default:
-        result.outcome = THttpOutcome::kBroken;
+        result.Outcome = THttpOutcome::hoBroken;
         break;
     }
     return result;

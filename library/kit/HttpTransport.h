@@ -16,18 +16,18 @@
 namespace zta_kit {
 
 enum class THttpOutcome {
-  kAnswered,     // status and body hold the server's answer (any status)
-  kUnreachable,  // no connection: bad address, refused, or not connected in time
-  kTimedOut,     // connected, but the answer did not come in time
-  kBroken,       // the connection broke before a whole answer came
-  kTooLarge      // the answer was larger than the transport accepts
+  hoAnswered,     // status and body hold the server's answer (any status)
+  hoUnreachable,  // no connection: bad address, refused, or not connected in time
+  hoTimedOut,     // connected, but the answer did not come in time
+  hoBroken,       // the connection broke before a whole answer came
+  hoTooLarge      // the answer was larger than the transport accepts
 };
 
 struct THttpResult {
-  THttpOutcome outcome = THttpOutcome::kUnreachable;
-  long status = 0;     // the HTTP status, when answered
-  std::string body;    // the answer's body, when answered
-  std::string detail;  // what went wrong, in ASCII, when not answered
+  THttpOutcome Outcome = THttpOutcome::hoUnreachable;
+  long Status = 0;     // the HTTP status, when answered
+  std::string Body;    // the answer's body, when answered
+  std::string Detail;  // what went wrong, in ASCII, when not answered
 };
 
 class THttpTransport {
@@ -45,15 +45,15 @@ class THttpTransport {
 };
 
 struct THttpLimits {
-  std::chrono::milliseconds connectTimeout{5000};
-  std::chrono::milliseconds totalTimeout{60000};
-  std::size_t maxAnswerBytes = 64u << 20;
+  std::chrono::milliseconds ConnectTimeout{5000};
+  std::chrono::milliseconds TotalTimeout{60000};
+  std::size_t MaxAnswerBytes = 64u << 20;
   // After a few requests in a row that did not reach the server, or that it
   // did not answer in time, requests fail at once for this long, and then
   // one tries the server again.
-  std::chrono::milliseconds pauseAfterFailures{30000};
+  std::chrono::milliseconds PauseAfterFailures{30000};
   // What the requests say they come from (the User-Agent header).
-  std::string userAgent = "jxZTAccess";
+  std::string UserAgent = "jxZTAccess";
 };
 
 // A transport on one libcurl easy handle, kept for the transport's lifetime

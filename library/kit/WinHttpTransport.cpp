@@ -88,7 +88,7 @@ class TWinHttpTransport : public THttpTransport {
 
   bool Open(std::string* vError) {
     FSession = std::make_unique<TInternetHandle>(
-        WinHttpOpen(WideFromAnsi(FLimits.userAgent).c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+        WinHttpOpen(WideFromAnsi(FLimits.UserAgent).c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                     WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (FSession->Get() == nullptr) {
       *vError = "WinHTTP cannot start: " + Describe(GetLastError());
@@ -128,8 +128,8 @@ class TWinHttpTransport : public THttpTransport {
 
   THttpResult Failure(THttpOutcome aOutcome, const std::string& aDetail) const {
     THttpResult result;
-    result.outcome = aOutcome;
-    result.detail = aDetail;
+    result.Outcome = aOutcome;
+    result.Detail = aDetail;
     return result;
   }
 
@@ -143,19 +143,19 @@ class TWinHttpTransport : public THttpTransport {
       case ERROR_WINHTTP_INVALID_URL:
       case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
       case ERROR_WINHTTP_SECURE_FAILURE:
-        return Failure(THttpOutcome::kUnreachable, Describe(code));
+        return Failure(THttpOutcome::hoUnreachable, Describe(code));
       case ERROR_WINHTTP_TIMEOUT:
         // Nothing was sent when the time ran out while connecting.
         return Failure(
-            aSending && FConnecting ? THttpOutcome::kUnreachable : THttpOutcome::kTimedOut,
+            aSending && FConnecting ? THttpOutcome::hoUnreachable : THttpOutcome::hoTimedOut,
             Describe(code));
       default:
-        return Failure(THttpOutcome::kBroken, Describe(code));
+        return Failure(THttpOutcome::hoBroken, Describe(code));
     }
   }
 
   THttpResult Perform(const wchar_t* aVerb, const std::string& aUrl, const std::string* aFormBody) {
-    const Clock::time_point deadline = Clock::now() + FLimits.totalTimeout;
+    const Clock::time_point deadline = Clock::now() + FLimits.TotalTimeout;
     FConnecting = false;
 
     const std::wstring wideUrl = WideFromAnsi(aUrl);
@@ -165,7 +165,7 @@ class TWinHttpTransport : public THttpTransport {
     parts.dwUrlPathLength = static_cast<DWORD>(-1);
     parts.dwExtraInfoLength = static_cast<DWORD>(-1);
     if (!WinHttpCrackUrl(wideUrl.c_str(), 0, 0, &parts)) {
-      return Failure(THttpOutcome::kUnreachable,
+      return Failure(THttpOutcome::hoUnreachable,
                      "not an address WinHTTP can use: " + Describe(GetLastError()));
     }
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
@@ -183,7 +183,7 @@ class TWinHttpTransport : public THttpTransport {
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     WinHttpSetOption(request.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never);
     const int connectLimit =
-        static_cast<int>(std::min(FLimits.connectTimeout, FLimits.totalTimeout).count());
+        static_cast<int>(std::min(FLimits.ConnectTimeout, FLimits.TotalTimeout).count());
     const int left = static_cast<int>(LeftUntil(deadline));
     WinHttpSetTimeouts(request.Get(), connectLimit, connectLimit, left, left);
 
@@ -206,27 +206,27 @@ class TWinHttpTransport : public THttpTransport {
                              WINHTTP_NO_HEADER_INDEX)) {
       return Failed(false);
     }
-    result.status = static_cast<long>(status);
+    result.Status = static_cast<long>(status);
     for (;;) {
       SetReceiveLimit(request.Get(), deadline);
       DWORD available = 0;
       if (!WinHttpQueryDataAvailable(request.Get(), &available)) return Failed(false);
       if (available == 0) break;
-      if (result.body.size() + available > FLimits.maxAnswerBytes) {
+      if (result.Body.size() + available > FLimits.MaxAnswerBytes) {
         return Failure(
-            THttpOutcome::kTooLarge,
-            "the answer is larger than " + std::to_string(FLimits.maxAnswerBytes) + " bytes");
+            THttpOutcome::hoTooLarge,
+            "the answer is larger than " + std::to_string(FLimits.MaxAnswerBytes) + " bytes");
       }
-      const std::size_t before = result.body.size();
-      result.body.resize(before + available);
+      const std::size_t before = result.Body.size();
+      result.Body.resize(before + available);
       DWORD read = 0;
-      if (!WinHttpReadData(request.Get(), result.body.data() + before, available, &read)) {
+      if (!WinHttpReadData(request.Get(), result.Body.data() + before, available, &read)) {
         return Failed(false);
       }
-      result.body.resize(before + read);
+      result.Body.resize(before + read);
       if (read == 0) break;
     }
-    result.outcome = THttpOutcome::kAnswered;
+    result.Outcome = THttpOutcome::hoAnswered;
     return result;
   }
 

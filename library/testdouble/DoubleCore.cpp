@@ -26,15 +26,15 @@ constexpr std::uint32_t kBatchNoErrorText = 16;
 constexpr std::uint32_t kBatchLineLimit = 1u << 24;
 
 struct TState {
-  std::vector<TCall> calls;
+  std::vector<TCall> Calls;
   // The last failure and the texts of the failure codes.
-  zta_kit::TErrorState errors;
+  zta_kit::TErrorState Errors;
   // The codes whose text fails with another code.
-  std::map<std::uint32_t, std::uint32_t> errorTextFailures;
-  std::uint32_t busyLeft = 0;
-  bool busyActive = false;
-  std::uint32_t batchBusyLeft = 0;
-  bool batchBusyActive = false;
+  std::map<std::uint32_t, std::uint32_t> ErrorTextFailures;
+  std::uint32_t BusyLeft = 0;
+  bool BusyActive = false;
+  std::uint32_t BatchBusyLeft = 0;
+  bool BatchBusyActive = false;
 };
 
 TState& S() {
@@ -43,7 +43,7 @@ TState& S() {
 }
 
 void Record(const char* aEntry, std::uint32_t aMaxSize, const std::string& aText) {
-  S().calls.push_back({aEntry, aMaxSize, aText});
+  S().Calls.push_back({aEntry, aMaxSize, aText});
   // ZTA_DOUBLE_FAULT makes every call fault.
   if (const char* fault = std::getenv("ZTA_DOUBLE_FAULT")) RaiseFault(fault);
   if (const char* log = std::getenv("ZTA_DOUBLE_LOG")) {
@@ -55,19 +55,19 @@ void Record(const char* aEntry, std::uint32_t aMaxSize, const std::string& aText
 }
 
 std::uint32_t Fail(std::uint32_t aCode) {
-  S().errors.Fail(aCode);
+  S().Errors.Fail(aCode);
   return kFalse;
 }
 
 // A failure whose error text is aText.
 std::uint32_t Fail(std::uint32_t aCode, const std::string& aText) {
-  S().errors.Fail(aCode, aText);
+  S().Errors.Fail(aCode, aText);
   return kFalse;
 }
 
 // Copies a result with its NUL, or reports code 1 when it does not fit.
 std::uint32_t Deliver(const std::string& aResult, char* aDest, std::uint32_t aMaxSize) {
-  return S().errors.Deliver(aResult, aDest, aMaxSize) ? kTrue : kFalse;
+  return S().Errors.Deliver(aResult, aDest, aMaxSize) ? kTrue : kFalse;
 }
 
 // Writes "x" over the buffer and 4096 bytes past its end, byte by byte, so
@@ -80,7 +80,7 @@ std::uint32_t Overrun(char* aDest, std::uint32_t aMaxSize) {
 
 // Copies the records, or reports code 1 when they do not fit.
 std::uint32_t DeliverRecords(const std::string& aRecords, char* aDest, std::uint32_t aMaxSize) {
-  return S().errors.Deliver(aRecords, aDest, aMaxSize, false) ? kTrue : kFalse;
+  return S().Errors.Deliver(aRecords, aDest, aMaxSize, false) ? kTrue : kFalse;
 }
 
 std::string Unescape(const std::string& aText) {
@@ -132,20 +132,20 @@ long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSi
     return Fail(code, (*end == ' ') ? Unescape(end + 1) : "failure " + std::to_string(code));
   }
   if (StartsWith(aText, "@busy ")) {
-    if (!s.busyActive) {
-      s.busyActive = true;
-      s.busyLeft = static_cast<std::uint32_t>(std::strtoul(aText.c_str() + 6, nullptr, 10));
+    if (!s.BusyActive) {
+      s.BusyActive = true;
+      s.BusyLeft = static_cast<std::uint32_t>(std::strtoul(aText.c_str() + 6, nullptr, 10));
     }
-    if (s.busyLeft > 0) {
-      --s.busyLeft;
+    if (s.BusyLeft > 0) {
+      --s.BusyLeft;
       return Fail(zta_kit::kCodeTooSmall);
     }
-    s.busyActive = false;
+    s.BusyActive = false;
     return Deliver("busy done", aDest, aMaxSize);
   }
   if (aText == "@errchain") {
-    s.errorTextFailures[7] = 9;
-    s.errorTextFailures[9] = 11;
+    s.ErrorTextFailures[7] = 9;
+    s.ErrorTextFailures[9] = 11;
     return Fail(7);
   }
   if (aText == "@bigerror") return Fail(8, std::string(2990, 'e') + " big error");
@@ -173,9 +173,9 @@ long long RunCommand(const std::string& aText, char* aDest, std::uint32_t aMaxSi
 // What ztaErrorText does, without recording the call.
 std::uint32_t ErrorTextOf(std::uint32_t aCode, char* aBuffer, std::uint32_t aMaxSize) {
   TState& s = S();
-  auto failure = s.errorTextFailures.find(aCode);
-  if (failure != s.errorTextFailures.end()) return Fail(failure->second);
-  return s.errors.CopyText(aCode, aBuffer, aMaxSize, kUnknownCode) ? kTrue : kFalse;
+  auto failure = s.ErrorTextFailures.find(aCode);
+  if (failure != s.ErrorTextFailures.end()) return Fail(failure->second);
+  return s.Errors.CopyText(aCode, aBuffer, aMaxSize, kUnknownCode) ? kTrue : kFalse;
 }
 
 // What ztaTranslate does with aText, without recording the call.
@@ -201,7 +201,7 @@ bool CallAsTheProgramDoes(const Call& aCall, std::string& vResult, std::uint32_t
       vResult.assign(buffer.data(), nul ? static_cast<const char*>(nul) - buffer.data() : size);
       return true;
     }
-    vCode = S().errors.LastCode();
+    vCode = S().Errors.LastCode();
     if (vCode != zta_kit::kCodeTooSmall) return false;
   }
   vCode = kBatchLineTooBig;
@@ -270,15 +270,15 @@ long long RunBatchCommand(const char* aText, char* aDest, std::uint32_t aMaxSize
     return Fail(FailureCode(aText + 11));
   }
   if (Begins(aText, "@batchbusy ")) {
-    if (!s.batchBusyActive) {
-      s.batchBusyActive = true;
-      s.batchBusyLeft = static_cast<std::uint32_t>(std::strtoul(aText + 11, nullptr, 10));
+    if (!s.BatchBusyActive) {
+      s.BatchBusyActive = true;
+      s.BatchBusyLeft = static_cast<std::uint32_t>(std::strtoul(aText + 11, nullptr, 10));
     }
-    if (s.batchBusyLeft > 0) {
-      --s.batchBusyLeft;
+    if (s.BatchBusyLeft > 0) {
+      --s.BatchBusyLeft;
       return Fail(zta_kit::kCodeTooSmall);
     }
-    s.batchBusyActive = false;
+    s.BatchBusyActive = false;
     return -1;
   }
   if (std::strcmp(aText, "@batchnonul") == 0) {
@@ -298,13 +298,13 @@ void RecordBatch(const char* aLangInit, const char* aLangFrom, const char* aLang
 
 }  // namespace
 
-const std::vector<TCall>& Calls() { return S().calls; }
+const std::vector<TCall>& Calls() { return S().Calls; }
 
 void Reset() { S() = TState(); }
 
 std::uint32_t LastErrorCode() {
   Record("ztaLastErrorCode", 0, "");
-  return S().errors.LastCode();
+  return S().Errors.LastCode();
 }
 
 std::uint32_t ErrorText(std::uint32_t aCode, char* aBuffer, std::uint32_t aMaxSize) {

@@ -63,9 +63,9 @@
 namespace zta_double {
 
 struct TCall {
-  std::string entry;
-  std::uint32_t maxSize;
-  std::string text;
+  std::string Entry;
+  std::uint32_t MaxSize;
+  std::string Text;
 };
 
 // The calls so far, in order, and a way to start afresh.

@@ -27,9 +27,9 @@ constexpr std::uintptr_t kStackGuardBelow = std::uintptr_t{2} * 1024 * 1024;
 constexpr std::uintptr_t kStackGuardAbove = std::uintptr_t{64} * 1024;
 
 struct TGuardFrame {
-  sigjmp_buf env;
-  TSignalFacts facts;
-  TGuardFrame* previous;
+  sigjmp_buf Env;
+  TSignalFacts Facts;
+  TGuardFrame* Previous;
 };
 
 TGuardFrame* volatile gFrame = nullptr;
@@ -46,15 +46,15 @@ int SignalIndex(int aSignal) {
 }
 
 void FillFacts(int aSignal, const siginfo_t* aInfo, void* aContext, TSignalFacts& vFacts) {
-  vFacts.signal = aSignal;
-  vFacts.code = aInfo->si_code;
-  vFacts.dataAddress = reinterpret_cast<std::uintptr_t>(aInfo->si_addr);
+  vFacts.Signal = aSignal;
+  vFacts.Code = aInfo->si_code;
+  vFacts.DataAddress = reinterpret_cast<std::uintptr_t>(aInfo->si_addr);
   std::uintptr_t sp = 0;
 #if defined(__x86_64__)
   const auto* context = static_cast<const ucontext_t*>(aContext);
-  vFacts.codeAddress = static_cast<std::uintptr_t>(context->uc_mcontext.gregs[REG_RIP]);
+  vFacts.CodeAddress = static_cast<std::uintptr_t>(context->uc_mcontext.gregs[REG_RIP]);
   sp = static_cast<std::uintptr_t>(context->uc_mcontext.gregs[REG_RSP]);
-  vFacts.write = (context->uc_mcontext.gregs[REG_ERR] & 2) != 0;
+  vFacts.Write = (context->uc_mcontext.gregs[REG_ERR] & 2) != 0;
 #elif defined(__i386__)
   const auto* context = static_cast<const ucontext_t*>(aContext);
   vFacts.codeAddress = static_cast<std::uintptr_t>(context->uc_mcontext.gregs[REG_EIP]);
@@ -64,17 +64,17 @@ void FillFacts(int aSignal, const siginfo_t* aInfo, void* aContext, TSignalFacts
   (void)aContext;
 #endif
   if (aSignal == SIGSEGV || aSignal == SIGBUS) {
-    std::uintptr_t address = vFacts.dataAddress;
+    std::uintptr_t address = vFacts.DataAddress;
     bool nearLimit = gStackLow != 0 && address + kStackGuardBelow >= gStackLow &&
                      address < gStackLow + kStackGuardAbove;
     bool justBelowSp = address <= sp && sp - address < kStackGuardAbove;
-    vFacts.onStackGuard = nearLimit || (justBelowSp && address != 0);
+    vFacts.OnStackGuard = nearLimit || (justBelowSp && address != 0);
 #if defined(__x86_64__) || defined(__i386__)
     // A privileged instruction raises a general protection fault, which the
     // kernel reports as SIGSEGV without an address.
-    if (aInfo->si_code == SI_KERNEL && vFacts.codeAddress != 0) {
-      vFacts.privilegedOpcode =
-          IsPrivilegedX86Instruction(reinterpret_cast<const unsigned char*>(vFacts.codeAddress));
+    if (aInfo->si_code == SI_KERNEL && vFacts.CodeAddress != 0) {
+      vFacts.PrivilegedOpcode =
+          IsPrivilegedX86Instruction(reinterpret_cast<const unsigned char*>(vFacts.CodeAddress));
     }
 #endif
   }
@@ -89,9 +89,9 @@ void Handler(int aSignal, siginfo_t* aInfo, void* aContext) {
     if (aInfo->si_code <= 0) raise(aSignal);  // sent, not raised by an instruction
     return;
   }
-  FillFacts(aSignal, aInfo, aContext, frame->facts);
-  gFrame = frame->previous;
-  siglongjmp(frame->env, 1);
+  FillFacts(aSignal, aInfo, aContext, frame->Facts);
+  gFrame = frame->Previous;
+  siglongjmp(frame->Env, 1);
 }
 
 void RememberStackLimit() {
@@ -138,20 +138,20 @@ void InstallFaultGuard() {
 
 bool RunGuardedCall(void (*aCall)(void*), void* aContext, TFaultInfo& vFault) {
   TGuardFrame frame;
-  frame.previous = gFrame;
+  frame.Previous = gFrame;
   const TFloatingPointState saved = EnterLibraryFloatingPoint();
-  if (sigsetjmp(frame.env, 0) == 0) {
+  if (sigsetjmp(frame.Env, 0) == 0) {
     gFrame = &frame;
     aCall(aContext);
     RaisePendingFloatingPointTraps();
-    gFrame = frame.previous;
+    gFrame = frame.Previous;
     LeaveLibraryFloatingPoint(saved);
     return true;
   }
   // Back from the handler, which has already unlinked the frame.
   LeaveLibraryFloatingPoint(saved);
-  vFault = ClassifySignal(frame.facts);
-  vFault.module = ModuleOf(frame.facts.codeAddress);
+  vFault = ClassifySignal(frame.Facts);
+  vFault.Module = ModuleOf(frame.Facts.CodeAddress);
   return false;
 }
 

@@ -9,9 +9,9 @@ namespace xlate {
 namespace {
 
 struct TLanguageCodePages {
-  const char* language;
-  std::uint32_t ansi;
-  std::uint32_t oem;
+  const char* Language;
+  std::uint32_t Ansi;
+  std::uint32_t Oem;
 };
 
 // The code pages Windows gives each language's locales.
@@ -37,7 +37,7 @@ std::string Lower(std::string aText) {
 
 const TLanguageCodePages* FindLanguage(const std::string& aLanguage) {
   for (const TLanguageCodePages& entry : kLanguages) {
-    if (aLanguage == entry.language) return &entry;
+    if (aLanguage == entry.Language) return &entry;
   }
   return nullptr;
 }
@@ -71,10 +71,10 @@ TLocaleCodePages CodePagesForLocale(const std::string& aLocale) {
   if (plain && codeset.empty()) return {kCodePageUtf8, kCodePageUtf8};
 
   const TLanguageCodePages* entry = FindLanguage(language);
-  TLocaleCodePages pages = entry ? TLocaleCodePages{entry->ansi, entry->oem} : kDefault;
+  TLocaleCodePages pages = entry ? TLocaleCodePages{entry->Ansi, entry->Oem} : kDefault;
   std::uint32_t named = NumberAfter(codeset, "cp");
   if (named == 0) named = NumberAfter(codeset, "windows-");
-  if (named != 0 && IsKnownCodePage(named)) pages.ansi = named;
+  if (named != 0 && IsKnownCodePage(named)) pages.Ansi = named;
   return pages;
 }
 

@@ -6,8 +6,8 @@
 namespace xlate {
 
 struct TLocaleCodePages {
-  std::uint32_t ansi;
-  std::uint32_t oem;
+  std::uint32_t Ansi;
+  std::uint32_t Oem;
 };
 
 // The ANSI and OEM code pages that stand for a POSIX locale name such as

@@ -49,7 +49,7 @@ static_assert(std::atomic<const TPendingFiles::TEntry*>::is_always_lock_free,
 
 void RemoveAll() {
   for (auto& slot : gSlots) {
-    if (const TPendingFiles::TEntry* entry = slot.load()) unlinkat(entry->folder, entry->leaf, 0);
+    if (const TPendingFiles::TEntry* entry = slot.load()) unlinkat(entry->Folder, entry->Leaf, 0);
   }
 }
 

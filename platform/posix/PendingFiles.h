@@ -31,8 +31,8 @@ class TPendingFiles {
   // A file to remove: its name in an open folder, so that a change of the
   // current folder cannot lead the removal elsewhere.
   struct TEntry {
-    int folder;
-    const char* leaf;
+    int Folder;
+    const char* Leaf;
   };
 
   // aEntry must stay valid until Forget. False when no slot is free; the

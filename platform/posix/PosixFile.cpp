@@ -143,8 +143,8 @@ class TReplacingFile : public TPosixFile {
         FTargetFd(aTargetFd),
         FFinalMode(aFinalMode),
         FInput(aInput) {
-    FPending.folder = FFolderFd;
-    FPending.leaf = FTempLeaf.c_str();
+    FPending.Folder = FFolderFd;
+    FPending.Leaf = FTempLeaf.c_str();
   }
 
   ~TReplacingFile() override {
@@ -218,7 +218,7 @@ class TReplacingFile : public TPosixFile {
   TErrorCode LinkWithTemporaryName() {
     for (int attempt = 0; attempt < 100; ++attempt) {
       FillRandom(FTempLeaf);
-      FPending.leaf = FTempLeaf.c_str();
+      FPending.Leaf = FTempLeaf.c_str();
       if (LinkUnnamed(FFd, FFolderFd, FTempLeaf)) {
         FUnnamed = false;
         return kSuccess;

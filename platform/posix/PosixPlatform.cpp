@@ -402,10 +402,10 @@ class TPosixPlatform : public TPlatform {
   TPosixPlatform(int argc, char** argv)
       : FPages(CodePagesForLocale(
             LocaleFromEnvironment(getenv("LC_ALL"), getenv("LC_CTYPE"), getenv("LANG")))),
-        FNames(FPages.ansi),
+        FNames(FPages.Ansi),
         FProcess(FNames, argc, argv),
         FLibraries(FNames, FProcess),
-        FText(FNames, FPages.oem, FLibraries),
+        FText(FNames, FPages.Oem, FLibraries),
         FFiles(FNames) {
     // A closed pipe on standard output becomes a write error that is
     // reported, as on Windows, instead of ending the process silently.

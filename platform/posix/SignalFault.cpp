@@ -29,60 +29,60 @@ constexpr std::uint32_t kDatatypeMisalignment = 0x80000002;
 
 TFaultInfo ClassifySignal(const TSignalFacts& aFacts) {
   TFaultInfo fault;
-  fault.codeAddress = aFacts.codeAddress;
-  switch (aFacts.signal) {
+  fault.CodeAddress = aFacts.CodeAddress;
+  switch (aFacts.Signal) {
     case SIGSEGV:
     case SIGBUS:
-      if (aFacts.privilegedOpcode) {
-        fault.kind = TFaultInfo::kPrivilegedInstruction;
-      } else if (aFacts.signal == SIGBUS && aFacts.code == kBusAlignment) {
-        fault.code = kDatatypeMisalignment;
-      } else if (aFacts.onStackGuard) {
-        fault.kind = TFaultInfo::kStackOverflow;
+      if (aFacts.PrivilegedOpcode) {
+        fault.Kind = TFaultInfo::fkPrivilegedInstruction;
+      } else if (aFacts.Signal == SIGBUS && aFacts.Code == kBusAlignment) {
+        fault.Code = kDatatypeMisalignment;
+      } else if (aFacts.OnStackGuard) {
+        fault.Kind = TFaultInfo::fkStackOverflow;
       } else {
-        fault.kind = TFaultInfo::kAccessViolation;
-        fault.dataAddress = aFacts.dataAddress;
-        fault.write = aFacts.write;
+        fault.Kind = TFaultInfo::fkAccessViolation;
+        fault.DataAddress = aFacts.DataAddress;
+        fault.Write = aFacts.Write;
       }
       return fault;
     case SIGFPE:
-      switch (aFacts.code) {
+      switch (aFacts.Code) {
         case kFpeIntDiv:
-          fault.kind = TFaultInfo::kIntegerDivisionByZero;
+          fault.Kind = TFaultInfo::fkIntegerDivisionByZero;
           break;
         case kFpeIntOvf:
-          fault.kind = TFaultInfo::kIntegerOverflow;
+          fault.Kind = TFaultInfo::fkIntegerOverflow;
           break;
         case kFpeFltDiv:
-          fault.kind = TFaultInfo::kFloatingPointDivisionByZero;
+          fault.Kind = TFaultInfo::fkFloatingPointDivisionByZero;
           break;
         case kFpeFltOvf:
-          fault.kind = TFaultInfo::kFloatingPointOverflow;
+          fault.Kind = TFaultInfo::fkFloatingPointOverflow;
           break;
         case kFpeFltUnd:
-          fault.kind = TFaultInfo::kFloatingPointUnderflow;
+          fault.Kind = TFaultInfo::fkFloatingPointUnderflow;
           break;
         case kFpeFltInv:
-          fault.kind = TFaultInfo::kInvalidFloatingPoint;
+          fault.Kind = TFaultInfo::fkInvalidFloatingPoint;
           break;
         case kFpeFltRes:
-          fault.code = kFloatInexactResult;
+          fault.Code = kFloatInexactResult;
           break;
         default:
-          fault.code = kFloatMultipleTraps;
+          fault.Code = kFloatMultipleTraps;
           break;
       }
       return fault;
     case SIGILL:
-      if (aFacts.code == kIllPrivilegedOpcode || aFacts.code == kIllPrivilegedRegister ||
-          aFacts.privilegedOpcode) {
-        fault.kind = TFaultInfo::kPrivilegedInstruction;
+      if (aFacts.Code == kIllPrivilegedOpcode || aFacts.Code == kIllPrivilegedRegister ||
+          aFacts.PrivilegedOpcode) {
+        fault.Kind = TFaultInfo::fkPrivilegedInstruction;
       } else {
-        fault.code = kIllegalInstruction;
+        fault.Code = kIllegalInstruction;
       }
       return fault;
     default:
-      fault.code = static_cast<std::uint32_t>(aFacts.signal);
+      fault.Code = static_cast<std::uint32_t>(aFacts.Signal);
       return fault;
   }
 }

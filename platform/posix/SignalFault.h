@@ -10,13 +10,13 @@
 namespace xlate {
 
 struct TSignalFacts {
-  int signal = 0;
-  int code = 0;                    // si_code
-  std::uintptr_t dataAddress = 0;  // si_addr
-  std::uintptr_t codeAddress = 0;  // the instruction pointer
-  bool write = false;              // the page fault was a write
-  bool onStackGuard = false;       // the address is at the end of the stack
-  bool privilegedOpcode = false;   // the instruction is one user code may not run
+  int Signal = 0;
+  int Code = 0;                    // si_code
+  std::uintptr_t DataAddress = 0;  // si_addr
+  std::uintptr_t CodeAddress = 0;  // the instruction pointer
+  bool Write = false;              // the page fault was a write
+  bool OnStackGuard = false;       // the address is at the end of the stack
+  bool PrivilegedOpcode = false;   // the instruction is one user code may not run
 };
 
 // The fault for a signal; the module is left for the caller to find.

@@ -14,11 +14,11 @@ namespace xlate {
 namespace {
 
 struct TGuardFrame {
-  void* env[5];  // for __builtin_setjmp
-  EXCEPTION_RECORD record;
-  TGuardFrame* previous;
+  void* Env[5];  // for __builtin_setjmp
+  EXCEPTION_RECORD Record;
+  TGuardFrame* Previous;
 #if defined(__i386__)
-  void* exceptionList;  // the SEH chain at the call site
+  void* ExceptionList;  // the SEH chain at the call site
 #endif
 };
 
@@ -67,9 +67,9 @@ void SetExceptionList(void* aHead) {
 
 [[noreturn]] void ReturnToCallSite(const EXCEPTION_RECORD& aRecord) {
   TGuardFrame* frame = gFrame;
-  frame->record = aRecord;
-  gFrame = frame->previous;
-  __builtin_longjmp(frame->env, 1);
+  frame->Record = aRecord;
+  gFrame = frame->Previous;
+  __builtin_longjmp(frame->Env, 1);
 }
 
 LONG CALLBACK VectoredHandler(EXCEPTION_POINTERS* aPointers) {
@@ -113,44 +113,44 @@ void RestoreStackGuard() {
 
 TFaultInfo Describe(const EXCEPTION_RECORD& aRecord) {
   TFaultInfo fault;
-  fault.codeAddress = reinterpret_cast<std::uintptr_t>(aRecord.ExceptionAddress);
-  fault.code = aRecord.ExceptionCode;
+  fault.CodeAddress = reinterpret_cast<std::uintptr_t>(aRecord.ExceptionAddress);
+  fault.Code = aRecord.ExceptionCode;
   switch (aRecord.ExceptionCode) {
     case EXCEPTION_ACCESS_VIOLATION:
     case EXCEPTION_IN_PAGE_ERROR:
-      fault.kind = TFaultInfo::kAccessViolation;
-      fault.write = aRecord.NumberParameters >= 1 && aRecord.ExceptionInformation[0] == 1;
-      if (aRecord.NumberParameters >= 2) fault.dataAddress = aRecord.ExceptionInformation[1];
-      fault.module = ModuleOf(aRecord.ExceptionAddress);
+      fault.Kind = TFaultInfo::fkAccessViolation;
+      fault.Write = aRecord.NumberParameters >= 1 && aRecord.ExceptionInformation[0] == 1;
+      if (aRecord.NumberParameters >= 2) fault.DataAddress = aRecord.ExceptionInformation[1];
+      fault.Module = ModuleOf(aRecord.ExceptionAddress);
       break;
     case EXCEPTION_STACK_OVERFLOW:
-      fault.kind = TFaultInfo::kStackOverflow;
+      fault.Kind = TFaultInfo::fkStackOverflow;
       break;
     case EXCEPTION_INT_DIVIDE_BY_ZERO:
-      fault.kind = TFaultInfo::kIntegerDivisionByZero;
+      fault.Kind = TFaultInfo::fkIntegerDivisionByZero;
       break;
     case EXCEPTION_INT_OVERFLOW:
-      fault.kind = TFaultInfo::kIntegerOverflow;
+      fault.Kind = TFaultInfo::fkIntegerOverflow;
       break;
     case EXCEPTION_FLT_INVALID_OPERATION:
     case EXCEPTION_FLT_STACK_CHECK:
     case EXCEPTION_FLT_DENORMAL_OPERAND:
-      fault.kind = TFaultInfo::kInvalidFloatingPoint;
+      fault.Kind = TFaultInfo::fkInvalidFloatingPoint;
       break;
     case EXCEPTION_FLT_DIVIDE_BY_ZERO:
-      fault.kind = TFaultInfo::kFloatingPointDivisionByZero;
+      fault.Kind = TFaultInfo::fkFloatingPointDivisionByZero;
       break;
     case EXCEPTION_FLT_OVERFLOW:
-      fault.kind = TFaultInfo::kFloatingPointOverflow;
+      fault.Kind = TFaultInfo::fkFloatingPointOverflow;
       break;
     case EXCEPTION_FLT_UNDERFLOW:
-      fault.kind = TFaultInfo::kFloatingPointUnderflow;
+      fault.Kind = TFaultInfo::fkFloatingPointUnderflow;
       break;
     case EXCEPTION_PRIV_INSTRUCTION:
-      fault.kind = TFaultInfo::kPrivilegedInstruction;
+      fault.Kind = TFaultInfo::fkPrivilegedInstruction;
       break;
     default:
-      fault.kind = TFaultInfo::kOther;
+      fault.Kind = TFaultInfo::fkOther;
       break;
   }
   return fault;
@@ -167,26 +167,26 @@ void InstallFaultGuard() {
 
 bool RunGuardedCall(void (*aCall)(void*), void* aContext, TFaultInfo& vFault) {
   TGuardFrame frame;
-  frame.previous = gFrame;
+  frame.Previous = gFrame;
 #if defined(__i386__)
-  frame.exceptionList = ExceptionList();
+  frame.ExceptionList = ExceptionList();
 #endif
   const TFloatingPointState saved = EnterLibraryFloatingPoint();
-  if (__builtin_setjmp(frame.env) == 0) {
+  if (__builtin_setjmp(frame.Env) == 0) {
     gFrame = &frame;
     aCall(aContext);
     RaisePendingFloatingPointTraps();
-    gFrame = frame.previous;
+    gFrame = frame.Previous;
     LeaveLibraryFloatingPoint(saved);
     return true;
   }
   // Back from the handler: the frames the fault left behind are gone.
 #if defined(__i386__)
-  SetExceptionList(frame.exceptionList);
+  SetExceptionList(frame.ExceptionList);
 #endif
   LeaveLibraryFloatingPoint(saved);
-  vFault = Describe(frame.record);
-  if (vFault.kind == TFaultInfo::kStackOverflow) RestoreStackGuard();
+  vFault = Describe(frame.Record);
+  if (vFault.Kind == TFaultInfo::fkStackOverflow) RestoreStackGuard();
   return false;
 }
 

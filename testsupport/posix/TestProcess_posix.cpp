@@ -32,12 +32,14 @@ std::vector<std::string> MergedEnvironment(const std::map<std::string, std::stri
   }
   for (const auto& [name, value] : aExtra) all[name] = value;
   std::vector<std::string> out;
+  out.reserve(all.size());
   for (const auto& [name, value] : all) out.push_back(name + "=" + value);
   return out;
 }
 
 std::vector<char*> Pointers(std::vector<std::string>& aStrings) {
   std::vector<char*> out;
+  out.reserve(aStrings.size() + 1);
   for (std::string& s : aStrings) out.push_back(s.data());
   out.push_back(nullptr);
   return out;
@@ -45,13 +47,13 @@ std::vector<char*> Pointers(std::vector<std::string>& aStrings) {
 
 }  // namespace
 
-ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOptions) {
-  if (!aOptions.rawCommandLine.empty()) {
+TProcessResult RunProcess(const std::string& aProgram, const TProcessOptions& aOptions) {
+  if (!aOptions.RawCommandLine.empty()) {
     throw std::invalid_argument("a POSIX program gets its arguments one by one, not as one line");
   }
   int in[2], out[2], err[2], broken[2] = {-1, -1};
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
-  if (aOptions.output == OutputTarget::BrokenPipe) {
+  if (aOptions.Output == TOutputTarget::otBrokenPipe) {
     if (pipe(broken) != 0) throw std::runtime_error("pipe");
     close(broken[0]);  // nobody reads: every write fails with EPIPE
   }
@@ -59,20 +61,20 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  switch (aOptions.output) {
-    case OutputTarget::Capture:
+  switch (aOptions.Output) {
+    case TOutputTarget::otCapture:
       posix_spawn_file_actions_adddup2(&actions, out[1], 1);
       break;
-    case OutputTarget::Closed:
+    case TOutputTarget::otClosed:
       posix_spawn_file_actions_addclose(&actions, 1);
       break;
-    case OutputTarget::DevFull:
+    case TOutputTarget::otDevFull:
       posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0);
       break;
-    case OutputTarget::DevNull:
+    case TOutputTarget::otDevNull:
       posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
       break;
-    case OutputTarget::BrokenPipe:
+    case TOutputTarget::otBrokenPipe:
       posix_spawn_file_actions_adddup2(&actions, broken[1], 1);
       posix_spawn_file_actions_addclose(&actions, broken[1]);
       break;
@@ -83,30 +85,30 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
   }
 
   std::vector<std::string> argStrings;
-  if (aOptions.unprivileged && geteuid() == 0) {
+  if (aOptions.Unprivileged && geteuid() == 0) {
     argStrings = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
   }
   std::size_t start = 0;
-  while (start < aOptions.wrapper.size()) {
-    std::size_t blank = aOptions.wrapper.find(' ', start);
-    if (blank == std::string::npos) blank = aOptions.wrapper.size();
-    if (blank > start) argStrings.push_back(aOptions.wrapper.substr(start, blank - start));
+  while (start < aOptions.Wrapper.size()) {
+    std::size_t blank = aOptions.Wrapper.find(' ', start);
+    if (blank == std::string::npos) blank = aOptions.Wrapper.size();
+    if (blank > start) argStrings.push_back(aOptions.Wrapper.substr(start, blank - start));
     start = blank + 1;
   }
   argStrings.push_back(aProgram);
   const std::string program = argStrings[0];
-  argStrings.insert(argStrings.end(), aOptions.arguments.begin(), aOptions.arguments.end());
-  std::vector<std::string> envStrings = MergedEnvironment(aOptions.environment);
+  argStrings.insert(argStrings.end(), aOptions.Arguments.begin(), aOptions.Arguments.end());
+  std::vector<std::string> envStrings = MergedEnvironment(aOptions.Environment);
   std::vector<char*> argv = Pointers(argStrings);
   std::vector<char*> envp = Pointers(envStrings);
 
   // posix_spawn has no portable working-directory action: change it around
   // the spawn (tests run one process at a time).
   std::string previous;
-  if (!aOptions.workingDirectory.empty()) {
+  if (!aOptions.WorkingDirectory.empty()) {
     char buffer[4096];
     if (getcwd(buffer, sizeof buffer)) previous = buffer;
-    if (chdir(aOptions.workingDirectory.c_str()) != 0) throw std::runtime_error("chdir");
+    if (chdir(aOptions.WorkingDirectory.c_str()) != 0) throw std::runtime_error("chdir");
   }
   pid_t pid;
   int spawned = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
@@ -125,10 +127,10 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
 
   // Feed standard input and drain both outputs in one loop, so that no
   // pipe fills up and blocks the child.
-  ProcessResult result;
+  TProcessResult result;
   std::size_t fed = 0;
   int inFd = in[1];
-  if (aOptions.input.empty()) {
+  if (aOptions.Input.empty()) {
     close(inFd);
     inFd = -1;
   } else {
@@ -149,7 +151,7 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
         char buffer[65536];
         ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
         if (got > 0) {
-          (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(got));
+          (i == 0 ? result.Out : result.Err).append(buffer, static_cast<std::size_t>(got));
         } else if (got == 0 || errno != EINTR) {
           close(fds[i].fd);
           (i == 0 ? out[0] : err[0]) = -1;
@@ -158,9 +160,9 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
       }
     }
     if (inFd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
-      ssize_t put = write(inFd, aOptions.input.data() + fed, aOptions.input.size() - fed);
+      ssize_t put = write(inFd, aOptions.Input.data() + fed, aOptions.Input.size() - fed);
       if (put > 0) fed += static_cast<std::size_t>(put);
-      if ((put < 0 && errno != EAGAIN && errno != EINTR) || fed == aOptions.input.size()) {
+      if ((put < 0 && errno != EAGAIN && errno != EINTR) || fed == aOptions.Input.size()) {
         close(inFd);
         inFd = -1;
       }
@@ -169,29 +171,29 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  if (WIFEXITED(status)) result.ExitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.Signal = WTERMSIG(status);
   return result;
 }
 
-HeldFileLock::HeldFileLock(const std::string& aPath) {
+THeldFileLock::THeldFileLock(const std::string& aPath) {
   int fd = open(aPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0 || flock(fd, LOCK_EX) != 0) throw std::runtime_error("cannot lock " + aPath);
   FHandle = fd;
 }
 
-HeldFileLock::~HeldFileLock() { close(static_cast<int>(FHandle)); }
+THeldFileLock::~THeldFileLock() { close(static_cast<int>(FHandle)); }
 
-NamedPipe::NamedPipe(const std::string& aPath) {
+TNamedPipe::TNamedPipe(const std::string& aPath) {
   if (mkfifo(aPath.c_str(), 0600) != 0) throw std::runtime_error("cannot make " + aPath);
   int fd = open(aPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) throw std::runtime_error("cannot open " + aPath);
   FHandle = fd;
 }
 
-NamedPipe::~NamedPipe() { close(static_cast<int>(FHandle)); }
+TNamedPipe::~TNamedPipe() { close(static_cast<int>(FHandle)); }
 
-std::string NamedPipe::ReadAvailable() {
+std::string TNamedPipe::ReadAvailable() {
   std::string out;
   char buffer[4096];
   ssize_t got;
@@ -201,7 +203,7 @@ std::string NamedPipe::ReadAvailable() {
   return out;
 }
 
-SignalAtOpen::SignalAtOpen(const std::string& aFolder, const std::string& aNamePart, int aSignal)
+TSignalAtOpen::TSignalAtOpen(const std::string& aFolder, const std::string& aNamePart, int aSignal)
     : FNamePart(aNamePart), FSignal(aSignal) {
 #if defined(__linux__)
   FNotify = fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, O_RDONLY);
@@ -218,7 +220,7 @@ SignalAtOpen::SignalAtOpen(const std::string& aFolder, const std::string& aNameP
 #endif
 }
 
-SignalAtOpen::~SignalAtOpen() {
+TSignalAtOpen::~TSignalAtOpen() {
   if (FThread.joinable()) {
     close(FStop[1]);
     FThread.join();
@@ -227,7 +229,7 @@ SignalAtOpen::~SignalAtOpen() {
   if (FNotify >= 0) close(FNotify);
 }
 
-void SignalAtOpen::Serve() {
+void TSignalAtOpen::Serve() {
 #if defined(__linux__)
   alignas(fanotify_event_metadata) char buffer[4096];
   for (;;) {
@@ -260,14 +262,14 @@ void SignalAtOpen::Serve() {
 #endif
 }
 
-FileOwnership OwnershipOf(const std::string& aPath) {
+TFileOwnership OwnershipOf(const std::string& aPath) {
   struct stat info;
   if (lstat(aPath.c_str(), &info) != 0) throw std::runtime_error("cannot examine " + aPath);
   return {info.st_uid, info.st_gid};
 }
 
-void SetOwnership(const std::string& aPath, FileOwnership aOwnership) {
-  if (lchown(aPath.c_str(), aOwnership.uid, aOwnership.gid) != 0) {
+void SetOwnership(const std::string& aPath, TFileOwnership aOwnership) {
+  if (lchown(aPath.c_str(), aOwnership.Uid, aOwnership.Gid) != 0) {
     throw std::runtime_error("cannot change the owner of " + aPath);
   }
 }

@@ -49,7 +49,7 @@ std::wstring Quoted(const std::wstring& aArgument) {
 }
 
 // Names of environment variables are compared ignoring case.
-struct IgnoringCase {
+struct TIgnoringCase {
   bool operator()(const std::wstring& aLeft, const std::wstring& aRight) const {
     return CompareStringOrdinal(aLeft.c_str(), static_cast<int>(aLeft.size()), aRight.c_str(),
                                 static_cast<int>(aRight.size()), TRUE) == CSTR_LESS_THAN;
@@ -60,7 +60,7 @@ struct IgnoringCase {
 // CreateProcessW: sorted NAME=VALUE strings, each ended by a NUL, and one
 // more NUL at the end.
 std::wstring EnvironmentBlock(const std::map<std::string, std::string>& aExtra) {
-  std::map<std::wstring, std::wstring, IgnoringCase> all;
+  std::map<std::wstring, std::wstring, TIgnoringCase> all;
   if (wchar_t* own = GetEnvironmentStringsW()) {
     for (const wchar_t* entry = own; *entry; entry += wcslen(entry) + 1) {
       std::wstring text = entry;
@@ -81,13 +81,13 @@ std::wstring EnvironmentBlock(const std::map<std::string, std::string>& aExtra) 
 }
 
 // A handle closed when it goes.
-class Handle {
+class THandle {
  public:
-  Handle() = default;
-  explicit Handle(HANDLE aHandle) : FHandle(aHandle) {}
-  ~Handle() { Close(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
+  THandle() = default;
+  explicit THandle(HANDLE aHandle) : FHandle(aHandle) {}
+  ~THandle() { Close(); }
+  THandle(const THandle&) = delete;
+  THandle& operator=(const THandle&) = delete;
   HANDLE Get() const { return FHandle; }
   HANDLE* Out() {
     Close();
@@ -103,7 +103,7 @@ class Handle {
 };
 
 // A pipe whose aChildEnd (0 reading, 1 writing) is inherited by the child.
-void MakePipe(Handle& vRead, Handle& vWrite, int aChildEnd) {
+void MakePipe(THandle& vRead, THandle& vWrite, int aChildEnd) {
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   if (!CreatePipe(vRead.Out(), vWrite.Out(), &inherit, 0)) throw SystemFailure("CreatePipe");
   HANDLE ours = aChildEnd == 0 ? vWrite.Get() : vRead.Get();
@@ -121,34 +121,34 @@ void ReadAll(HANDLE aPipe, std::string* vOut) {
 
 }  // namespace
 
-ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOptions) {
-  if (aOptions.unprivileged) {
+TProcessResult RunProcess(const std::string& aProgram, const TProcessOptions& aOptions) {
+  if (aOptions.Unprivileged) {
     throw std::invalid_argument("running without privileges is a POSIX test");
   }
   const std::wstring program = Wide(aProgram);
   std::wstring line = L"\"" + program + L"\"";
-  if (!aOptions.rawCommandLine.empty()) {
-    line += Wide(aOptions.rawCommandLine);
+  if (!aOptions.RawCommandLine.empty()) {
+    line += Wide(aOptions.RawCommandLine);
   } else {
-    for (const std::string& argument : aOptions.arguments) line += L" " + Quoted(Wide(argument));
+    for (const std::string& argument : aOptions.Arguments) line += L" " + Quoted(Wide(argument));
   }
-  std::wstring environment = EnvironmentBlock(aOptions.environment);
-  const std::wstring folder = Wide(aOptions.workingDirectory);
+  std::wstring environment = EnvironmentBlock(aOptions.Environment);
+  const std::wstring folder = Wide(aOptions.WorkingDirectory);
 
-  Handle inRead, inWrite, outRead, outWrite, errRead, errWrite;
+  THandle inRead, inWrite, outRead, outWrite, errRead, errWrite;
   MakePipe(inRead, inWrite, 0);
   MakePipe(errRead, errWrite, 1);
   HANDLE childOut = nullptr;
-  switch (aOptions.output) {
-    case OutputTarget::Capture:
+  switch (aOptions.Output) {
+    case TOutputTarget::otCapture:
       MakePipe(outRead, outWrite, 1);
       childOut = outWrite.Get();
       break;
-    case OutputTarget::Closed:
+    case TOutputTarget::otClosed:
       break;
-    case OutputTarget::DevFull:
+    case TOutputTarget::otDevFull:
       throw std::invalid_argument("Windows has no device that is always full");
-    case OutputTarget::DevNull: {
+    case TOutputTarget::otDevNull: {
       SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
       *outWrite.Out() = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     &inherit, OPEN_EXISTING, 0, nullptr);
@@ -156,7 +156,7 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
       childOut = outWrite.Get();
       break;
     }
-    case OutputTarget::BrokenPipe:
+    case TOutputTarget::otBrokenPipe:
       MakePipe(outRead, outWrite, 1);
       outRead.Close();  // nobody reads: every write fails
       childOut = outWrite.Get();
@@ -176,22 +176,22 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
                       folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     throw SystemFailure("CreateProcessW(" + aProgram + ")");
   }
-  Handle process(info.hProcess);
+  THandle process(info.hProcess);
   CloseHandle(info.hThread);
   // Only the child holds its ends now, so that reading ends with it.
   inRead.Close();
   outWrite.Close();
   errWrite.Close();
 
-  ProcessResult result;
+  TProcessResult result;
   std::thread outReader;
-  if (outRead.Get() != nullptr) outReader = std::thread(ReadAll, outRead.Get(), &result.out);
-  std::thread errReader(ReadAll, errRead.Get(), &result.err);
+  if (outRead.Get() != nullptr) outReader = std::thread(ReadAll, outRead.Get(), &result.Out);
+  std::thread errReader(ReadAll, errRead.Get(), &result.Err);
   std::size_t fed = 0;
-  while (fed < aOptions.input.size()) {
+  while (fed < aOptions.Input.size()) {
     DWORD put = 0;
-    std::size_t left = aOptions.input.size() - fed;
-    if (!WriteFile(inWrite.Get(), aOptions.input.data() + fed,
+    std::size_t left = aOptions.Input.size() - fed;
+    if (!WriteFile(inWrite.Get(), aOptions.Input.data() + fed,
                    static_cast<DWORD>(left < 65536 ? left : 65536), &put, nullptr)) {
       break;  // the program stopped reading
     }
@@ -207,18 +207,18 @@ ProcessResult RunProcess(const std::string& aProgram, const ProcessOptions& aOpt
   DWORD code = 0;
   if (!GetExitCodeProcess(process.Get(), &code)) throw SystemFailure("GetExitCodeProcess");
   // Codes with the two top bits set are exceptions that ended the process.
-  result.exitCode = (code & 0xC0000000u) == 0xC0000000u ? -1 : static_cast<int>(code);
+  result.ExitCode = (code & 0xC0000000u) == 0xC0000000u ? -1 : static_cast<int>(code);
   return result;
 }
 
-HeldFileLock::HeldFileLock(const std::string& aPath) {
+THeldFileLock::THeldFileLock(const std::string& aPath) {
   HANDLE handle = CreateFileW(Wide(aPath).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) throw SystemFailure("CreateFileW(" + aPath + ")");
   FHandle = reinterpret_cast<std::intptr_t>(handle);
 }
 
-HeldFileLock::~HeldFileLock() { CloseHandle(reinterpret_cast<HANDLE>(FHandle)); }
+THeldFileLock::~THeldFileLock() { CloseHandle(reinterpret_cast<HANDLE>(FHandle)); }
 
 std::uint32_t OwnAnsiCodePage() { return GetACP(); }
 std::uint32_t OwnOemCodePage() { return GetOEMCP(); }

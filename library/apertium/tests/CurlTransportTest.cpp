@@ -37,12 +37,12 @@ TEST(CurlTransport, WritesPlainRequestsAndKeepsOneConnectionForAll) {
   const std::string largeForm = "q=" + std::string(5000, 'a') + "&langpair=eng%7Cspa";
   for (int round = 0; round < 3; ++round) {
     HttpResult result = http->Get(server.url() + "/listPairs");
-    ASSERT_EQ(result.outcome, HttpOutcome::kAnswered) << result.detail;
-    EXPECT_EQ(result.status, 200);
-    EXPECT_EQ(result.body, kJson);
+    ASSERT_EQ(result.Outcome, HttpOutcome::hoAnswered) << result.Detail;
+    EXPECT_EQ(result.Status, 200);
+    EXPECT_EQ(result.Body, kJson);
     result = http->PostForm(server.url() + "/translate", largeForm);
-    ASSERT_EQ(result.outcome, HttpOutcome::kAnswered) << result.detail;
-    EXPECT_EQ(result.body, kJson);
+    ASSERT_EQ(result.Outcome, HttpOutcome::hoAnswered) << result.Detail;
+    EXPECT_EQ(result.Body, kJson);
   }
   EXPECT_EQ(http->ConnectionsOpened(), 1u);
   EXPECT_EQ(server.connectionsAccepted(), 1);
@@ -68,30 +68,30 @@ TEST(CurlTransport, GivesTheStatusAndBodyOfAnErrorAnswer) {
   CannedServer server(CannedBehaviour::kAnswer,
                       CannedServer::answer("400 Bad Request", "application/json", body));
   const HttpResult result = transport()->PostForm(server.url() + "/translate", "q=a");
-  ASSERT_EQ(result.outcome, HttpOutcome::kAnswered) << result.detail;
-  EXPECT_EQ(result.status, 400);
-  EXPECT_EQ(result.body, body);
+  ASSERT_EQ(result.Outcome, HttpOutcome::hoAnswered) << result.Detail;
+  EXPECT_EQ(result.Status, 400);
+  EXPECT_EQ(result.Body, body);
 }
 
 TEST(CurlTransport, TellsARefusedConnectionFromASilentServerAndAHangUp) {
   const int closedPort = test::freeLoopbackPort();
   HttpResult result =
       transport()->Get("http://127.0.0.1:" + std::to_string(closedPort) + "/listPairs");
-  EXPECT_EQ(result.outcome, HttpOutcome::kUnreachable);
-  EXPECT_NE(result.detail.find(std::to_string(closedPort)), std::string::npos) << result.detail;
+  EXPECT_EQ(result.Outcome, HttpOutcome::hoUnreachable);
+  EXPECT_NE(result.Detail.find(std::to_string(closedPort)), std::string::npos) << result.Detail;
 
   CannedServer silent(CannedBehaviour::kSilent);
   HttpLimits limits;
-  limits.totalTimeout = 300ms;
+  limits.TotalTimeout = 300ms;
   const auto start = std::chrono::steady_clock::now();
   result = transport(limits)->PostForm(silent.url() + "/translate", "q=a");
-  EXPECT_EQ(result.outcome, HttpOutcome::kTimedOut) << result.detail;
+  EXPECT_EQ(result.Outcome, HttpOutcome::hoTimedOut) << result.Detail;
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 
   CannedServer hangUp(CannedBehaviour::kHangUp);
   result = transport()->PostForm(hangUp.url() + "/translate", "q=a");
-  EXPECT_EQ(result.outcome, HttpOutcome::kBroken) << result.detail;
-  EXPECT_FALSE(result.detail.empty());
+  EXPECT_EQ(result.Outcome, HttpOutcome::hoBroken) << result.Detail;
+  EXPECT_FALSE(result.Detail.empty());
 }
 
 TEST(CurlTransport, GivesUpConnectingAfterTheConnectTimeout) {
@@ -113,15 +113,15 @@ TEST(CurlTransport, GivesUpConnectingAfterTheConnectTimeout) {
   }
   std::this_thread::sleep_for(100ms);
   HttpLimits limits;
-  limits.connectTimeout = 300ms;
-  limits.totalTimeout = 10s;
+  limits.ConnectTimeout = 300ms;
+  limits.TotalTimeout = 10s;
   const auto start = std::chrono::steady_clock::now();
   const HttpResult result =
       transport(limits)->Get("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/");
   const auto took = std::chrono::steady_clock::now() - start;
   for (int filler : fillers) ::close(filler);
   ::close(listener);
-  EXPECT_EQ(result.outcome, HttpOutcome::kUnreachable) << result.detail;
+  EXPECT_EQ(result.Outcome, HttpOutcome::hoUnreachable) << result.Detail;
   EXPECT_LT(took, 5s);
 }
 
@@ -129,9 +129,9 @@ TEST(CurlTransport, StopsReadingAnAnswerLargerThanItsLimit) {
   CannedServer server(CannedBehaviour::kAnswer,
                       CannedServer::answer("200 OK", "application/json", std::string(5000, 'x')));
   HttpLimits limits;
-  limits.maxAnswerBytes = 1000;
+  limits.MaxAnswerBytes = 1000;
   const HttpResult result = transport(limits)->Get(server.url() + "/listPairs");
-  EXPECT_EQ(result.outcome, HttpOutcome::kTooLarge) << result.detail;
+  EXPECT_EQ(result.Outcome, HttpOutcome::hoTooLarge) << result.Detail;
 }
 
 TEST(CurlTransport, LeavesTheHostsSignalDispositionsAlone) {
@@ -148,12 +148,13 @@ TEST(CurlTransport, LeavesTheHostsSignalDispositionsAlone) {
     CannedServer hangUp(CannedBehaviour::kHangUp);
     auto http = transport();
     for (int i = 0; i < 3; ++i) {
-      EXPECT_EQ(http->PostForm(server.url() + "/translate", "q=a").outcome, HttpOutcome::kAnswered);
+      EXPECT_EQ(http->PostForm(server.url() + "/translate", "q=a").Outcome,
+                HttpOutcome::hoAnswered);
       // A large body to a server that hangs up: writes into a closed socket.
-      EXPECT_NE(http->PostForm(hangUp.url() + "/translate", std::string(1 << 20, 'q')).outcome,
-                HttpOutcome::kAnswered);
-      EXPECT_NE(http->Get("http://127.0.0.1:" + std::to_string(test::freeLoopbackPort())).outcome,
-                HttpOutcome::kAnswered);
+      EXPECT_NE(http->PostForm(hangUp.url() + "/translate", std::string(1 << 20, 'q')).Outcome,
+                HttpOutcome::hoAnswered);
+      EXPECT_NE(http->Get("http://127.0.0.1:" + std::to_string(test::freeLoopbackPort())).Outcome,
+                HttpOutcome::hoAnswered);
     }
   }
   for (int i = 0; i < 2; ++i) {

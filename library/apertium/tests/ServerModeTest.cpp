@@ -51,9 +51,9 @@ std::map<std::string, std::string> formFields(const std::string& body) {
 
 HttpResult answered(long status, const std::string& body) {
   HttpResult result;
-  result.outcome = HttpOutcome::kAnswered;
-  result.status = status;
-  result.body = body;
+  result.Outcome = HttpOutcome::hoAnswered;
+  result.Status = status;
+  result.Body = body;
   return result;
 }
 
@@ -361,16 +361,16 @@ TEST_F(ServerMode, GivesEachKindOfFailureItsOwnCodeAndText) {
     std::vector<std::string> says;
   };
   HttpResult unreachable;
-  unreachable.outcome = HttpOutcome::kUnreachable;
-  unreachable.detail = "Failed to connect to apy.test port 2737: Connection refused";
+  unreachable.Outcome = HttpOutcome::hoUnreachable;
+  unreachable.Detail = "Failed to connect to apy.test port 2737: Connection refused";
   HttpResult timedOut;
-  timedOut.outcome = HttpOutcome::kTimedOut;
-  timedOut.detail = "Operation timed out after 60000 milliseconds";
+  timedOut.Outcome = HttpOutcome::hoTimedOut;
+  timedOut.Detail = "Operation timed out after 60000 milliseconds";
   HttpResult broken;
-  broken.outcome = HttpOutcome::kBroken;
-  broken.detail = "Empty reply from server";
+  broken.Outcome = HttpOutcome::hoBroken;
+  broken.Detail = "Empty reply from server";
   HttpResult tooLarge;
-  tooLarge.outcome = HttpOutcome::kTooLarge;
+  tooLarge.Outcome = HttpOutcome::hoTooLarge;
   const std::vector<Case> cases = {
       {unreachable,
        ErrorCode::kServerUnreachable,
@@ -427,8 +427,8 @@ TEST_F(ServerMode, HandsOverTheTextsOfABatchDoneBeforeTheServerBroke) {
       return apyLike(request);
     }
     HttpResult broken;
-    broken.outcome = HttpOutcome::kBroken;
-    broken.detail = "Connection reset by peer";
+    broken.Outcome = HttpOutcome::hoBroken;
+    broken.Detail = "Connection reset by peer";
     return broken;
   };
   const test::BatchResult batch =
@@ -442,25 +442,25 @@ TEST_F(ServerMode, HandsOverTheTextsOfABatchDoneBeforeTheServerBroke) {
 
 TEST_F(ServerMode, PausesAServerAfterThreeFailuresOfOneKindInARowThenTriesAgain) {
   LibrarySettings settings = serverSettings(script_);
-  settings.serverLimits.pauseAfterFailures = std::chrono::milliseconds(300);
+  settings.serverLimits.PauseAfterFailures = std::chrono::milliseconds(300);
   TranslationLibrary library(settings);
-  HttpOutcome next = HttpOutcome::kAnswered;
+  HttpOutcome next = HttpOutcome::hoAnswered;
   script_->answer = [&next](const Request& request) {
-    if (request.method == "GET" || next == HttpOutcome::kAnswered) return apyLike(request);
+    if (request.method == "GET" || next == HttpOutcome::hoAnswered) return apyLike(request);
     HttpResult failure;
-    failure.outcome = next;
-    failure.detail = next == HttpOutcome::kTimedOut ? "Operation timed out" : "Connection refused";
+    failure.Outcome = next;
+    failure.Detail = next == HttpOutcome::hoTimedOut ? "Operation timed out" : "Connection refused";
     return failure;
   };
   // A success or a failure of another kind in between starts the count
   // again; the third timeout in a row is still sent.
   using O = HttpOutcome;
   int line = 0;
-  for (O outcome : {O::kTimedOut, O::kTimedOut, O::kAnswered, O::kTimedOut, O::kTimedOut,
-                    O::kUnreachable, O::kTimedOut, O::kTimedOut, O::kTimedOut}) {
+  for (O outcome : {O::hoTimedOut, O::hoTimedOut, O::hoAnswered, O::hoTimedOut, O::hoTimedOut,
+                    O::hoUnreachable, O::hoTimedOut, O::hoTimedOut, O::hoTimedOut}) {
     next = outcome;
     EXPECT_EQ(test::translate(library, "en", "es", "line " + std::to_string(++line)).ok,
-              outcome == O::kAnswered)
+              outcome == O::hoAnswered)
         << line;
   }
   EXPECT_EQ(script_->posts().size(), 9u);
@@ -476,7 +476,7 @@ TEST_F(ServerMode, PausesAServerAfterThreeFailuresOfOneKindInARowThenTriesAgain)
   EXPECT_EQ(script_->posts().size(), 9u);
   // After the pause the server is asked again.
   std::this_thread::sleep_for(std::chrono::milliseconds(350));
-  next = O::kAnswered;
+  next = O::hoAnswered;
   EXPECT_EQ(test::translate(library, "en", "es", "line 12").text, "LINE 12");
   EXPECT_EQ(script_->posts().size(), 10u);
 }
@@ -507,7 +507,7 @@ TEST_F(ServerMode, ListsTheServersLanguagesAsTheLocalModeListsItsOwn) {
 
   script_->answer = [](const Request&) {
     HttpResult refused;
-    refused.detail = "Connection refused";
+    refused.Detail = "Connection refused";
     return refused;
   };
   EXPECT_EQ(listLanguages(), "failed");
@@ -532,13 +532,13 @@ TEST(ServerPool, SpreadsTextsOverTheServersWithThePairAndSendsAFailedOneToAnothe
     if (toA && postsToA == 5 && !failOnA && request.method == "POST") {
       aDown = true;
       HttpResult broken;
-      broken.outcome = HttpOutcome::kBroken;
-      broken.detail = "Connection reset by peer";
+      broken.Outcome = HttpOutcome::hoBroken;
+      broken.Detail = "Connection reset by peer";
       return broken;
     }
     if (toA && aDown) {
       HttpResult refused;
-      refused.detail = "Connection refused";
+      refused.Detail = "Connection refused";
       return refused;
     }
     if (toA && request.method == "GET") {
@@ -552,7 +552,7 @@ TEST(ServerPool, SpreadsTextsOverTheServersWithThePairAndSendsAFailedOneToAnothe
   };
   LibrarySettings settings =
       serverSettings(script, false, std::string(kServerA) + ", " + kServerB + " ");
-  settings.serverLimits.pauseAfterFailures = std::chrono::milliseconds(500);
+  settings.serverLimits.PauseAfterFailures = std::chrono::milliseconds(500);
   TranslationLibrary library(settings);
 
   std::vector<std::string> texts;
@@ -716,9 +716,9 @@ TEST(ServerSettings, ComeFromTheEnvironmentWithDefaults) {
     ScopedEnvironment pause("ZTA_SERVER_PAUSE_MS", nullptr);
     const LibrarySettings settings = LibrarySettings::fromEnvironment();
     EXPECT_EQ(settings.serverUrl, "");
-    EXPECT_EQ(settings.serverLimits.connectTimeout.count(), 5000);
-    EXPECT_EQ(settings.serverLimits.totalTimeout.count(), 60000);
-    EXPECT_EQ(settings.serverLimits.pauseAfterFailures.count(), 30000);
+    EXPECT_EQ(settings.serverLimits.ConnectTimeout.count(), 5000);
+    EXPECT_EQ(settings.serverLimits.TotalTimeout.count(), 60000);
+    EXPECT_EQ(settings.serverLimits.PauseAfterFailures.count(), 30000);
   }
   {
     ScopedEnvironment server("ZTA_SERVER", "http://translate.example:2737");
@@ -728,14 +728,14 @@ TEST(ServerSettings, ComeFromTheEnvironmentWithDefaults) {
     ScopedEnvironment marks("ZTA_MARK_UNKNOWN", "1");
     const LibrarySettings settings = LibrarySettings::fromEnvironment();
     EXPECT_EQ(settings.serverUrl, "http://translate.example:2737");
-    EXPECT_EQ(settings.serverLimits.connectTimeout.count(), 250);
-    EXPECT_EQ(settings.serverLimits.totalTimeout.count(), 9000);
-    EXPECT_EQ(settings.serverLimits.pauseAfterFailures.count(), 700);
+    EXPECT_EQ(settings.serverLimits.ConnectTimeout.count(), 250);
+    EXPECT_EQ(settings.serverLimits.TotalTimeout.count(), 9000);
+    EXPECT_EQ(settings.serverLimits.PauseAfterFailures.count(), 700);
     EXPECT_TRUE(settings.markUnknownWords);
   }
   for (const char* bad : {"0", "-5", "fast", "10s", ""}) {
     ScopedEnvironment total("ZTA_SERVER_TIMEOUT_MS", bad);
-    EXPECT_EQ(LibrarySettings::fromEnvironment().serverLimits.totalTimeout.count(), 60000) << bad;
+    EXPECT_EQ(LibrarySettings::fromEnvironment().serverLimits.TotalTimeout.count(), 60000) << bad;
   }
   // Every number is held within its range: a deadline that far off would
   // overflow, failing at once or never pausing the server.
@@ -748,11 +748,11 @@ TEST(ServerSettings, ComeFromTheEnvironmentWithDefaults) {
       {"ZTA_TIMEOUT_MS", "9223372036854775807", [](auto& s) { return s.baseTimeout.count(); },
        3600000},
       {"ZTA_SERVER_CONNECT_TIMEOUT_MS", "99999999999999999999",
-       [](auto& s) { return s.serverLimits.connectTimeout.count(); }, 3600000},
+       [](auto& s) { return s.serverLimits.ConnectTimeout.count(); }, 3600000},
       {"ZTA_SERVER_TIMEOUT_MS", "9223372036854775807",
-       [](auto& s) { return s.serverLimits.totalTimeout.count(); }, 3600000},
+       [](auto& s) { return s.serverLimits.TotalTimeout.count(); }, 3600000},
       {"ZTA_SERVER_PAUSE_MS", "9223372036854775807",
-       [](auto& s) { return s.serverLimits.pauseAfterFailures.count(); }, 86400000},
+       [](auto& s) { return s.serverLimits.PauseAfterFailures.count(); }, 86400000},
       {"ZTA_SERVER_REQUESTS", "1000",
        [](auto& s) { return static_cast<long long>(s.serverRequests); }, 64},
       {"ZTA_CHAINS", "64", [](auto& s) { return static_cast<long long>(s.chains); },
@@ -769,12 +769,12 @@ TEST(ServerSettings, ComeFromTheEnvironmentWithDefaults) {
 TEST(ServerSettings, ReachTheTransport) {
   auto script = std::make_shared<Script>();
   LibrarySettings settings = serverSettings(script);
-  settings.serverLimits.connectTimeout = std::chrono::milliseconds(123);
-  settings.serverLimits.totalTimeout = std::chrono::milliseconds(4567);
+  settings.serverLimits.ConnectTimeout = std::chrono::milliseconds(123);
+  settings.serverLimits.TotalTimeout = std::chrono::milliseconds(4567);
   TranslationLibrary library(settings);
   ASSERT_TRUE(test::translate(library, "en", "es", "Hello").ok);
-  EXPECT_EQ(script->limits.connectTimeout.count(), 123);
-  EXPECT_EQ(script->limits.totalTimeout.count(), 4567);
+  EXPECT_EQ(script->limits.ConnectTimeout.count(), 123);
+  EXPECT_EQ(script->limits.TotalTimeout.count(), 4567);
 }
 
 }  // namespace

@@ -223,12 +223,13 @@ void TdllZTA::TranslateUtf8(const ByteString& aUtf8, Text& vTranslation) {
 }
 
 std::size_t TdllZTA::TranslateLines(Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
-                                    std::size_t& vFailed, const std::function<void()>& aLineDone) {
+                                    std::size_t& vFailed, const std::function<void()>& aLineDone,
+                                    TUtf8Result* vUtf8Results) {
   vFailed = 0;
   std::size_t count = aCount;
   std::size_t done = 0;
   if (count > 0 && FprocTranslateBatch != nullptr) {
-    done = TranslateBatch(vLines, count, aUtf8Lines, vFailed);
+    done = TranslateBatch(vLines, count, aUtf8Lines, vFailed, vUtf8Results);
     if (aLineDone) {
       for (std::size_t i = 0; i < done; ++i) aLineDone();
     }
@@ -236,10 +237,14 @@ std::size_t TdllZTA::TranslateLines(Text* vLines, std::size_t aCount, const Byte
   // What the batch left, one line at a time: a batch that failed as a
   // whole failed for some line it did not give a record, and the contract
   // has each of them translated alone. Without the batch entry point, that
-  // is every line.
-  return done + TranslateEachLine(vLines + done, count - done,
-                                  aUtf8Lines != nullptr ? aUtf8Lines + done : nullptr, vFailed,
-                                  aLineDone);
+  // is every line; their results are texts.
+  const std::size_t alone =
+      TranslateEachLine(vLines + done, count - done,
+                        aUtf8Lines != nullptr ? aUtf8Lines + done : nullptr, vFailed, aLineDone);
+  if (vUtf8Results != nullptr) {
+    for (std::size_t i = done; i < done + alone; ++i) vUtf8Results[i] = TUtf8Result();
+  }
+  return done + alone;
 }
 
 std::size_t TdllZTA::TranslateEachLine(Text* vLines, std::size_t aCount,
@@ -280,7 +285,7 @@ bool Unwritten(const char* aData, std::size_t aSize) {
 }  // namespace
 
 std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const ByteString* aUtf8Lines,
-                                    std::size_t& vFailed) {
+                                    std::size_t& vFailed, TUtf8Result* vUtf8Results) {
   // The texts one after the other, each with its NUL; the pointers are
   // taken once all are in place, as appending may move them. A batch takes
   // no more lines than the last one whose records did not fit had, nor so
@@ -390,12 +395,16 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const Byt
       // A line the library gave back unchanged keeps its text: decoding
       // the bytes that were made of it would give it again. A line given
       // as UTF-8 bytes has no text yet.
-      if (record.Size == 0) {
+      if (vUtf8Results != nullptr) {
+        vUtf8Results[i].Data = record.Text;
+        vUtf8Results[i].Size = record.Size;
+      } else if (record.Size == 0) {
         vLines[i].clear();
       } else if (aUtf8Lines != nullptr || !sameAsSent(i, record)) {
         FText.AssignMultiByteAsText(kCodePageUtf8, record.Text, record.Size, vLines[i]);
       }
     } else {
+      if (vUtf8Results != nullptr) vUtf8Results[i] = TUtf8Result();
       // A line given as UTF-8 bytes is made a text only to name it.
       const Text subject =
           aUtf8Lines != nullptr

@@ -14,6 +14,14 @@
 
 namespace xlate {
 
+// A line's result as the UTF-8 bytes the library gave (Data, Size), held
+// in the service's buffer until its next call into the library; Data is
+// null when the result is the line's text instead.
+struct TUtf8Result {
+  const char* Data = nullptr;
+  std::size_t Size = 0;
+};
+
 // The translation service: loads the translation library, binds its six
 // entry points (and the optional ztaTranslateBatch) and offers each as a
 // method on texts. It is made for one request: every translation is of
@@ -50,10 +58,14 @@ class TdllZTA {
   // lines it translated: all aCount, or fewer, at least one, when the
   // results of more would pass kPartResultBytes; the caller goes on with
   // the rest. vFailed tells how many of them failed. aLineDone, when given,
-  // is called for each line as it is done. Only exceptions of other types
-  // leave it.
+  // is called for each line as it is done. vUtf8Results, when given, takes
+  // for each line the result the batch gave it, as its UTF-8 bytes, which
+  // spares decoding them where they are wanted as UTF-8 (the line's text is
+  // then not set), and a null Data for a line whose result is its text.
+  // Only exceptions of other types leave it.
   std::size_t TranslateLines(Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
-                             std::size_t& vFailed, const std::function<void()>& aLineDone = {});
+                             std::size_t& vFailed, const std::function<void()>& aLineDone = {},
+                             TUtf8Result* vUtf8Results = nullptr);
   // The file the library was loaded from; empty when the system cannot tell.
   Text LibraryPath() { return FLibraries.LibraryPath(FDllHandle); }
   // The guard every call into the library runs under, for a run of calls
@@ -113,7 +125,7 @@ class TdllZTA {
   // failure, the ones a partial answer gave; the others are left as they
   // were, to be translated alone.
   std::size_t TranslateBatch(Text* vLines, std::size_t& vCount, const ByteString* aUtf8Lines,
-                             std::size_t& vFailed);
+                             std::size_t& vFailed, TUtf8Result* vUtf8Results);
   // Reads the records the library wrote into the batch's aSize bytes at
   // aData into FBatchRecords: aCount records for a true answer, or, when
   // aPartial, those before the end mark of a partial answer (fewer than

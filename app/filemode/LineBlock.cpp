@@ -25,6 +25,11 @@ ByteString& TLineBlock::AddUtf8() {
   return bytes;
 }
 
+TUtf8Result* TLineBlock::Utf8Results() {
+  if (FResults.size() < FCount) FResults.resize(FCount);
+  return FResults.data();
+}
+
 void TLineBlock::LetGo(std::size_t aIndex) {
   if (FLines[aIndex].capacity() > kKeptCapacity) Text().swap(FLines[aIndex]);
 }
@@ -40,16 +45,17 @@ void TLineBlock::Clear() {
 }
 
 std::size_t TranslateBlockPart(TdllZTA& aService, TLineBlock& vBlock, std::size_t aFirst,
-                               TProgress& vProgress) {
+                               TProgress& vProgress, bool aUtf8Results) {
   // The library's floating-point settings are set once for the part, not
   // around each of its calls; nothing here between the calls computes in
   // floating point.
   TLibraryCallRun run(aService.CallGuard());
   std::size_t failed = 0;
-  const std::size_t done =
-      aService.TranslateLines(vBlock.Lines() + aFirst, vBlock.Count() - aFirst,
-                              vBlock.InUtf8() ? vBlock.Utf8Lines() + aFirst : nullptr, failed,
-                              [&vProgress] { vProgress.LineDone(); });
+  TUtf8Result* const results = aUtf8Results ? vBlock.Utf8Results() + aFirst : nullptr;
+  const std::size_t done = aService.TranslateLines(
+      vBlock.Lines() + aFirst, vBlock.Count() - aFirst,
+      vBlock.InUtf8() ? vBlock.Utf8Lines() + aFirst : nullptr, failed,
+      [&vProgress] { vProgress.LineDone(); }, results);
   vBlock.AddFailures(failed);
   return aFirst + done;
 }

@@ -28,6 +28,12 @@ class TLineBlock {
   // The line's text, until it is translated; then its result.
   Text& operator[](std::size_t aIndex) { return FLines[aIndex]; }
   const Text& operator[](std::size_t aIndex) const { return FLines[aIndex]; }
+  // The line's result as the library's UTF-8 bytes, when the call that
+  // translated it gave them (see TdllZTA::TranslateLines); its Data is null
+  // when the result is the line's text.
+  const TUtf8Result& Utf8Result(std::size_t aIndex) const { return FResults[aIndex]; }
+  // Room for those of every line, for the call that translates them.
+  TUtf8Result* Utf8Results();
   // Whether the lines came as UTF-8 bytes, and those of one line.
   bool InUtf8() const { return FInUtf8; }
   const ByteString& Utf8(std::size_t aIndex) const { return FUtf8[aIndex]; }
@@ -52,6 +58,7 @@ class TLineBlock {
  private:
   std::vector<Text> FLines;       // the first FCount are the block's
   std::vector<ByteString> FUtf8;  // the same, when FInUtf8
+  std::vector<TUtf8Result> FResults;
   std::size_t FCount = 0;
   std::size_t FFailed = 0;
   bool FInUtf8 = false;
@@ -65,8 +72,10 @@ class TLineBlock {
 // goes on, so that memory stays bounded however long the translations are.
 // A line that fails carries the failure's message instead, and is counted
 // (Failed); the others go on; any other exception ends the run. Progress
-// counts each line.
+// counts each line. With aUtf8Results, a line the batch translated gets
+// its result as UTF-8 bytes (Utf8Result), valid until the next part is
+// translated.
 std::size_t TranslateBlockPart(TdllZTA& aService, TLineBlock& vBlock, std::size_t aFirst,
-                               TProgress& vProgress);
+                               TProgress& vProgress, bool aUtf8Results = false);
 
 }  // namespace xlate

@@ -1,10 +1,12 @@
 #include "app/filemode/OutputFile.h"
 
 #include "app/filemode/InputFile.h"
+#include "app/filemode/LineBreaks.h"
 #include "common/CodePages.h"
 #include "common/Codings.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
+#include "common/Utf8.h"
 
 namespace xlate {
 
@@ -57,6 +59,40 @@ void TOutputFile::WriteLine(const Text& aLine) {
   }
   FBuffer += FLineBreak;
   if (FBuffer.size() >= kFlushSize) Flush();
+}
+
+bool TOutputFile::TakesUtf8() const {
+  return WritesUtf8() || (FCoding.UnitSize == 2 && FCoding.ByteOrder == kMachineByteOrder);
+}
+
+void TOutputFile::WriteUtf8Line(const char* aBytes, std::size_t aCount) {
+  // Well-formed bytes without a line break decode to one text with none on
+  // every system, and encode to the same bytes again: they are written as
+  // they are, or decoded straight into the units written.
+  bool written = true;
+  if (aCount == 0) {
+    // An empty line is its line break alone.
+  } else if (!WritesUtf8()) {
+    written = TakesUtf8() && aCount < kFlushSize && AppendUtf8LineAsUnits(aBytes, aCount, FBuffer);
+  } else if (!IsUtf8OneLine(aBytes, aCount)) {
+    written = false;
+  } else if (aCount >= kFlushSize) {
+    // A very long line is written from where it is rather than copied.
+    Flush();
+    Write(aBytes, aCount);
+  } else {
+    FBuffer.append(aBytes, aCount);
+  }
+  if (written) {
+    FBuffer += FLineBreak;
+    if (FBuffer.size() >= kFlushSize) Flush();
+    return;
+  }
+  FPlatform.SystemText().AssignMultiByteAsText(kCodePageUtf8, aBytes, aCount, FDecoded);
+  FlattenLineBreaks(FDecoded);
+  WriteLine(FDecoded);
+  // A long line's text is not kept for the rest of the file.
+  if (FDecoded.capacity() > kFlushSize / 2) Text().swap(FDecoded);
 }
 
 void TOutputFile::Append(const char16_t* aText, std::size_t aCount, ByteString& vOut) {

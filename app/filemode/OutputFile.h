@@ -22,6 +22,14 @@ class TOutputFile {
   TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
               TPlatformFile* aInput = nullptr);
   void WriteLine(const Text& aLine);
+  // Writes a line given as UTF-8 bytes, its line breaks flattened to
+  // spaces: the same bytes as decoding it and writing the text, and
+  // without either where the bytes can go as they are.
+  void WriteUtf8Line(const char* aBytes, std::size_t aCount);
+  // Whether WriteUtf8Line takes lines without making texts of them first;
+  // WritesUtf8 whether it writes them as they are, the file being UTF-8.
+  bool TakesUtf8() const;
+  bool WritesUtf8() const { return FCoding.FileForm == TByteForm::bfUtf8; }
   // Writes what the lines so far are waiting in; a device or a pipe gets
   // them at once. Raises "Stream write error" with the file's full path and
   // the system's reason.
@@ -43,6 +51,7 @@ class TOutputFile {
   std::unique_ptr<TPlatformFile> FFile;
   ByteString FBuffer;
   ByteString FLineBreak;  // CR LF in the file's coding
+  Text FDecoded;          // a line given as UTF-8 that is decoded first
 };
 
 // Writes the lines into the file aName in aCoding.

@@ -22,6 +22,19 @@ struct TUtf8Result {
   std::size_t Size = 0;
 };
 
+// Lines given as the UTF-8 bytes the library takes, one after the other in
+// one buffer, each followed by a NUL: a line starts Starts[i] bytes into
+// Bytes, and the next one Starts[i + 1] bytes in.
+struct TUtf8Lines {
+  const char* Bytes = nullptr;
+  const std::size_t* Starts = nullptr;
+
+  const char* Line(std::size_t aIndex) const { return Bytes + Starts[aIndex]; }
+  std::size_t Size(std::size_t aIndex) const { return Starts[aIndex + 1] - Starts[aIndex] - 1; }
+  // The lines from aIndex on.
+  TUtf8Lines From(std::size_t aIndex) const { return {Bytes, Starts + aIndex}; }
+};
+
 // The translation service: loads the translation library, binds its six
 // entry points (and the optional ztaTranslateBatch) and offers each as a
 // method on texts. It is made for one request: every translation is of
@@ -63,7 +76,7 @@ class TdllZTA {
   // spares decoding them where they are wanted as UTF-8 (the line's text is
   // then not set), and a null Data for a line whose result is its text.
   // Only exceptions of other types leave it.
-  std::size_t TranslateLines(Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
+  std::size_t TranslateLines(Text* vLines, std::size_t aCount, const TUtf8Lines* aUtf8Lines,
                              std::size_t& vFailed, const std::function<void()>& aLineDone = {},
                              TUtf8Result* vUtf8Results = nullptr);
   // The file the library was loaded from; empty when the system cannot tell.
@@ -106,7 +119,7 @@ class TdllZTA {
   // Translates a text given as the UTF-8 bytes the library takes, which
   // must be what encoding the text gives, into vTranslation; on a failure
   // vTranslation is left as it was, and the message names the text.
-  void TranslateUtf8(const ByteString& aUtf8, Text& vTranslation);
+  void TranslateUtf8(const char* aUtf8, std::size_t aSize, Text& vTranslation);
   // A result in the buffer: valid until the next call into the library.
   struct TResult {
     const char* Data;
@@ -124,7 +137,7 @@ class TdllZTA {
   // of those got their result from the batch: all of them, or, after a
   // failure, the ones a partial answer gave; the others are left as they
   // were, to be translated alone.
-  std::size_t TranslateBatch(Text* vLines, std::size_t& vCount, const ByteString* aUtf8Lines,
+  std::size_t TranslateBatch(Text* vLines, std::size_t& vCount, const TUtf8Lines* aUtf8Lines,
                              std::size_t& vFailed, TUtf8Result* vUtf8Results);
   // Reads the records the library wrote into the batch's aSize bytes at
   // aData into FBatchRecords: aCount records for a true answer, or, when
@@ -133,7 +146,7 @@ class TdllZTA {
   bool ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t aCount, bool aPartial);
   // Translates the first lines alone, until all aCount are done or their
   // results pass kPartResultBytes; returns how many.
-  std::size_t TranslateEachLine(Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
+  std::size_t TranslateEachLine(Text* vLines, std::size_t aCount, const TUtf8Lines* aUtf8Lines,
                                 std::size_t& vFailed, const std::function<void()>& aLineDone);
   void Unload();
   Text Decode(std::uint32_t aCodePage, const TResult& aResult);

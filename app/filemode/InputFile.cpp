@@ -167,14 +167,16 @@ void TLineReader::AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vB
     case TByteForm::bfUtf8: {
       // Kept as the library takes it: well-formed bytes as they are, and
       // malformed ones as decoding and encoding them again make them.
-      ByteString& bytes = vBlock.AddUtf8();
-      if (aCount == 0) return;  // an empty line, as AddUtf8 gives it
-      if (IsValidUtf8(aBytes, aCount)) {
-        bytes.assign(aBytes, aCount);
+      ByteString& bytes = vBlock.Utf8Bytes();
+      if (aCount == 0) {
+        // An empty line, the line's end alone.
+      } else if (IsValidUtf8(aBytes, aCount)) {
+        bytes.append(aBytes, aCount);
       } else {
         const Text text = FText.MultiByteToText(kCodePageUtf8, aBytes, aCount);
         FText.AppendTextAsMultiByte(kCodePageUtf8, text.data(), text.size(), bytes);
       }
+      vBlock.EndUtf8Line();
       return;
     }
     case TByteForm::bfAnsi:

@@ -7,6 +7,8 @@ namespace xlate {
 namespace {
 // A line whose storage is larger than this is let go after its block.
 constexpr std::size_t kKeptCapacity = 4096;
+// The UTF-8 bytes of a block are let go past this.
+constexpr std::size_t kKeptBlockBytes = std::size_t{1} << 20;
 }  // namespace
 
 Text& TLineBlock::Add() {
@@ -16,13 +18,14 @@ Text& TLineBlock::Add() {
   return line;
 }
 
-ByteString& TLineBlock::AddUtf8() {
+void TLineBlock::EndUtf8Line() {
   FInUtf8 = true;
-  Add();
-  if (FUtf8.size() < FCount) FUtf8.resize(FCount);
-  ByteString& bytes = FUtf8[FCount - 1];
-  bytes.clear();
-  return bytes;
+  FUtf8.push_back('\0');
+  FUtf8Starts.push_back(FUtf8.size());
+  // The line's text takes its result only where that is a text, which is
+  // then set whole: it is not emptied here.
+  if (FCount == FLines.size()) FLines.emplace_back();
+  ++FCount;
 }
 
 TUtf8Result* TLineBlock::Utf8Results() {
@@ -37,8 +40,12 @@ void TLineBlock::LetGo(std::size_t aIndex) {
 void TLineBlock::Clear() {
   for (std::size_t i = 0; i < FCount; ++i) {
     if (FLines[i].capacity() > kKeptCapacity) Text().swap(FLines[i]);
-    if (FInUtf8 && FUtf8[i].capacity() > kKeptCapacity) ByteString().swap(FUtf8[i]);
   }
+  // The bytes of a block of usual lines are kept; those of a long line
+  // are let go.
+  if (FUtf8.capacity() > kKeptBlockBytes) ByteString().swap(FUtf8);
+  FUtf8.clear();
+  FUtf8Starts.resize(1);
   FCount = 0;
   FFailed = 0;
   FInUtf8 = false;
@@ -51,10 +58,10 @@ std::size_t TranslateBlockPart(TdllZTA& aService, TLineBlock& vBlock, std::size_
   // floating point.
   TLibraryCallRun run(aService.CallGuard());
   std::size_t failed = 0;
+  const TUtf8Lines lines = vBlock.Utf8Lines().From(aFirst);
   TUtf8Result* const results = aUtf8Results ? vBlock.Utf8Results() + aFirst : nullptr;
   const std::size_t done = aService.TranslateLines(
-      vBlock.Lines() + aFirst, vBlock.Count() - aFirst,
-      vBlock.InUtf8() ? vBlock.Utf8Lines() + aFirst : nullptr, failed,
+      vBlock.Lines() + aFirst, vBlock.Count() - aFirst, vBlock.InUtf8() ? &lines : nullptr, failed,
       [&vProgress] { vProgress.LineDone(); }, results);
   vBlock.AddFailures(failed);
   return aFirst + done;

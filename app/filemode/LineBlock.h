@@ -20,8 +20,10 @@ struct TFileWindow {
 // own result, its translation or the message of its failure, so that a call
 // for many lines at once can take and give back the same block. A line
 // comes as its text, or, from a UTF-8 file, as the UTF-8 bytes the library
-// takes, which spares decoding and encoding it again; its result is a text
-// in either case. The storage is kept from block to block.
+// takes, all in one buffer that a batch takes as it is, which spares
+// decoding and encoding them again and a string for each line; its result
+// is a text, or the library's UTF-8 bytes. The storage is kept from block
+// to block.
 class TLineBlock {
  public:
   std::size_t Count() const { return FCount; }
@@ -36,14 +38,20 @@ class TLineBlock {
   TUtf8Result* Utf8Results();
   // Whether the lines came as UTF-8 bytes, and those of one line.
   bool InUtf8() const { return FInUtf8; }
-  const ByteString& Utf8(std::size_t aIndex) const { return FUtf8[aIndex]; }
+  ByteString Utf8(std::size_t aIndex) const {
+    const TUtf8Lines lines = Utf8Lines();
+    return ByteString(lines.Line(aIndex), lines.Size(aIndex));
+  }
   // The lines one after the other, for a call that takes them all.
   Text* Lines() { return FLines.data(); }
-  const ByteString* Utf8Lines() const { return FUtf8.data(); }
+  TUtf8Lines Utf8Lines() const { return {FUtf8.data(), FUtf8Starts.data()}; }
   // A new line at the end, empty, for the reader to fill: as a text, or as
-  // UTF-8 bytes (well-formed ones). One block holds one kind.
+  // UTF-8 bytes (well-formed ones), which the reader appends to
+  // Utf8Bytes() before it ends the line with EndUtf8Line. One block holds
+  // one kind.
   Text& Add();
-  ByteString& AddUtf8();
+  ByteString& Utf8Bytes() { return FUtf8; }
+  void EndUtf8Line();
   // The lines that failed: each holds its failure's message in its place,
   // put there by the call that translated the lines, which counts them.
   std::size_t Failed() const { return FFailed; }
@@ -56,8 +64,11 @@ class TLineBlock {
   void Clear();
 
  private:
-  std::vector<Text> FLines;       // the first FCount are the block's
-  std::vector<ByteString> FUtf8;  // the same, when FInUtf8
+  std::vector<Text> FLines;  // the first FCount are the block's
+  // The same, when FInUtf8: their bytes, each followed by a NUL, and
+  // where each starts, with the end of the last.
+  ByteString FUtf8;
+  std::vector<std::size_t> FUtf8Starts{0};
   std::vector<TUtf8Result> FResults;
   std::size_t FCount = 0;
   std::size_t FFailed = 0;

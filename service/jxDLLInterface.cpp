@@ -223,16 +223,15 @@ void TdllZTA::TranslateUtf8(const char* aUtf8, std::size_t aSize, Text& vTransla
 }
 
 std::size_t TdllZTA::TranslateLines(Text* vLines, std::size_t aCount, const TUtf8Lines* aUtf8Lines,
-                                    std::size_t& vFailed, const std::function<void()>& aLineDone,
+                                    std::size_t& vFailed,
+                                    const std::function<void(std::size_t)>& aLinesDone,
                                     TUtf8Result* vUtf8Results) {
   vFailed = 0;
   std::size_t count = aCount;
   std::size_t done = 0;
   if (count > 0 && FprocTranslateBatch != nullptr) {
     done = TranslateBatch(vLines, count, aUtf8Lines, vFailed, vUtf8Results);
-    if (aLineDone) {
-      for (std::size_t i = 0; i < done; ++i) aLineDone();
-    }
+    if (aLinesDone && done > 0) aLinesDone(done);
   }
   // What the batch left, one line at a time: a batch that failed as a
   // whole failed for some line it did not give a record, and the contract
@@ -241,7 +240,7 @@ std::size_t TdllZTA::TranslateLines(Text* vLines, std::size_t aCount, const TUtf
   TUtf8Lines rest;
   if (aUtf8Lines != nullptr) rest = aUtf8Lines->From(done);
   const std::size_t alone = TranslateEachLine(
-      vLines + done, count - done, aUtf8Lines != nullptr ? &rest : nullptr, vFailed, aLineDone);
+      vLines + done, count - done, aUtf8Lines != nullptr ? &rest : nullptr, vFailed, aLinesDone);
   if (vUtf8Results != nullptr) {
     for (std::size_t i = done; i < done + alone; ++i) vUtf8Results[i] = TUtf8Result();
   }
@@ -250,7 +249,7 @@ std::size_t TdllZTA::TranslateLines(Text* vLines, std::size_t aCount, const TUtf
 
 std::size_t TdllZTA::TranslateEachLine(Text* vLines, std::size_t aCount,
                                        const TUtf8Lines* aUtf8Lines, std::size_t& vFailed,
-                                       const std::function<void()>& aLineDone) {
+                                       const std::function<void(std::size_t)>& aLinesDone) {
   std::size_t held = 0;
   std::size_t i = 0;
   for (; i < aCount && held < kPartResultBytes; ++i) {
@@ -265,7 +264,7 @@ std::size_t TdllZTA::TranslateEachLine(Text* vLines, std::size_t aCount,
       ++vFailed;
     }
     held += vLines[i].size() * sizeof(char16_t);
-    if (aLineDone) aLineDone();
+    if (aLinesDone) aLinesDone(1);
   }
   return i;
 }

@@ -64,20 +64,22 @@ class TdllZTA {
   // translation, or the message that Translate raises for it, so the lines
   // come out as line-by-line translation gives them. aUtf8Lines, when
   // given, holds the same lines as the UTF-8 bytes the library takes
-  // (vLines' texts are then not read). With the library's batch entry point
+  // (vLines' texts are then not read, and a line's text is set only where
+  // its result is a text). With the library's batch entry point
   // that is one batch call; lines the batch gave no valid record for (it
   // faulted, failed, or answered what the batch contract does not allow)
   // are translated alone, as are all of them without it. Returns how many
   // lines it translated: all aCount, or fewer, at least one, when the
   // results of more would pass kPartResultBytes; the caller goes on with
-  // the rest. vFailed tells how many of them failed. aLineDone, when given,
-  // is called for each line as it is done. vUtf8Results, when given, takes
-  // for each line the result the batch gave it, as its UTF-8 bytes, which
-  // spares decoding them where they are wanted as UTF-8 (the line's text is
-  // then not set), and a null Data for a line whose result is its text.
-  // Only exceptions of other types leave it.
+  // the rest. vFailed tells how many of them failed. aLinesDone, when given,
+  // is called with how many lines are done as they are: a batch's at once.
+  // vUtf8Results, when given, takes for each line the result the batch gave
+  // it, as its UTF-8 bytes, which spares decoding them where they are wanted
+  // as UTF-8 (the line's text is then not set), and a null Data for a line
+  // whose result is its text. Only exceptions of other types leave it.
   std::size_t TranslateLines(Text* vLines, std::size_t aCount, const TUtf8Lines* aUtf8Lines,
-                             std::size_t& vFailed, const std::function<void()>& aLineDone = {},
+                             std::size_t& vFailed,
+                             const std::function<void(std::size_t)>& aLinesDone = {},
                              TUtf8Result* vUtf8Results = nullptr);
   // The file the library was loaded from; empty when the system cannot tell.
   Text LibraryPath() { return FLibraries.LibraryPath(FDllHandle); }
@@ -147,7 +149,8 @@ class TdllZTA {
   // Translates the first lines alone, until all aCount are done or their
   // results pass kPartResultBytes; returns how many.
   std::size_t TranslateEachLine(Text* vLines, std::size_t aCount, const TUtf8Lines* aUtf8Lines,
-                                std::size_t& vFailed, const std::function<void()>& aLineDone);
+                                std::size_t& vFailed,
+                                const std::function<void(std::size_t)>& aLinesDone);
   void Unload();
   Text Decode(std::uint32_t aCodePage, const TResult& aResult);
 

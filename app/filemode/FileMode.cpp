@@ -127,8 +127,8 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
           } else {
             FlattenLineBreaks(block[i]);
             output.WriteLine(block[i]);
+            block.LetGo(i);
           }
-          block.LetGo(i);
         }
         first = end;
       }

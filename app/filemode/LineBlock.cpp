@@ -62,7 +62,7 @@ std::size_t TranslateBlockPart(TdllZTA& aService, TLineBlock& vBlock, std::size_
   TUtf8Result* const results = aUtf8Results ? vBlock.Utf8Results() + aFirst : nullptr;
   const std::size_t done = aService.TranslateLines(
       vBlock.Lines() + aFirst, vBlock.Count() - aFirst, vBlock.InUtf8() ? &lines : nullptr, failed,
-      [&vProgress] { vProgress.LineDone(); }, results);
+      [&vProgress](std::size_t aCount) { vProgress.LinesDone(aCount); }, results);
   vBlock.AddFailures(failed);
   return aFirst + done;
 }

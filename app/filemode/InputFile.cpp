@@ -180,7 +180,11 @@ void TLineReader::AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vB
       return;
     }
     case TByteForm::bfAnsi:
-      FText.AssignMultiByteAsText(FCodePage, aBytes, aCount, vBlock.Add());
+      // As UTF-8 too, which the library takes and a UTF-8 or UTF-16 output
+      // takes from its results: made straight from the code page, they
+      // spare a text for each line.
+      if (aCount > 0) FText.AppendMultiByteAsUtf8(FCodePage, aBytes, aCount, vBlock.Utf8Bytes());
+      vBlock.EndUtf8Line();
       return;
     case TByteForm::bfOem:
     case TByteForm::bfNone:

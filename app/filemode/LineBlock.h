@@ -19,7 +19,7 @@ struct TFileWindow {
 // read, translated and written in one go. Translating gives each line its
 // own result, its translation or the message of its failure, so that a call
 // for many lines at once can take and give back the same block. A line
-// comes as its text, or, from a UTF-8 file, as the UTF-8 bytes the library
+// comes as its text, or, from a UTF-8 or ANSI file, as the UTF-8 bytes the library
 // takes, all in one buffer that a batch takes as it is, which spares
 // decoding and encoding them again and a string for each line; its result
 // is a text, or the library's UTF-8 bytes. The storage is kept from block

@@ -27,7 +27,10 @@ TOutputFile::TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aC
                          TPlatformFile* aInput)
     : FPlatform(aPlatform),
       FFullPath(IsStdStreamName(aName) ? aName : aPlatform.Files().FullPath(aName)),
-      FCoding(CodingOf(aCoding)) {
+      FCoding(CodingOf(aCoding)),
+      FWritesUtf8(FCoding.FileForm == TByteForm::bfUtf8 ||
+                  (FCoding.FileForm == TByteForm::bfAnsi &&
+                   CodePageOf(aPlatform.SystemText(), FCoding.FileForm) == kCodePageUtf8)) {
   const TErrorCode code = IsStdStreamName(aName) ? FPlatform.Streams().OpenStdOutput(FFile)
                           : aInput != nullptr
                               ? FPlatform.Files().CreateOverInput(aName, *aInput, FFile)

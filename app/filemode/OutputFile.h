@@ -29,7 +29,7 @@ class TOutputFile {
   // Whether WriteUtf8Line takes lines without making texts of them first;
   // WritesUtf8 whether it writes them as they are, the file being UTF-8.
   bool TakesUtf8() const;
-  bool WritesUtf8() const { return FCoding.FileForm == TByteForm::bfUtf8; }
+  bool WritesUtf8() const { return FWritesUtf8; }
   // Writes what the lines so far are waiting in; a device or a pipe gets
   // them at once. Raises "Stream write error" with the file's full path and
   // the system's reason.
@@ -52,6 +52,9 @@ class TOutputFile {
   ByteString FBuffer;
   ByteString FLineBreak;  // CR LF in the file's coding
   Text FDecoded;          // a line given as UTF-8 that is decoded first
+  // The file's bytes are UTF-8: in its coding, or in an ANSI code page that
+  // is UTF-8.
+  bool FWritesUtf8;
 };
 
 // Writes the lines into the file aName in aCoding.

@@ -322,6 +322,13 @@ void AssignUtf8(const char* aBytes, std::size_t aCount, Text& vText) {
   });
 }
 
+bool AssignUtf8Line(const char* aBytes, std::size_t aCount, Text& vText) {
+  vText.clear();
+  return DecodeByPieces<true>(
+      reinterpret_cast<const unsigned char*>(aBytes), aCount,
+      [&vText](const char16_t* aUnits, std::size_t aSize) { vText.append(aUnits, aSize); });
+}
+
 bool AppendUtf8LineAsUnits(const char* aBytes, std::size_t aCount, ByteString& vOut) {
   const std::size_t size = vOut.size();
   if (DecodeByPieces<true>(reinterpret_cast<const unsigned char*>(aBytes), aCount,

@@ -13,6 +13,8 @@ void AssignUtf8(const char* aBytes, std::size_t aCount, Text& vText);
 // for bytes that IsUtf8OneLine takes; false, with vOut as it was, for
 // others.
 bool AppendUtf8LineAsUnits(const char* aBytes, std::size_t aCount, ByteString& vOut);
+// The same into vText; false, with vText left undefined, for other bytes.
+bool AssignUtf8Line(const char* aBytes, std::size_t aCount, Text& vText);
 inline Text DecodeUtf8(const ByteString& aBytes) {
   return DecodeUtf8(aBytes.data(), aBytes.size());
 }

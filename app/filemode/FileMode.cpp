@@ -113,11 +113,10 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
       // A part of the block at a time, its results written and let go
       // before the next is translated: lines whose translations are much
       // longer than they are do not pile up.
-      // Results the library gives as UTF-8 go to the output without a text
-      // made of them where it takes them so: a UTF-8 output always, a
-      // UTF-16 one when the lines have no text that a result the same as
-      // its line could keep.
-      const bool utf8Results = output.WritesUtf8() || (output.TakesUtf8() && block.InUtf8());
+      // Results the library gives as UTF-8 go to the output as they are: to
+      // a UTF-8 output always, to another when the lines have no text that
+      // a result the same as its line could keep.
+      const bool utf8Results = output.WritesUtf8() || block.InUtf8();
       for (std::size_t first = 0; first < block.Count();) {
         const std::size_t end = TranslateBlockPart(aService, block, first, progress, utf8Results);
         for (std::size_t i = first; i < end; ++i) {

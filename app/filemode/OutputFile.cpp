@@ -64,27 +64,31 @@ void TOutputFile::WriteLine(const Text& aLine) {
   if (FBuffer.size() >= kFlushSize) Flush();
 }
 
-bool TOutputFile::TakesUtf8() const {
-  return WritesUtf8() || (FCoding.UnitSize == 2 && FCoding.ByteOrder == kMachineByteOrder);
-}
-
 void TOutputFile::WriteUtf8Line(const char* aBytes, std::size_t aCount) {
   // Well-formed bytes without a line break decode to one text with none on
   // every system, and encode to the same bytes again: they are written as
-  // they are, or decoded straight into the units written.
+  // they are, or decoded straight into the units written or into the text
+  // encoded, without a look for line breaks of its own.
   bool written = true;
   if (aCount == 0) {
     // An empty line is its line break alone.
-  } else if (!WritesUtf8()) {
-    written = TakesUtf8() && aCount < kFlushSize && AppendUtf8LineAsUnits(aBytes, aCount, FBuffer);
-  } else if (!IsUtf8OneLine(aBytes, aCount)) {
-    written = false;
+  } else if (WritesUtf8()) {
+    if (!IsUtf8OneLine(aBytes, aCount)) {
+      written = false;
+    } else if (aCount >= kFlushSize) {
+      // A very long line is written from where it is rather than copied.
+      Flush();
+      Write(aBytes, aCount);
+    } else {
+      FBuffer.append(aBytes, aCount);
+    }
   } else if (aCount >= kFlushSize) {
-    // A very long line is written from where it is rather than copied.
-    Flush();
-    Write(aBytes, aCount);
+    written = false;
+  } else if (FCoding.UnitSize == 2 && FCoding.ByteOrder == kMachineByteOrder) {
+    written = AppendUtf8LineAsUnits(aBytes, aCount, FBuffer);
   } else {
-    FBuffer.append(aBytes, aCount);
+    written = AssignUtf8Line(aBytes, aCount, FDecoded);
+    if (written) Append(FDecoded.data(), FDecoded.size(), FBuffer);
   }
   if (written) {
     FBuffer += FLineBreak;

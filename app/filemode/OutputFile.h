@@ -23,12 +23,11 @@ class TOutputFile {
               TPlatformFile* aInput = nullptr);
   void WriteLine(const Text& aLine);
   // Writes a line given as UTF-8 bytes, its line breaks flattened to
-  // spaces: the same bytes as decoding it and writing the text, and
-  // without either where the bytes can go as they are.
+  // spaces: the same bytes as decoding it and writing the text, without
+  // either where the bytes can go as they are, and decoded in one pass
+  // with the look for line breaks where they cannot.
   void WriteUtf8Line(const char* aBytes, std::size_t aCount);
-  // Whether WriteUtf8Line takes lines without making texts of them first;
-  // WritesUtf8 whether it writes them as they are, the file being UTF-8.
-  bool TakesUtf8() const;
+  // Whether WriteUtf8Line writes lines as they are, the file being UTF-8.
   bool WritesUtf8() const { return FWritesUtf8; }
   // Writes what the lines so far are waiting in; a device or a pipe gets
   // them at once. Raises "Stream write error" with the file's full path and

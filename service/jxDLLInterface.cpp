@@ -412,6 +412,20 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const TUt
       if (vUtf8Results != nullptr) {
         vUtf8Results[i].Data = record.Text;
         vUtf8Results[i].Size = record.Size;
+        // What was sent for the line: its bytes as given, or as made of its
+        // text, each ending where the next begins.
+        const char* sent = nullptr;
+        std::size_t size = 0;
+        if (aUtf8Lines != nullptr) {
+          sent = aUtf8Lines->Line(i);
+          size = aUtf8Lines->Size(i);
+        } else {
+          sent = FBatchTexts.data() + FBatchStarts[i];
+          size = (i + 1 < FBatchStarts.size() ? FBatchStarts[i + 1] : FBatchTexts.size()) -
+                 FBatchStarts[i] - 1;
+        }
+        vUtf8Results[i].Sent =
+            record.Size == size && std::memcmp(record.Text, sent, record.Size) == 0;
       } else if (record.Size == 0) {
         vLines[i].clear();
       } else if (aUtf8Lines != nullptr || !sameAsSent(i, record)) {

@@ -16,10 +16,12 @@ namespace xlate {
 
 // A line's result as the UTF-8 bytes the library gave (Data, Size), held
 // in the service's buffer until its next call into the library; Data is
-// null when the result is the line's text instead.
+// null when the result is the line's text instead. Sent: the bytes are
+// the very ones sent for the line.
 struct TUtf8Result {
   const char* Data = nullptr;
   std::size_t Size = 0;
+  bool Sent = false;
 };
 
 // Lines given as the UTF-8 bytes the library takes, one after the other in

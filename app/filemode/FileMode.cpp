@@ -122,7 +122,9 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
         for (std::size_t i = first; i < end; ++i) {
           const TUtf8Result* result = utf8Results ? &block.Utf8Result(i) : nullptr;
           if (result != nullptr && result->Data != nullptr) {
-            output.WriteUtf8Line(result->Data, result->Size);
+            // A result that is the line as sent is as well-formed, and as
+            // free of line breaks, as the reader made the line.
+            output.WriteUtf8Line(result->Data, result->Size, result->Sent);
           } else {
             FlattenLineBreaks(block[i]);
             output.WriteLine(block[i]);

@@ -64,7 +64,7 @@ void TOutputFile::WriteLine(const Text& aLine) {
   if (FBuffer.size() >= kFlushSize) Flush();
 }
 
-void TOutputFile::WriteUtf8Line(const char* aBytes, std::size_t aCount) {
+void TOutputFile::WriteUtf8Line(const char* aBytes, std::size_t aCount, bool aOneLine) {
   // Well-formed bytes without a line break decode to one text with none on
   // every system, and encode to the same bytes again: they are written as
   // they are, or decoded straight into the units written or into the text
@@ -73,7 +73,7 @@ void TOutputFile::WriteUtf8Line(const char* aBytes, std::size_t aCount) {
   if (aCount == 0) {
     // An empty line is its line break alone.
   } else if (WritesUtf8()) {
-    if (!IsUtf8OneLine(aBytes, aCount)) {
+    if (!aOneLine && !IsUtf8OneLine(aBytes, aCount)) {
       written = false;
     } else if (aCount >= kFlushSize) {
       // A very long line is written from where it is rather than copied.

@@ -26,7 +26,9 @@ class TOutputFile {
   // spaces: the same bytes as decoding it and writing the text, without
   // either where the bytes can go as they are, and decoded in one pass
   // with the look for line breaks where they cannot.
-  void WriteUtf8Line(const char* aBytes, std::size_t aCount);
+  // aOneLine tells that the bytes are known to be well-formed and without
+  // a line break, as the bytes of a line read from a file are.
+  void WriteUtf8Line(const char* aBytes, std::size_t aCount, bool aOneLine = false);
   // Whether WriteUtf8Line writes lines as they are, the file being UTF-8.
   bool WritesUtf8() const { return FWritesUtf8; }
   // Writes what the lines so far are waiting in; a device or a pipe gets

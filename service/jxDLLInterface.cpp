@@ -425,7 +425,7 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const TUt
                  FBatchStarts[i] - 1;
         }
         vUtf8Results[i].Sent =
-            record.Size == size && std::memcmp(record.Text, sent, record.Size) == 0;
+            record.Size == size && (size == 0 || std::memcmp(record.Text, sent, size) == 0);
       } else if (record.Size == 0) {
         vLines[i].clear();
       } else if (aUtf8Lines != nullptr || !sameAsSent(i, record)) {

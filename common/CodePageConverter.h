@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/CodePages.h"
 #include "common/Types.h"
 
 namespace xlate {
@@ -25,6 +26,14 @@ class TCodePageConverter {
   }
   virtual void AppendTextAsMultiByte(std::uint32_t aCodePage, const char16_t* aText,
                                      std::size_t aCount, ByteString& vOut) = 0;
+  // Bytes of a code page appended to vOut as UTF-8: the same bytes as
+  // making a text of them and encoding that, which is what this does where
+  // the platform has no shorter way.
+  virtual void AppendMultiByteAsUtf8(std::uint32_t aCodePage, const char* aBytes,
+                                     std::size_t aCount, ByteString& vOut) {
+    const Text text = MultiByteToText(aCodePage, aBytes, aCount);
+    AppendTextAsMultiByte(kCodePageUtf8, text.data(), text.size(), vOut);
+  }
   virtual ByteString CharToOem(const ByteString& aBytes) = 0;
   virtual ByteString OemToChar(const ByteString& aBytes) = 0;
 };

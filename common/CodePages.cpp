@@ -109,6 +109,75 @@ Text CodePageToText(std::uint32_t aCodePage, const char* aBytes, std::size_t aCo
   return text;
 }
 
+namespace {
+
+// One unit of text as UTF-8 at aOut, an unpaired surrogate as U+FFFD, as
+// encoding a text makes it; returns the end of what was written.
+char* EncodeUnit(char16_t aUnit, char* aOut) {
+  std::uint32_t c = aUnit;
+  if (c < 0x80) {
+    *aOut++ = static_cast<char>(c);
+    return aOut;
+  }
+  if (c < 0x800) {
+    *aOut++ = static_cast<char>(0xC0 | (c >> 6));
+    *aOut++ = static_cast<char>(0x80 | (c & 0x3F));
+    return aOut;
+  }
+  if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+  *aOut++ = static_cast<char>(0xE0 | (c >> 12));
+  *aOut++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  *aOut++ = static_cast<char>(0x80 | (c & 0x3F));
+  return aOut;
+}
+
+}  // namespace
+
+void AppendCodePageAsUtf8(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount,
+                          ByteString& vOut) {
+  if (aCodePage == kCodePageUtf8) {
+    if (IsValidUtf8(aBytes, aCount)) {
+      vOut.append(aBytes, aCount);
+    } else {
+      const Text text = DecodeUtf8(aBytes, aCount);
+      AppendUtf8(text.data(), text.size(), vOut);
+    }
+    return;
+  }
+  const TCodePageTable& table = TableOrFallback(aCodePage);
+  // At most three bytes a byte, written where they stay.
+  const std::size_t at = vOut.size();
+  vOut.resize(at + 3 * aCount);
+  char* const begin = &vOut[at];
+  char* out = begin;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(aBytes);
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  // Sixteen ASCII bytes at a time, the common case; the first other one
+  // among them is looked up in the table, and the rest looked at again.
+  while (aCount - i >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+    const auto other = static_cast<unsigned>(_mm_movemask_epi8(block));
+    if (other == 0) {
+      out += 16;
+      i += 16;
+      continue;
+    }
+    const auto ascii = static_cast<std::size_t>(__builtin_ctz(other));
+    out += ascii;
+    i += ascii;
+    out = EncodeUnit(table.Upper[bytes[i] - 0x80], out);
+    ++i;
+  }
+#endif
+  for (; i < aCount; ++i) {
+    const unsigned char b = bytes[i];
+    out = b < 0x80 ? EncodeUnit(b, out) : EncodeUnit(table.Upper[b - 0x80], out);
+  }
+  vOut.resize(at + static_cast<std::size_t>(out - begin));
+}
+
 void AppendTextInCodePage(std::uint32_t aCodePage, const char16_t* aText, std::size_t aCount,
                           ByteString& vOut) {
   if (aCodePage == kCodePageUtf8) {

@@ -22,6 +22,12 @@ ByteString TextToCodePage(std::uint32_t aCodePage, const char16_t* aText, std::s
 void AppendTextInCodePage(std::uint32_t aCodePage, const char16_t* aText, std::size_t aCount,
                           ByteString& vOut);
 
+// Bytes of a code page as UTF-8, appended to vOut: the same bytes as
+// AssignCodePageText and AppendTextInCodePage to UTF-8 give, without the
+// text between them.
+void AppendCodePageAsUtf8(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount,
+                          ByteString& vOut);
+
 // Byte-for-byte conversion from one code page to another, keeping the
 // length: a byte whose character the other page cannot show takes that
 // page's best-fit byte, else "?". Equal code pages copy.

@@ -21,7 +21,9 @@ inline bool IsHighSurrogate(char16_t aUnit) { return aUnit >= 0xD800 && aUnit <=
 inline bool IsLowSurrogate(char16_t aUnit) { return aUnit >= 0xDC00 && aUnit <= 0xDFFF; }
 
 // Decodes aCount bytes into aOut, which has room for aCount units; returns
-// the end of what was written.
+// the end of what was written. With aOneLine, a malformed sequence, a CR or
+// an LF stops it, and it returns null.
+template <bool aOneLine>
 char16_t* DecodeInto(const unsigned char* aIn, std::size_t aCount, char16_t* aOut) {
   const unsigned char* end = aIn + aCount;
   while (aIn < end) {
@@ -34,7 +36,12 @@ char16_t* DecodeInto(const unsigned char* aIn, std::size_t aCount, char16_t* aOu
         const __m128i zero = _mm_setzero_si128();
         _mm_storeu_si128(reinterpret_cast<__m128i*>(aOut), _mm_unpacklo_epi8(bytes, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(aOut + 8), _mm_unpackhi_epi8(bytes, zero));
-        if (const int other = _mm_movemask_epi8(bytes)) {
+        int other = _mm_movemask_epi8(bytes);
+        if (aOneLine) {
+          other |= _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
+                                                  _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))));
+        }
+        if (other != 0) {
           // The ASCII bytes before the first other one are done; what was
           // stored after them is written over.
           const int ascii = __builtin_ctz(static_cast<unsigned>(other));
@@ -46,6 +53,13 @@ char16_t* DecodeInto(const unsigned char* aIn, std::size_t aCount, char16_t* aOu
         aIn += 16;
       }
 #endif
+      if (aOneLine) {
+        for (; aIn < end && *aIn < 0x80; ++aIn) {
+          if (*aIn == '\n' || *aIn == '\r') return nullptr;
+          *aOut++ = *aIn;
+        }
+        continue;
+      }
       while (end - aIn >= 8) {
         std::uint64_t word;
         std::memcpy(&word, aIn, 8);
@@ -91,6 +105,7 @@ char16_t* DecodeInto(const unsigned char* aIn, std::size_t aCount, char16_t* aOu
       if (b == 0xF0) low = 0x90;
       if (b == 0xF4) high = 0x8F;
     } else {
+      if (aOneLine) return nullptr;
       *aOut++ = kReplacement;
       ++aIn;
       continue;
@@ -111,6 +126,7 @@ char16_t* DecodeInto(const unsigned char* aIn, std::size_t aCount, char16_t* aOu
       code = (code << 6) | (c & 0x3F);
     }
     if (!valid) {
+      if (aOneLine) return nullptr;
       // The maximal valid prefix (aIn up to q) is one malformed sequence.
       *aOut++ = kReplacement;
       aIn = q;
@@ -196,13 +212,23 @@ char* EncodeInto(const char16_t* aIn, std::size_t aCount, char* aOut) {
 
 }  // namespace
 
-bool IsValidUtf8(const char* aBytes, std::size_t aCount) {
+namespace {
+
+// Whether the bytes are well-formed UTF-8, and, when aNoBreaks, hold no CR
+// and no LF either.
+template <bool aNoBreaks>
+bool CheckUtf8(const char* aBytes, std::size_t aCount) {
   const auto* p = reinterpret_cast<const unsigned char*>(aBytes);
   const unsigned char* end = p + aCount;
   while (p < end) {
 #if defined(__SSE2__)
     while (end - p >= 16) {
-      const int other = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      int other = _mm_movemask_epi8(bytes);
+      if (aNoBreaks) {
+        other |= _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
+                                                _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))));
+      }
       if (other != 0) {
         p += __builtin_ctz(static_cast<unsigned>(other));
         break;
@@ -213,6 +239,7 @@ bool IsValidUtf8(const char* aBytes, std::size_t aCount) {
 #endif
     const unsigned char b = *p;
     if (b < 0x80) {
+      if (aNoBreaks && (b == '\n' || b == '\r')) return false;
       ++p;
       continue;
     }
@@ -242,15 +269,23 @@ bool IsValidUtf8(const char* aBytes, std::size_t aCount) {
   return true;
 }
 
-void AssignUtf8(const char* aBytes, std::size_t aCount, Text& vText) {
-  const auto* p = reinterpret_cast<const unsigned char*>(aBytes);
+}  // namespace
+
+bool IsValidUtf8(const char* aBytes, std::size_t aCount) {
+  return CheckUtf8<false>(aBytes, aCount);
+}
+
+bool IsUtf8OneLine(const char* aBytes, std::size_t aCount) {
+  return CheckUtf8<true>(aBytes, aCount);
+}
+
+namespace {
+
+// Decodes aCount bytes a piece at a time, and hands each piece of units to
+// aTake; false when DecodeInto<aOneLine> stopped.
+template <bool aOneLine, typename Take>
+bool DecodeByPieces(const unsigned char* aBytes, std::size_t aCount, const Take& aTake) {
   char16_t piece[kPiece];
-  if (aCount <= kPiece) {
-    vText.assign(piece, DecodeInto(p, aCount, piece));
-    return;
-  }
-  vText.clear();
-  vText.reserve(aCount);
   std::size_t done = 0;
   while (done < aCount) {
     std::size_t cut = std::min(aCount, done + kPiece);
@@ -258,14 +293,52 @@ void AssignUtf8(const char* aBytes, std::size_t aCount, Text& vText) {
     // or not, is split: a sequence has at most three continuation bytes,
     // so a cut with more of them before it is in stray bytes already.
     std::size_t start = cut;
-    for (int back = 0; back < 3 && cut < aCount && cut > done + 1 && IsContinuation(p[cut]);
+    for (int back = 0; back < 3 && cut < aCount && cut > done + 1 && IsContinuation(aBytes[cut]);
          ++back) {
       --cut;
     }
-    if (cut < aCount && IsContinuation(p[cut])) cut = start;
-    vText.append(piece, DecodeInto(p + done, cut - done, piece));
+    if (cut < aCount && IsContinuation(aBytes[cut])) cut = start;
+    const char16_t* const units = DecodeInto<aOneLine>(aBytes + done, cut - done, piece);
+    if (units == nullptr) return false;
+    aTake(piece, static_cast<std::size_t>(units - piece));
     done = cut;
   }
+  return true;
+}
+
+}  // namespace
+
+void AssignUtf8(const char* aBytes, std::size_t aCount, Text& vText) {
+  const auto* p = reinterpret_cast<const unsigned char*>(aBytes);
+  if (aCount <= kPiece) {
+    char16_t piece[kPiece];
+    vText.assign(piece, DecodeInto<false>(p, aCount, piece));
+    return;
+  }
+  vText.clear();
+  vText.reserve(aCount);
+  DecodeByPieces<false>(p, aCount, [&vText](const char16_t* aUnits, std::size_t aSize) {
+    vText.append(aUnits, aSize);
+  });
+}
+
+bool AssignUtf8Line(const char* aBytes, std::size_t aCount, Text& vText) {
+  vText.clear();
+  return DecodeByPieces<true>(
+      reinterpret_cast<const unsigned char*>(aBytes), aCount,
+      [&vText](const char16_t* aUnits, std::size_t aSize) { vText.append(aUnits, aSize); });
+}
+
+bool AppendUtf8LineAsUnits(const char* aBytes, std::size_t aCount, ByteString& vOut) {
+  const std::size_t size = vOut.size();
+  if (DecodeByPieces<true>(reinterpret_cast<const unsigned char*>(aBytes), aCount,
+                           [&vOut](const char16_t* aUnits, std::size_t aSize) {
+                             vOut.append(reinterpret_cast<const char*>(aUnits), 2 * aSize);
+                           })) {
+    return true;
+  }
+  vOut.resize(size);
+  return false;
 }
 
 Text DecodeUtf8(const char* aBytes, std::size_t aCount) {

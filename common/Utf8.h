@@ -9,6 +9,12 @@ namespace xlate {
 Text DecodeUtf8(const char* aBytes, std::size_t aCount);
 // The same into an existing text, whose storage it may reuse.
 void AssignUtf8(const char* aBytes, std::size_t aCount, Text& vText);
+// The same appended to vOut as two-byte units in the machine's byte order,
+// for bytes that IsUtf8OneLine takes; false, with vOut as it was, for
+// others.
+bool AppendUtf8LineAsUnits(const char* aBytes, std::size_t aCount, ByteString& vOut);
+// The same into vText; false, with vText left undefined, for other bytes.
+bool AssignUtf8Line(const char* aBytes, std::size_t aCount, Text& vText);
 inline Text DecodeUtf8(const ByteString& aBytes) {
   return DecodeUtf8(aBytes.data(), aBytes.size());
 }
@@ -17,6 +23,9 @@ inline Text DecodeUtf8(const ByteString& aBytes) {
 // sequence cut short, overlong, of a surrogate or above U+10FFFF. Exactly
 // these come back unchanged from decoding and encoding again.
 bool IsValidUtf8(const char* aBytes, std::size_t aCount);
+// Well-formed, and without CR and LF: bytes that stand for one line of text
+// as they are, whatever decodes and encodes them.
+bool IsUtf8OneLine(const char* aBytes, std::size_t aCount);
 
 // UTF-16 to UTF-8. Surrogate pairs become 4-byte sequences; an unpaired
 // surrogate becomes U+FFFD.

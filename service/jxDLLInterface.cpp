@@ -203,11 +203,11 @@ void TdllZTA::TranslateInPlace(Text& vText) {
   FText.AssignMultiByteAsText(kCodePageUtf8, result.Data, result.Size, vText);
 }
 
-void TdllZTA::TranslateUtf8(const ByteString& aUtf8, Text& vTranslation) {
+void TdllZTA::TranslateUtf8(const char* aUtf8, std::size_t aSize, Text& vTranslation) {
   const char* langInit = FLangInit.c_str();
   const char* langFrom = FLangFrom.c_str();
   const char* langTo = FLangTo.c_str();
-  const char* text = aUtf8.c_str();
+  const char* text = aUtf8;
   auto call = [&](char* aDest, std::uint32_t aMaxSize) {
     return FprocTranslate(langInit, langFrom, langTo, text, aDest, aMaxSize);
   };
@@ -216,41 +216,46 @@ void TdllZTA::TranslateUtf8(const ByteString& aUtf8, Text& vTranslation) {
   if (!CallWithGrowingBuffer(call, result, code)) {
     Text reason = ErrorText(code);
     // The text itself is needed only to name it.
-    const Text subject = FText.MultiByteToText(kCodePageUtf8, aUtf8.data(), aUtf8.size());
+    const Text subject = FText.MultiByteToText(kCodePageUtf8, aUtf8, aSize);
     throw TException(Format(kTranslateFailure, {subject, reason}));
   }
   FText.AssignMultiByteAsText(kCodePageUtf8, result.Data, result.Size, vTranslation);
 }
 
-std::size_t TdllZTA::TranslateLines(Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
-                                    std::size_t& vFailed, const std::function<void()>& aLineDone) {
+std::size_t TdllZTA::TranslateLines(Text* vLines, std::size_t aCount, const TUtf8Lines* aUtf8Lines,
+                                    std::size_t& vFailed,
+                                    const std::function<void(std::size_t)>& aLinesDone,
+                                    TUtf8Result* vUtf8Results) {
   vFailed = 0;
   std::size_t count = aCount;
   std::size_t done = 0;
   if (count > 0 && FprocTranslateBatch != nullptr) {
-    done = TranslateBatch(vLines, count, aUtf8Lines, vFailed);
-    if (aLineDone) {
-      for (std::size_t i = 0; i < done; ++i) aLineDone();
-    }
+    done = TranslateBatch(vLines, count, aUtf8Lines, vFailed, vUtf8Results);
+    if (aLinesDone && done > 0) aLinesDone(done);
   }
   // What the batch left, one line at a time: a batch that failed as a
   // whole failed for some line it did not give a record, and the contract
   // has each of them translated alone. Without the batch entry point, that
-  // is every line.
-  return done + TranslateEachLine(vLines + done, count - done,
-                                  aUtf8Lines != nullptr ? aUtf8Lines + done : nullptr, vFailed,
-                                  aLineDone);
+  // is every line; their results are texts.
+  TUtf8Lines rest;
+  if (aUtf8Lines != nullptr) rest = aUtf8Lines->From(done);
+  const std::size_t alone = TranslateEachLine(
+      vLines + done, count - done, aUtf8Lines != nullptr ? &rest : nullptr, vFailed, aLinesDone);
+  if (vUtf8Results != nullptr) {
+    for (std::size_t i = done; i < done + alone; ++i) vUtf8Results[i] = TUtf8Result();
+  }
+  return done + alone;
 }
 
 std::size_t TdllZTA::TranslateEachLine(Text* vLines, std::size_t aCount,
-                                       const ByteString* aUtf8Lines, std::size_t& vFailed,
-                                       const std::function<void()>& aLineDone) {
+                                       const TUtf8Lines* aUtf8Lines, std::size_t& vFailed,
+                                       const std::function<void(std::size_t)>& aLinesDone) {
   std::size_t held = 0;
   std::size_t i = 0;
   for (; i < aCount && held < kPartResultBytes; ++i) {
     try {
       if (aUtf8Lines != nullptr) {
-        TranslateUtf8(aUtf8Lines[i], vLines[i]);
+        TranslateUtf8(aUtf8Lines->Line(i), aUtf8Lines->Size(i), vLines[i]);
       } else {
         TranslateInPlace(vLines[i]);
       }
@@ -259,7 +264,7 @@ std::size_t TdllZTA::TranslateEachLine(Text* vLines, std::size_t aCount,
       ++vFailed;
     }
     held += vLines[i].size() * sizeof(char16_t);
-    if (aLineDone) aLineDone();
+    if (aLinesDone) aLinesDone(1);
   }
   return i;
 }
@@ -279,40 +284,54 @@ bool Unwritten(const char* aData, std::size_t aSize) {
 
 }  // namespace
 
-std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const ByteString* aUtf8Lines,
-                                    std::size_t& vFailed) {
+std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const TUtf8Lines* aUtf8Lines,
+                                    std::size_t& vFailed, TUtf8Result* vUtf8Results) {
   // The texts one after the other, each with its NUL; the pointers are
   // taken once all are in place, as appending may move them. A batch takes
   // no more lines than the last one whose records did not fit had, nor so
   // many that their texts alone, as records, would fill half of the
   // largest buffer of a batch; but one line at least.
+  // Lines given as UTF-8 are in place already, each with its NUL.
   std::size_t count = std::min({vCount, FBatchLineLimit, std::size_t{UINT32_MAX}});
+  std::size_t textBytes = 0;
   FBatchTexts.clear();
   FBatchStarts.clear();
   FBatchPointers.clear();
+  FBatchPointers.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t start = FBatchTexts.size();
     if (aUtf8Lines != nullptr) {
-      if (!aUtf8Lines[i].empty()) FBatchTexts += aUtf8Lines[i];
-    } else if (!vLines[i].empty()) {
-      FText.AppendTextAsMultiByte(kCodePageUtf8, vLines[i].data(), vLines[i].size(), FBatchTexts);
+      textBytes = aUtf8Lines->Starts[i + 1] - aUtf8Lines->Starts[0];
+    } else {
+      if (!vLines[i].empty()) {
+        FText.AppendTextAsMultiByte(kCodePageUtf8, vLines[i].data(), vLines[i].size(), FBatchTexts);
+      }
+      FBatchTexts.push_back('\0');
+      textBytes = FBatchTexts.size();
     }
-    FBatchTexts.push_back('\0');
-    if (i > 0 && 2 * (std::uint64_t{ZTA_BATCH_CODE_BYTES} * (i + 1) + FBatchTexts.size()) >
-                     kPartResultBytes) {
-      FBatchTexts.resize(start);
+    if (i > 0 &&
+        2 * (std::uint64_t{ZTA_BATCH_CODE_BYTES} * (i + 1) + textBytes) > kPartResultBytes) {
+      if (aUtf8Lines != nullptr) {
+        textBytes = aUtf8Lines->Starts[i] - aUtf8Lines->Starts[0];
+      } else {
+        FBatchTexts.resize(start);
+        textBytes = start;
+      }
       count = i;
       break;
     }
-    FBatchStarts.push_back(start);
+    if (aUtf8Lines != nullptr) {
+      FBatchPointers.push_back(aUtf8Lines->Line(i));
+    } else {
+      FBatchStarts.push_back(start);
+    }
   }
   for (std::size_t start : FBatchStarts) FBatchPointers.push_back(FBatchTexts.data() + start);
   const char* const* texts = FBatchPointers.data();
 
   // A first buffer twice the size of the texts as records, so that the
   // translations usually fit at once.
-  const std::uint64_t recordBytes =
-      std::uint64_t{ZTA_BATCH_CODE_BYTES} * count + FBatchTexts.size();
+  const std::uint64_t recordBytes = std::uint64_t{ZTA_BATCH_CODE_BYTES} * count + textBytes;
   std::uint64_t capacity = kFirstCapacity;
   while (capacity < 2 * recordBytes && capacity < kMaxResultBuffer) capacity *= 2;
   if (FBatchBufferSize > capacity) capacity = FBatchBufferSize;
@@ -390,16 +409,34 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const Byt
       // A line the library gave back unchanged keeps its text: decoding
       // the bytes that were made of it would give it again. A line given
       // as UTF-8 bytes has no text yet.
-      if (record.Size == 0) {
+      if (vUtf8Results != nullptr) {
+        vUtf8Results[i].Data = record.Text;
+        vUtf8Results[i].Size = record.Size;
+        // What was sent for the line: its bytes as given, or as made of its
+        // text, each ending where the next begins.
+        const char* sent = nullptr;
+        std::size_t size = 0;
+        if (aUtf8Lines != nullptr) {
+          sent = aUtf8Lines->Line(i);
+          size = aUtf8Lines->Size(i);
+        } else {
+          sent = FBatchTexts.data() + FBatchStarts[i];
+          size = (i + 1 < FBatchStarts.size() ? FBatchStarts[i + 1] : FBatchTexts.size()) -
+                 FBatchStarts[i] - 1;
+        }
+        vUtf8Results[i].Sent =
+            record.Size == size && (size == 0 || std::memcmp(record.Text, sent, size) == 0);
+      } else if (record.Size == 0) {
         vLines[i].clear();
       } else if (aUtf8Lines != nullptr || !sameAsSent(i, record)) {
         FText.AssignMultiByteAsText(kCodePageUtf8, record.Text, record.Size, vLines[i]);
       }
     } else {
+      if (vUtf8Results != nullptr) vUtf8Results[i] = TUtf8Result();
       // A line given as UTF-8 bytes is made a text only to name it.
       const Text subject =
           aUtf8Lines != nullptr
-              ? FText.MultiByteToText(kCodePageUtf8, aUtf8Lines[i].data(), aUtf8Lines[i].size())
+              ? FText.MultiByteToText(kCodePageUtf8, aUtf8Lines->Line(i), aUtf8Lines->Size(i))
               : vLines[i];
       vLines[i] = Format(kTranslateFailure,
                          {subject, FText.MultiByteToText(ansi, record.Text, record.Size)});

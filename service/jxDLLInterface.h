@@ -14,6 +14,29 @@
 
 namespace xlate {
 
+// A line's result as the UTF-8 bytes the library gave (Data, Size), held
+// in the service's buffer until its next call into the library; Data is
+// null when the result is the line's text instead. Sent: the bytes are
+// the very ones sent for the line.
+struct TUtf8Result {
+  const char* Data = nullptr;
+  std::size_t Size = 0;
+  bool Sent = false;
+};
+
+// Lines given as the UTF-8 bytes the library takes, one after the other in
+// one buffer, each followed by a NUL: a line starts Starts[i] bytes into
+// Bytes, and the next one Starts[i + 1] bytes in.
+struct TUtf8Lines {
+  const char* Bytes = nullptr;
+  const std::size_t* Starts = nullptr;
+
+  const char* Line(std::size_t aIndex) const { return Bytes + Starts[aIndex]; }
+  std::size_t Size(std::size_t aIndex) const { return Starts[aIndex + 1] - Starts[aIndex] - 1; }
+  // The lines from aIndex on.
+  TUtf8Lines From(std::size_t aIndex) const { return {Bytes, Starts + aIndex}; }
+};
+
 // The translation service: loads the translation library, binds its six
 // entry points (and the optional ztaTranslateBatch) and offers each as a
 // method on texts. It is made for one request: every translation is of
@@ -43,17 +66,23 @@ class TdllZTA {
   // translation, or the message that Translate raises for it, so the lines
   // come out as line-by-line translation gives them. aUtf8Lines, when
   // given, holds the same lines as the UTF-8 bytes the library takes
-  // (vLines' texts are then not read). With the library's batch entry point
+  // (vLines' texts are then not read, and a line's text is set only where
+  // its result is a text). With the library's batch entry point
   // that is one batch call; lines the batch gave no valid record for (it
   // faulted, failed, or answered what the batch contract does not allow)
   // are translated alone, as are all of them without it. Returns how many
   // lines it translated: all aCount, or fewer, at least one, when the
   // results of more would pass kPartResultBytes; the caller goes on with
-  // the rest. vFailed tells how many of them failed. aLineDone, when given,
-  // is called for each line as it is done. Only exceptions of other types
-  // leave it.
-  std::size_t TranslateLines(Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
-                             std::size_t& vFailed, const std::function<void()>& aLineDone = {});
+  // the rest. vFailed tells how many of them failed. aLinesDone, when given,
+  // is called with how many lines are done as they are: a batch's at once.
+  // vUtf8Results, when given, takes for each line the result the batch gave
+  // it, as its UTF-8 bytes, which spares decoding them where they are wanted
+  // as UTF-8 (the line's text is then not set), and a null Data for a line
+  // whose result is its text. Only exceptions of other types leave it.
+  std::size_t TranslateLines(Text* vLines, std::size_t aCount, const TUtf8Lines* aUtf8Lines,
+                             std::size_t& vFailed,
+                             const std::function<void(std::size_t)>& aLinesDone = {},
+                             TUtf8Result* vUtf8Results = nullptr);
   // The file the library was loaded from; empty when the system cannot tell.
   Text LibraryPath() { return FLibraries.LibraryPath(FDllHandle); }
   // The guard every call into the library runs under, for a run of calls
@@ -94,7 +123,7 @@ class TdllZTA {
   // Translates a text given as the UTF-8 bytes the library takes, which
   // must be what encoding the text gives, into vTranslation; on a failure
   // vTranslation is left as it was, and the message names the text.
-  void TranslateUtf8(const ByteString& aUtf8, Text& vTranslation);
+  void TranslateUtf8(const char* aUtf8, std::size_t aSize, Text& vTranslation);
   // A result in the buffer: valid until the next call into the library.
   struct TResult {
     const char* Data;
@@ -112,8 +141,8 @@ class TdllZTA {
   // of those got their result from the batch: all of them, or, after a
   // failure, the ones a partial answer gave; the others are left as they
   // were, to be translated alone.
-  std::size_t TranslateBatch(Text* vLines, std::size_t& vCount, const ByteString* aUtf8Lines,
-                             std::size_t& vFailed);
+  std::size_t TranslateBatch(Text* vLines, std::size_t& vCount, const TUtf8Lines* aUtf8Lines,
+                             std::size_t& vFailed, TUtf8Result* vUtf8Results);
   // Reads the records the library wrote into the batch's aSize bytes at
   // aData into FBatchRecords: aCount records for a true answer, or, when
   // aPartial, those before the end mark of a partial answer (fewer than
@@ -121,8 +150,9 @@ class TdllZTA {
   bool ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t aCount, bool aPartial);
   // Translates the first lines alone, until all aCount are done or their
   // results pass kPartResultBytes; returns how many.
-  std::size_t TranslateEachLine(Text* vLines, std::size_t aCount, const ByteString* aUtf8Lines,
-                                std::size_t& vFailed, const std::function<void()>& aLineDone);
+  std::size_t TranslateEachLine(Text* vLines, std::size_t aCount, const TUtf8Lines* aUtf8Lines,
+                                std::size_t& vFailed,
+                                const std::function<void(std::size_t)>& aLinesDone);
   void Unload();
   Text Decode(std::uint32_t aCodePage, const TResult& aResult);
 

@@ -109,6 +109,15 @@ TEST_P(TCodePageTable, MatchesIconvForEveryByte) {
           << "code page " << cp << " byte " << b;
     }
   }
+  // Straight to UTF-8, every byte among runs of ASCII of every length,
+  // gives what encoding the text of the bytes gives.
+  std::string all;
+  for (int b = 255; b >= 0; --b)
+    all += std::string(static_cast<std::size_t>(b % 19), 'a') + char(b);
+  ByteString utf8 = "x";
+  AppendCodePageAsUtf8(cp, all.data(), all.size(), utf8);
+  const Text text = CodePageToText(cp, all.data(), all.size());
+  EXPECT_EQ(utf8, "x" + EncodeUtf8(text)) << "code page " << cp;
 }
 
 INSTANTIATE_TEST_SUITE_P(RequiredPages, TCodePageTable,

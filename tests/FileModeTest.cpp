@@ -154,6 +154,17 @@ TEST_F(FileModeTest, AFailingLineCarriesItsMessageAndTheOthersAreTranslated) {
             "\xFF\xFE" + Utf16(u"[en>en] gr\u00fc\u00df\r\n"
                                u"Can't get translation of text \"@fail 7 broken\" because of "
                                u"\"broken\"\r\n"));
+  // A translation's line breaks become spaces also where the library's
+  // bytes go to the output as they are, from a UTF-8 or an ANSI file.
+  for (const char16_t* coding : {u"ICODING=UTF8", u"ICODING=ANSI"}) {
+    File(u"in") = "@echo e\\r\\nf\\rg\r\nh";
+    EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", coding, u"OCODING=UTF8"}), 0);
+    EXPECT_EQ(File(u"out"),
+              "\xEF\xBB\xBF"
+              "e f g\r\n[en>en] h\r\n");
+    EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", coding, u"OCODING=UNICODE"}), 0);
+    EXPECT_EQ(File(u"out"), "\xFF\xFE" + Utf16(u"e f g\r\n[en>en] h\r\n"));
+  }
 }
 
 TEST_F(FileModeTest, ALongFileKeepsEveryLineInItsPlace) {

@@ -52,7 +52,7 @@ class ServiceTest : public ::testing::Test {
     std::size_t reported = 0;
     for (std::size_t done = 0; done < aLines.size();) {
       done += service.TranslateLines(aLines.data() + done, aLines.size() - done, nullptr, failed,
-                                     [&reported] { ++reported; });
+                                     [&reported](std::size_t aCount) { reported += aCount; });
     }
     EXPECT_EQ(reported, aLines.size());
     return aLines;

@@ -33,7 +33,7 @@ void ReadAllLines(TPlatform& aPlatform, TLineReader& aReader, TStringList& vLine
   while (aReader.ReadBlock(block)) {
     for (std::size_t i = 0; i < block.Count(); ++i) {
       if (block.InUtf8()) {
-        const ByteString& bytes = block.Utf8(i);
+        const ByteString bytes = block.Utf8(i);
         vLines.Add(
             aPlatform.SystemText().MultiByteToText(kCodePageUtf8, bytes.data(), bytes.size()));
       } else {

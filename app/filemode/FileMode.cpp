@@ -113,12 +113,23 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
       // A part of the block at a time, its results written and let go
       // before the next is translated: lines whose translations are much
       // longer than they are do not pile up.
+      // Results the library gives as UTF-8 go to the output as they are: to
+      // a UTF-8 output always, to another when the lines have no text that
+      // a result the same as its line could keep.
+      const bool utf8Results = output.WritesUtf8() || block.InUtf8();
       for (std::size_t first = 0; first < block.Count();) {
-        const std::size_t end = TranslateBlockPart(aService, block, first, progress);
+        const std::size_t end = TranslateBlockPart(aService, block, first, progress, utf8Results);
         for (std::size_t i = first; i < end; ++i) {
-          FlattenLineBreaks(block[i]);
-          output.WriteLine(block[i]);
-          block.LetGo(i);
+          const TUtf8Result* result = utf8Results ? &block.Utf8Result(i) : nullptr;
+          if (result != nullptr && result->Data != nullptr) {
+            // A result that is the line as sent is as well-formed, and as
+            // free of line breaks, as the reader made the line.
+            output.WriteUtf8Line(result->Data, result->Size, result->Sent);
+          } else {
+            FlattenLineBreaks(block[i]);
+            output.WriteLine(block[i]);
+            block.LetGo(i);
+          }
         }
         first = end;
       }

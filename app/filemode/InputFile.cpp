@@ -167,18 +167,24 @@ void TLineReader::AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vB
     case TByteForm::bfUtf8: {
       // Kept as the library takes it: well-formed bytes as they are, and
       // malformed ones as decoding and encoding them again make them.
-      ByteString& bytes = vBlock.AddUtf8();
-      if (aCount == 0) return;  // an empty line, as AddUtf8 gives it
-      if (IsValidUtf8(aBytes, aCount)) {
-        bytes.assign(aBytes, aCount);
+      ByteString& bytes = vBlock.Utf8Bytes();
+      if (aCount == 0) {
+        // An empty line, the line's end alone.
+      } else if (IsValidUtf8(aBytes, aCount)) {
+        bytes.append(aBytes, aCount);
       } else {
         const Text text = FText.MultiByteToText(kCodePageUtf8, aBytes, aCount);
         FText.AppendTextAsMultiByte(kCodePageUtf8, text.data(), text.size(), bytes);
       }
+      vBlock.EndUtf8Line();
       return;
     }
     case TByteForm::bfAnsi:
-      FText.AssignMultiByteAsText(FCodePage, aBytes, aCount, vBlock.Add());
+      // As UTF-8 too, which the library takes and a UTF-8 or UTF-16 output
+      // takes from its results: made straight from the code page, they
+      // spare a text for each line.
+      if (aCount > 0) FText.AppendMultiByteAsUtf8(FCodePage, aBytes, aCount, vBlock.Utf8Bytes());
+      vBlock.EndUtf8Line();
       return;
     case TByteForm::bfOem:
     case TByteForm::bfNone:

@@ -19,25 +19,39 @@ struct TFileWindow {
 // read, translated and written in one go. Translating gives each line its
 // own result, its translation or the message of its failure, so that a call
 // for many lines at once can take and give back the same block. A line
-// comes as its text, or, from a UTF-8 file, as the UTF-8 bytes the library
-// takes, which spares decoding and encoding it again; its result is a text
-// in either case. The storage is kept from block to block.
+// comes as its text, or, from a UTF-8 or ANSI file, as the UTF-8 bytes the library
+// takes, all in one buffer that a batch takes as it is, which spares
+// decoding and encoding them again and a string for each line; its result
+// is a text, or the library's UTF-8 bytes. The storage is kept from block
+// to block.
 class TLineBlock {
  public:
   std::size_t Count() const { return FCount; }
   // The line's text, until it is translated; then its result.
   Text& operator[](std::size_t aIndex) { return FLines[aIndex]; }
   const Text& operator[](std::size_t aIndex) const { return FLines[aIndex]; }
+  // The line's result as the library's UTF-8 bytes, when the call that
+  // translated it gave them (see TdllZTA::TranslateLines); its Data is null
+  // when the result is the line's text.
+  const TUtf8Result& Utf8Result(std::size_t aIndex) const { return FResults[aIndex]; }
+  // Room for those of every line, for the call that translates them.
+  TUtf8Result* Utf8Results();
   // Whether the lines came as UTF-8 bytes, and those of one line.
   bool InUtf8() const { return FInUtf8; }
-  const ByteString& Utf8(std::size_t aIndex) const { return FUtf8[aIndex]; }
+  ByteString Utf8(std::size_t aIndex) const {
+    const TUtf8Lines lines = Utf8Lines();
+    return ByteString(lines.Line(aIndex), lines.Size(aIndex));
+  }
   // The lines one after the other, for a call that takes them all.
   Text* Lines() { return FLines.data(); }
-  const ByteString* Utf8Lines() const { return FUtf8.data(); }
+  TUtf8Lines Utf8Lines() const { return {FUtf8.data(), FUtf8Starts.data()}; }
   // A new line at the end, empty, for the reader to fill: as a text, or as
-  // UTF-8 bytes (well-formed ones). One block holds one kind.
+  // UTF-8 bytes (well-formed ones), which the reader appends to
+  // Utf8Bytes() before it ends the line with EndUtf8Line. One block holds
+  // one kind.
   Text& Add();
-  ByteString& AddUtf8();
+  ByteString& Utf8Bytes() { return FUtf8; }
+  void EndUtf8Line();
   // The lines that failed: each holds its failure's message in its place,
   // put there by the call that translated the lines, which counts them.
   std::size_t Failed() const { return FFailed; }
@@ -50,8 +64,12 @@ class TLineBlock {
   void Clear();
 
  private:
-  std::vector<Text> FLines;       // the first FCount are the block's
-  std::vector<ByteString> FUtf8;  // the same, when FInUtf8
+  std::vector<Text> FLines;  // the first FCount are the block's
+  // The same, when FInUtf8: their bytes, each followed by a NUL, and
+  // where each starts, with the end of the last.
+  ByteString FUtf8;
+  std::vector<std::size_t> FUtf8Starts{0};
+  std::vector<TUtf8Result> FResults;
   std::size_t FCount = 0;
   std::size_t FFailed = 0;
   bool FInUtf8 = false;
@@ -65,8 +83,10 @@ class TLineBlock {
 // goes on, so that memory stays bounded however long the translations are.
 // A line that fails carries the failure's message instead, and is counted
 // (Failed); the others go on; any other exception ends the run. Progress
-// counts each line.
+// counts each line. With aUtf8Results, a line the batch translated gets
+// its result as UTF-8 bytes (Utf8Result), valid until the next part is
+// translated.
 std::size_t TranslateBlockPart(TdllZTA& aService, TLineBlock& vBlock, std::size_t aFirst,
-                               TProgress& vProgress);
+                               TProgress& vProgress, bool aUtf8Results = false);
 
 }  // namespace xlate

@@ -1,10 +1,12 @@
 #include "app/filemode/OutputFile.h"
 
 #include "app/filemode/InputFile.h"
+#include "app/filemode/LineBreaks.h"
 #include "common/CodePages.h"
 #include "common/Codings.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
+#include "common/Utf8.h"
 
 namespace xlate {
 
@@ -25,7 +27,10 @@ TOutputFile::TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aC
                          TPlatformFile* aInput)
     : FPlatform(aPlatform),
       FFullPath(IsStdStreamName(aName) ? aName : aPlatform.Files().FullPath(aName)),
-      FCoding(CodingOf(aCoding)) {
+      FCoding(CodingOf(aCoding)),
+      FWritesUtf8(FCoding.FileForm == TByteForm::bfUtf8 ||
+                  (FCoding.FileForm == TByteForm::bfAnsi &&
+                   CodePageOf(aPlatform.SystemText(), FCoding.FileForm) == kCodePageUtf8)) {
   const TErrorCode code = IsStdStreamName(aName) ? FPlatform.Streams().OpenStdOutput(FFile)
                           : aInput != nullptr
                               ? FPlatform.Files().CreateOverInput(aName, *aInput, FFile)
@@ -57,6 +62,44 @@ void TOutputFile::WriteLine(const Text& aLine) {
   }
   FBuffer += FLineBreak;
   if (FBuffer.size() >= kFlushSize) Flush();
+}
+
+void TOutputFile::WriteUtf8Line(const char* aBytes, std::size_t aCount, bool aOneLine) {
+  // Well-formed bytes without a line break decode to one text with none on
+  // every system, and encode to the same bytes again: they are written as
+  // they are, or decoded straight into the units written or into the text
+  // encoded, without a look for line breaks of its own.
+  bool written = true;
+  if (aCount == 0) {
+    // An empty line is its line break alone.
+  } else if (WritesUtf8()) {
+    if (!aOneLine && !IsUtf8OneLine(aBytes, aCount)) {
+      written = false;
+    } else if (aCount >= kFlushSize) {
+      // A very long line is written from where it is rather than copied.
+      Flush();
+      Write(aBytes, aCount);
+    } else {
+      FBuffer.append(aBytes, aCount);
+    }
+  } else if (aCount >= kFlushSize) {
+    written = false;
+  } else if (FCoding.UnitSize == 2 && FCoding.ByteOrder == kMachineByteOrder) {
+    written = AppendUtf8LineAsUnits(aBytes, aCount, FBuffer);
+  } else {
+    written = AssignUtf8Line(aBytes, aCount, FDecoded);
+    if (written) Append(FDecoded.data(), FDecoded.size(), FBuffer);
+  }
+  if (written) {
+    FBuffer += FLineBreak;
+    if (FBuffer.size() >= kFlushSize) Flush();
+    return;
+  }
+  FPlatform.SystemText().AssignMultiByteAsText(kCodePageUtf8, aBytes, aCount, FDecoded);
+  FlattenLineBreaks(FDecoded);
+  WriteLine(FDecoded);
+  // A long line's text is not kept for the rest of the file.
+  if (FDecoded.capacity() > kFlushSize / 2) Text().swap(FDecoded);
 }
 
 void TOutputFile::Append(const char16_t* aText, std::size_t aCount, ByteString& vOut) {

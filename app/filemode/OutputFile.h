@@ -22,6 +22,15 @@ class TOutputFile {
   TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
               TPlatformFile* aInput = nullptr);
   void WriteLine(const Text& aLine);
+  // Writes a line given as UTF-8 bytes, its line breaks flattened to
+  // spaces: the same bytes as decoding it and writing the text, without
+  // either where the bytes can go as they are, and decoded in one pass
+  // with the look for line breaks where they cannot.
+  // aOneLine tells that the bytes are known to be well-formed and without
+  // a line break, as the bytes of a line read from a file are.
+  void WriteUtf8Line(const char* aBytes, std::size_t aCount, bool aOneLine = false);
+  // Whether WriteUtf8Line writes lines as they are, the file being UTF-8.
+  bool WritesUtf8() const { return FWritesUtf8; }
   // Writes what the lines so far are waiting in; a device or a pipe gets
   // them at once. Raises "Stream write error" with the file's full path and
   // the system's reason.
@@ -43,6 +52,10 @@ class TOutputFile {
   std::unique_ptr<TPlatformFile> FFile;
   ByteString FBuffer;
   ByteString FLineBreak;  // CR LF in the file's coding
+  Text FDecoded;          // a line given as UTF-8 that is decoded first
+  // The file's bytes are UTF-8: in its coding, or in an ANSI code page that
+  // is UTF-8.
+  bool FWritesUtf8;
 };
 
 // Writes the lines into the file aName in aCoding.

@@ -30,10 +30,13 @@ class TProgress {
 
   // The next aLines lines end aEnd bytes into the input.
   void BlockStarted(std::size_t aLines, std::uint64_t aEnd);
-  void LineDone() {
-    ++FDone;
-    ++FDoneInBlock;
-    if (FEnabled && (FDone & 63) == 0) Show();
+  void LineDone() { LinesDone(1); }
+  // aCount lines are done at once, as a batch gives them.
+  void LinesDone(std::size_t aCount) {
+    const std::uint64_t before = FDone;
+    FDone += aCount;
+    FDoneInBlock += aCount;
+    if (FEnabled && before >> 6 != FDone >> 6) Show();
   }
 
  private:

@@ -266,6 +266,11 @@ class TPosixSystemText : public TSystemText {
     AppendTextInCodePage(aCodePage, aText, aCount, vOut);
   }
 
+  void AppendMultiByteAsUtf8(std::uint32_t aCodePage, const char* aBytes, std::size_t aCount,
+                             ByteString& vOut) override {
+    AppendCodePageAsUtf8(aCodePage, aBytes, aCount, vOut);
+  }
+
   ByteString CharToOem(const ByteString& aBytes) override {
     return ConvertBytes(FNames.Ansi(), FOem, aBytes);
   }

@@ -636,6 +636,7 @@ class PipelineStream {
     std::size_t written = 0;        // how many of them are written whole
     std::size_t offset = 0;         // bytes written of the next one
     std::string reply;
+    bool inputClosed = false;  // the segment takes nothing more
   };
 
   std::string_view bytesFor(std::size_t hop, std::size_t index) const {
@@ -655,6 +656,7 @@ class PipelineStream {
   // tagger gets one text at a time, so that its notes can be told apart.
   bool canWrite(std::size_t k) const {
     const Hop& hop = hops_[k];
+    if (hop.inputClosed) return false;
     return hop.written < hop.lines.size() && (hop.written == 0 || !isTagger(k));
   }
 
@@ -671,7 +673,11 @@ class PipelineStream {
                                MSG_NOSIGNAL | MSG_DONTWAIT);
       if (n < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return true;
-        return failStopped("it closed its input (" + errnoText(errno) + ")");
+        // A segment that stopped may have answered the texts before it
+        // stopped: its replies are read to the end of its output, which
+        // then fails the rest (or the time limit does, if it never ends).
+        hop.inputClosed = true;
+        return true;
       }
       hop.offset += static_cast<std::size_t>(n);
       if (hop.offset < bytes.size()) return true;
@@ -751,6 +757,7 @@ class PipelineStream {
     std::string error;
     if (!pipeline_.replaceTagger(&error)) return failStopped("cannot restart its tagger: " + error);
     hops_[k].reply.clear();
+    hops_[k].inputClosed = false;
     return true;
   }
 

@@ -28,7 +28,8 @@ class TPlatform {
   virtual TStandardStreams& Streams() = 0;
   virtual TFileSystem& Files() = 0;
   virtual TSystemText& SystemText() = 0;
-  virtual TLibraryCallGuard& CallGuard() = 0;
+  // The process's one guard on every platform; a test may put its own.
+  virtual TLibraryCallGuard& CallGuard() { return ProcessCallGuard(); }
 
   // The platform the program runs on, made from main's arguments (the
   // Windows build reads its own command line instead).

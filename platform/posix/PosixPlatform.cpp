@@ -422,7 +422,6 @@ class TPosixPlatform : public TPlatform {
   TStandardStreams& Streams() override { return FStreams; }
   TFileSystem& Files() override { return FFiles; }
   TSystemText& SystemText() override { return FText; }
-  TLibraryCallGuard& CallGuard() override { return ProcessCallGuard(); }
 
  private:
   TLocaleCodePages FPages;

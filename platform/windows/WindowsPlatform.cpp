@@ -341,7 +341,6 @@ class TWindowsPlatform : public TPlatform {
   TStandardStreams& Streams() override { return FStreams; }
   TFileSystem& Files() override { return FFiles; }
   TSystemText& SystemText() override { return FText; }
-  TLibraryCallGuard& CallGuard() override { return ProcessCallGuard(); }
 
  private:
   TWindowsLibraries FLibraries;

@@ -32,7 +32,11 @@ struct TGuardFrame {
   TGuardFrame* Previous;
 };
 
-TGuardFrame* volatile gFrame = nullptr;
+// The guarded calls under way on this thread: a fault on another thread
+// (one of the program's own, or of a library) is not theirs. The program's
+// own thread-local storage is reached without a call, so the handler may
+// read it.
+thread_local TGuardFrame* volatile gFrame = nullptr;
 struct sigaction gPrevious[4];
 bool gInstalled = false;
 alignas(16) char gAltStack[kAltStackSize];  // where the handlers run

@@ -17,12 +17,20 @@ struct TGuardFrame {
   void* Env[5];  // for __builtin_setjmp
   EXCEPTION_RECORD Record;
   TGuardFrame* Previous;
+  DWORD Thread;  // the thread making the call
 #if defined(__i386__)
   void* ExceptionList;  // the SEH chain at the call site
 #endif
 };
 
+// The guarded calls under way, all on one thread: a fault on another
+// thread (one of the program's own, or of a library) is not theirs.
 TGuardFrame* volatile gFrame = nullptr;
+
+bool GuardedHere() {
+  const TGuardFrame* frame = gFrame;
+  return frame != nullptr && frame->Thread == GetCurrentThreadId();
+}
 bool gInstalled = false;
 LPTOP_LEVEL_EXCEPTION_FILTER gPreviousFilter = nullptr;
 
@@ -73,14 +81,14 @@ void SetExceptionList(void* aHead) {
 }
 
 LONG CALLBACK VectoredHandler(EXCEPTION_POINTERS* aPointers) {
-  if (gFrame == nullptr || !IsProcessorFault(aPointers->ExceptionRecord->ExceptionCode)) {
+  if (!GuardedHere() || !IsProcessorFault(aPointers->ExceptionRecord->ExceptionCode)) {
     return EXCEPTION_CONTINUE_SEARCH;
   }
   ReturnToCallSite(*aPointers->ExceptionRecord);
 }
 
 LONG WINAPI UnhandledFilter(EXCEPTION_POINTERS* aPointers) {
-  if (gFrame != nullptr) ReturnToCallSite(*aPointers->ExceptionRecord);
+  if (GuardedHere()) ReturnToCallSite(*aPointers->ExceptionRecord);
   return gPreviousFilter ? gPreviousFilter(aPointers) : EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -168,6 +176,7 @@ void InstallFaultGuard() {
 bool RunGuardedCall(void (*aCall)(void*), void* aContext, TFaultInfo& vFault) {
   TGuardFrame frame;
   frame.Previous = gFrame;
+  frame.Thread = GetCurrentThreadId();
 #if defined(__i386__)
   frame.ExceptionList = ExceptionList();
 #endif

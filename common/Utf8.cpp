@@ -375,4 +375,28 @@ ByteString EncodeUtf8(const char16_t* aText, std::size_t aCount) {
   return out;
 }
 
+bool HasUnpairedSurrogate(const char16_t* aText, std::size_t aCount) {
+  const char16_t* const end = aText + aCount;
+#if defined(__SSE2__)
+  // Eight units at a time until one is a surrogate: a text of any script
+  // but those beyond the first plane holds none.
+  const __m128i bias = _mm_set1_epi16(static_cast<short>(0x8000 - 0xD800));
+  const __m128i below = _mm_set1_epi16(static_cast<short>(0x8000 + 0x800));
+  while (end - aText >= 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(aText));
+    // unit - 0xD800 < 0x800, unsigned, as a signed compare after a shift.
+    const __m128i shifted = _mm_add_epi16(units, bias);
+    if (_mm_movemask_epi8(_mm_cmplt_epi16(shifted, below)) != 0) break;
+    aText += 8;
+  }
+#endif
+  for (const char16_t* at = aText; at < end; ++at) {
+    // Surrogates are rare: one test a unit until one is met.
+    if (static_cast<char16_t>(*at - 0xD800) >= 0x800) continue;
+    if (!IsHighSurrogate(*at) || at + 1 == end || !IsLowSurrogate(at[1])) return true;
+    ++at;
+  }
+  return false;
+}
+
 }  // namespace xlate

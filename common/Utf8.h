@@ -33,5 +33,8 @@ ByteString EncodeUtf8(const char16_t* aText, std::size_t aCount);
 inline ByteString EncodeUtf8(const Text& aText) { return EncodeUtf8(aText.data(), aText.size()); }
 // Appends instead of returning, so that callers can reuse one buffer.
 void AppendUtf8(const char16_t* aText, std::size_t aCount, ByteString& vOut);
+// Whether the text holds a surrogate that is not half of a pair: such a
+// text does not come back from its UTF-8 bytes.
+bool HasUnpairedSurrogate(const char16_t* aText, std::size_t aCount);
 
 }  // namespace xlate

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/Types.h"
@@ -24,6 +27,12 @@ class TProcessContext {
   virtual Text EnvironmentValue(const Text& aName) = 0;
   // Equality ignoring case, as the user's locale sees it.
   virtual bool EqualIgnoreCase(const Text& aLeft, const Text& aRight) = 0;
+  // Starts a thread of the program's own work. Signals sent to the
+  // process do not stop at it: they reach the main thread, as they would
+  // without it.
+  virtual std::thread StartThread(std::function<void()> aWork) {
+    return std::thread(std::move(aWork));
+  }
 };
 
 }  // namespace xlate

@@ -298,36 +298,45 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const TUt
   FBatchStarts.clear();
   FBatchPointers.clear();
   FBatchPointers.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t start = FBatchTexts.size();
-    if (aUtf8Lines != nullptr) {
-      textBytes = aUtf8Lines->Starts[i + 1] - aUtf8Lines->Starts[0];
-    } else {
-      if (!vLines[i].empty()) {
-        FText.AppendTextAsMultiByte(kCodePageUtf8, vLines[i].data(), vLines[i].size(), FBatchTexts);
+  if (aUtf8Lines != nullptr) {
+    // The lines' bytes are in place: the batch's size is known for any
+    // number of lines, and it grows with the number, so the most that fit
+    // are found by halving; at least one goes.
+    const auto fits = [aUtf8Lines](std::size_t aLines) {
+      const auto bytes =
+          static_cast<std::size_t>(aUtf8Lines->Starts[aLines] - aUtf8Lines->Starts[0]);
+      return 2 * (std::uint64_t{ZTA_BATCH_CODE_BYTES} * aLines + bytes) <= kPartResultBytes;
+    };
+    if (count > 1 && !fits(count)) {
+      std::size_t low = 1;  // fits, or is the one line that goes anyway
+      std::size_t high = count;
+      while (high - low > 1) {
+        const std::size_t middle = low + (high - low) / 2;
+        (fits(middle) ? low : high) = middle;
       }
-      FBatchTexts.push_back('\0');
-      textBytes = FBatchTexts.size();
+      count = low;
     }
+    textBytes = static_cast<std::size_t>(aUtf8Lines->Starts[count] - aUtf8Lines->Starts[0]);
+  }
+  for (std::size_t i = 0; aUtf8Lines == nullptr && i < count; ++i) {
+    const std::size_t start = FBatchTexts.size();
+    if (!vLines[i].empty()) {
+      FText.AppendTextAsMultiByte(kCodePageUtf8, vLines[i].data(), vLines[i].size(), FBatchTexts);
+    }
+    FBatchTexts.push_back('\0');
+    textBytes = FBatchTexts.size();
     if (i > 0 &&
         2 * (std::uint64_t{ZTA_BATCH_CODE_BYTES} * (i + 1) + textBytes) > kPartResultBytes) {
-      if (aUtf8Lines != nullptr) {
-        textBytes = aUtf8Lines->Starts[i] - aUtf8Lines->Starts[0];
-      } else {
-        FBatchTexts.resize(start);
-        textBytes = start;
-      }
+      FBatchTexts.resize(start);
+      textBytes = start;
       count = i;
       break;
     }
-    if (aUtf8Lines != nullptr) {
-      FBatchPointers.push_back(aUtf8Lines->Line(i));
-    } else {
-      FBatchStarts.push_back(start);
-    }
+    FBatchStarts.push_back(start);
   }
   for (std::size_t start : FBatchStarts) FBatchPointers.push_back(FBatchTexts.data() + start);
-  const char* const* texts = FBatchPointers.data();
+  // Lines given as UTF-8 are their own texts.
+  const char* const* texts = aUtf8Lines != nullptr ? aUtf8Lines->Starts : FBatchPointers.data();
 
   // A first buffer twice the size of the texts as records, so that the
   // translations usually fit at once.
@@ -339,7 +348,14 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const TUt
   // A line too long for the largest buffer of a batch is translated alone.
   if (capacity > kPartResultBytes) return 0;
   std::size_t done = 0;
+  // Lines given as UTF-8 whose results are taken as UTF-8 get them as the
+  // records are read: no second pass over the records.
+  const bool resultsOnTheWay = aUtf8Lines != nullptr && vUtf8Results != nullptr;
+  const TUtf8Lines* sent = resultsOnTheWay ? aUtf8Lines : nullptr;
+  TUtf8Result* const results = resultsOnTheWay ? vUtf8Results : nullptr;
   for (;;) {
+    // New memory holds nothing known.
+    if (capacity > FBatchBuffer.Capacity()) FBatchCleanFrom = nullptr;
     if (!FBatchBuffer.Reserve(static_cast<std::size_t>(capacity))) {
       FBatchBufferSize = 0;
       break;
@@ -347,19 +363,30 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const TUt
     FBatchBufferSize = static_cast<std::uint32_t>(capacity);
     const std::uint32_t size = FBatchBufferSize;
     char* data = FBatchBuffer.Last(size);
-    std::memset(data, kUnwritten, size);
+    // Filled but where the last valid answer left it untouched: with many
+    // short lines, filling all of it took as long as the lines.
+    const std::size_t dirty = FBatchCleanFrom != nullptr && FBatchCleanFrom >= data
+                                  ? static_cast<std::size_t>(FBatchCleanFrom - data)
+                                  : size;
+    std::memset(data, kUnwritten, dirty);
+    FBatchCleanFrom = nullptr;  // until the answer is found valid
     const auto count32 = static_cast<std::uint32_t>(count);
     try {
       if (LibraryBoolean(CallLibrary(FGuard, [&] {
             return FprocTranslateBatch(FLangInit.c_str(), FLangFrom.c_str(), FLangTo.c_str(),
                                        count32, texts, data, size);
           }))) {
-        if (ReadBatchRecords(data, size, count, false)) done = count;
+        if (ReadBatchRecords(data, size, count, false, sent, results)) {
+          done = count;
+          FBatchCleanFrom = data + FBatchAnswerBytes;
+        }
         break;
       }
       if (static_cast<std::uint32_t>(LastErrorCode()) != ZTA_CODE_BUFFER_TOO_SMALL) {
         // Failed as a whole; a partial answer still gives the lines it has.
-        if (ReadBatchRecords(data, size, count, true)) done = FBatchRecords.size();
+        if (ReadBatchRecords(data, size, count, true, sent, results)) {
+          done = FBatchRecords.size();
+        }
         break;
       }
     } catch (const TException&) {
@@ -403,8 +430,9 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const TUt
       if (end - at >= 3 && at[1] == '\xBF' && at[2] == '\xBD') return false;
     }
   };
-  for (std::size_t i = 0; i < done; ++i) {
+  for (std::size_t i = 0; i < done && !(resultsOnTheWay && FBatchFailures == 0); ++i) {
     const TBatchRecord& record = FBatchRecords[i];
+    if (record.Code == 0 && resultsOnTheWay) continue;  // set as it was read
     if (record.Code == 0) {
       // A line the library gave back unchanged keeps its text: decoding
       // the bytes that were made of it would give it again. A line given
@@ -453,36 +481,56 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const TUt
 // rest would be read as the next records, and some of what was written
 // would be left over) so make the answer invalid.
 bool TdllZTA::ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t aCount,
-                               bool aPartial) {
-  FBatchRecords.clear();
+                               bool aPartial, const TUtf8Lines* aSent, TUtf8Result* vResults) {
+  FBatchFailures = 0;
+  // Room for every record at once; the records read are counted, and the
+  // rest cut off at the end.
+  if (FBatchRecords.size() < aCount) FBatchRecords.resize(aCount);
+  TBatchRecord* const records = FBatchRecords.data();
+  std::size_t read = 0;
+  const auto keep = [this, &read](bool aValid) {
+    FBatchRecords.resize(read);
+    return aValid;
+  };
   std::size_t at = 0;
   for (;;) {
-    if (!aPartial && FBatchRecords.size() == aCount) break;
-    if (aPartial && FBatchRecords.size() == aCount) return false;  // no end mark
-    if (aSize - at < ZTA_BATCH_CODE_BYTES + 1) return false;
+    if (!aPartial && read == aCount) break;
+    if (aPartial && read == aCount) return keep(false);  // no end mark
+    if (aSize - at < ZTA_BATCH_CODE_BYTES + 1) return keep(false);
     const auto* code = reinterpret_cast<const unsigned char*>(aData + at);
     const std::uint32_t value =
         code[0] | (code[1] << 8) | (std::uint32_t{code[2]} << 16) | (std::uint32_t{code[3]} << 24);
     at += ZTA_BATCH_CODE_BYTES;
     // An empty text, as in a file of short lines, needs no search.
     const void* nul = aData[at] == '\0' ? aData + at : std::memchr(aData + at, '\0', aSize - at);
-    if (nul == nullptr) return false;
+    if (nul == nullptr) return keep(false);
     const auto size = static_cast<std::size_t>(static_cast<const char*>(nul) - (aData + at));
     if (value == ZTA_CODE_BUFFER_TOO_SMALL) {
       // Code 1 is no record's: it is the end mark of a partial answer.
-      if (!aPartial || size != 0) return false;
+      if (!aPartial || size != 0) return keep(false);
       ++at;
       break;
     }
     // Filled in place: a record built aside and copied in whole made the
     // processor wait on its parts, once for every line.
-    TBatchRecord& record = FBatchRecords.emplace_back();
+    TBatchRecord& record = records[read];
     record.Code = value;
     record.Text = aData + at;
-    record.Size = size;
+    record.Size = static_cast<std::uint32_t>(size);
+    if (value != 0) {
+      ++FBatchFailures;
+    } else if (vResults != nullptr) {
+      // Whether the bytes are the very ones sent for the line.
+      const std::size_t sentSize = aSent->Size(read);
+      vResults[read] = {
+          aData + at, record.Size,
+          size == sentSize && (size == 0 || std::memcmp(aData + at, aSent->Line(read), size) == 0)};
+    }
+    ++read;
     at += size + 1;
   }
-  return Unwritten(aData + at, aSize - at);
+  FBatchAnswerBytes = at;
+  return keep(Unwritten(aData + at, aSize - at));
 }
 
 std::unique_ptr<TStringList> TdllZTA::LanguageList() {

@@ -20,21 +20,23 @@ namespace xlate {
 // the very ones sent for the line.
 struct TUtf8Result {
   const char* Data = nullptr;
-  std::size_t Size = 0;
+  std::uint32_t Size = 0;  // a batch's whole answer is smaller
   bool Sent = false;
 };
 
-// Lines given as the UTF-8 bytes the library takes, one after the other in
-// one buffer, each followed by a NUL: a line starts Starts[i] bytes into
-// Bytes, and the next one Starts[i + 1] bytes in.
+// Lines given as the UTF-8 bytes the library takes, each followed by a
+// NUL and the next line right after it: a line starts at Starts[i], and
+// ends one byte before Starts[i + 1]. The starts are what a batch call
+// takes as its texts.
 struct TUtf8Lines {
-  const char* Bytes = nullptr;
-  const std::size_t* Starts = nullptr;
+  const char* const* Starts = nullptr;
 
-  const char* Line(std::size_t aIndex) const { return Bytes + Starts[aIndex]; }
-  std::size_t Size(std::size_t aIndex) const { return Starts[aIndex + 1] - Starts[aIndex] - 1; }
+  const char* Line(std::size_t aIndex) const { return Starts[aIndex]; }
+  std::size_t Size(std::size_t aIndex) const {
+    return static_cast<std::size_t>(Starts[aIndex + 1] - Starts[aIndex]) - 1;
+  }
   // The lines from aIndex on.
-  TUtf8Lines From(std::size_t aIndex) const { return {Bytes, Starts + aIndex}; }
+  TUtf8Lines From(std::size_t aIndex) const { return {Starts + aIndex}; }
 };
 
 // The translation service: loads the translation library, binds its six
@@ -146,8 +148,12 @@ class TdllZTA {
   // Reads the records the library wrote into the batch's aSize bytes at
   // aData into FBatchRecords: aCount records for a true answer, or, when
   // aPartial, those before the end mark of a partial answer (fewer than
-  // aCount). False when the bytes are not such an answer.
-  bool ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t aCount, bool aPartial);
+  // aCount). False when the bytes are not such an answer. With aSent and
+  // vResults, the result of each record of code 0 is set on the way, as
+  // TranslateLines gives it for lines given as UTF-8 (aSent); the records
+  // of other codes are counted (FBatchFailures).
+  bool ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t aCount, bool aPartial,
+                        const TUtf8Lines* aSent = nullptr, TUtf8Result* vResults = nullptr);
   // Translates the first lines alone, until all aCount are done or their
   // results pass kPartResultBytes; returns how many.
   std::size_t TranslateEachLine(Text* vLines, std::size_t aCount, const TUtf8Lines* aUtf8Lines,
@@ -177,10 +183,11 @@ class TdllZTA {
   // library is its last FBatchBufferSize bytes, never more than
   // kPartResultBytes); the records read from it; and the most lines a batch
   // takes, lowered when the records of more did not fit.
+  // Sixteen bytes: a batch of short lines has many of them.
   struct TBatchRecord {
-    std::uint32_t Code;
     const char* Text;
-    std::size_t Size;
+    std::uint32_t Size;  // the batch's buffer is smaller
+    std::uint32_t Code;
   };
   ByteString FBatchTexts;
   std::vector<std::size_t> FBatchStarts;
@@ -189,6 +196,13 @@ class TdllZTA {
   std::uint32_t FBatchBufferSize = 0;
   std::vector<TBatchRecord> FBatchRecords;
   std::size_t FBatchLineLimit = SIZE_MAX;
+  // From here to the buffer's end, the buffer is known to hold only the
+  // byte it is filled with before a call: the rest of the last answer that
+  // was read and found valid; null when nothing is known. Only the bytes
+  // before it are filled again.
+  const char* FBatchCleanFrom = nullptr;
+  std::size_t FBatchAnswerBytes = 0;  // of the last answer read, records and end mark
+  std::size_t FBatchFailures = 0;     // its records of a code other than 0
 };
 
 // The largest result buffer the service offers: aMaxSize is a 32-bit

@@ -80,6 +80,22 @@ TEST(Utf8, EncodesPairsAsFourBytesAndLoneSurrogatesAsReplacement) {
   }
   EXPECT_EQ(EncodeUtf8(u"\u007f\u0080\u07ff\u0800\uffff"),
             "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF");
+  // Which texts those are, at every place in a text long enough to be
+  // looked at eight units at a time.
+  for (std::size_t at = 0; at < 20; ++at) {
+    const Text before(at, u'\u00e9');
+    const Text after(20 - at, u'\ud7ff');
+    for (const Text& middle : {Text(u"\U0001F600"), Text(u"\uE000\uFFFD")}) {
+      const Text text = before + middle + after;
+      EXPECT_FALSE(HasUnpairedSurrogate(text.data(), text.size())) << at;
+    }
+    for (const Text& middle : {Text(1, char16_t(0xD800)), Text(1, char16_t(0xDFFF)),
+                               Text{char16_t(0xDC00), char16_t(0xD800)}}) {
+      const Text text = before + middle + after;
+      EXPECT_TRUE(HasUnpairedSurrogate(text.data(), text.size())) << at;
+      EXPECT_TRUE(HasUnpairedSurrogate(text.data(), at + middle.size())) << at;
+    }
+  }
 }
 
 #if !defined(_WIN32)

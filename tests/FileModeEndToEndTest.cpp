@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/filemode/LineBlock.h"
 #include "testsupport/EndToEnd.h"
 
 namespace xlate {
@@ -76,8 +77,8 @@ const char kNullDevice[] = "/dev/null";
 // it gives, and only the others are translated alone. (A batch that faults
 // is among the fault cases.)
 TEST_F(FileModeEndToEnd, ABatchLibraryGivesTheBytesOfLineByLine) {
-  std::string fullBlock;  // 4096 lines: what follows is the next block
-  for (int i = 0; i < 4096; ++i) fullBlock += "x\n";
+  std::string fullBlock;  // a block's most lines: what follows is the next block
+  for (std::size_t i = 0; i < xlate::TFileWindow().Lines; ++i) fullBlock += "x\n";
   const struct {
     std::string input;
     std::size_t alone;  // lines translated alone (ztaTranslate calls)
@@ -123,6 +124,39 @@ TEST_F(FileModeEndToEnd, ABatchLibraryGivesTheBytesOfLineByLine) {
       fs::remove(Path("calls.log"));
     }
   }
+}
+
+// Through a library that gives every line back unchanged, a UTF-16 file of
+// many blocks comes out as it went in, in UTF-16 and in UTF-8, surrogate
+// pairs included; an unpaired surrogate reached the library as U+FFFD, and
+// comes back as that.
+TEST_F(FileModeEndToEnd, AUtf16FileComesBackWholeThroughALibraryThatChangesNothing) {
+  std::u16string text;  // the file
+  std::u16string back;  // what comes back in UTF-16, and in UTF-8
+  std::string utf8 = "\xEF\xBB\xBF";
+  const auto add = [&](const std::u16string& aIn, const std::u16string& aBack,
+                       const std::string& aUtf8) {
+    text += aIn;
+    back += aBack;
+    utf8 += aUtf8;
+  };
+  for (int i = 0; i < 40000; ++i) {
+    add(u"line ", u"line ", "line ");
+    for (int k = 0; k < i % 70; ++k) add(u"\u00e9", u"\u00e9", "\xC3\xA9");
+    if (i % 10007 == 5) add(u"\xD800 lone", u"\uFFFD lone", "\xEF\xBF\xBD lone");
+    if (i % 9001 == 7) add(u"pair \U0001F600", u"pair \U0001F600", "pair \xF0\x9F\x98\x80");
+    add(u"\r\n", u"\r\n", "\r\n");
+  }
+  TProgramFolder echo(XLATE_ECHO_LIBRARY);
+  WriteFileBytes(echo.File("in.txt"), "\xFF\xFE" + Utf16Bytes(text));
+  const TProcessResult toUtf16 =
+      echo.Run({"IFILE=in.txt", "OFILE=out.txt", "ICODING=UNICODE", "OCODING=UNICODE"});
+  EXPECT_EQ(toUtf16.Err, "");
+  EXPECT_TRUE(ReadFileBytes(echo.File("out.txt")) == "\xFF\xFE" + Utf16Bytes(back));
+  const TProcessResult toUtf8 =
+      echo.Run({"IFILE=in.txt", "OFILE=out.txt", "ICODING=UNICODE", "OCODING=UTF8"});
+  EXPECT_EQ(toUtf8.Err, "");
+  EXPECT_TRUE(ReadFileBytes(echo.File("out.txt")) == utf8);
 }
 
 TEST_F(FileModeEndToEnd, AnInputHeldByAnotherProcessCannotBeOpened) {
@@ -658,6 +692,26 @@ TEST_F(FileModeEndToEnd, LongTranslationsDoNotPileUpInMemory) {
   EXPECT_EQ(out.size(), 3 + 400u * 100002);  // the byte-order mark, then the lines
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 400);
   EXPECT_EQ(out.substr(out.size() - 6), "abcd\r\n");
+}
+
+// Lines far longer than the window are held one at a time, though the file
+// is read ahead: six lines of 8 MB go through within 100 MB of address
+// space (reading three of them ahead took more).
+TEST_F(FileModeEndToEnd, LongLinesDoNotPileUpInMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
+#endif
+  TProgramFolder echo(XLATE_ECHO_LIBRARY);
+  const std::string line = std::string(8000000, 'y') + "\n";
+  std::string input;
+  for (int i = 0; i < 6; ++i) input += line;
+  WriteFileBytes(echo.File("in.txt"), input);
+  TProcessOptions options;
+  options.Arguments = {"-c", "ulimit -v 100000 && ./xlate IFILE=in.txt OFILE=out.txt ICODING=UTF8"};
+  options.WorkingDirectory = echo.Path().string();
+  const TProcessResult r = RunProcess("/bin/sh", options);
+  EXPECT_EQ(r.Out, "");
+  EXPECT_EQ(ReadFileBytes(echo.File("out.txt")).size(), 3 + 6 * 8000002u);
 }
 
 TEST_F(FileModeEndToEnd, ANamedPipeIsWrittenDirectlyAndNotReplaced) {

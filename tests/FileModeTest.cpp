@@ -154,6 +154,15 @@ TEST_F(FileModeTest, AFailingLineCarriesItsMessageAndTheOthersAreTranslated) {
             "\xFF\xFE" + Utf16(u"[en>en] gr\u00fc\u00df\r\n"
                                u"Can't get translation of text \"@fail 7 broken\" because of "
                                u"\"broken\"\r\n"));
+  // A failing line of a UTF-16 file is named as it stands, an unpaired
+  // surrogate included, also after lines of its block that had none.
+  File(u"in") = "\xFF\xFE" + Utf16(u"x\r\n@fail 7 broken \xDC01\r\ny");
+  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out", u"ICODING=UNICODE", u"OCODING=UNICODE"}), 0);
+  EXPECT_EQ(File(u"out"),
+            "\xFF\xFE" + Utf16(u"[en>en] x\r\n"
+                               u"Can't get translation of text \"@fail 7 broken "
+                               u"\xDC01\" because of \"broken \u00EF\u00BF\u00BD\"\r\n"
+                               u"[en>en] y\r\n"));
   // A translation's line breaks become spaces also where the library's
   // bytes go to the output as they are, from a UTF-8 or an ANSI file.
   for (const char16_t* coding : {u"ICODING=UTF8", u"ICODING=ANSI"}) {
@@ -238,15 +247,31 @@ TEST_F(FileModeTest, MissingUnopenableAndDirectoryInputsAreReported) {
 }
 
 TEST_F(FileModeTest, AFailedReadWritesNoOutput) {
-  File(u"in") = std::string(200000, 'a');
-  File(u"out") = "precious";
-  FPlatform.ReadChunk = 4096;
-  FPlatform.ReadFailsAfter = 100000;
-  EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out"}), 0);
-  EXPECT_EQ(FPlatform.StdOut,
-            Report("Stream read error in file \"/work/in\". Data error (cyclic redundancy check)"));
-  EXPECT_EQ(File(u"out"), "precious");
-  EXPECT_EQ(TranslateCalls(), 0u);
+  // One long line, and short lines whose blocks before the failing read
+  // are translated (the file is read ahead of them) before it is reported.
+  struct Row {
+    std::string input;
+    std::size_t translated;
+  };
+  std::string shortLines;
+  for (int i = 0; i < 100000; ++i) shortLines += "b\n";
+  // Reads of 4096 bytes succeed until 100000 bytes are read: 25 of them,
+  // 2048 lines each.
+  const std::size_t readBefore = (100000 / 4096 + 1) * 4096;
+  const Row rows[] = {{std::string(200000, 'a'), 0}, {shortLines, readBefore / 2}};
+  for (const auto& row : rows) {
+    File(u"in") = row.input;
+    File(u"out") = "precious";
+    FPlatform.StdOut.clear();
+    zta_double::Reset();
+    FPlatform.ReadChunk = 4096;
+    FPlatform.ReadFailsAfter = 100000;
+    EXPECT_EQ(Run({u"IFILE=in", u"OFILE=out"}), 0);
+    EXPECT_EQ(FPlatform.StdOut, Report("Stream read error in file \"/work/in\". Data error "
+                                       "(cyclic redundancy check)"));
+    EXPECT_EQ(File(u"out"), "precious");
+    EXPECT_EQ(TranslateCalls(), row.translated);
+  }
 }
 
 TEST_F(FileModeTest, ReadsInAnyNumberOfPieces) {

@@ -1,5 +1,6 @@
 #include "app/filemode/FileMode.h"
 
+#include "app/filemode/BlockSource.h"
 #include "app/filemode/InputFile.h"
 #include "app/filemode/LineBreaks.h"
 #include "app/filemode/OutputFile.h"
@@ -102,14 +103,15 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
   TOutputFile output(aPlatform, aTask.OutFile, aTask.OutCoding, inPlace ? input.get() : nullptr);
   CheckOutputIsNotInput(aPlatform, aTask, *input, output);
   TLineReader reader(aPlatform, *input, aTask.InFile, aTask.InCoding, aWindow);
-  TLineBlock block;
   std::uint64_t lines = 0;
   std::uint64_t failed = 0;
   {
+    TBlockSource source(aPlatform.Process(), reader, input->Identity().Regular);
     // Not on the terminal that may be showing the output itself.
     TProgress progress(aPlatform.Streams(), size, !stdOutput);
-    while (reader.ReadBlock(block)) {
-      progress.BlockStarted(block.Count(), reader.BytesUsed());
+    while (TLineBlock* next = source.Next()) {
+      TLineBlock& block = *next;
+      progress.BlockStarted(block.Count(), source.BytesUsed());
       // A part of the block at a time, its results written and let go
       // before the next is translated: lines whose translations are much
       // longer than they are do not pile up.
@@ -121,7 +123,17 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
         const std::size_t end = TranslateBlockPart(aService, block, first, progress, utf8Results);
         for (std::size_t i = first; i < end; ++i) {
           const TUtf8Result* result = utf8Results ? &block.Utf8Result(i) : nullptr;
-          if (result != nullptr && result->Data != nullptr) {
+          if (result != nullptr && result->Data != nullptr && result->Size == 0) {
+            // A run of empty results, as a file of short lines has, is
+            // written as one.
+            std::size_t run = 1;
+            while (i + run < end && block.Utf8Result(i + run).Data != nullptr &&
+                   block.Utf8Result(i + run).Size == 0) {
+              ++run;
+            }
+            output.WriteEmptyLines(run);
+            i += run - 1;
+          } else if (result != nullptr && result->Data != nullptr) {
             // A result that is the line as sent is as well-formed, and as
             // free of line breaks, as the reader made the line.
             output.WriteUtf8Line(result->Data, result->Size, result->Sent);
@@ -137,7 +149,7 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
       lines += block.Count();
       failed += block.Failed();
     }
-  }  // the progress line is cleared before the summary
+  }  // the progress line is cleared before the summary, and the reading is over
   output.Finish();
   if (failed > 0) ReportFailedLines(aPlatform, failed, lines);
   return failed;

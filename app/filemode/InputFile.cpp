@@ -60,6 +60,7 @@ TLineReader::TLineReader(TPlatform& aPlatform, TPlatformFile& aFile, const Text&
 
 bool TLineReader::ReadBlock(TLineBlock& vBlock) {
   const bool any = FillBlock(vBlock);
+  vBlock.Complete();
   // Once a line longer than the window is in the block, the buffer that
   // held it goes back to the window's size before the line is translated.
   const std::size_t window = WindowCapacity();
@@ -88,12 +89,13 @@ bool TLineReader::FillBlock(TLineBlock& vBlock) {
       if (FStarted && !FEnded && FForm != TByteForm::bfNone) {
         if (FCoding.UnitSize == 2) {
           const bool oddByte = (FEnd - FStart) % 2 == 1;
-          if (FEnd / 2 > FStart / 2 || oddByte) {
+          if (oddByte) {
+            Text last(FBuffer.get() + FStart / 2, FEnd / 2 - FStart / 2);
+            last += u'\uFFFD';
+            AddLine(last.data(), last.size(), vBlock);
+            --FEnd;  // given: the buffer ends with whole units again
+          } else if (FEnd / 2 > FStart / 2) {
             AddLine(FBuffer.get() + FStart / 2, FEnd / 2 - FStart / 2, vBlock);
-            if (oddByte) {
-              vBlock[vBlock.Count() - 1] += u'\uFFFD';
-              --FEnd;  // given: the buffer ends with whole units again
-            }
           }
         } else if (FEnd > FStart) {
           AddLine(bytes + FStart, FEnd - FStart, vBlock);
@@ -134,7 +136,32 @@ void TLineReader::SplitLines(const Unit* aData, std::size_t aCount, TLineBlock& 
     if (aData[start] == '\n') ++start;
   }
   std::size_t from = std::max(start, FSearchFrom / kSize);
+  // Empty lines of a file read as UTF-8 go in runs; a CR that may yet be
+  // followed by its LF is left for the line-by-line way.
+  const bool emptyRuns = kSize == 1 && (FForm == TByteForm::bfUtf8 || FForm == TByteForm::bfAnsi);
   while (vBlock.Count() < FWindow.Lines) {
+    if (emptyRuns && start == from && from < aCount &&
+        (aData[from] == '\n' || aData[from] == '\r')) {
+      const std::size_t room = FWindow.Lines - vBlock.Count();
+      std::size_t run = 0;
+      std::size_t at = from;
+      while (run < room) {
+        if (at < aCount && aData[at] == '\n') {
+          at += 1;
+        } else if (aCount - at >= 2 && aData[at] == '\r' && aData[at + 1] == '\n') {
+          at += 2;
+        } else {
+          break;
+        }
+        ++run;
+      }
+      if (run > 0) {
+        FLines += run;
+        vBlock.AddEmptyUtf8Lines(run);
+        start = from = at;
+        continue;
+      }
+    }
     const TLineEnd<Unit> line = FindLineEnd(aData + from, aData + aCount);
     const auto at = static_cast<std::size_t>(line.End - aData);
     if (line.Kind == TLineEndKind::leOpen) {
@@ -196,6 +223,20 @@ void TLineReader::AddLine(const char* aBytes, std::size_t aCount, TLineBlock& vB
 
 void TLineReader::AddLine(const char16_t* aUnits, std::size_t aCount, TLineBlock& vBlock) {
   ++FLines;
+  // As the UTF-8 bytes the library takes, made here rather than when the
+  // block is sent: the reading side does the encoding. A line with an
+  // unpaired surrogate, which its UTF-8 bytes hold as U+FFFD, stays a text,
+  // so that a message of its failure names it as it stands; its block then
+  // holds texts.
+  if (vBlock.Count() == 0 || vBlock.InUtf8()) {
+    if (!HasUnpairedSurrogate(aUnits, aCount)) {
+      if (aCount > 0)
+        FText.AppendTextAsMultiByte(kCodePageUtf8, aUnits, aCount, vBlock.Utf8Bytes());
+      vBlock.EndUtf8Line();
+      return;
+    }
+    vBlock.MakeTexts();
+  }
   vBlock.Add().assign(aUnits, aCount);
 }
 

@@ -1,5 +1,6 @@
 #include "app/filemode/LineBlock.h"
 
+#include "common/Utf8.h"
 #include "platform/LibraryCallGuard.h"
 
 namespace xlate {
@@ -18,14 +19,34 @@ Text& TLineBlock::Add() {
   return line;
 }
 
-void TLineBlock::EndUtf8Line() {
+void TLineBlock::AddEmptyUtf8Lines(std::size_t aCount) {
   FInUtf8 = true;
-  FUtf8.push_back('\0');
-  FUtf8Starts.push_back(FUtf8.size());
-  // The line's text takes its result only where that is a text, which is
-  // then set whole: it is not emptied here.
-  if (FCount == FLines.size()) FLines.emplace_back();
-  ++FCount;
+  std::size_t end = FUtf8.size();
+  FUtf8.append(aCount, '\0');
+  const std::size_t first = FUtf8Starts.size();
+  FUtf8Starts.resize(first + aCount);
+  std::size_t* starts = FUtf8Starts.data() + first;
+  for (std::size_t i = 0; i < aCount; ++i) starts[i] = ++end;
+  FCount += aCount;
+}
+
+void TLineBlock::Complete() {
+  FUtf8Lines.clear();
+  if (!FInUtf8) return;
+  FUtf8Lines.resize(FUtf8Starts.size());
+  const char* const bytes = FUtf8.data();
+  for (std::size_t i = 0; i < FUtf8Starts.size(); ++i) FUtf8Lines[i] = bytes + FUtf8Starts[i];
+}
+
+void TLineBlock::MakeTexts() {
+  if (!FInUtf8) return;
+  Lines();
+  for (std::size_t i = 0; i < FCount; ++i) {
+    AssignUtf8(FUtf8.data() + FUtf8Starts[i], FUtf8Starts[i + 1] - FUtf8Starts[i] - 1, FLines[i]);
+  }
+  FUtf8.clear();
+  FUtf8Starts.resize(1);
+  FInUtf8 = false;
 }
 
 TUtf8Result* TLineBlock::Utf8Results() {
@@ -38,14 +59,19 @@ void TLineBlock::LetGo(std::size_t aIndex) {
 }
 
 void TLineBlock::Clear() {
-  for (std::size_t i = 0; i < FCount; ++i) {
-    if (FLines[i].capacity() > kKeptCapacity) Text().swap(FLines[i]);
+  // Lines read as texts may be long ones; the results of lines read as
+  // UTF-8 are let go by whoever writes them (LetGo).
+  if (!FInUtf8) {
+    for (std::size_t i = 0; i < FCount; ++i) {
+      if (FLines[i].capacity() > kKeptCapacity) Text().swap(FLines[i]);
+    }
   }
   // The bytes of a block of usual lines are kept; those of a long line
   // are let go.
   if (FUtf8.capacity() > kKeptBlockBytes) ByteString().swap(FUtf8);
   FUtf8.clear();
   FUtf8Starts.resize(1);
+  FUtf8Lines.clear();
   FCount = 0;
   FFailed = 0;
   FInUtf8 = false;
@@ -58,7 +84,7 @@ std::size_t TranslateBlockPart(TdllZTA& aService, TLineBlock& vBlock, std::size_
   // floating point.
   TLibraryCallRun run(aService.CallGuard());
   std::size_t failed = 0;
-  const TUtf8Lines lines = vBlock.Utf8Lines().From(aFirst);
+  const TUtf8Lines lines = vBlock.InUtf8() ? vBlock.Utf8Lines().From(aFirst) : TUtf8Lines();
   TUtf8Result* const results = aUtf8Results ? vBlock.Utf8Results() + aFirst : nullptr;
   const std::size_t done = aService.TranslateLines(
       vBlock.Lines() + aFirst, vBlock.Count() - aFirst, vBlock.InUtf8() ? &lines : nullptr, failed,

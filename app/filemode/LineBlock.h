@@ -11,8 +11,8 @@ namespace xlate {
 
 // How much of the input file is held at once.
 struct TFileWindow {
-  std::size_t Bytes = std::size_t{1} << 16;  // read ahead; a longer line is held whole
-  std::size_t Lines = 4096;                  // the most lines in one block
+  std::size_t Bytes = std::size_t{1} << 18;  // read ahead; a longer line is held whole
+  std::size_t Lines = 16384;                 // the most lines in one block
 };
 
 // A run of consecutive lines of the input file, in file order: what is
@@ -42,16 +42,35 @@ class TLineBlock {
     const TUtf8Lines lines = Utf8Lines();
     return ByteString(lines.Line(aIndex), lines.Size(aIndex));
   }
-  // The lines one after the other, for a call that takes them all.
-  Text* Lines() { return FLines.data(); }
-  TUtf8Lines Utf8Lines() const { return {FUtf8.data(), FUtf8Starts.data()}; }
+  // The lines one after the other, for a call that takes them all: for
+  // lines that came as UTF-8, they are made here, to take the results that
+  // are texts (each set whole).
+  Text* Lines() {
+    if (FLines.size() < FCount) FLines.resize(FCount);
+    return FLines.data();
+  }
+  // The UTF-8 lines, once the block is read whole (Complete).
+  TUtf8Lines Utf8Lines() const { return {FUtf8Lines.data()}; }
   // A new line at the end, empty, for the reader to fill: as a text, or as
   // UTF-8 bytes (well-formed ones), which the reader appends to
   // Utf8Bytes() before it ends the line with EndUtf8Line. One block holds
   // one kind.
   Text& Add();
   ByteString& Utf8Bytes() { return FUtf8; }
-  void EndUtf8Line();
+  void EndUtf8Line() {
+    FInUtf8 = true;
+    FUtf8.push_back('\0');
+    FUtf8Starts.push_back(FUtf8.size());
+    ++FCount;
+  }
+  // The block is read whole: where its UTF-8 lines start is fixed.
+  void Complete();
+  // aCount empty lines at the end, as UTF-8: a run of them, as a file of
+  // short lines has, added at once.
+  void AddEmptyUtf8Lines(std::size_t aCount);
+  // Makes the UTF-8 lines so far texts again, for a line that only a text
+  // holds as it is: the rest of the block then comes as texts.
+  void MakeTexts();
   // The lines that failed: each holds its failure's message in its place,
   // put there by the call that translated the lines, which counts them.
   std::size_t Failed() const { return FFailed; }
@@ -59,16 +78,22 @@ class TLineBlock {
   // The line's result is written: the storage of a long one is let go now,
   // so that the results of a block do not pile up.
   void LetGo(std::size_t aIndex);
-  // Empties the block; the storage of an unusually long line is let go, so
-  // that one long line does not stay held for the rest of the file.
+  // Empties the block; the storage of an unusually long line read as a
+  // text is let go, so that one long line does not stay held for the rest
+  // of the file. (Going through every line of a block of short UTF-8 lines
+  // took as long as reading them.)
   void Clear();
 
  private:
-  std::vector<Text> FLines;  // the first FCount are the block's
+  // The first FCount are the block's; for lines that came as UTF-8, once
+  // Lines() made them.
+  std::vector<Text> FLines;
   // The same, when FInUtf8: their bytes, each followed by a NUL, and
   // where each starts, with the end of the last.
   ByteString FUtf8;
   std::vector<std::size_t> FUtf8Starts{0};
+  // The same as pointers into FUtf8, made once it no longer grows.
+  std::vector<const char*> FUtf8Lines;
   std::vector<TUtf8Result> FResults;
   std::size_t FCount = 0;
   std::size_t FFailed = 0;

@@ -1,5 +1,7 @@
 #include "app/filemode/OutputFile.h"
 
+#include <algorithm>
+
 #include "app/filemode/InputFile.h"
 #include "app/filemode/LineBreaks.h"
 #include "common/CodePages.h"
@@ -100,6 +102,26 @@ void TOutputFile::WriteUtf8Line(const char* aBytes, std::size_t aCount, bool aOn
   WriteLine(FDecoded);
   // A long line's text is not kept for the rest of the file.
   if (FDecoded.capacity() > kFlushSize / 2) Text().swap(FDecoded);
+}
+
+void TOutputFile::WriteEmptyLines(std::size_t aCount) {
+  const std::size_t breakSize = FLineBreak.size();
+  while (aCount > 0) {
+    const std::size_t room = kFlushSize > FBuffer.size() ? kFlushSize - FBuffer.size() : 0;
+    const std::size_t now = std::max<std::size_t>(1, std::min(aCount, room / breakSize));
+    const std::size_t at = FBuffer.size();
+    const std::size_t total = now * breakSize;
+    FBuffer.reserve(at + total);
+    // One break, then the breaks so far appended after themselves.
+    FBuffer += FLineBreak;
+    for (std::size_t done = breakSize; done < total;) {
+      const std::size_t copy = std::min(done, total - done);
+      FBuffer.append(FBuffer, at, copy);
+      done += copy;
+    }
+    aCount -= now;
+    if (FBuffer.size() >= kFlushSize) Flush();
+  }
 }
 
 void TOutputFile::Append(const char16_t* aText, std::size_t aCount, ByteString& vOut) {

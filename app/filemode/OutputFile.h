@@ -29,6 +29,8 @@ class TOutputFile {
   // aOneLine tells that the bytes are known to be well-formed and without
   // a line break, as the bytes of a line read from a file are.
   void WriteUtf8Line(const char* aBytes, std::size_t aCount, bool aOneLine = false);
+  // Writes aCount empty lines: their line breaks, in one go.
+  void WriteEmptyLines(std::size_t aCount);
   // Whether WriteUtf8Line writes lines as they are, the file being UTF-8.
   bool WritesUtf8() const { return FWritesUtf8; }
   // Writes what the lines so far are waiting in; a device or a pipe gets

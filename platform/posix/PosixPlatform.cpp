@@ -5,6 +5,7 @@
 #include <link.h>
 #endif
 #include <limits.h>
+#include <malloc.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
@@ -20,6 +21,7 @@
 #include "platform/Platform.h"
 #include "platform/posix/LocaleCodePages.h"
 #include "platform/posix/NativeNames.h"
+#include "platform/posix/PendingFiles.h"
 #include "platform/posix/PosixFile.h"
 
 namespace xlate {
@@ -112,6 +114,20 @@ class TPosixProcess : public TProcessContext {
     if (argc > 0 && argv[0] != nullptr) FArgv0 = argv[0];
   }
 
+  std::thread StartThread(std::function<void()> aWork) override {
+    // A new thread starts with its creator's signal mask: it keeps the
+    // signals from outside blocked for its whole life, so they go to the
+    // main thread, where a file being replaced holds them back while it
+    // is renamed.
+    TPendingFiles::THeld held;
+#if defined(M_ARENA_MAX)
+    // The thread takes its memory from the process's heap, as the main
+    // thread does: a heap of its own would reserve 64 MB of address space
+    // at once, more than a run under a small limit of it (ulimit -v) has.
+    mallopt(M_ARENA_MAX, 1);
+#endif
+    return std::thread(std::move(aWork));
+  }
   bool EqualIgnoreCase(const Text& aLeft, const Text& aRight) override {
     return EqualIgnoringCase(aLeft, aRight);
   }

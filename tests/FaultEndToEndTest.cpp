@@ -55,6 +55,18 @@ TEST_F(FaultEndToEnd, EachFaultIsReportedAndTheRunEndsNormally) {
   }
 }
 
+#if !defined(_WIN32)
+// A library that runs out of memory and lets the exception out of its
+// entry point: the run ends with the message, not with an abort. (A
+// library that carries its own C++ runtime, as every one on Windows does,
+// unwinds with an unwinder of its own, which cannot reach the program.)
+TEST_F(FaultEndToEnd, AnExceptionLetOutOfTheLibraryIsReported) {
+  const TProcessResult r = Translate("@throw");
+  EXPECT_EQ(r.Signal, 0);
+  EXPECT_EQ(r.Out, ReportFor("Out of memory"));
+}
+#endif
+
 TEST_F(FaultEndToEnd, AnIntegerOverflowTrapIsReported) {
 #if !defined(__i386__)
   GTEST_SKIP() << "only 32-bit x86 has an instruction that traps on overflow (INTO)";

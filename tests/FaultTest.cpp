@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <new>
 
 #if defined(__SSE__)
 #include <xmmintrin.h>
@@ -165,6 +166,9 @@ TEST_F(GuardedLibraryTest, TheCallersFloatingPointSettingsComeBack) {
   ErrorOf(service, u"@fault fltinv");
   EXPECT_EQ(FloatingPointSettings(), before);
   ErrorOf(service, u"@fault fltund");  // the double unmasks underflow itself
+  EXPECT_EQ(FloatingPointSettings(), before);
+  // A C++ exception let out of the library ends its call too.
+  EXPECT_THROW(service.Translate(u"@throw"), std::bad_alloc);
   EXPECT_EQ(FloatingPointSettings(), before);
   // Outside the library, floating-point errors stay quiet.
   volatile double zero = 0.0;

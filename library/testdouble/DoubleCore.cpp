@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <new>
 #include <string_view>
 
 #include "library/kit/BatchRecords.h"
@@ -107,6 +108,8 @@ void RunProcessCommand(const std::string& aText) {
   if (StartsWith(aText, "@exit ")) std::exit(std::atoi(aText.c_str() + 6));
   if (StartsWith(aText, "@quickexit ")) std::_Exit(std::atoi(aText.c_str() + 11));
   if (aText == "@abort") std::abort();
+  // As a library that runs out of memory and lets the exception out.
+  if (aText == "@throw") throw std::bad_alloc();
   if (StartsWith(aText, "@raise ")) std::raise(std::atoi(aText.c_str() + 7));
   if (StartsWith(aText, "@chdir ")) {
     std::error_code ignored;

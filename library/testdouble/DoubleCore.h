@@ -23,6 +23,7 @@
 //                         with 14 when it cannot
 //   @exit N, @quickexit N end the process with exit(N) or _Exit(N)
 //   @abort                end it with abort()
+//   @throw                throw std::bad_alloc out of the entry point
 //   @raise N              raise signal N, then go on as for plain text
 //   @chdir DIR            change the current folder to DIR, then go on
 //                         as for plain text

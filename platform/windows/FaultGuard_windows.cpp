@@ -183,7 +183,14 @@ bool RunGuardedCall(void (*aCall)(void*), void* aContext, TFaultInfo& vFault) {
   const TFloatingPointState saved = EnterLibraryFloatingPoint();
   if (__builtin_setjmp(frame.Env) == 0) {
     gFrame = &frame;
-    aCall(aContext);
+    try {
+      aCall(aContext);
+    } catch (...) {
+      // A C++ exception let out of the library ends the call all the same.
+      gFrame = frame.Previous;
+      LeaveLibraryFloatingPoint(saved);
+      throw;
+    }
     RaisePendingFloatingPointTraps();
     gFrame = frame.Previous;
     LeaveLibraryFloatingPoint(saved);

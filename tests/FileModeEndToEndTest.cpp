@@ -147,16 +147,17 @@ TEST_F(FileModeEndToEnd, AUtf16FileComesBackWholeThroughALibraryThatChangesNothi
     if (i % 9001 == 7) add(u"pair \U0001F600", u"pair \U0001F600", "pair \xF0\x9F\x98\x80");
     add(u"\r\n", u"\r\n", "\r\n");
   }
-  TProgramFolder echo(XLATE_ECHO_LIBRARY);
-  WriteFileBytes(echo.File("in.txt"), "\xFF\xFE" + Utf16Bytes(text));
+  Write("in.txt", "\xFF\xFE" + Utf16Bytes(text));
+  TProcessOptions echo;
+  echo.Environment["ZTA_DOUBLE_MODE"] = "echo";
   const TProcessResult toUtf16 =
-      echo.Run({"IFILE=in.txt", "OFILE=out.txt", "ICODING=UNICODE", "OCODING=UNICODE"});
+      Run({"IFILE=in.txt", "OFILE=out.txt", "ICODING=UNICODE", "OCODING=UNICODE"}, echo);
   EXPECT_EQ(toUtf16.Err, "");
-  EXPECT_TRUE(ReadFileBytes(echo.File("out.txt")) == "\xFF\xFE" + Utf16Bytes(back));
+  EXPECT_TRUE(Read("out.txt") == "\xFF\xFE" + Utf16Bytes(back));
   const TProcessResult toUtf8 =
-      echo.Run({"IFILE=in.txt", "OFILE=out.txt", "ICODING=UNICODE", "OCODING=UTF8"});
+      Run({"IFILE=in.txt", "OFILE=out.txt", "ICODING=UNICODE", "OCODING=UTF8"}, echo);
   EXPECT_EQ(toUtf8.Err, "");
-  EXPECT_TRUE(ReadFileBytes(echo.File("out.txt")) == utf8);
+  EXPECT_TRUE(Read("out.txt") == utf8);
 }
 
 TEST_F(FileModeEndToEnd, AnInputHeldByAnotherProcessCannotBeOpened) {

@@ -282,6 +282,11 @@ bool Unwritten(const char* aData, std::size_t aSize) {
   return aSize == 0 || (aData[0] == kUnwritten && std::memcmp(aData, aData + 1, aSize - 1) == 0);
 }
 
+// Whether a record's text is the very bytes sent for its line.
+bool SameBytes(const char* aText, std::size_t aSize, const char* aSent, std::size_t aSentSize) {
+  return aSize == aSentSize && (aSize == 0 || std::memcmp(aText, aSent, aSize) == 0);
+}
+
 }  // namespace
 
 std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const TUtf8Lines* aUtf8Lines,
@@ -413,16 +418,19 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const TUt
     }
   }
   const std::uint32_t ansi = FText.AnsiCodePage();
-  // Whether a result is the very bytes sent for its line, and those give
-  // the line's text back: U+FFFD (EF BF BD) may have stood for an unpaired
-  // surrogate of the text.
-  const auto sameAsSent = [this](std::size_t aLine, const TBatchRecord& aRecord) {
-    const std::size_t start = FBatchStarts[aLine];
+  // The bytes made of a text line for the batch, each ending where the
+  // next begins.
+  const auto sentSize = [this](std::size_t aLine) {
     const std::size_t next =
         aLine + 1 < FBatchStarts.size() ? FBatchStarts[aLine + 1] : FBatchTexts.size();
-    if (aRecord.Size != next - start - 1) return false;
-    const char* sent = FBatchTexts.data() + start;
-    if (std::memcmp(aRecord.Text, sent, aRecord.Size) != 0) return false;
+    return next - FBatchStarts[aLine] - 1;
+  };
+  // Whether a result is the very bytes sent for its text line, and those
+  // give the line's text back: U+FFFD (EF BF BD) may have stood for an
+  // unpaired surrogate of the text.
+  const auto sameAsSent = [this, &sentSize](std::size_t aLine, const TBatchRecord& aRecord) {
+    const char* sent = FBatchTexts.data() + FBatchStarts[aLine];
+    if (!SameBytes(aRecord.Text, aRecord.Size, sent, sentSize(aLine))) return false;
     const char* const end = sent + aRecord.Size;
     for (const char* at = sent;; ++at) {
       at = static_cast<const char*>(std::memchr(at, '\xEF', static_cast<std::size_t>(end - at)));
@@ -438,22 +446,11 @@ std::size_t TdllZTA::TranslateBatch(Text* vLines, std::size_t& vCount, const TUt
       // the bytes that were made of it would give it again. A line given
       // as UTF-8 bytes has no text yet.
       if (vUtf8Results != nullptr) {
-        vUtf8Results[i].Data = record.Text;
-        vUtf8Results[i].Size = record.Size;
-        // What was sent for the line: its bytes as given, or as made of its
-        // text, each ending where the next begins.
-        const char* sent = nullptr;
-        std::size_t size = 0;
-        if (aUtf8Lines != nullptr) {
-          sent = aUtf8Lines->Line(i);
-          size = aUtf8Lines->Size(i);
-        } else {
-          sent = FBatchTexts.data() + FBatchStarts[i];
-          size = (i + 1 < FBatchStarts.size() ? FBatchStarts[i + 1] : FBatchTexts.size()) -
-                 FBatchStarts[i] - 1;
-        }
-        vUtf8Results[i].Sent =
-            record.Size == size && (size == 0 || std::memcmp(record.Text, sent, size) == 0);
+        // A text line (lines given as UTF-8 got theirs as the records were
+        // read).
+        vUtf8Results[i] = {
+            record.Text, record.Size,
+            SameBytes(record.Text, record.Size, FBatchTexts.data() + FBatchStarts[i], sentSize(i))};
       } else if (record.Size == 0) {
         vLines[i].clear();
       } else if (aUtf8Lines != nullptr || !sameAsSent(i, record)) {
@@ -520,11 +517,8 @@ bool TdllZTA::ReadBatchRecords(const char* aData, std::size_t aSize, std::size_t
     if (value != 0) {
       ++FBatchFailures;
     } else if (vResults != nullptr) {
-      // Whether the bytes are the very ones sent for the line.
-      const std::size_t sentSize = aSent->Size(read);
-      vResults[read] = {
-          aData + at, record.Size,
-          size == sentSize && (size == 0 || std::memcmp(aData + at, aSent->Line(read), size) == 0)};
+      vResults[read] = {aData + at, record.Size,
+                        SameBytes(aData + at, size, aSent->Line(read), aSent->Size(read))};
     }
     ++read;
     at += size + 1;

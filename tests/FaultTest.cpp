@@ -129,7 +129,7 @@ TEST_F(GuardedLibraryTest, ABatchThatFaultsIsTranslatedLineByLine) {
   TdllZTA service(platform, {u"en", u"en", u"de"});
   std::vector<Text> lines = {u"a", u"@batchfault write", u"@fault read", u"b"};
   std::size_t failed = 0;
-  EXPECT_EQ(service.TranslateLines(lines.data(), lines.size(), nullptr, failed), lines.size());
+  EXPECT_EQ(service.TranslateLines({lines.data(), lines.size()}, failed), lines.size());
   EXPECT_EQ(failed, 1u);
   EXPECT_EQ(lines[0], u"[en>de] a");
   EXPECT_EQ(lines[1], u"[en>de] @batchfault write");
@@ -141,7 +141,7 @@ TEST_F(GuardedLibraryTest, ABatchThatFaultsIsTranslatedLineByLine) {
   ASSERT_GE(zta_double::Calls().size(), 5u);
   EXPECT_EQ(zta_double::Calls()[0].Entry, "ztaTranslateBatch");
   std::vector<Text> next = {u"c"};
-  service.TranslateLines(next.data(), next.size(), nullptr, failed);
+  service.TranslateLines({next.data(), next.size()}, failed);
   EXPECT_EQ(next[0], u"[en>de] c");
   EXPECT_EQ(zta_double::Calls().back().Entry, "ztaTranslateBatch");
 }

@@ -51,7 +51,7 @@ class ServiceTest : public ::testing::Test {
     std::size_t failed = 0;
     std::size_t reported = 0;
     for (std::size_t done = 0; done < aLines.size();) {
-      done += service.TranslateLines(aLines.data() + done, aLines.size() - done, nullptr, failed,
+      done += service.TranslateLines({aLines.data() + done, aLines.size() - done}, failed,
                                      [&reported](std::size_t aCount) { reported += aCount; });
     }
     EXPECT_EQ(reported, aLines.size());

@@ -84,11 +84,11 @@ std::size_t TranslateBlockPart(TdllZTA& aService, TLineBlock& vBlock, std::size_
   // floating point.
   TLibraryCallRun run(aService.CallGuard());
   std::size_t failed = 0;
-  const TUtf8Lines lines = vBlock.InUtf8() ? vBlock.Utf8Lines().From(aFirst) : TUtf8Lines();
-  TUtf8Result* const results = aUtf8Results ? vBlock.Utf8Results() + aFirst : nullptr;
+  TLinePart part(vBlock.Lines() + aFirst, vBlock.Count() - aFirst);
+  if (vBlock.InUtf8()) part.Utf8 = vBlock.Utf8Lines().From(aFirst);
+  if (aUtf8Results) part.Utf8Results = vBlock.Utf8Results() + aFirst;
   const std::size_t done = aService.TranslateLines(
-      vBlock.Lines() + aFirst, vBlock.Count() - aFirst, vBlock.InUtf8() ? &lines : nullptr, failed,
-      [&vProgress](std::size_t aCount) { vProgress.LinesDone(aCount); }, results);
+      part, failed, [&vProgress](std::size_t aCount) { vProgress.LinesDone(aCount); });
   vBlock.AddFailures(failed);
   return aFirst + done;
 }

@@ -20,6 +20,117 @@ inline bool IsContinuation(unsigned char aByte) { return (aByte & 0xC0) == 0x80;
 inline bool IsHighSurrogate(char16_t aUnit) { return aUnit >= 0xD800 && aUnit <= 0xDBFF; }
 inline bool IsLowSurrogate(char16_t aUnit) { return aUnit >= 0xDC00 && aUnit <= 0xDFFF; }
 
+// Decodes a run of ASCII bytes at vIn, up to the first other byte or aEnd,
+// into vOut, moving both on. With aOneLine, a CR or an LF stops it, and it
+// returns false.
+template <bool aOneLine>
+inline bool DecodeAscii(const unsigned char*& vIn, const unsigned char* aEnd, char16_t*& vOut) {
+  // ASCII, sixteen or eight bytes at a time where it can.
+#if defined(__SSE2__)
+  while (aEnd - vIn >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(vIn));
+    const __m128i zero = _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(vOut), _mm_unpacklo_epi8(bytes, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(vOut + 8), _mm_unpackhi_epi8(bytes, zero));
+    int other = _mm_movemask_epi8(bytes);
+    if (aOneLine) {
+      other |= _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
+                                              _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))));
+    }
+    if (other != 0) {
+      // The ASCII bytes before the first other one are done; what was
+      // stored after them is written over.
+      const int ascii = __builtin_ctz(static_cast<unsigned>(other));
+      vOut += ascii;
+      vIn += ascii;
+      break;
+    }
+    vOut += 16;
+    vIn += 16;
+  }
+#endif
+  if (aOneLine) {
+    for (; vIn < aEnd && *vIn < 0x80; ++vIn) {
+      if (*vIn == '\n' || *vIn == '\r') return false;
+      *vOut++ = *vIn;
+    }
+    return true;
+  }
+  while (aEnd - vIn >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, vIn, 8);
+    if (word & 0x8080808080808080ull) break;
+    for (int k = 0; k < 8; ++k) vOut[k] = vIn[k];
+    vOut += 8;
+    vIn += 8;
+  }
+  while (vIn < aEnd && *vIn < 0x80) *vOut++ = *vIn++;
+  return true;
+}
+
+// Decodes the sequence that starts at vIn into vOut, moving both on:
+// a valid one as its code point, a malformed one as U+FFFD for its maximal
+// valid prefix. With aOneLine, a malformed sequence returns false instead.
+template <bool aOneLine>
+inline bool DecodeSequence(const unsigned char*& vIn, const unsigned char* aEnd, char16_t*& vOut) {
+  const unsigned char b = *vIn;
+  // Length of the sequence and the valid range of its second byte, so that
+  // overlong forms and surrogates are refused at the earliest byte.
+  int length;
+  unsigned char low = 0x80, high = 0xBF;
+  std::uint32_t code;
+  if (b >= 0xC2 && b <= 0xDF) {
+    length = 2;
+    code = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    length = 3;
+    code = b & 0x0F;
+    if (b == 0xE0) low = 0xA0;
+    if (b == 0xED) high = 0x9F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    length = 4;
+    code = b & 0x07;
+    if (b == 0xF0) low = 0x90;
+    if (b == 0xF4) high = 0x8F;
+  } else {
+    if (aOneLine) return false;
+    *vOut++ = kReplacement;
+    ++vIn;
+    return true;
+  }
+  const unsigned char* q = vIn + 1;
+  bool valid = true;
+  for (int i = 1; i < length; ++i, ++q) {
+    if (q >= aEnd) {
+      valid = false;
+      break;
+    }
+    unsigned char c = *q;
+    bool inRange = (i == 1) ? (c >= low && c <= high) : IsContinuation(c);
+    if (!inRange) {
+      valid = false;
+      break;
+    }
+    code = (code << 6) | (c & 0x3F);
+  }
+  if (!valid) {
+    if (aOneLine) return false;
+    // The maximal valid prefix (vIn up to q) is one malformed sequence.
+    *vOut++ = kReplacement;
+    vIn = q;
+    return true;
+  }
+  if (code >= 0x10000) {
+    code -= 0x10000;
+    *vOut++ = static_cast<char16_t>(0xD800 + (code >> 10));
+    *vOut++ = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+  } else {
+    *vOut++ = static_cast<char16_t>(code);
+  }
+  vIn = q;
+  return true;
+}
+
 // Decodes aCount bytes into aOut, which has room for aCount units; returns
 // the end of what was written. With aOneLine, a malformed sequence, a CR or
 // an LF stops it, and it returns null.
@@ -29,46 +140,7 @@ char16_t* DecodeInto(const unsigned char* aIn, std::size_t aCount, char16_t* aOu
   while (aIn < end) {
     unsigned char b = *aIn;
     if (b < 0x80) {
-      // ASCII, sixteen or eight bytes at a time where it can.
-#if defined(__SSE2__)
-      while (end - aIn >= 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(aIn));
-        const __m128i zero = _mm_setzero_si128();
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(aOut), _mm_unpacklo_epi8(bytes, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(aOut + 8), _mm_unpackhi_epi8(bytes, zero));
-        int other = _mm_movemask_epi8(bytes);
-        if (aOneLine) {
-          other |= _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
-                                                  _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))));
-        }
-        if (other != 0) {
-          // The ASCII bytes before the first other one are done; what was
-          // stored after them is written over.
-          const int ascii = __builtin_ctz(static_cast<unsigned>(other));
-          aOut += ascii;
-          aIn += ascii;
-          break;
-        }
-        aOut += 16;
-        aIn += 16;
-      }
-#endif
-      if (aOneLine) {
-        for (; aIn < end && *aIn < 0x80; ++aIn) {
-          if (*aIn == '\n' || *aIn == '\r') return nullptr;
-          *aOut++ = *aIn;
-        }
-        continue;
-      }
-      while (end - aIn >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, aIn, 8);
-        if (word & 0x8080808080808080ull) break;
-        for (int k = 0; k < 8; ++k) aOut[k] = aIn[k];
-        aOut += 8;
-        aIn += 8;
-      }
-      while (aIn < end && *aIn < 0x80) *aOut++ = *aIn++;
+      if (!DecodeAscii<aOneLine>(aIn, end, aOut)) return nullptr;
       continue;
     }
     // Well-formed two- and three-byte sequences, the usual non-ASCII text.
@@ -86,60 +158,7 @@ char16_t* DecodeInto(const unsigned char* aIn, std::size_t aCount, char16_t* aOu
         continue;
       }
     }
-    // Length of the sequence and the valid range of its second byte, so that
-    // overlong forms and surrogates are refused at the earliest byte.
-    int length;
-    unsigned char low = 0x80, high = 0xBF;
-    std::uint32_t code;
-    if (b >= 0xC2 && b <= 0xDF) {
-      length = 2;
-      code = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      length = 3;
-      code = b & 0x0F;
-      if (b == 0xE0) low = 0xA0;
-      if (b == 0xED) high = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      length = 4;
-      code = b & 0x07;
-      if (b == 0xF0) low = 0x90;
-      if (b == 0xF4) high = 0x8F;
-    } else {
-      if (aOneLine) return nullptr;
-      *aOut++ = kReplacement;
-      ++aIn;
-      continue;
-    }
-    const unsigned char* q = aIn + 1;
-    bool valid = true;
-    for (int i = 1; i < length; ++i, ++q) {
-      if (q >= end) {
-        valid = false;
-        break;
-      }
-      unsigned char c = *q;
-      bool inRange = (i == 1) ? (c >= low && c <= high) : IsContinuation(c);
-      if (!inRange) {
-        valid = false;
-        break;
-      }
-      code = (code << 6) | (c & 0x3F);
-    }
-    if (!valid) {
-      if (aOneLine) return nullptr;
-      // The maximal valid prefix (aIn up to q) is one malformed sequence.
-      *aOut++ = kReplacement;
-      aIn = q;
-      continue;
-    }
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      *aOut++ = static_cast<char16_t>(0xD800 + (code >> 10));
-      *aOut++ = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-    } else {
-      *aOut++ = static_cast<char16_t>(code);
-    }
-    aIn = q;
+    if (!DecodeSequence<aOneLine>(aIn, end, aOut)) return nullptr;
   }
   return aOut;
 }

@@ -26,20 +26,74 @@ Text LookupParameter(TPlatform& aPlatform, const std::vector<Text>& aParameters,
 
 namespace {
 
+Text LangCodeValue() { return u"<LangCode>"; }
+Text CodingValue() { return u"[" + CodingKeywords() + u"]"; }
+
+// The default of a language code.
+constexpr char16_t kDefaultLanguage[] = u"en";
+
+}  // namespace
+
+// Each parameter's field is set by the first of its lambdas, tested for a
+// value by the second, and given its default by the third. A parameter
+// without a default (IFILE, OFILE) is never without a value for that test.
+const TParameter kParameters[kParameterCount] = {
+    {u"DO", [] { return Text(u"[TRANSLATE|LIST]"); },
+     [](TPlatform&, const Text& aValue, TRunSettings& vSettings) {
+       vSettings.Task = aValue == u"TRANSLATE" ? ttTranslate
+                        : aValue == u"LIST"    ? ttList
+                                               : ttUnknown;
+     },
+     [](const TRunSettings& aSettings) { return aSettings.Task == ttUnknown; },
+     [](TPlatform&, TRunSettings& vSettings) { vSettings.Task = ttTranslate; }},
+    {u"LANGFROM", LangCodeValue,
+     [](TPlatform&, const Text& aValue, TRunSettings& vSettings) { vSettings.LangFrom = aValue; },
+     [](const TRunSettings& aSettings) { return aSettings.LangFrom.empty(); },
+     [](TPlatform&, TRunSettings& vSettings) { vSettings.LangFrom = kDefaultLanguage; }},
+    {u"LANGTO", LangCodeValue,
+     [](TPlatform&, const Text& aValue, TRunSettings& vSettings) { vSettings.LangTo = aValue; },
+     [](const TRunSettings& aSettings) { return aSettings.LangTo.empty(); },
+     [](TPlatform&, TRunSettings& vSettings) { vSettings.LangTo = kDefaultLanguage; }},
+    {u"LANGINIT", LangCodeValue,
+     [](TPlatform&, const Text& aValue, TRunSettings& vSettings) { vSettings.LangInit = aValue; },
+     [](const TRunSettings& aSettings) { return aSettings.LangInit.empty(); },
+     [](TPlatform&, TRunSettings& vSettings) { vSettings.LangInit = kDefaultLanguage; }},
+    {u"ICODING", CodingValue,
+     [](TPlatform&, const Text& aValue, TRunSettings& vSettings) {
+       vSettings.InCoding = ParseCoding(aValue);
+     },
+     [](const TRunSettings& aSettings) { return aSettings.InCoding == ctNone; },
+     [](TPlatform&, TRunSettings& vSettings) { vSettings.InCoding = ctANSI; }},
+    {u"OCODING", CodingValue,
+     [](TPlatform&, const Text& aValue, TRunSettings& vSettings) {
+       vSettings.OutCoding = ParseCoding(aValue);
+     },
+     [](const TRunSettings& aSettings) { return aSettings.OutCoding == ctNone; },
+     [](TPlatform&, TRunSettings& vSettings) { vSettings.OutCoding = ctOEM; }},
+    {u"TEXT", [] { return Text(u"<Text>"); },
+     [](TPlatform& aPlatform, const Text& aValue, TRunSettings& vSettings) {
+       vSettings.Text =
+           TextToAnsi(aPlatform.SystemText(), aPlatform.Process().ArgumentAsText(aValue));
+     },
+     [](const TRunSettings& aSettings) { return aSettings.Text.empty(); },
+     [](TPlatform& aPlatform, TRunSettings& vSettings) {
+       vSettings.Text = TextToAnsi(aPlatform.SystemText(), kDefaultText);
+     }},
+    {u"IFILE", [] { return Text(u"<FileName>"); },
+     [](TPlatform&, const Text& aValue, TRunSettings& vSettings) { vSettings.InFile = aValue; },
+     [](const TRunSettings&) { return false; }, [](TPlatform&, TRunSettings&) {}},
+    {u"OFILE", [] { return Text(u"<FileName>"); },
+     [](TPlatform&, const Text& aValue, TRunSettings& vSettings) { vSettings.OutFile = aValue; },
+     [](const TRunSettings&) { return false; }, [](TPlatform&, TRunSettings&) {}},
+};
+
+namespace {
+
 // A field still unset gets its default only when no parameter of that name,
 // in any case, was given with a value.
 bool DefaultApplies(TPlatform& aPlatform, const std::vector<Text>& aParameters, const Text& aKey) {
   return LookupParameter(aPlatform, aParameters, aKey).empty();
 }
-
-void SetDefaultLanguage(TPlatform& aPlatform, const std::vector<Text>& aParameters,
-                        const Text& aKey, Text& vField) {
-  if (vField.empty() && DefaultApplies(aPlatform, aParameters, aKey)) vField = u"en";
-}
-
-}  // namespace
-
-namespace {
 
 // The parameters set by name, and the codings filled from each other: the
 // settings before any default applies.
@@ -51,24 +105,11 @@ TRunSettings SetFields(TPlatform& aPlatform, const std::vector<Text>& aParameter
     if (equals == Text::npos || equals == 0) continue;
     const Text name = parameter.substr(0, equals);
     const Text value = parameter.substr(equals + 1);
-    if (name == u"DO") {
-      s.Task = value == u"TRANSLATE" ? ttTranslate : value == u"LIST" ? ttList : ttUnknown;
-    } else if (name == u"LANGFROM") {
-      s.LangFrom = value;
-    } else if (name == u"LANGTO") {
-      s.LangTo = value;
-    } else if (name == u"LANGINIT") {
-      s.LangInit = value;
-    } else if (name == u"ICODING") {
-      s.InCoding = ParseCoding(value);
-    } else if (name == u"OCODING") {
-      s.OutCoding = ParseCoding(value);
-    } else if (name == u"TEXT") {
-      s.Text = TextToAnsi(aPlatform.SystemText(), aPlatform.Process().ArgumentAsText(value));
-    } else if (name == u"IFILE") {
-      s.InFile = value;
-    } else if (name == u"OFILE") {
-      s.OutFile = value;
+    for (const TParameter& known : kParameters) {
+      if (name == known.Name) {
+        known.Set(aPlatform, value, s);
+        break;
+      }
     }
   }
 
@@ -97,16 +138,11 @@ TRunSettings ParseParameters(TPlatform& aPlatform, const std::vector<Text>& aPar
   s.LangTo = aPlatform.Process().ArgumentAsText(s.LangTo);
   s.LangInit = aPlatform.Process().ArgumentAsText(s.LangInit);
 
-  if (s.Task == ttUnknown && DefaultApplies(aPlatform, aParameters, u"DO")) s.Task = ttTranslate;
-  SetDefaultLanguage(aPlatform, aParameters, u"LANGFROM", s.LangFrom);
-  SetDefaultLanguage(aPlatform, aParameters, u"LANGTO", s.LangTo);
-  SetDefaultLanguage(aPlatform, aParameters, u"LANGINIT", s.LangInit);
-  if (s.InCoding == ctNone && DefaultApplies(aPlatform, aParameters, u"ICODING"))
-    s.InCoding = ctANSI;
-  if (s.OutCoding == ctNone && DefaultApplies(aPlatform, aParameters, u"OCODING"))
-    s.OutCoding = ctOEM;
-  if (s.Text.empty() && DefaultApplies(aPlatform, aParameters, u"TEXT"))
-    s.Text = TextToAnsi(aPlatform.SystemText(), kDefaultText);
+  for (const TParameter& parameter : kParameters) {
+    if (parameter.WithoutValue(s) && DefaultApplies(aPlatform, aParameters, parameter.Name)) {
+      parameter.SetDefault(aPlatform, s);
+    }
+  }
 
   s.UseFiles = !s.InFile.empty() || !s.OutFile.empty();
 
@@ -141,9 +177,6 @@ std::size_t EditDistance(const Text& aLeft, const Text& aRight) {
   return last[width - 1];
 }
 
-const char16_t* const kNames[] = {u"DO",      u"LANGFROM", u"LANGTO", u"LANGINIT", u"ICODING",
-                                  u"OCODING", u"TEXT",     u"IFILE",  u"OFILE"};
-
 Text UpperAscii(Text aText) {
   for (char16_t& c : aText) {
     if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
@@ -151,28 +184,15 @@ Text UpperAscii(Text aText) {
   return aText;
 }
 
-// Whether a field is still without a value, so that its default decides.
-// IFILE and OFILE have no default.
-bool FieldUnset(const TRunSettings& aSettings, const Text& aName) {
-  if (aName == u"DO") return aSettings.Task == ttUnknown;
-  if (aName == u"LANGFROM") return aSettings.LangFrom.empty();
-  if (aName == u"LANGTO") return aSettings.LangTo.empty();
-  if (aName == u"LANGINIT") return aSettings.LangInit.empty();
-  if (aName == u"ICODING") return aSettings.InCoding == ctNone;
-  if (aName == u"OCODING") return aSettings.OutCoding == ctNone;
-  if (aName == u"TEXT") return aSettings.Text.empty();
-  return false;
-}
-
-// The nine names, the closest to aName; empty when none is close enough to
+// The names of the parameters, the closest to aName; empty when none is close enough to
 // be what was meant: at most one edit in three letters (one for the
 // shortest names).
 Text ClosestName(const Text& aName) {
   const Text upper = UpperAscii(aName);
   Text closest;
   std::size_t best = 0;
-  for (const char16_t* name : kNames) {
-    const Text candidate = name;
+  for (const TParameter& parameter : kParameters) {
+    const Text candidate = parameter.Name;
     const std::size_t distance = EditDistance(upper, candidate);
     const std::size_t allowed = std::max<std::size_t>(1, candidate.size() / 3);
     if (distance <= allowed && (closest.empty() || distance < best)) {
@@ -197,13 +217,14 @@ std::vector<Text> ParameterWarnings(TPlatform& aPlatform, const std::vector<Text
     const Text value = parameter.substr(equals + 1);
     const Text shown = aPlatform.Process().ArgumentAsText(parameter);
     const Text shownName = aPlatform.Process().ArgumentAsText(name);
-    Text known;
-    for (const char16_t* candidate : kNames) {
-      if (aPlatform.Process().EqualIgnoreCase(name, candidate)) {
-        known = candidate;
+    const TParameter* knownParameter = nullptr;
+    for (const TParameter& candidate : kParameters) {
+      if (aPlatform.Process().EqualIgnoreCase(name, candidate.Name)) {
+        knownParameter = &candidate;
         break;
       }
     }
+    const Text known = knownParameter != nullptr ? knownParameter->Name : u"";
     if (known.empty()) {
       const Text closest = ClosestName(name);
       warnings.push_back(
@@ -224,7 +245,8 @@ std::vector<Text> ParameterWarnings(TPlatform& aPlatform, const std::vector<Text
         }
         ++first;
       }
-      const bool blocks = first == position && !value.empty() && FieldUnset(unset, known);
+      const bool blocks =
+          first == position && !value.empty() && knownParameter->WithoutValue(unset);
       warnings.push_back(
           blocks ? Format(u"xlate: %s= is not %s= (names are upper case); it stops %s from "
                           u"taking its default",

@@ -1,7 +1,6 @@
 #include "app/Usage.h"
 
-#include "common/Codings.h"
-#include "common/Exception.h"
+#include "app/Parameters.h"
 
 namespace xlate {
 
@@ -11,12 +10,13 @@ Text FileNameOfPath(const Text& aPath, const Text& aSeparators) {
 }
 
 Text UsageTextFor(const Text& aProgramName) {
-  const Text codings = CodingKeywords();
-  return Format(
-      u"Usage:\r\n%s %s=[%s|%s] %s=<LangCode> %s=<LangCode> %s=<LangCode> %s=[%s] %s=[%s] "
-      u"%s=<Text> %s=<FileName> %s=<FileName>",
-      {aProgramName, u"DO", u"TRANSLATE", u"LIST", u"LANGFROM", u"LANGTO", u"LANGINIT", u"ICODING",
-       codings, u"OCODING", codings, u"TEXT", u"IFILE", u"OFILE"});
+  Text usage = u"Usage:\r\n" + aProgramName;
+  for (const TParameter& parameter : kParameters) {
+    usage += u" ";
+    usage += parameter.Name;
+    usage += u"=" + parameter.UsageValue();
+  }
+  return usage;
 }
 
 Text UsageText(TPlatform& aPlatform) {

@@ -5,6 +5,7 @@
 
 #include "app/filemode/InputFile.h"
 #include "common/CodePages.h"
+#include "common/Codings.h"
 #include "common/Conversions.h"
 #include "common/Exception.h"
 #include "common/Utf8.h"
@@ -15,35 +16,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
   using namespace xlate;
   if (aSize < 1) return 0;
   TFakePlatform& platform = FuzzPlatform();
-  static const TCodingType kCodings[] = {ctNone, ctANSI, ctUTF8, ctUNICODE, ctOEM};
-  const TCodingType coding = kCodings[aData[0] % 5];
+  // Each coding of the table, and ctNone.
+  const std::size_t row = aData[0] % (kCodingCount + 1);
+  const TCoding& entry = row == 0 ? CodingOf(ctNone) : kCodings[row - 1];
+  const TCodingType coding = entry.Type;
   platform.Ansi = (aData[0] & 8) ? 1251 : 1252;
   platform.Oem = (aData[0] & 16) ? 866 : 850;
   platform.ReadChunk = 1 + (aData[0] >> 5) * 100;
   const std::string bytes(reinterpret_cast<const char*>(aData) + 1, aSize - 1);
   platform.Entries[u"in"].Bytes = bytes;
 
+  // The whole file decoded at once, by the coding's form.
   Text whole;
-  switch (coding) {
-    case ctUNICODE:
+  switch (entry.FileForm) {
+    case TByteForm::bfUtf16Le:
       whole = Units(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
       if (!whole.empty() && whole[0] == 0xFEFF) whole.erase(0, 1);
       break;
-    case ctUTF8:
+    case TByteForm::bfUtf8:
       whole = DecodeUtf8(bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes);
       break;
-    case ctANSI:
+    case TByteForm::bfAnsi:
       whole = AnsiToText(platform, bytes);
       break;
-    case ctOEM:
+    case TByteForm::bfOem:
       whole = OemToText(platform, bytes);
       break;
-    case ctNone:
+    case TByteForm::bfNone:
       break;
   }
   // The first NUL ends the text when only zero bytes follow it; anything
   // else after it is an error. An odd last byte of UTF-16 is U+FFFD.
-  const bool oddByte = coding == ctUNICODE && bytes.size() % 2 == 1;
+  const bool oddByte = entry.UnitSize == 2 && bytes.size() % 2 == 1;
   const std::size_t nul = whole.find(u'\0');
   bool fails = false;
   if (nul != Text::npos) {

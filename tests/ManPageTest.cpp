@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Parameters.h"
 #include "app/Usage.h"
 #include "common/CodePages.h"
 #include "platform/posix/LocaleCodePages.h"
@@ -56,9 +57,14 @@ TEST(ManPage, DescribesEveryParameterAndEveryLibrarySetting) {
   ASSERT_FALSE(page.empty()) << XLATE_MAN_PAGE;
 
   const Text usage = UsageTextFor(u"xlate");
-  const std::vector<std::string> parameters =
-      ParameterNames(std::string(usage.begin(), usage.end()));
-  EXPECT_EQ(parameters.size(), 9u);
+  const std::string usageText(usage.begin(), usage.end());
+  EXPECT_EQ(ParameterNames(usageText).size(), 9u);
+  std::vector<std::string> parameters;
+  for (const TParameter& known : kParameters) {
+    const Text name = known.Name;
+    parameters.push_back(std::string(name.begin(), name.end()) + "=");
+  }
+  EXPECT_EQ(parameters, ParameterNames(usageText));
   for (const std::string& parameter : parameters) {
     // An entry of its own: a line such as ".BI LANGFROM= code".
     const bool entry = page.find("\n.B " + parameter) != std::string::npos ||

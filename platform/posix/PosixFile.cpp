@@ -15,19 +15,12 @@
 #include <ctime>
 #include <string>
 
+#include "platform/posix/OwnedDescriptor.h"
 #include "platform/posix/PendingFiles.h"
 
 namespace xlate {
 
 namespace {
-
-// Closes a descriptor once; keeps the first failure's errno.
-bool CloseFd(int& vFd) {
-  if (vFd < 0) return true;
-  int fd = vFd;
-  vFd = -1;
-  return close(fd) == 0 || errno == EINTR;
-}
 
 // Takes a lock, exclusive unless shared is asked for. Only "held by
 // another" is a failure: a file system without locks leaves the file
@@ -53,18 +46,18 @@ TFileIdentity IdentityOf(int aFd) {
 class TPosixFile : public TPlatformFile {
  public:
   explicit TPosixFile(int aFd) : FFd(aFd) {}
-  ~TPosixFile() override { CloseFd(FFd); }
+  explicit TPosixFile(TOwnedDescriptor aFd) : FFd(std::move(aFd)) {}
 
   TErrorCode Size(std::uint64_t& vSize) override {
     struct stat info;
-    if (fstat(FFd, &info) != 0) return ErrnoCode();
+    if (fstat(FFd.Get(), &info) != 0) return ErrnoCode();
     vSize = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
     return kSuccess;
   }
 
   TErrorCode Read(char* aBuffer, std::size_t aCount, std::size_t& vRead) override {
     for (;;) {
-      ssize_t got = read(FFd, aBuffer, aCount);
+      ssize_t got = read(FFd.Get(), aBuffer, aCount);
       if (got >= 0) {
         vRead = static_cast<std::size_t>(got);
         return kSuccess;
@@ -76,7 +69,7 @@ class TPosixFile : public TPlatformFile {
   TErrorCode Write(const char* aBuffer, std::size_t aCount, std::size_t& vWritten) override {
     vWritten = 0;
     while (vWritten < aCount) {
-      ssize_t put = write(FFd, aBuffer + vWritten, aCount - vWritten);
+      ssize_t put = write(FFd.Get(), aBuffer + vWritten, aCount - vWritten);
       if (put < 0) {
         if (errno == EINTR) continue;
         return ErrnoCode();
@@ -87,12 +80,12 @@ class TPosixFile : public TPlatformFile {
     return kSuccess;
   }
 
-  TErrorCode Close() override { return CloseFd(FFd) ? kSuccess : ErrnoCode(); }
+  TErrorCode Close() override { return FFd.Close() ? kSuccess : ErrnoCode(); }
 
-  TFileIdentity Identity() override { return IdentityOf(FFd); }
+  TFileIdentity Identity() override { return IdentityOf(FFd.Get()); }
 
  protected:
-  int FFd;
+  TOwnedDescriptor FFd;
 };
 
 // Fills the trailing "XXXXXX" of a name with letters and digits that
@@ -133,31 +126,31 @@ bool LinkUnnamed(int aFd, int aFolder, const std::string& aLeaf) {
 // relative to the folder held open.
 class TReplacingFile : public TPosixFile {
  public:
-  TReplacingFile(int aTempFd, int aFolderFd, std::string aLeaf, std::string aTempLeaf,
-                 bool aUnnamed, int aTargetFd, mode_t aFinalMode, TPlatformFile* aInput)
-      : TPosixFile(aTempFd),
-        FFolderFd(aFolderFd),
+  TReplacingFile(TOwnedDescriptor aTempFd, TOwnedDescriptor aFolderFd, std::string aLeaf,
+                 std::string aTempLeaf, bool aUnnamed, TOwnedDescriptor aTargetFd,
+                 mode_t aFinalMode, TPlatformFile* aInput)
+      : TPosixFile(std::move(aTempFd)),
+        FFolderFd(std::move(aFolderFd)),
         FLeaf(std::move(aLeaf)),
         FTempLeaf(std::move(aTempLeaf)),
         FUnnamed(aUnnamed),
-        FTargetFd(aTargetFd),
+        FTargetFd(std::move(aTargetFd)),
         FFinalMode(aFinalMode),
         FInput(aInput) {
-    FPending.Folder = FFolderFd;
+    FPending.Folder = FFolderFd.Get();
     FPending.Leaf = FTempLeaf.c_str();
   }
 
   ~TReplacingFile() override {
     if (!FCommitted) {
       TPendingFiles::THeld held;
-      CloseFd(FFd);
+      FFd.Close();
       if (!FUnnamed) {
-        unlinkat(FFolderFd, FTempLeaf.c_str(), 0);
+        unlinkat(FFolderFd.Get(), FTempLeaf.c_str(), 0);
         TPendingFiles::Forget(&FPending);
       }
     }
-    CloseFd(FTargetFd);
-    CloseFd(FFolderFd);
+    // The target's lock and the folder go with their owners.
   }
 
   // Called once the object has its final address, before any signal may
@@ -175,9 +168,9 @@ class TReplacingFile : public TPosixFile {
     const TErrorCode code = TPosixFile::Write(aBuffer, aCount, vWritten);
     FWritten += vWritten;
 #if defined(SYNC_FILE_RANGE_WRITE)
-    if (FTargetFd >= 0 && FWritten - FWrittenBack >= kWritebackStep) {
+    if (FTargetFd.Valid() && FWritten - FWrittenBack >= kWritebackStep) {
       // Only a start: a failure here is met again by the sync.
-      sync_file_range(FFd, static_cast<off_t>(FWrittenBack),
+      sync_file_range(FFd.Get(), static_cast<off_t>(FWrittenBack),
                       static_cast<off_t>(FWritten - FWrittenBack), SYNC_FILE_RANGE_WRITE);
       FWrittenBack = FWritten;
     }
@@ -191,12 +184,12 @@ class TReplacingFile : public TPosixFile {
     if (FCommitted) return kSuccess;
     // Set-user-ID and set-group-ID bits go on last: writing by a process
     // without the privilege to keep them clears them.
-    if ((FFinalMode & (S_ISUID | S_ISGID)) != 0 && fchmod(FFd, FFinalMode) != 0) {
+    if ((FFinalMode & (S_ISUID | S_ISGID)) != 0 && fchmod(FFd.Get(), FFinalMode) != 0) {
       return ErrnoCode();
     }
     // The replaced file is gone after the rename, so its new content must
     // be on the disk first.
-    if (FTargetFd >= 0 && fsync(FFd) != 0 && errno != EINVAL) return ErrnoCode();
+    if (FTargetFd.Valid() && fsync(FFd.Get()) != 0 && errno != EINVAL) return ErrnoCode();
     TPendingFiles::THeld held;
     if (FUnnamed) {
       // A name beside the target first: a link cannot replace a file, a
@@ -204,8 +197,8 @@ class TReplacingFile : public TPosixFile {
       // these two calls.
       if (const TErrorCode code = LinkWithTemporaryName()) return code;
     }
-    if (!CloseFd(FFd)) return Abandon(ErrnoCode());
-    if (renameat(FFolderFd, FTempLeaf.c_str(), FFolderFd, FLeaf.c_str()) != 0) {
+    if (!FFd.Close()) return Abandon(ErrnoCode());
+    if (renameat(FFolderFd.Get(), FTempLeaf.c_str(), FFolderFd.Get(), FLeaf.c_str()) != 0) {
       return Abandon(ErrnoCode());
     }
     if (!FUnnamed) TPendingFiles::Forget(&FPending);
@@ -219,7 +212,7 @@ class TReplacingFile : public TPosixFile {
     for (int attempt = 0; attempt < 100; ++attempt) {
       FillRandom(FTempLeaf);
       FPending.Leaf = FTempLeaf.c_str();
-      if (LinkUnnamed(FFd, FFolderFd, FTempLeaf)) {
+      if (LinkUnnamed(FFd.Get(), FFolderFd.Get(), FTempLeaf)) {
         FUnnamed = false;
         return kSuccess;
       }
@@ -231,17 +224,17 @@ class TReplacingFile : public TPosixFile {
   // A commit that failed once the new file had its name: the name goes, and
   // the old file stays.
   TErrorCode Abandon(TErrorCode aCode) {
-    unlinkat(FFolderFd, FTempLeaf.c_str(), 0);
+    unlinkat(FFolderFd.Get(), FTempLeaf.c_str(), 0);
     TPendingFiles::Forget(&FPending);
     FUnnamed = true;  // nothing left to remove
     return aCode;
   }
 
-  int FFolderFd;          // the folder of the target, held open
-  std::string FLeaf;      // the target's name in it
-  std::string FTempLeaf;  // the new file's name there, or its pattern while unnamed
+  TOwnedDescriptor FFolderFd;  // the folder of the target, held open
+  std::string FLeaf;           // the target's name in it
+  std::string FTempLeaf;       // the new file's name there, or its pattern while unnamed
   bool FUnnamed;
-  int FTargetFd;  // holds the lock on the file being replaced
+  TOwnedDescriptor FTargetFd;  // holds the lock on the file being replaced
   mode_t FFinalMode;
   TPlatformFile* FInput;  // or holds it, when it is the input file
   TPendingFiles::TEntry FPending = {};
@@ -423,13 +416,12 @@ int OpenFolder(const std::string& aPath) {
 // not be given a name at the end (no /proc and no privilege).
 int CreateUnnamed(int aFolder) {
 #if defined(O_TMPFILE)
-  int fd = openat(aFolder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-  if (fd < 0) return -1;
+  TOwnedDescriptor fd(openat(aFolder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  if (!fd.Valid()) return -1;
   char path[64];
-  std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+  std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd.Get());
   struct stat info;
-  if (stat(path, &info) == 0) return fd;
-  close(fd);
+  if (stat(path, &info) == 0) return fd.Release();
 #else
   (void)aFolder;
 #endif
@@ -458,74 +450,53 @@ TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<TPl
   if (const TErrorCode code = ResolveOutputName(aNativeName, target)) return code;
   const std::size_t slash = target.rfind('/');
   const std::string leaf = slash == std::string::npos ? target : target.substr(slash + 1);
-  int folderFd = OpenFolder(DirectoryOf(target));
-  if (folderFd < 0) return ErrnoCode();
+  TOwnedDescriptor folder(OpenFolder(DirectoryOf(target)));
+  if (!folder.Valid()) return ErrnoCode();
   struct stat info;
-  bool exists = fstatat(folderFd, leaf.c_str(), &info, 0) == 0;
-  if (!exists && errno != ENOENT) {
-    // A name too long, or a folder that cannot be searched: said now, not
-    // after the whole file is written.
-    const TErrorCode code = ErrnoCode();
-    CloseFd(folderFd);
-    return code;
-  }
-  int targetFd = -1;
+  bool exists = fstatat(folder.Get(), leaf.c_str(), &info, 0) == 0;
+  // A name too long, or a folder that cannot be searched: said now, not
+  // after the whole file is written.
+  if (!exists && errno != ENOENT) return ErrnoCode();
+  TOwnedDescriptor targetFile;
   if (exists && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
     // A device or a pipe is written as it is; that it is one is told by
     // the file opened, not by its name.
-    targetFd = openat(folderFd, leaf.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    if (targetFd < 0 || fstat(targetFd, &info) != 0) {
-      const TErrorCode code = ErrnoCode();
-      CloseFd(targetFd);
-      CloseFd(folderFd);
-      return code;
-    }
+    targetFile.Reset(openat(folder.Get(), leaf.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+    if (!targetFile.Valid() || fstat(targetFile.Get(), &info) != 0) return ErrnoCode();
     if (!S_ISREG(info.st_mode)) {
-      CloseFd(folderFd);
-      vFile = std::make_unique<TPosixFile>(targetFd);
+      vFile = std::make_unique<TPosixFile>(std::move(targetFile));
       return kSuccess;
     }
     // It became a regular file meanwhile: it is replaced as any other.
   } else if (exists) {
     // Opening the file proves that it may be written (a directory fails
     // here).
-    targetFd = openat(folderFd, leaf.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    if (targetFd < 0) {
-      const TErrorCode code = ErrnoCode();
-      CloseFd(folderFd);
-      return code;
-    }
+    targetFile.Reset(openat(folder.Get(), leaf.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+    if (!targetFile.Valid()) return ErrnoCode();
   }
   // Its lock keeps other runs out until it is replaced; in place, the
   // input's lock does.
-  if (const TErrorCode code = targetFd >= 0 && aInput == nullptr ? Lock(targetFd) : kSuccess) {
-    CloseFd(targetFd);
-    CloseFd(folderFd);
-    return code;
+  if (targetFile.Valid() && aInput == nullptr) {
+    if (const TErrorCode code = Lock(targetFile.Get())) return code;
   }
-  std::string tempLeaf = TemporaryLeaf(folderFd, leaf);
+  std::string tempLeaf = TemporaryLeaf(folder.Get(), leaf);
 
   TPendingFiles::THeld held;
-  int tempFd = CreateUnnamed(folderFd);
-  const bool unnamed = tempFd >= 0;
-  if (!unnamed) tempFd = CreateNamed(folderFd, tempLeaf);
-  if (tempFd < 0) {
-    const TErrorCode code = ErrnoCode() | kFolderFailure;
-    CloseFd(targetFd);
-    CloseFd(folderFd);
-    return code;
-  }
-  mode_t mode = exists ? TakeOverAttributes(tempFd, targetFd, info) : 0666 & ~CurrentUmask();
-  if (fchmod(tempFd, mode & ~(S_ISUID | S_ISGID)) != 0) {
+  TOwnedDescriptor temp(CreateUnnamed(folder.Get()));
+  const bool unnamed = temp.Valid();
+  if (!unnamed) temp.Reset(CreateNamed(folder.Get(), tempLeaf));
+  if (!temp.Valid()) return ErrnoCode() | kFolderFailure;
+  mode_t mode =
+      exists ? TakeOverAttributes(temp.Get(), targetFile.Get(), info) : 0666 & ~CurrentUmask();
+  if (fchmod(temp.Get(), mode & ~(S_ISUID | S_ISGID)) != 0) {
     const TErrorCode code = ErrnoCode();
-    close(tempFd);
-    if (!unnamed) unlinkat(folderFd, tempLeaf.c_str(), 0);
-    CloseFd(targetFd);
-    CloseFd(folderFd);
+    temp.Close();
+    if (!unnamed) unlinkat(folder.Get(), tempLeaf.c_str(), 0);
     return code;
   }
-  auto file = std::make_unique<TReplacingFile>(tempFd, folderFd, leaf, std::move(tempLeaf), unnamed,
-                                               targetFd, mode, aInput);
+  auto file = std::make_unique<TReplacingFile>(std::move(temp), std::move(folder), leaf,
+                                               std::move(tempLeaf), unnamed, std::move(targetFile),
+                                               mode, aInput);
   file->RegisterForSignals();
   vFile = std::move(file);
   return kSuccess;

@@ -13,6 +13,7 @@
 #include "common/CodePages.h"
 #include "platform/FaultGuard.h"
 #include "platform/FloatingPointControl.h"
+#include "platform/GuardedCallFrame.h"
 #include "platform/posix/SignalFault.h"
 
 namespace xlate {
@@ -145,18 +146,7 @@ bool RunGuardedCall(void (*aCall)(void*), void* aContext, TFaultInfo& vFault) {
   frame.Previous = gFrame;
   const TFloatingPointState saved = EnterLibraryFloatingPoint();
   if (sigsetjmp(frame.Env, 0) == 0) {
-    gFrame = &frame;
-    try {
-      aCall(aContext);
-    } catch (...) {
-      // A C++ exception let out of the library ends the call all the same.
-      gFrame = frame.Previous;
-      LeaveLibraryFloatingPoint(saved);
-      throw;
-    }
-    RaisePendingFloatingPointTraps();
-    gFrame = frame.Previous;
-    LeaveLibraryFloatingPoint(saved);
+    RunInGuardFrame(gFrame, frame, saved, aCall, aContext);
     return true;
   }
   // Back from the handler, which has already unlinked the frame.

@@ -8,6 +8,7 @@
 
 #include "platform/FaultGuard.h"
 #include "platform/FloatingPointControl.h"
+#include "platform/GuardedCallFrame.h"
 
 namespace xlate {
 
@@ -182,18 +183,7 @@ bool RunGuardedCall(void (*aCall)(void*), void* aContext, TFaultInfo& vFault) {
 #endif
   const TFloatingPointState saved = EnterLibraryFloatingPoint();
   if (__builtin_setjmp(frame.Env) == 0) {
-    gFrame = &frame;
-    try {
-      aCall(aContext);
-    } catch (...) {
-      // A C++ exception let out of the library ends the call all the same.
-      gFrame = frame.Previous;
-      LeaveLibraryFloatingPoint(saved);
-      throw;
-    }
-    RaisePendingFloatingPointTraps();
-    gFrame = frame.Previous;
-    LeaveLibraryFloatingPoint(saved);
+    RunInGuardFrame(gFrame, frame, saved, aCall, aContext);
     return true;
   }
   // Back from the handler: the frames the fault left behind are gone.

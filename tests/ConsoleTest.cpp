@@ -2,6 +2,7 @@
 
 #include "app/Console.h"
 #include "common/Exception.h"
+#include "testsupport/ExceptionMessage.h"
 #include "testsupport/FakePlatform.h"
 
 namespace xlate {
@@ -10,12 +11,7 @@ namespace {
 class ConsoleTest : public ::testing::Test {
  protected:
   Text ErrorOfLine(TConsole& aConsole, const ByteString& aLine) {
-    try {
-      aConsole.WriteLine(aLine);
-    } catch (const TException& e) {
-      return e.Message();
-    }
-    return u"(no error)";
+    return MessageOf([&] { aConsole.WriteLine(aLine); });
   }
   TFakePlatform platform;
 };

@@ -16,6 +16,7 @@
 #include "platform/posix/SignalFault.h"
 #endif
 #include "service/jxDLLInterface.h"
+#include "testsupport/ExceptionMessage.h"
 #include "testsupport/FakePlatform.h"
 
 namespace xlate {
@@ -101,12 +102,7 @@ class GuardedLibraryTest : public ::testing::Test {
     platform.Symbols = TestDoubleSymbols();
   }
   Text ErrorOf(TdllZTA& aService, const Text& aText) {
-    try {
-      aService.Translate(aText);
-    } catch (const TException& e) {
-      return e.Message();
-    }
-    return u"(no error)";
+    return MessageOf([&] { aService.Translate(aText); });
   }
   TFakePlatform platform;
 };

@@ -7,6 +7,7 @@
 #include "app/filemode/Progress.h"
 #include "common/Exception.h"
 #include "common/Utf8.h"
+#include "testsupport/ExceptionMessage.h"
 #include "testsupport/ProgramTest.h"
 #include "testsupport/ReadLines.h"
 
@@ -23,12 +24,7 @@ class FileModeTest : public TProgramTest {
   Text DecodingError(TCodingType aCoding, const std::string& aBytes,
                      const TFileWindow& aWindow = {}) {
     TStringList lines;
-    try {
-      DecodeFileBytes(aCoding, aBytes, lines, aWindow);
-    } catch (const TException& e) {
-      return e.Message();
-    }
-    return Text();
+    return MessageOf([&] { DecodeFileBytes(aCoding, aBytes, lines, aWindow); }, Text());
   }
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/Parameters.h"
 #include "common/Exception.h"
+#include "testsupport/ExceptionMessage.h"
 #include "testsupport/FakePlatform.h"
 
 namespace xlate {
@@ -16,12 +17,7 @@ class ParseParametersTest : public ::testing::Test {
     return xlate::LookupParameter(platform, aParameters, aKey);
   }
   Text ErrorOf(const std::vector<Text>& aParameters) {
-    try {
-      ParseParameters(platform, aParameters);
-    } catch (const TException& e) {
-      return e.Message();
-    }
-    return u"(no error)";
+    return MessageOf([&] { ParseParameters(platform, aParameters); });
   }
   TFakePlatform platform;
 };

@@ -5,6 +5,7 @@
 #include "common/Exception.h"
 #include "library/testdouble/DoubleCore.h"
 #include "service/jxDLLInterface.h"
+#include "testsupport/ExceptionMessage.h"
 #include "testsupport/FakePlatform.h"
 #include "testsupport/TestService.h"
 
@@ -21,12 +22,7 @@ class ServiceTest : public ::testing::Test {
   // The message of the exception that aAction raises.
   template <typename Action>
   Text ErrorOf(Action aAction) {
-    try {
-      aAction();
-    } catch (const TException& e) {
-      return e.Message();
-    }
-    return u"(no error)";
+    return MessageOf(aAction);
   }
 
   std::vector<std::uint32_t> MaxSizesOf(const std::string& aEntry) {

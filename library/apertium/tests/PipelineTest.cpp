@@ -173,18 +173,16 @@ TEST(ChildPipeline, GivesEveryRequestATaggerThatNoRequestBeforeItChanged) {
 
 TEST(ChildPipeline, RunsUnderCUtf8AndEndsAFailureWithWhatTheStageSaid) {
   // A code-page locale that is not installed is the host's business only.
-  const char* before = std::getenv("LC_ALL");
-  const std::string kept = before != nullptr ? before : "";
-  ::setenv("LC_ALL", "de_DE.CP1252", 1);
-  auto pipeline = start(
-      {{"sh", "-c", "head -c 2 >/dev/null; printf '%s %s\\0' \"$LC_ALL\" \"${LANG:-none}\"; cat"}});
-  auto failing = start({{"sh", "-c",
-                         "head -c 2 >/dev/null; echo 'first line' >&2; echo 'last words' >&2; "
-                         "exec sleep 30"}});
-  if (before != nullptr) {
-    ::setenv("LC_ALL", kept.c_str(), 1);
-  } else {
-    ::unsetenv("LC_ALL");
+  std::unique_ptr<ChildPipeline> pipeline;
+  std::unique_ptr<ChildPipeline> failing;
+  {
+    test::ScopedEnvironment locale("LC_ALL", "de_DE.CP1252");
+    pipeline =
+        start({{"sh", "-c",
+                "head -c 2 >/dev/null; printf '%s %s\\0' \"$LC_ALL\" \"${LANG:-none}\"; cat"}});
+    failing = start({{"sh", "-c",
+                      "head -c 2 >/dev/null; echo 'first line' >&2; echo 'last words' >&2; "
+                      "exec sleep 30"}});
   }
   ASSERT_TRUE(pipeline && failing);
   const ExchangeResult result = pipeline->exchange("x\0"s, 5s, 1000);

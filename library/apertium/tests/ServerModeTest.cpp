@@ -685,28 +685,7 @@ TEST(ServerOnlyBuild, FailsEveryCallWithoutAServerAndSaysHowToSetIt) {
   EXPECT_EQ(test::translate(withServer, "en", "en", "Hello").text, "Hello");
 }
 
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value != nullptr) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedEnvironment() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using test::ScopedEnvironment;
 
 TEST(ServerSettings, ComeFromTheEnvironmentWithDefaults) {
   {

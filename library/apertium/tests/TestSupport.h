@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -112,6 +113,20 @@ std::vector<int> childProcessesOf(int pid);
 
 // Builds one line of about size bytes from English sentences.
 std::string longEnglishLine(std::size_t size, std::size_t* sentenceCount = nullptr);
+
+// Sets (or, for a null value, removes) an environment variable for as long
+// as it lives, and then gives it back what it had.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
 
 }  // namespace zta::test
 

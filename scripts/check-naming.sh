@@ -77,7 +77,7 @@ printf '%s\n' $files | xargs -P "$(nproc)" -n 3 "$tidy" -p "$clang_build" --quie
 # A header's finding shows once for each file that includes it.
 if grep -E '(warning|error):' "$findings" | sort -u | grep .; then
   echo "check-naming: clang-tidy findings: names differ from the conventions (CONTRIBUTING.md)," \
-    "or a bugprone, static-analyzer or performance check fails (.clang-tidy)" >&2
+    "or a bugprone, static-analyzer or performance check fails, or a function passes 100 lines (.clang-tidy)" >&2
   exit 1
 fi
 if [ "$status" != 0 ]; then

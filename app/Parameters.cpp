@@ -32,12 +32,11 @@ Text CodingValue() { return u"[" + CodingKeywords() + u"]"; }
 // The default of a language code.
 constexpr char16_t kDefaultLanguage[] = u"en";
 
-}  // namespace
-
-// Each parameter's field is set by the first of its lambdas, tested for a
-// value by the second, and given its default by the third. A parameter
-// without a default (IFILE, OFILE) is never without a value for that test.
-const TParameter kParameters[kParameterCount] = {
+// The parameters. Each one's field is set by the first of its lambdas,
+// tested for a value by the second, and given its default by the third. A
+// parameter without a default (IFILE, OFILE) is never without a value for
+// that test.
+const TParameter kRows[] = {
     {u"DO", [] { return Text(u"[TRANSLATE|LIST]"); },
      [](TPlatform&, const Text& aValue, TRunSettings& vSettings) {
        vSettings.Task = aValue == u"TRANSLATE" ? ttTranslate
@@ -86,6 +85,13 @@ const TParameter kParameters[kParameterCount] = {
      [](TPlatform&, const Text& aValue, TRunSettings& vSettings) { vSettings.OutFile = aValue; },
      [](const TRunSettings&) { return false; }, [](TPlatform&, TRunSettings&) {}},
 };
+
+}  // namespace
+
+// The rows are as many as kParameterCount says, or this does not compile.
+static_assert(sizeof(kRows) / sizeof(kRows[0]) == kParameterCount,
+              "kParameterCount is the number of rows of kParameters");
+const TParameter (&kParameters)[kParameterCount] = kRows;
 
 namespace {
 

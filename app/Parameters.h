@@ -32,7 +32,7 @@ struct TParameter {
 // The parameters, in the order the usage text names them and their
 // defaults apply.
 constexpr std::size_t kParameterCount = 9;
-extern const TParameter kParameters[kParameterCount];
+extern const TParameter (&kParameters)[kParameterCount];
 
 // "ANSI", "UTF8", "UNICODE" and "OEM", exactly; anything else is ctNone.
 TCodingType ParseCoding(const Text& aWord);

@@ -131,8 +131,12 @@ std::size_t markupStart(std::string_view line, std::size_t at, TextFormat format
       state.inside = Inside::kCdata;
       return at + 9;
     }
-    // WebVTT's timestamps inside a cue's text ("<00:00:05.000>") are tags too.
-    const bool vttTime = format == TextFormat::kSubtitles && isDigit(next);
+    // WebVTT's timestamps inside a cue's text ("<00:00:05.000>") are tags
+    // too; a "<" before a number that is no time ("I <3 you") is not.
+    std::size_t digits = at + 1;
+    while (digits < line.size() && isDigit(line[digits])) ++digits;
+    const bool vttTime = format == TextFormat::kSubtitles && digits > at + 1 &&
+                         digits < line.size() && line[digits] == ':';
     if (!isAsciiLetter(next) && next != '/' && next != '!' && next != '?' && !vttTime) {
       return at + 1;
     }

@@ -60,6 +60,10 @@ bool isSubtitleFrame(std::string_view line);
 // state of a file's start; a single text (ztaTranslate) has no neighbours
 // and starts from that state too. So a batch that begins inside a tag
 // opened in an earlier batch reads its first lines as text, up to the ">".
+// xlate's file mode hands a file over in blocks of lines (what one read of
+// about 256 KB holds), and a block boundary may fall inside such markup; it
+// does nothing about that, nor about a line a failed batch left to be
+// translated alone.
 struct MarkupState {
   enum class Inside : unsigned char {
     kText,     // between markup

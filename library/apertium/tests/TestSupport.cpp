@@ -178,6 +178,8 @@ std::vector<FormatCase> subtitleCases() {
   cases.push_back({"descends from the starry sky.</i>", "desciende del cielo estrellado.</i>"});
   cases.push_back({"{\\an8}<font color=\"#ffff00\">Look at the dog!</font>",
                    "{\\an8}<font color=\"#ffff00\">Cariz en el perro!</font>"});
+  // A "<" before a number that is no time opens no tag over the next line.
+  cases.push_back({"I <3 the dog.", "I <3 el perro."});
   cases.push_back({"The house is big.", "La casa es grande."});
   // WebVTT's blocks that are not cues, whole: their first lines alone too.
   const FormatCase blocks[] = {{"", ""},

@@ -306,8 +306,11 @@ std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom,
   requireText(langTo, "target language");
   const TextFormat format = textFormat();
   // The state of markup goes past every text, whatever becomes of it.
-  MarkupState fresh;
-  const MarkedLine marked(text, format, markup != nullptr ? *markup : fresh);
+  std::optional<MarkedLine> marked;
+  if (format != TextFormat::kText) {
+    MarkupState fresh;
+    marked.emplace(text, format, markup != nullptr ? *markup : fresh);
+  }
   const auto note = [this] { return pairsNote(); };
   const Language source = requireLanguage(langFrom, "source language", note);
   const Language target = requireLanguage(langTo, "target language", note);
@@ -322,7 +325,7 @@ std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom,
   // is taken for a cue number wherever it stands: as a line of text it
   // would be its own translation too), and a line of markup and blanks
   // only (MarkedLine keeps those frames whole).
-  if (format != TextFormat::kText && !marked.hasText()) return std::string(input);
+  if (marked && !marked->hasText()) return std::string(input);
   *route = chosen;
   return std::nullopt;
 }

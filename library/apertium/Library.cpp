@@ -186,13 +186,21 @@ std::string TranslationLibrary::serverTranslation(const LanguagePair& pair, std:
   const std::vector<std::size_t> idle(servers().size(), 0);  // one request at a time
   const std::size_t start = nextServer_++;
   std::size_t failed = kNoServer;
+  std::optional<ServerBreaker::Clock::time_point> waitUntil;  // once the text waits
   for (;;) {
     const std::size_t server = pickServer(candidates, idle, breakers_, start, failed);
+    ApyClient& client = *servers_[server];
     try {
-      return servers_[server]->translate(pair.modeName, text);
+      return client.translate(pair.modeName, text, waitUntil.has_value());
     } catch (const ServerFailure&) {
-      if (failed != kNoServer || candidates.size() < 2) throw;
-      failed = server;
+      if (failed == kNoServer && candidates.size() >= 2) {
+        failed = server;
+        continue;
+      }
+      // No other server is left: the text waits for this one's pause to
+      // end and tries it again, while the wait stays within its limit.
+      if (!waitUntil) waitUntil = ServerBreaker::Clock::now() + client.waitLimit();
+      if (!client.breaker().pauseEndsBy(*waitUntil, client.waitLimit())) throw;
     }
   }
 }
@@ -299,11 +307,18 @@ PairTranslator& TranslationLibrary::translatorForPair(const LanguagePair& pair) 
 
 std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom, const char* langTo,
                                                            const char* text,
-                                                           std::optional<Route>* route) {
+                                                           std::optional<Route>* route,
+                                                           MarkupState* markup) {
   requireText(text, "text");
   requireText(langFrom, "source language");
   requireText(langTo, "target language");
   const TextFormat format = textFormat();
+  // The state of markup goes past every text, whatever becomes of it.
+  std::optional<MarkedLine> marked;
+  if (format != TextFormat::kText) {
+    MarkupState fresh;
+    marked.emplace(text, format, markup != nullptr ? *markup : fresh);
+  }
   const auto note = [this] { return pairsNote(); };
   const Language source = requireLanguage(langFrom, "source language", note);
   const Language target = requireLanguage(langTo, "target language", note);
@@ -314,14 +329,11 @@ std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom,
   announce(chosen);
   // A blank text is its own translation: no chain or request is needed.
   if (isBlankText(input)) return std::string(input);
-  // So are a subtitle's cue numbers and timing lines. A line of digits only
+  // So are a subtitle's cue numbers and timing lines (a line of digits only
   // is taken for a cue number wherever it stands: as a line of text it
-  // would be its own translation too.
-  if (format == TextFormat::kSubtitles && isSubtitleFrame(input)) return std::string(input);
-  // And a line of markup and blanks only.
-  if (format != TextFormat::kText && !MarkedLine(input, format).hasText()) {
-    return std::string(input);
-  }
+  // would be its own translation too), and a line of markup and blanks
+  // only (MarkedLine keeps those frames whole).
+  if (marked && !marked->hasText()) return std::string(input);
   *route = chosen;
   return std::nullopt;
 }
@@ -437,14 +449,16 @@ std::string TranslationLibrary::pairTranslation(const LanguagePair& pair, std::s
 }
 
 std::vector<std::string> TranslationLibrary::pairTranslations(
-    const LanguagePair& pair, const std::vector<std::string_view>& texts) {
+    const LanguagePair& pair, const std::vector<std::string_view>& texts,
+    const std::vector<MarkupState>& starts) {
   const TextFormat format = textFormat();
   if (format == TextFormat::kText) return plainPairTranslations(pair, texts);
   std::vector<MarkedLine> lines;
   std::vector<std::string_view> carriers;
   lines.reserve(texts.size());
-  for (std::string_view text : texts) {
-    lines.emplace_back(text, format);
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    MarkupState start = i < starts.size() ? starts[i] : MarkupState();
+    lines.emplace_back(texts[i], format, start);
     carriers.emplace_back(lines.back().carrier());
   }
   // Each translation gets its markup back; those translated before a
@@ -483,22 +497,26 @@ std::string TranslationLibrary::engineTranslation(const Route& route, std::strin
 }
 
 std::vector<std::string> TranslationLibrary::engineTranslations(
-    const Route& route, const std::vector<std::string_view>& texts) {
-  if (!route.second) return pairTranslations(route.first, texts);
+    const Route& route, const std::vector<std::string_view>& texts,
+    const std::vector<MarkupState>& starts) {
+  if (!route.second) return pairTranslations(route.first, texts, starts);
   // The texts translated into the pivot go on, as a batch of their own;
   // those that came out blank stay as they are.
   const auto onward = [&](std::vector<std::string> middles) {
+    // A text's markup is the same in the pivot, and so is its start.
     std::vector<std::string_view> sent;
+    std::vector<MarkupState> sentStarts;
     std::vector<std::size_t> index;
     for (std::size_t i = 0; i < middles.size(); ++i) {
       if (isBlankText(middles[i])) continue;
       sent.push_back(middles[i]);
+      if (i < starts.size()) sentStarts.push_back(starts[i]);
       index.push_back(i);
     }
     std::vector<std::string> finals = middles;
     std::vector<std::string> translated;
     try {
-      translated = pairTranslations(*route.second, sent);
+      translated = pairTranslations(*route.second, sent, sentStarts);
     } catch (const PartialBatchError& partial) {
       // Only the texts before the first one without its translation are done.
       const std::size_t done =
@@ -512,7 +530,7 @@ std::vector<std::string> TranslationLibrary::engineTranslations(
   };
   std::vector<std::string> middles;
   try {
-    middles = pairTranslations(route.first, texts);
+    middles = pairTranslations(route.first, texts, starts);
   } catch (const PartialBatchError& partial) {
     // The texts that reached the pivot before the failure still go on, so
     // that the caller keeps them; the first failure is the one reported.
@@ -565,20 +583,26 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
     Route route;
     std::vector<std::string_view> texts;
     std::vector<uint32_t> index;
+    std::vector<MarkupState> starts;
   };
   std::vector<Outcome> outcomes(count);
   std::map<std::string, Group> groups;
+  // The texts are a file's lines in order: a tag or comment left open at
+  // the end of one goes on into the next. The first starts as a file does.
+  MarkupState markup;
   for (uint32_t i = 0; i < count; ++i) {
     try {
       std::optional<Route> route;
-      std::optional<std::string> result = resolveText(langFrom, langTo, texts[i], &route);
+      const MarkupState start = markup;
+      std::optional<std::string> result = resolveText(langFrom, langTo, texts[i], &route, &markup);
       if (result) {
         outcomes[i].text = std::move(*result);
         continue;
       }
-      Group& group = groups.try_emplace(route->key(), Group{*route, {}, {}}).first->second;
+      Group& group = groups.try_emplace(route->key(), Group{*route, {}, {}, {}}).first->second;
       group.texts.push_back(texts[i]);
       group.index.push_back(i);
+      group.starts.push_back(start);
       outcomes[i].known = false;
     } catch (const ZtaError& error) {
       fail(static_cast<uint32_t>(error.code()), error.what());
@@ -588,7 +612,7 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
   for (auto& [name, group] : groups) {
     std::vector<std::string> translations;
     try {
-      translations = engineTranslations(group.route, group.texts);
+      translations = engineTranslations(group.route, group.texts, group.starts);
     } catch (const ZtaError& error) {
       // Failed part way: the texts before the first one without its
       // outcome are handed over (a translation holding a NUL cannot be a

@@ -94,22 +94,29 @@ class TranslationLibrary {
   std::string translateText(const char* langFrom, const char* langTo, const char* text);
   // Everything translateText does before it needs a chain or the server:
   // the result when it needs neither, or nothing with the route in *route.
-  // Throws the failures translateText throws, in the same order.
+  // Throws the failures translateText throws, in the same order. markup,
+  // when given, is the state of markup the text starts in, and is moved
+  // past it (a batch's texts, in their order); else the text starts as a
+  // file does.
   std::optional<std::string> resolveText(const char* langFrom, const char* langTo, const char* text,
-                                         std::optional<Route>* route);
+                                         std::optional<Route>* route,
+                                         MarkupState* markup = nullptr);
   // The route between two languages: their pair, or two pairs through a
   // pivot (ZTA_PIVOT) when they have none; or the missing pair's failure.
   Route routeFor(const Language& source, const Language& target);
   // Says once per direction, through settings_.notice, that it goes through a pivot.
   void announce(const Route& route);
   std::string engineTranslation(const Route& route, std::string_view text);
+  // starts: the state of markup each text starts in (empty: as a file does).
   std::vector<std::string> engineTranslations(const Route& route,
-                                              const std::vector<std::string_view>& texts);
+                                              const std::vector<std::string_view>& texts,
+                                              const std::vector<MarkupState>& starts);
   // A text's translation by one pair in the format of ZTA_FORMAT: the
   // markup of html and srt taken out before and put back after.
   std::string pairTranslation(const LanguagePair& pair, std::string_view text);
   std::vector<std::string> pairTranslations(const LanguagePair& pair,
-                                            const std::vector<std::string_view>& texts);
+                                            const std::vector<std::string_view>& texts,
+                                            const std::vector<MarkupState>& starts);
   // The same for texts as the engine gets them (plain text, or the
   // carriers of MarkedLine).
   std::string plainPairTranslation(const LanguagePair& pair, std::string_view text);

@@ -4,13 +4,16 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #if defined(__linux__)
 #include <sys/xattr.h>
 #endif
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -40,6 +43,7 @@ TFileIdentity IdentityOf(int aFd) {
   identity.Known = true;
   identity.GivesBack = S_ISREG(info.st_mode) || S_ISBLK(info.st_mode) || S_ISFIFO(info.st_mode);
   identity.Regular = S_ISREG(info.st_mode);
+  identity.Terminal = S_ISCHR(info.st_mode) && isatty(aFd) == 1;
   return identity;
 }
 
@@ -128,8 +132,9 @@ class TReplacingFile : public TPosixFile {
  public:
   TReplacingFile(TOwnedDescriptor aTempFd, TOwnedDescriptor aFolderFd, std::string aLeaf,
                  std::string aTempLeaf, bool aUnnamed, TOwnedDescriptor aTargetFd,
-                 mode_t aFinalMode, TPlatformFile* aInput)
+                 mode_t aFinalMode, TPlatformFile* aInput, TOwnedDescriptor aNameLock)
       : TPosixFile(std::move(aTempFd)),
+        FNameLock(std::move(aNameLock)),
         FFolderFd(std::move(aFolderFd)),
         FLeaf(std::move(aLeaf)),
         FTempLeaf(std::move(aTempLeaf)),
@@ -150,7 +155,8 @@ class TReplacingFile : public TPosixFile {
         TPendingFiles::Forget(&FPending);
       }
     }
-    // The target's lock and the folder go with their owners.
+    // The target's lock, the folder and the name's lock go with their
+    // owners, in that order.
   }
 
   // Called once the object has its final address, before any signal may
@@ -204,6 +210,7 @@ class TReplacingFile : public TPosixFile {
     if (!FUnnamed) TPendingFiles::Forget(&FPending);
     FCommitted = true;
     if (FInput != nullptr) FInput->Close();
+    FNameLock.Close();
     return kSuccess;
   }
 
@@ -230,6 +237,7 @@ class TReplacingFile : public TPosixFile {
     return aCode;
   }
 
+  TOwnedDescriptor FNameLock;  // keeps other runs from writing the same name (LockName)
   TOwnedDescriptor FFolderFd;  // the folder of the target, held open
   std::string FLeaf;           // the target's name in it
   std::string FTempLeaf;       // the new file's name there, or its pattern while unnamed
@@ -243,6 +251,50 @@ class TReplacingFile : public TPosixFile {
   std::uint64_t FWritten = 0;      // bytes written so far
   std::uint64_t FWrittenBack = 0;  // of those, the ones sent to the disk
 };
+
+// Keeps other runs out of one output name in one folder for as long as
+// vLock is open, whether a file stands under the name yet or not: the lock
+// on the file itself cannot cover a name that a run is about to create,
+// and two runs would each write their file, the last one's replacing the
+// other's without a word. The lock is a socket bound to a name made from
+// the folder's identity and the name's bytes in the abstract namespace
+// (Linux), which vanishes with the process, however it ends, and leaves
+// nothing in the folder. Taken by another: kLockedByAnother. Where no such
+// socket can be made the name is not locked, as before.
+TErrorCode LockName(int aFolder, const std::string& aLeaf, TOwnedDescriptor& vLock) {
+  vLock.Reset();
+#if defined(__linux__)
+  struct stat folder;
+  if (fstat(aFolder, &folder) != 0) return kSuccess;
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (const char c : aLeaf) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  struct sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  // The first byte of the path stays 0: the abstract namespace.
+  const int length = std::snprintf(
+      address.sun_path + 1, sizeof address.sun_path - 1, "xlate-output-%llx-%llx-%016llx",
+      static_cast<unsigned long long>(folder.st_dev),
+      static_cast<unsigned long long>(folder.st_ino), static_cast<unsigned long long>(hash));
+  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof address.sun_path - 1) {
+    return kSuccess;
+  }
+  TOwnedDescriptor fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.Valid()) return kSuccess;
+  const auto size = static_cast<socklen_t>(offsetof(struct sockaddr_un, sun_path) + 1 +
+                                           static_cast<std::size_t>(length));
+  if (bind(fd.Get(), reinterpret_cast<const struct sockaddr*>(&address), size) != 0) {
+    return errno == EADDRINUSE ? kLockedByAnother : kSuccess;
+  }
+  vLock = std::move(fd);
+#else
+  (void)aFolder;
+  (void)aLeaf;
+#endif
+  return kSuccess;
+}
 
 bool StartsWith(const std::string& aText, const char* aPrefix) {
   return aText.compare(0, std::char_traits<char>::length(aPrefix), aPrefix) == 0;
@@ -450,6 +502,9 @@ TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<TPl
   if (const TErrorCode code = ResolveOutputName(aNativeName, target)) return code;
   const std::size_t slash = target.rfind('/');
   const std::string leaf = slash == std::string::npos ? target : target.substr(slash + 1);
+  // A name that ends with "/" (or is "/", "." or "..") can only be a
+  // folder, which no file can replace.
+  if (leaf.empty() || leaf == "." || leaf == "..") return EISDIR;
   TOwnedDescriptor folder(OpenFolder(DirectoryOf(target)));
   if (!folder.Valid()) return ErrnoCode();
   struct stat info;
@@ -474,11 +529,13 @@ TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<TPl
     targetFile.Reset(openat(folder.Get(), leaf.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
     if (!targetFile.Valid()) return ErrnoCode();
   }
-  // Its lock keeps other runs out until it is replaced; in place, the
-  // input's lock does.
-  if (targetFile.Valid() && aInput == nullptr) {
-    if (const TErrorCode code = Lock(targetFile.Get())) return code;
-  }
+  // The name's lock keeps other runs out of a new name as of an old one;
+  // the file's lock keeps other runs out until it is replaced (in place,
+  // the input's lock does).
+  TOwnedDescriptor nameLock;
+  TErrorCode code = LockName(folder.Get(), leaf, nameLock);
+  if (code == kSuccess && targetFile.Valid() && aInput == nullptr) code = Lock(targetFile.Get());
+  if (code != kSuccess) return code;
   std::string tempLeaf = TemporaryLeaf(folder.Get(), leaf);
 
   TPendingFiles::THeld held;
@@ -489,14 +546,14 @@ TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<TPl
   mode_t mode =
       exists ? TakeOverAttributes(temp.Get(), targetFile.Get(), info) : 0666 & ~CurrentUmask();
   if (fchmod(temp.Get(), mode & ~(S_ISUID | S_ISGID)) != 0) {
-    const TErrorCode code = ErrnoCode();
+    code = ErrnoCode();
     temp.Close();
     if (!unnamed) unlinkat(folder.Get(), tempLeaf.c_str(), 0);
     return code;
   }
   auto file = std::make_unique<TReplacingFile>(std::move(temp), std::move(folder), leaf,
                                                std::move(tempLeaf), unnamed, std::move(targetFile),
-                                               mode, aInput);
+                                               mode, aInput, std::move(nameLock));
   file->RegisterForSignals();
   vFile = std::move(file);
   return kSuccess;

@@ -5,15 +5,15 @@
 #include <exception>
 #include <new>
 
-#include "ApertiumText.h"
-#include "LanguageCodes.h"
-#include "MarkupText.h"
-#include "Pipeline.h"
-#include "PostForm.h"
-#include "ZtaErrors.h"
+#include "engine/ZtaErrors.h"
 #include "library/kit/BatchRecords.h"
 #include "library/kit/ResultBuffer.h"
 #include "library/kit/Utf8Check.h"
+#include "local/Pipeline.h"
+#include "text/ApertiumText.h"
+#include "text/LanguageCodes.h"
+#include "text/MarkupText.h"
+#include "text/PostForm.h"
 
 namespace zta {
 namespace {

@@ -29,15 +29,15 @@
 #include <string_view>
 #include <vector>
 
-#include "ApyBatch.h"
-#include "ApyClient.h"
 #include "LibrarySettings.h"
-#include "MarkupText.h"
-#include "PairCatalog.h"
-#include "PairTranslator.h"
-#include "ZtaErrors.h"
+#include "engine/PairCatalog.h"
+#include "engine/ZtaErrors.h"
 #include "library/kit/ErrorState.h"
 #include "library/kit/KeptResult.h"
+#include "local/PairTranslator.h"
+#include "server/ApyBatch.h"
+#include "server/ApyClient.h"
+#include "text/MarkupText.h"
 
 namespace zta {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "Pipeline.h"
+#include "local/Pipeline.h"
 
 namespace zta {
 namespace {

@@ -66,10 +66,10 @@
 #include <string>
 #include <vector>
 
-#include "KitNames.h"
-#include "ModeScript.h"
-#include "PairCatalog.h"
-#include "Pipeline.h"
+#include "engine/KitNames.h"
+#include "engine/PairCatalog.h"
+#include "local/ModeScript.h"
+#include "local/Pipeline.h"
 
 namespace zta {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "LibrarySettings.h"
-#include "ModeScript.h"
+#include "local/ModeScript.h"
 
 namespace zta {
 namespace {

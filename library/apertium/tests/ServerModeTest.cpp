@@ -13,11 +13,11 @@
 #include <thread>
 
 #include "Library.h"
-#include "PostForm.h"
 #include "TestSupport.h"
-#include "TextPieces.h"
-#include "ZtaErrors.h"
 #include "contract/ZtaContract.h"
+#include "engine/ZtaErrors.h"
+#include "text/PostForm.h"
+#include "text/TextPieces.h"
 
 namespace zta {
 namespace {

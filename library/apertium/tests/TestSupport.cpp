@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "Pipeline.h"
+#include "local/Pipeline.h"
 
 namespace zta::test {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "LanguageCodes.h"
+#include "text/LanguageCodes.h"
 
 namespace zta {
 

@@ -1,4 +1,4 @@
-#include "MarkupText.h"
+#include "text/MarkupText.h"
 
 #include <cctype>
 

@@ -1,4 +1,4 @@
-#include "LanguageCodes.h"
+#include "text/LanguageCodes.h"
 
 #include <cctype>
 #include <cstring>

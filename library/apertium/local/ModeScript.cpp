@@ -1,4 +1,4 @@
-#include "ModeScript.h"
+#include "local/ModeScript.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "ApertiumText.h"
+#include "text/ApertiumText.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "PostForm.h"
+#include "text/PostForm.h"
 
 namespace zta {
 namespace {

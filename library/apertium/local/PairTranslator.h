@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Pipeline.h"
-#include "ZtaErrors.h"
+#include "engine/ZtaErrors.h"
+#include "local/Pipeline.h"
 
 namespace zta {
 

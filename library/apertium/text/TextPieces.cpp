@@ -1,4 +1,4 @@
-#include "TextPieces.h"
+#include "text/TextPieces.h"
 
 namespace zta {
 namespace {

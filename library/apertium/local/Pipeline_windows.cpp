@@ -3,7 +3,7 @@
 // an APY server only. Library.cpp fails every call that has no server
 // (LibrarySettings::localPipelines) before a chain is asked for; these
 // answers keep the interface whole with the same reason.
-#include "Pipeline.h"
+#include "local/Pipeline.h"
 
 namespace zta {
 namespace {

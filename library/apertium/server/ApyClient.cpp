@@ -1,13 +1,13 @@
-#include "ApyClient.h"
+#include "server/ApyClient.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "ApyAnswers.h"
-#include "KitNames.h"
-#include "PostForm.h"
-#include "TextPieces.h"
-#include "ZtaErrors.h"
+#include "engine/KitNames.h"
+#include "engine/ZtaErrors.h"
+#include "server/ApyAnswers.h"
+#include "text/PostForm.h"
+#include "text/TextPieces.h"
 
 namespace zta {
 namespace {

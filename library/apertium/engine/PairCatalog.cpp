@@ -1,4 +1,4 @@
-#include "PairCatalog.h"
+#include "engine/PairCatalog.h"
 
 #include <algorithm>
 #include <cctype>

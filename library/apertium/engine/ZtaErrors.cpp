@@ -1,4 +1,4 @@
-#include "ZtaErrors.h"
+#include "engine/ZtaErrors.h"
 
 #include "contract/ZtaContract.h"
 

@@ -24,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ApyClient.h"
+#include "server/ApyClient.h"
 
 namespace zta {
 

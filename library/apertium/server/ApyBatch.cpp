@@ -1,12 +1,12 @@
-#include "ApyBatch.h"
+#include "server/ApyBatch.h"
 
 #include <algorithm>
 #include <atomic>
 #include <exception>
 #include <thread>
 
-#include "QuietThread.h"
-#include "ZtaErrors.h"
+#include "engine/ZtaErrors.h"
+#include "server/QuietThread.h"
 
 namespace zta {
 

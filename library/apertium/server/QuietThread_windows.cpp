@@ -1,4 +1,4 @@
-#include "QuietThread.h"
+#include "server/QuietThread.h"
 
 namespace zta {
 

@@ -26,8 +26,8 @@
 #include <map>
 #include <string_view>
 
-#include "KitNames.h"
-#include "Pipeline.h"
+#include "engine/KitNames.h"
+#include "local/Pipeline.h"
 
 extern char** environ;
 

@@ -1,6 +1,6 @@
 #include <signal.h>
 
-#include "QuietThread.h"
+#include "server/QuietThread.h"
 
 namespace zta {
 

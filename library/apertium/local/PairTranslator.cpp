@@ -1,11 +1,11 @@
-#include "PairTranslator.h"
+#include "local/PairTranslator.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "ApertiumText.h"
-#include "KitNames.h"
-#include "ZtaErrors.h"
+#include "engine/KitNames.h"
+#include "engine/ZtaErrors.h"
+#include "text/ApertiumText.h"
 
 namespace zta {
 namespace {

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ModeScript.h"
+#include "local/ModeScript.h"
 
 namespace zta {
 

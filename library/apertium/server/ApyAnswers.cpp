@@ -1,4 +1,4 @@
-#include "ApyAnswers.h"
+#include "server/ApyAnswers.h"
 
 #include <nlohmann/json.hpp>
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "KitNames.h"
+#include "engine/KitNames.h"
 
 namespace zta {
 

@@ -1,7 +1,7 @@
 // A child process chain that answers NUL-terminated requests, and the other
 // operating-system services the library needs. Everything that touches
 // processes, pipes and signals lives behind this interface, in
-// Pipeline_posix.cpp. The Windows build has no such chains
+// the *_posix.cpp files of local/. The Windows build has no such chains
 // (Pipeline_windows.cpp): it translates through a server only.
 #ifndef XLATE_LIBRARY_APERTIUM_PIPELINE_H
 #define XLATE_LIBRARY_APERTIUM_PIPELINE_H
@@ -53,7 +53,7 @@ class ChildPipeline {
 
   // How many times a stage that keeps state from one request to the next
   // was replaced by a fresh one, so that each request is translated as it
-  // is alone (Pipeline_posix.cpp, isHmmTagger).
+  // is alone (TaggerFreshness.h).
   virtual std::uint64_t stageRestarts() const = 0;
 
   // Ends the chain: with graceful set, closes its input and gives it a moment

@@ -2,7 +2,7 @@
 // from it.
 #include <gtest/gtest.h>
 
-#include "LibrarySettings.h"
+#include "local/ChainStages.h"
 #include "local/ModeScript.h"
 
 namespace zta {

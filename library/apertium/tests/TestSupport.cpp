@@ -49,7 +49,7 @@ LibrarySettings fakeSettings(const TempDirectory& directory,
   LibrarySettings settings;
   settings.modesDirectory = directory.path();
   settings.baseTimeout = baseTimeout;
-  settings.commandBuilder = [](const LanguagePair&, const LibrarySettings&, StageList* stages,
+  settings.commandBuilder = [](const LanguagePair&, const LocalSettings&, StageList* stages,
                                std::string*) {
     *stages = {{ZTA_FAKE_PIPELINE}};
     return true;

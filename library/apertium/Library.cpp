@@ -130,7 +130,11 @@ bool TranslationLibrary::translateBatch(const char* /*langInit*/, const char* la
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::string done;  // the records of the first texts, when the batch fails part way
   if (run(
-          dest, maxSize, [&] { return batchRecords(langFrom, langTo, count, texts, &done); },
+          dest, maxSize,
+          [&] {
+            requireServerOrLocalChains();
+            return batchRecords(langFrom, langTo, count, texts, &done);
+          },
           false)) {
     return true;
   }

@@ -79,6 +79,7 @@ int spawnStage(const std::vector<std::string>& argv, int in, int out, int err, p
   posix_spawnattr_setsigdefault(&attributes, &defaults);
 
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   const int rc = ::posix_spawnp(pid, args[0], &actions, &attributes, args.data(), environment);

@@ -13,7 +13,7 @@ namespace {
 // Bytes of requests written ahead to one chain: enough for every stage to
 // read many lines at a time, as in bulk streaming; bounded so that a large
 // batch is still shared among the chains as they get through it.
-constexpr std::size_t kStreamWindow = 64 * 1024;
+constexpr std::size_t kStreamWindow = std::size_t{64} * 1024;
 // A batch uses another chain only for this many texts more.
 constexpr std::size_t kTextsPerChain = 16;
 

@@ -82,7 +82,7 @@ class PipelineStream {
     result.detail = "no reply within " + std::to_string(oldest.limit.count()) + " ms";
     pipeline_.collectErrorsBriefly();
     result.detail += pipeline_.whatItSaid();
-    fail(std::move(result));
+    fail(result);
   }
 
  private:
@@ -236,7 +236,7 @@ class PipelineStream {
     return false;
   }
 
-  void fail(ExchangeResult result) {
+  void fail(const ExchangeResult& result) {
     failed_ = true;
     if (inFlight_.empty() && result.status == ExchangeStatus::kOutOfStep) {
       pipeline_.outOfStep_ = true;
@@ -269,6 +269,7 @@ using posix::PipelineStream;
 void streamRequests(const std::vector<ChildPipeline*>& pipelines,
                     std::vector<StreamRequest>& requests, std::size_t windowBytes) {
   std::vector<PipelineStream> streams;
+  streams.reserve(pipelines.size());
   for (ChildPipeline* pipeline : pipelines) {
     streams.emplace_back(static_cast<posix::PosixPipeline&>(*pipeline), requests);
   }

@@ -200,8 +200,11 @@ TEST(ApyEndToEndSilentServer, KeepsTheLinesTranslatedBeforeTheServerFellSilent) 
   WriteFileBytes(folder.File("book.txt"), "one\ntwo\nthree\nfour\nfive\nsix\nseven\neight\n");
   TProcessOptions options;
   // One request at a time: the server serves one connection at a time.
-  options.Environment = {
-      {"ZTA_SERVER", server.url()}, {"ZTA_SERVER_TIMEOUT_MS", "300"}, {"ZTA_SERVER_REQUESTS", "1"}};
+  // The lines do not wait for the paused server to answer again.
+  options.Environment = {{"ZTA_SERVER", server.url()},
+                         {"ZTA_SERVER_TIMEOUT_MS", "300"},
+                         {"ZTA_SERVER_REQUESTS", "1"},
+                         {"ZTA_SERVER_WAIT_MS", "1"}};
   const TProcessResult r =
       folder.Run({"IFILE=book.txt", "OFILE=out.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"},
                  "C.UTF-8", options);

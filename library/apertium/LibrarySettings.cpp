@@ -78,6 +78,8 @@ LibrarySettings LibrarySettings::fromEnvironment() {
       millisecondsFrom("ZTA_SERVER_TIMEOUT_MS", settings.serverLimits.TotalTimeout, kMaxTimeout);
   settings.serverLimits.PauseAfterFailures =
       millisecondsFrom("ZTA_SERVER_PAUSE_MS", settings.serverLimits.PauseAfterFailures, kMaxPause);
+  settings.serverLimits.WaitForPausedServer =
+      millisecondsFrom("ZTA_SERVER_WAIT_MS", settings.serverLimits.WaitForPausedServer, kMaxPause);
   return settings;
 }
 

@@ -51,9 +51,13 @@
 //                       (default 60000, 1 to 3600000); a long text is sent
 //                       in pieces of about 3 KB, each one request
 //   ZTA_SERVER_PAUSE_MS after 3 requests in a row that did not reach the
-//                       server or were not answered in time, how long
-//                       requests fail at once before the server is tried
-//                       again (default 30000, 1 to 86400000)
+//                       server or were not answered in time, how long no
+//                       request is sent to it (default 30000, 1 to 86400000)
+//   ZTA_SERVER_WAIT_MS  how long after a server's first failure in a row a
+//                       text with no other server left waits for its pause
+//                       to end and tries it again; after that, or when the
+//                       pause would end later, it fails at once ("Not
+//                       sent") (default 120000, 1 to 86400000)
 //   ZTA_SERVER_REQUESTS how many requests a batch (ztaTranslateBatch) keeps
 //                       in flight, each on a connection of its own
 //                       (default 4, 1 to 64)

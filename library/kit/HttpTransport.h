@@ -52,6 +52,10 @@ struct THttpLimits {
   // did not answer in time, requests fail at once for this long, and then
   // one tries the server again.
   std::chrono::milliseconds PauseAfterFailures{30000};
+  // While a server's failures in a row began less than this long ago, a
+  // text with no other server left waits for its pause to end and tries
+  // it again, instead of failing at once.
+  std::chrono::milliseconds WaitForPausedServer{120000};
   // What the requests say they come from (the User-Agent header).
   std::string UserAgent = "jxZTAccess";
 };

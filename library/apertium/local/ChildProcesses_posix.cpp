@@ -3,9 +3,12 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sched.h>
 #include <signal.h>
-#include <spawn.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -53,39 +56,90 @@ class ChildEnvironment {
 
 // Starts one stage with the given standard streams, in process group
 // groupId (0: a new group led by the stage), with default signal handling
-// and an empty signal mask whatever the host has set for itself.
+// and an empty signal mask whatever the host has set for itself. On Linux
+// the stage is killed when the thread that started it ends (so with the
+// host process, however it ends, SIGKILL included): otherwise a chain
+// outlives a killed host until it notices its input closed, which takes
+// seconds on a busy machine. Returns 0, or the errno of the failure.
 int spawnStage(const std::vector<std::string>& argv, int in, int out, int err, pid_t groupId,
                char* const* environment, pid_t* pid) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
-
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes,
-                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  posix_spawnattr_setpgroup(&attributes, groupId);
-  sigset_t noSignals;
-  sigemptyset(&noSignals);
-  posix_spawnattr_setsigmask(&attributes, &noSignals);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  for (int sig :
-       {SIGPIPE, SIGCHLD, SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGALRM, SIGUSR1, SIGUSR2, SIGXFSZ}) {
-    sigaddset(&defaults, sig);
-  }
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-
+  // Everything the child needs is made before fork: between fork and exec
+  // it may only make async-signal-safe calls (another thread of the host
+  // may hold the allocator's lock).
   std::vector<char*> args;
   args.reserve(argv.size() + 1);
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
-  const int rc = ::posix_spawnp(pid, args[0], &actions, &attributes, args.data(), environment);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  return rc;
+  const int defaults[] = {SIGPIPE, SIGCHLD, SIGHUP,  SIGINT,  SIGQUIT,
+                          SIGTERM, SIGALRM, SIGUSR1, SIGUSR2, SIGXFSZ};
+  const pid_t parent = ::getpid();
+  // The child tells why exec failed through this pipe; a successful exec
+  // closes it.
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return errno;
+  // No signal handler of the host may run in the child before exec.
+  sigset_t all;
+  sigset_t before;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &before);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(report[0]);
+    struct sigaction standard;
+    std::memset(&standard, 0, sizeof standard);
+    standard.sa_handler = SIG_DFL;
+    for (int sig : defaults) ::sigaction(sig, &standard, nullptr);
+    int failure = 0;
+    if (::setpgid(0, groupId) != 0) failure = errno;
+#ifdef __linux__
+    // Killed with the thread that started it; and at once when the parent
+    // ended before this line (the child then belongs to another process).
+    if (failure == 0 && ::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) failure = errno;
+    if (failure == 0 && ::getppid() != parent) ::_exit(127);
+#else
+    (void)parent;
+#endif
+    const int streams[] = {in, out, err};
+    for (int target = 0; failure == 0 && target < 3; ++target) {
+      if (streams[target] == target) {
+        // dup2 onto itself would keep close-on-exec.
+        const int flags = ::fcntl(target, F_GETFD);
+        if (flags < 0 || ::fcntl(target, F_SETFD, flags & ~FD_CLOEXEC) != 0) failure = errno;
+      } else if (::dup2(streams[target], target) < 0) {
+        failure = errno;
+      }
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (failure == 0) {
+      ::execvpe(args[0], args.data(), environment);
+      failure = errno;
+    }
+    while (::write(report[1], &failure, sizeof failure) < 0 && errno == EINTR) {
+    }
+    ::_exit(127);
+  }
+  const int forkError = child < 0 ? errno : 0;
+  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  ::close(report[1]);
+  int failure = forkError;
+  if (child > 0) {
+    int said = 0;
+    ssize_t got = 0;
+    while ((got = ::read(report[0], &said, sizeof said)) < 0 && errno == EINTR) {
+    }
+    if (got == static_cast<ssize_t>(sizeof said)) {
+      failure = said;
+      int status = 0;
+      while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+      }
+    } else {
+      *pid = child;
+    }
+  }
+  ::close(report[0]);
+  return failure;
 }
 
 void keepOnProcessor(pid_t pid, int cpu) {

@@ -66,7 +66,14 @@ std::optional<std::string> readTranslationAnswer(std::string_view body, std::str
     *problem = "no translatedText string in responseData";
     return std::nullopt;
   }
-  return text->get<std::string>();
+  // A NUL ("\u0000") would end the translation where the caller reads it,
+  // cutting it short without a word: the answer is refused instead.
+  std::string translation = text->get<std::string>();
+  if (translation.find('\0') != std::string::npos) {
+    *problem = "translatedText holds a NUL character";
+    return std::nullopt;
+  }
+  return translation;
 }
 
 std::optional<std::vector<std::string>> readPairListAnswer(std::string_view body,

@@ -19,7 +19,8 @@
 
 namespace zta {
 
-// The translatedText of a /translate answer, or nothing with *problem set.
+// The translatedText of a /translate answer, or nothing with *problem set
+// (also when it holds a NUL character).
 std::optional<std::string> readTranslationAnswer(std::string_view body, std::string* problem);
 
 // The pairs of a /listPairs answer as mode names ("eng-spa", "spa-eng_US"),

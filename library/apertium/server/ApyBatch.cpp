@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <optional>
 #include <thread>
 
 #include "engine/ZtaErrors.h"
@@ -67,6 +68,7 @@ std::string ApyBatchClient::translateOne(std::size_t worker, const std::string& 
     std::lock_guard<std::mutex> lock(mutex_);
     start = nextStart_++;
   }
+  std::optional<ServerBreaker::Clock::time_point> waitUntil;  // once the text waits
   for (;;) {
     ApyClient* client = nullptr;
     std::size_t server = kNoServer;
@@ -80,7 +82,7 @@ std::string ApyBatchClient::translateOne(std::size_t worker, const std::string& 
       ++inFlightByServer_[server];
     }
     try {
-      std::string translation = client->translate(modeName, text);
+      std::string translation = client->translate(modeName, text, waitUntil.has_value());
       std::lock_guard<std::mutex> lock(mutex_);
       --inFlightByServer_[server];
       return translation;
@@ -90,8 +92,14 @@ std::string ApyBatchClient::translateOne(std::size_t worker, const std::string& 
         --inFlightByServer_[server];
       }
       // Sent once more, to another server with the pair, if there is one.
-      if (failed != kNoServer || servers.size() < 2) throw;
-      failed = server;
+      if (failed == kNoServer && servers.size() >= 2) {
+        failed = server;
+        continue;
+      }
+      // Else the text waits for this one's pause to end and tries it again,
+      // while the wait stays within its limit.
+      if (!waitUntil) waitUntil = ServerBreaker::Clock::now() + client->waitLimit();
+      if (!client->breaker().pauseEndsBy(*waitUntil, client->waitLimit())) throw;
     } catch (...) {
       std::lock_guard<std::mutex> lock(mutex_);
       --inFlightByServer_[server];

@@ -1,6 +1,7 @@
 #include "server/ServerPool.h"
 
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "engine/KitNames.h"
@@ -105,13 +106,21 @@ std::string ServerPool::translate(const std::string& modeName, std::string_view 
   const std::vector<std::size_t> idle(servers().size(), 0);  // one request at a time
   const std::size_t start = nextServer_++;
   std::size_t failed = kNoServer;
+  std::optional<ServerBreaker::Clock::time_point> waitUntil;  // once the text waits
   for (;;) {
     const std::size_t server = pickServer(candidates, idle, breakers_, start, failed);
+    ApyClient& client = *servers_[server];
     try {
-      return servers_[server]->translate(modeName, text);
+      return client.translate(modeName, text, waitUntil.has_value());
     } catch (const ServerFailure&) {
-      if (failed != kNoServer || candidates.size() < 2) throw;
-      failed = server;
+      if (failed == kNoServer && candidates.size() >= 2) {
+        failed = server;
+        continue;
+      }
+      // No other server is left: the text waits for this one's pause to
+      // end and tries it again, while the wait stays within its limit.
+      if (!waitUntil) waitUntil = ServerBreaker::Clock::now() + client.waitLimit();
+      if (!client.breaker().pauseEndsBy(*waitUntil, client.waitLimit())) throw;
     }
   }
 }

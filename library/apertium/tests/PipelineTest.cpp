@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -131,6 +133,42 @@ TEST(ChildPipeline, LeavesNoProcessBehind) {
   EXPECT_EQ(pipeline->exchange("HANG\0"s, 100ms, 100).status, ExchangeStatus::kTimedOut);
   pipeline.reset();
   EXPECT_TRUE(test::waitForGroupToVanish(group, 5s));
+
+  // A host killed outright (SIGKILL) takes its chains with it, even a stage
+  // that would never notice its input closed.
+  int report[2];
+  ASSERT_EQ(::pipe(report), 0);
+  const pid_t host = ::fork();
+  ASSERT_GE(host, 0);
+  if (host == 0) {
+    std::string error;
+    auto sleeper = startChildPipeline({{"sleep", "30"}}, -1, &error);
+    const int leader = sleeper ? sleeper->processId() : -1;
+    if (::write(report[1], &leader, sizeof leader) != sizeof leader) ::_exit(1);
+    ::pause();
+    ::_exit(0);
+  }
+  ::close(report[1]);
+  int leader = -1;
+  const bool told = ::read(report[0], &leader, sizeof leader) == sizeof leader;
+  ::close(report[0]);
+  ::kill(host, SIGKILL);
+  int status = 0;
+  ::waitpid(host, &status, 0);
+  ASSERT_TRUE(told && leader > 0);
+  // Gone, or a zombie left for init to reap.
+  const auto running = [leader] {
+    std::ifstream stat("/proc/" + std::to_string(leader) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return false;
+    const std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+  };
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (running() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(10ms);
+  EXPECT_FALSE(running());
+  ::kill(-leader, SIGKILL);  // not to leave it behind when it was
 }
 
 TEST(ChildPipeline, GivesEveryRequestATaggerThatNoRequestBeforeItChanged) {

@@ -75,6 +75,7 @@ void TConsole::WriteLine(const ByteString& aBytes) {
   if (FError != 0) {
     std::uint32_t code = FError;
     FError = 0;
+    FFailedCode = code;
     throw TException(IoErrorMessage(code));
   }
 }

@@ -27,6 +27,9 @@ class TConsole {
   // The system's own words, in the ANSI code page.
   void WriteTextLine(const Text& aText);
   void FlushAtExit();
+  // The error code of the last failed write that a line raised; 0 while
+  // none has.
+  std::uint32_t FailedCode() const { return FFailedCode; }
 
  private:
   void Put(const char* aBytes, std::size_t aCount);
@@ -40,6 +43,7 @@ class TConsole {
   char FBuffer[kBufferSize];
   std::size_t FCount = 0;
   std::uint32_t FError = 0;  // the first failed write's code since the last line end
+  std::uint32_t FFailedCode = 0;
 };
 
 }  // namespace xlate

@@ -26,6 +26,9 @@ struct TFileIdentity {
   // A regular file on a disk, not a device, a pipe or a socket.
   bool Regular = false;
 
+  // A terminal (a console), where a person reads what is written.
+  bool Terminal = false;
+
   bool SameAs(const TFileIdentity& aOther) const {
     return Known && aOther.Known && Volume == aOther.Volume && Index == aOther.Index;
   }
@@ -59,6 +62,8 @@ class TFileSystem {
   virtual ~TFileSystem() = default;
   // An existing name that is not a directory.
   virtual bool FileExists(const Text& aName) = 0;
+  // An existing directory (named with or without a separator at its end).
+  virtual bool FolderExists(const Text& aName) = 0;
   // Opened shared with other readers, or with nobody.
   virtual TErrorCode OpenForReading(const Text& aName, TReadShare aShare,
                                     std::unique_ptr<TPlatformFile>& vFile) = 0;

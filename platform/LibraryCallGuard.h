@@ -34,6 +34,11 @@ class TLibraryCallGuard {
 // unit: one for the whole process, as the handlers are.
 TLibraryCallGuard& ProcessCallGuard();
 
+// aHandler runs when the process ends through exit() while a call of the
+// process's guard is under way: the library ended the process in the middle
+// of its work. It runs among the at-exit functions; null takes it away.
+void SetExitInsideCallHandler(void (*aHandler)());
+
 // A run of library calls, such as the lines of one block of a file, that
 // keeps the library's settings from its start to its end instead of setting
 // them around every call: on some machines writing the x87 control word

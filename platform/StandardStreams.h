@@ -23,6 +23,13 @@ class TStandardStreams {
   virtual THandleType StdOutputType() = 0;
   virtual TErrorCode WriteStd(TStdStream aStream, const char* aBytes, std::size_t aCount) = 0;
   virtual bool IsTerminal(TStdStream aStream) = 0;
+  // The stream was closed when the process started. Its handle then stands
+  // on the null device, so that no file opened later takes its place, and
+  // writing to it fails with kNotOpenForOutput.
+  virtual bool WasClosed(TStdStream aStream) {
+    (void)aStream;
+    return false;
+  }
   // Standard input and standard output as files, read and written through
   // a handle of their own, so that closing them leaves the process's own
   // handles open. Fails where the process has no such handle.

@@ -66,6 +66,20 @@ TEST_F(ApertiumEndToEnd, TranslatesUnderACodePageLocaleThatIsNotInstalled) {
   EXPECT_EQ(r.Out, folder.Run(arguments, "C.UTF-8").Out);
 }
 
+TEST_F(ApertiumEndToEnd, AnHtmlTagThatGoesOnIntoTheNextLineOfAFileStaysWhole) {
+  WriteFileBytes(folder.File("page.html"),
+                 "<p>Look at <a class=\"big\"\n   href=\"house.html\" title=\"x\">the house</a>\n");
+  TProcessOptions options;
+  options.Environment["ZTA_FORMAT"] = "html";
+  const TProcessResult r =
+      folder.Run({"IFILE=page.html", "OFILE=out.html", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"},
+                 "C.UTF-8", options);
+  EXPECT_EQ(r.Out, "");
+  EXPECT_EQ(ReadFileBytes(folder.File("out.html")),
+            "\xEF\xBB\xBF<p>Cariz en <a class=\"big\"\r\n   href=\"house.html\" "
+            "title=\"x\">la casa</a>\r\n");
+}
+
 // The pairs the suite installs (scripts/packages.txt, groups run and
 // pairs), each with lines of which some came out differently after the
 // others, when Apertium's tagger carried what one line did over to the

@@ -326,7 +326,7 @@ std::vector<SharedCase> UsCases() {
        {"nothing.txt.", "nothing.txt.en"}},
       {"AFolderIsNoInput",
        {"IFILE=dir", "OFILE=out.txt"},
-       ReportFor("File \"dir\" not found"),
+       ReportFor("File \"dir\" not found; it is a folder, not a file"),
        {},
        {},
        {"out.txt"},

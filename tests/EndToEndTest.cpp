@@ -44,13 +44,21 @@ TEST(EndToEnd, ExitCodesTellTheOutcomeOnlyWhenAskedFor) {
     int strict;
   };
   const Row rows[] = {
-      {{"TEXT=x"}, TOutputTarget::otCapture, 0, 0},
-      {{"DO=FOO"}, TOutputTarget::otCapture, 0, 2},
-      {{"IFILE=in.txt", "OFILE=out.txt"}, TOutputTarget::otCapture, 0, 3},
-      {{"DO=FOO"}, TOutputTarget::otClosed, 1, 1},
+    {{"TEXT=x"}, TOutputTarget::otCapture, 0, 0},
+    {{"DO=FOO"}, TOutputTarget::otCapture, 0, 2},
+    {{"IFILE=in.txt", "OFILE=out.txt"}, TOutputTarget::otCapture, 0, 3},
+    {{"DO=FOO"}, TOutputTarget::otClosed, 1, 1},
+    // A coding without a known word drops the text, or its translation.
+    {{"TEXT=hello", "ICODING=UTF-8"}, TOutputTarget::otCapture, 0, 4},
+    {{"TEXT=hello", "OCODING=bogus"}, TOutputTarget::otCapture, 0, 4},
+#if !defined(_WIN32)
+    // The library ends the process with exit(0) in the middle of a file.
+    {{"IFILE=exit.txt", "OFILE=out.txt"}, TOutputTarget::otCapture, 0, 4},
+#endif
   };
   TProgramFolder folder;
   WriteFileBytes(folder.File("in.txt"), "one\n@fail 7 bad\n");
+  WriteFileBytes(folder.File("exit.txt"), "one\n@exit 0\ntwo\n");
   for (const Row& row : rows) {
     TProcessOptions options;
     options.Output = row.output;
@@ -99,24 +107,39 @@ TEST(EndToEnd, AReportThatCannotBeWrittenEndsWithExitCode1) {
   closed.Output = TOutputTarget::otClosed;
   TProcessResult r = folder.Run({"DO=LIST"}, "en_US.CP1252", closed);
   EXPECT_EQ(r.ExitCode, 1);
-  EXPECT_EQ(r.Err,
-            program + ": the error report could not be written (I/O error 105): I/O error 105\r\n");
+#if defined(_WIN32)
+  const std::string closedCause = "standard output is not open";
+#else
+  const std::string closedCause = "standard output is closed";
+  // The input file does not take the closed output's place.
+  WriteFileBytes(folder.File("in.txt"), "x\n");
+  r = folder.Run({"IFILE=in.txt", "OFILE=-"}, "en_US.CP1252", closed);
+  EXPECT_EQ(r.ExitCode, 1);
+  EXPECT_EQ(r.Err, program + ": the error report could not be written (" + closedCause +
+                       "): Cannot open standard output. Standard output is closed\r\n");
+  r = folder.Run({"DO=LIST"}, "en_US.CP1252", closed);
+#endif
+  EXPECT_EQ(r.Err, program + ": standard output could not be written (" + closedCause +
+                       "): I/O error 105\r\n");
 
   // A pipe that nobody reads: EPIPE on POSIX, ERROR_NO_DATA on Windows.
   // Output to a pipe goes out when the 128-byte buffer is full, and the
   // failure of the last write at the end is ignored: the translation and
   // the usage line of the report are longer than that.
+  // What failed is the translation's own line, and the system says why.
 #if defined(_WIN32)
   const std::string broken = "I/O error 232";
+  const std::string cause = SystemMessage(232);
 #else
   const std::string broken = "I/O error 32";
+  const std::string cause = "Broken pipe";
 #endif
   TProcessOptions unread;
   unread.Output = TOutputTarget::otBrokenPipe;
   r = folder.Run({"TEXT=@size 300"}, "en_US.CP1252", unread);
   EXPECT_EQ(r.ExitCode, 1);
-  EXPECT_EQ(r.Err, program + ": the error report could not be written (" + broken + "): " + broken +
-                       "\r\n");
+  EXPECT_EQ(r.Err,
+            program + ": standard output could not be written (" + cause + "): " + broken + "\r\n");
 }
 
 #if !defined(_WIN32)
@@ -127,7 +150,7 @@ TEST(EndToEnd, AReportOnAFullDeviceEndsWithExitCode1) {
   full.Output = TOutputTarget::otDevFull;
   TProcessResult r = folder.Run({"TEXT=x"}, "en_US.CP1252", full);
   EXPECT_EQ(r.ExitCode, 1);
-  EXPECT_EQ(r.Err, "xlate: the error report could not be written (Disk full): Disk full\r\n");
+  EXPECT_EQ(r.Err, "xlate: standard output could not be written (Disk full): Disk full\r\n");
 }
 
 // A UTF-8 locale gives UTF-8 for both code pages on POSIX. A Windows

@@ -53,19 +53,19 @@ class FileModeEndToEnd : public ::testing::Test {
   TProgramFolder folder;
 };
 
-// The system's words for the failures these tests cause.
+// The words for the failures these tests cause: the system's, and the
+// program's own for a folder as the output.
+const std::string kFolderAsFile = "It is a folder, not a file";
 #if defined(_WIN32)
 const std::string kHeldByAnother = SystemMessage(32);  // ERROR_SHARING_VIOLATION
 const std::string kNoSuchFolder = SystemMessage(3);    // ERROR_PATH_NOT_FOUND
 const std::string kNotWritable = SystemMessage(5);     // ERROR_ACCESS_DENIED
-const std::string kFolderAsFile = SystemMessage(5);
 const char kNullDevice[] = "NUL";
 #else
 const std::string kHeldByAnother =
     "The file is in use by another process, which holds a lock on it";
 const std::string kNoSuchFolder = "No such file or directory";
 const std::string kNotWritable = "Permission denied";
-const std::string kFolderAsFile = "Is a directory";
 const char kNullDevice[] = "/dev/null";
 #endif
 
@@ -185,10 +185,18 @@ TEST_F(FileModeEndToEnd, OutputsThatCannotBeCreated) {
   EXPECT_EQ(
       Run({"IFILE=in.txt", "OFILE=no/such/folder/out.txt"}).Out,
       ReportFor("Cannot create file \"" + Path("no/such/folder/out.txt") + "\". " + kNoSuchFolder));
+  // A folder, with or without its separator, is refused before anything is
+  // written into it.
   fs::create_directory(Path("outdir"));
-  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=outdir"}).Out,
-            ReportFor("Cannot create file \"" + Path("outdir") + "\". " + kFolderAsFile));
-  EXPECT_TRUE(fs::is_directory(Path("outdir")));
+  for (const char* name : {"outdir", "outdir/"}) {
+    EXPECT_EQ(Run({"IFILE=in.txt", std::string("OFILE=") + name}).Out,
+              ReportFor("Cannot create file \"" + Path("outdir") + "\". " + kFolderAsFile));
+  }
+  EXPECT_TRUE(fs::is_empty(Path("outdir")));
+#if !defined(_WIN32)
+  EXPECT_EQ(Run({"IFILE=in.txt", "OFILE=/"}).Out,
+            ReportFor("Cannot create file \"/\". " + kFolderAsFile));
+#endif
 }
 
 TEST_F(FileModeEndToEnd, AReadOnlyOutputIsNotReplaced) {

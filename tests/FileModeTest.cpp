@@ -111,6 +111,14 @@ TEST_F(FileModeTest, AMarkIsDroppedOnlyWhenItIsThere) {
   TStringList inner;
   DecodeFileBytes(ctUTF8, "a\xEF\xBB\xBF", inner);
   EXPECT_EQ(inner.Lines(), (std::vector<Text>{u"a\uFEFF"}));
+  // The mark of the other byte order: the file is read in that order, also
+  // when the first read ends inside the mark or a unit.
+  for (std::size_t bytes : {2, 3, 5, 1024}) {
+    TStringList highFirst;
+    DecodeFileBytes(ctUNICODE, std::string("\xFE\xFF\0a\0b\0\n\x20\xAC", 10), highFirst,
+                    TFileWindow{bytes, 16});
+    EXPECT_EQ(highFirst.Lines(), (std::vector<Text>{u"ab", u"\u20AC"})) << bytes;
+  }
 }
 
 TEST_F(FileModeTest, LineBreaksAndNulInFiles) {
@@ -227,7 +235,7 @@ TEST_F(FileModeTest, MissingUnopenableAndDirectoryInputsAreReported) {
   FPlatform.StdOut.clear();
   FPlatform.Entries[u"dir"].Directory = true;
   EXPECT_EQ(Run({u"IFILE=dir", u"OFILE=out"}), 0);
-  EXPECT_EQ(FPlatform.StdOut, Report("File \"dir\" not found"));
+  EXPECT_EQ(FPlatform.StdOut, Report("File \"dir\" not found; it is a folder, not a file"));
   FPlatform.StdOut.clear();
   FPlatform.Entries[u"held.txt"].Locked = true;
   EXPECT_EQ(Run({u"IFILE=held.txt", u"OFILE=out"}), 0);
@@ -357,6 +365,15 @@ TEST_F(FileModeTest, AnOutputThatCannotBeCreatedIsReportedWithItsFullPath) {
   EXPECT_EQ(Run({u"IFILE=in", u"OFILE=missing-folder/out"}), 0);
   EXPECT_EQ(FPlatform.StdOut, Report("Cannot create file \"/work/missing-folder/out\". The system "
                                      "cannot find the path specified"));
+  // A folder is refused before anything is translated.
+  FPlatform.Entries[u"dir"].Directory = true;
+  for (const char16_t* folder : {u"dir", u"dir/", u"/"}) {
+    FPlatform.StdOut.clear();
+    EXPECT_EQ(Run({u"IFILE=in", Text(u"OFILE=") + folder}), 0);
+    EXPECT_EQ(FPlatform.StdOut, Report("Cannot create file \"" + U8(FPlatform.FullPath(folder)) +
+                                       "\". It is a folder, not a file"));
+  }
+  EXPECT_EQ(TranslateCalls(), 0u);
 }
 
 TEST_F(FileModeTest, TheSameFileGivenTwiceIsTranslatedInPlace) {
@@ -444,6 +461,25 @@ TEST_F(FileModeTest, ProgressShowsOnlyOnATerminalAndIsClearedAtTheEnd) {
     translate(beside);
   }
   EXPECT_EQ(FPlatform.StdErr, "");
+  // Nor beside an output that is a terminal by name (/dev/tty), while a
+  // file shows it.
+  std::string lines;
+  for (int i = 0; i < 200; ++i) lines += "x\n";
+  File(u"in") = lines;
+  FPlatform.Entries[u"tty"].Terminal = true;
+  TdllZTA service(FPlatform, {u"en", u"en", u"en"});
+  TFileTask task;
+  task.InFile = u"in";
+  task.InCoding = task.OutCoding = ctANSI;
+  TFileWindow window;
+  window.ProgressEvery = std::chrono::milliseconds(0);
+  for (const char16_t* output : {u"tty", u"out"}) {
+    FPlatform.StdErr.clear();
+    task.OutFile = output;
+    TranslateFile(FPlatform, task, service, window);
+    EXPECT_EQ(FPlatform.StdErr.find("\r200 lines, ") != std::string::npos, task.OutFile == u"out")
+        << FPlatform.StdErr;
+  }
 }
 
 }  // namespace

@@ -112,8 +112,10 @@ TEST_F(MainBlockTest, AReportThatCannotBeWrittenEndsWithExitCode1) {
   FPlatform.OutputType = THandleType::htCharDevice;
   FPlatform.FailWritesWith = 112;
   EXPECT_EQ(Run({u"DO=LIST"}), 1);
+  // The output itself failed, for the system's reason, before any report.
   EXPECT_EQ(FPlatform.StdErr,
-            "xlate: the error report could not be written (I/O error 112): I/O error 112\r\n");
+            "xlate: standard output could not be written (There is not enough space on the "
+            "disk): I/O error 112\r\n");
   // Without a usable handle, with a message in the OEM code page (the
   // double's UTF-8 error text, read as ANSI, is A-tilde and the currency
   // sign, whose best fits in 437 are "A" and 0x0F).
@@ -123,7 +125,8 @@ TEST_F(MainBlockTest, AReportThatCannotBeWrittenEndsWithExitCode1) {
   EXPECT_EQ(Run({u"TEXT=@fail 7 \u00e4"}), 1);
   EXPECT_EQ(FPlatform.StdOut, "");
   EXPECT_EQ(FPlatform.StdErr,
-            "xlate: the error report could not be written (I/O error 105): Can't get translation "
+            "xlate: the error report could not be written (standard output is not open): Can't "
+            "get translation "
             "of text \"@fail 7 \x84\" because of \"A\x0F\"\r\n");
 }
 

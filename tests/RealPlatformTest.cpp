@@ -128,9 +128,14 @@ TEST_F(RealPlatform, ANewNameAppearsOnlyOnCommit) {
   ASSERT_TRUE(out);
   ASSERT_TRUE(WriteAll(*out, "x"));
   EXPECT_FALSE(fs::exists(folder / "new.txt"));
+  // Held as an existing name is: a second writer would lose its file to the
+  // first one's at the end.
+  EXPECT_FALSE(CreateForWriting(Name("new.txt")));
+  EXPECT_EQ(lastError, kHeldByAnother);
   ASSERT_EQ(out->Commit(), kSuccess);
   EXPECT_EQ(Read("new.txt"), "x");
   EXPECT_EQ(Entries(), 1u);
+  EXPECT_TRUE(CreateForWriting(Name("new.txt")));
 }
 
 TEST_F(RealPlatform, TheNullDeviceIsWrittenDirectly) {

@@ -65,7 +65,8 @@ class TFakeStdOutput : public TPlatformFile {
 // Collects what is written and puts it in place on Commit only.
 class TFakeOutput : public TPlatformFile {
  public:
-  TFakeOutput(TFakeFileSystem& aFiles, Text aName) : FFiles(aFiles), FName(std::move(aName)) {}
+  TFakeOutput(TFakeFileSystem& aFiles, Text aName, bool aTerminal)
+      : FFiles(aFiles), FName(std::move(aName)), FTerminal(aTerminal) {}
   TErrorCode Size(std::uint64_t& vSize) override {
     vSize = FBytes.size();
     return kSuccess;
@@ -85,10 +86,16 @@ class TFakeOutput : public TPlatformFile {
     FFiles.Entries[FName].Bytes = FBytes;
     return kSuccess;
   }
+  TFileIdentity Identity() override {
+    TFileIdentity identity;
+    identity.Terminal = FTerminal;
+    return identity;
+  }
 
  private:
   TFakeFileSystem& FFiles;
   Text FName;
+  bool FTerminal;
   std::string FBytes;
 };
 
@@ -127,7 +134,7 @@ TErrorCode TFakeFileSystem::CreateForWriting(const Text& aName,
     return it->second.Locked ? 32 : 5;
   }
   if (aName.find(u"missing-folder/") != Text::npos) return 3;
-  vFile = std::make_unique<TFakeOutput>(*this, aName);
+  vFile = std::make_unique<TFakeOutput>(*this, aName, it != Entries.end() && it->second.Terminal);
   return kSuccess;
 }
 

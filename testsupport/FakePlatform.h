@@ -78,6 +78,7 @@ class TFakeFileSystem : public TFileSystem, public TFakeReads {
     bool Locked = false;  // another process holds it open
     bool Unreadable = false;
     bool Vanishes = false;  // removed between the existence test and the open
+    bool Terminal = false;  // a terminal, written directly
   };
   std::map<Text, TFileEntry> Entries;
   bool FailFileWrites = false;  // writes into files fail with 112 (disk full)
@@ -86,6 +87,12 @@ class TFakeFileSystem : public TFileSystem, public TFakeReads {
   bool FileExists(const Text& aName) override {
     auto it = Entries.find(aName);
     return it != Entries.end() && !it->second.Directory;
+  }
+  bool FolderExists(const Text& aName) override {
+    Text name = aName;
+    while (name.size() > 1 && name.back() == u'/') name.pop_back();
+    auto it = Entries.find(name);
+    return name == u"/" || (it != Entries.end() && it->second.Directory);
   }
   TErrorCode OpenForReading(const Text& aName, TReadShare aShare,
                             std::unique_ptr<TPlatformFile>& vFile) override;

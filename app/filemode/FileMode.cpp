@@ -107,8 +107,11 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
   std::uint64_t failed = 0;
   {
     TBlockSource source(aPlatform.Process(), reader, input->Identity().Regular);
-    // Not on the terminal that may be showing the output itself.
-    TProgress progress(aPlatform.Streams(), size, !stdOutput);
+    // Not on the terminal that may be showing the output itself: standard
+    // output, or a terminal named as the output (/dev/tty, /dev/stderr, CON),
+    // which is the one standard error shows on, or one beside it.
+    TProgress progress(aPlatform.Streams(), size, !stdOutput && !output.Identity().Terminal,
+                       aWindow.ProgressEvery);
     while (TLineBlock* next = source.Next()) {
       TLineBlock& block = *next;
       progress.BlockStarted(block.Count(), source.BytesUsed());

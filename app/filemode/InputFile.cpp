@@ -24,8 +24,13 @@ std::unique_ptr<TPlatformFile> OpenInputFile(TPlatform& aPlatform, const Text& a
     }
     return input;
   }
-  if (!aPlatform.Files().FileExists(aName))
+  if (!aPlatform.Files().FileExists(aName)) {
+    // A folder is no file either; the message says which it is.
+    if (aPlatform.Files().FolderExists(aName)) {
+      throw TException(Format(u"File \"%s\" not found; it is a folder, not a file", {aName}));
+    }
     throw TException(Format(u"File \"%s\" not found", {aName}));
+  }
   std::unique_ptr<TPlatformFile> file;
   if (const TErrorCode code = aPlatform.Files().OpenForReading(aName, aShare, file)) {
     throw TException(
@@ -44,6 +49,7 @@ TLineReader::TLineReader(TPlatform& aPlatform, TPlatformFile& aFile, const Text&
       FCoding(CodingOf(aCoding)),
       FForm(FCoding.FileForm),
       FSwapUnits(FCoding.UnitSize == 2 && FCoding.ByteOrder != kMachineByteOrder),
+      FByteOrder(FCoding.ByteOrder),
       FMark(FCoding.Mark, FCoding.MarkSize),
       FText(aPlatform.SystemText()),
       FCodePage(CodePageOf(FText, FForm)),
@@ -247,7 +253,19 @@ bool TLineReader::DropMark() {
   const std::size_t have = FEnd - FStart;
   const std::size_t size = FMark.size();
   if (have < size && !FAtEnd) return false;
-  if (size > 0 && have >= size && std::memcmp(bytes, FMark.data(), size) == 0) FStart += size;
+  if (size > 0 && have >= size && std::memcmp(bytes, FMark.data(), size) == 0) {
+    FStart += size;
+  } else if (size == 2 && have >= size && bytes[0] == FMark[1] && bytes[1] == FMark[0]) {
+    // The mark of the other byte order (FE FF for UTF-16 read low byte
+    // first): the file is in that order, and is read so. Read in the
+    // coding's order, every unit would be another character.
+    FStart += size;
+    FSwapUnits = !FSwapUnits;
+    char* units = reinterpret_cast<char*>(FBuffer.get());
+    for (std::size_t i = FStart; i + 1 < FEnd; i += 2) std::swap(units[i], units[i + 1]);
+    FByteOrder =
+        FByteOrder == TByteOrder::boLowFirst ? TByteOrder::boHighFirst : TByteOrder::boLowFirst;
+  }
   FSearchFrom = FStart;
   FStarted = true;
   return true;
@@ -275,7 +293,7 @@ void TLineReader::Refill() {
   if (FSwapUnits) {
     // The units just completed, from the file's byte order to the machine's.
     for (std::size_t i = FEnd / 2; i < (FEnd + got) / 2; ++i) {
-      FBuffer[i] = UnitOf(bytes + 2 * i, FCoding.ByteOrder);
+      FBuffer[i] = UnitOf(bytes + 2 * i, FByteOrder);
     }
   }
   FEnd += got;

@@ -60,6 +60,7 @@ class TLineReader {
   const TCoding& FCoding;  // its entry in the table of codings
   TByteForm FForm;         // the coding's form in a file
   bool FSwapUnits;         // its two-byte units come in the other order than the machine's
+  TByteOrder FByteOrder;   // the order of the file's units: the coding's, or its mark's
   ByteString FMark;        // its byte-order mark, as the buffer holds it
   TSystemText& FText;
   std::uint32_t FCodePage;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <vector>
 
@@ -13,6 +14,8 @@ namespace xlate {
 struct TFileWindow {
   std::size_t Bytes = std::size_t{1} << 18;  // read ahead; a longer line is held whole
   std::size_t Lines = 16384;                 // the most lines in one block
+  // The least time between two states of the progress line.
+  std::chrono::milliseconds ProgressEvery = std::chrono::milliseconds(200);
 };
 
 // A run of consecutive lines of the input file, in file order: what is

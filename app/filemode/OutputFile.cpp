@@ -33,6 +33,11 @@ TOutputFile::TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aC
       FWritesUtf8(FCoding.FileForm == TByteForm::bfUtf8 ||
                   (FCoding.FileForm == TByteForm::bfAnsi &&
                    CodePageOf(aPlatform.SystemText(), FCoding.FileForm) == kCodePageUtf8)) {
+  // A folder cannot take the output's place; said before anything is
+  // written (or translated), not when the new file is to replace it.
+  if (!IsStdStreamName(aName) && FPlatform.Files().FolderExists(aName)) {
+    throw TException(Format(u"Cannot create file \"%s\". It is a folder, not a file", {FFullPath}));
+  }
   const TErrorCode code = IsStdStreamName(aName) ? FPlatform.Streams().OpenStdOutput(FFile)
                           : aInput != nullptr
                               ? FPlatform.Files().CreateOverInput(aName, *aInput, FFile)
@@ -42,6 +47,10 @@ TOutputFile::TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aC
     throw TException(Format(u"Cannot create file \"%s\" in folder \"%s\". %s",
                             {FFullPath, FolderOf(FPlatform, FFullPath),
                              SystemErrorText(FPlatform.SystemText(), code & ~kFolderFailure)}));
+  }
+  if (code != kSuccess && IsStdStreamName(aName)) {
+    throw TException(Format(u"Cannot open standard output. %s",
+                            {SystemErrorText(FPlatform.SystemText(), code)}));
   }
   if (code != kSuccess) {
     throw TException(Format(u"Cannot create file \"%s\". %s",

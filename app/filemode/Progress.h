@@ -20,7 +20,8 @@ namespace xlate {
 class TProgress {
  public:
   // aSize is the input's size in bytes, 0 for one without a size (a pipe).
-  // aShow false keeps it silent (the output goes to standard output).
+  // aShow false keeps it silent (the output goes to standard output, or to
+  // a terminal).
   TProgress(TStandardStreams& aStreams, std::uint64_t aSize, bool aShow = true,
             std::chrono::milliseconds aInterval = std::chrono::milliseconds(200),
             std::chrono::milliseconds aEstimateAfter = std::chrono::seconds(3));

@@ -43,14 +43,16 @@ std::string TranslationLibrary::pairTranslation(const LanguagePair& pair, std::s
 }
 
 std::vector<std::string> TranslationLibrary::pairTranslations(
-    const LanguagePair& pair, const std::vector<std::string_view>& texts) {
+    const LanguagePair& pair, const std::vector<std::string_view>& texts,
+    const std::vector<MarkupState>& starts) {
   const TextFormat format = textFormat();
   if (format == TextFormat::kText) return engine_->translateMany(pair, texts);
   std::vector<MarkedLine> lines;
   std::vector<std::string_view> carriers;
   lines.reserve(texts.size());
-  for (std::string_view text : texts) {
-    lines.emplace_back(text, format);
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    MarkupState start = i < starts.size() ? starts[i] : MarkupState();
+    lines.emplace_back(texts[i], format, start);
     carriers.emplace_back(lines.back().carrier());
   }
   // Each translation gets its markup back; those translated before a

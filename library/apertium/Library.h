@@ -107,9 +107,12 @@ class TranslationLibrary {
   std::string translateText(const char* langFrom, const char* langTo, const char* text);
   // Everything translateText does before it needs the engine: the result
   // when it needs none, or nothing with the route in *route. Throws the
-  // failures translateText throws, in the same order.
+  // failures translateText throws, in the same order. markup, when given,
+  // is the state of markup the text starts in, and is moved past it (a
+  // batch's texts, in their order); else the text starts as a file does.
   std::optional<std::string> resolveText(const char* langFrom, const char* langTo, const char* text,
-                                         std::optional<Route>* route);
+                                         std::optional<Route>* route,
+                                         MarkupState* markup = nullptr);
   // The records of a batch; when the engine fails part way, the records of
   // the texts before the first one without its outcome go to *done before
   // the failure is thrown.
@@ -123,8 +126,10 @@ class TranslationLibrary {
   // Says once per direction, through settings_.notice, that it goes through a pivot.
   void announce(const Route& route);
   std::string engineTranslation(const Route& route, std::string_view text);
+  // starts: the state of markup each text starts in (empty: as a file does).
   std::vector<std::string> engineTranslations(const Route& route,
-                                              const std::vector<std::string_view>& texts);
+                                              const std::vector<std::string_view>& texts,
+                                              const std::vector<MarkupState>& starts);
 
   // Formats (Formats.cpp).
   // ZTA_FORMAT; throws, naming the formats, when it names none.
@@ -135,7 +140,8 @@ class TranslationLibrary {
   // markup of html and srt taken out before and put back after.
   std::string pairTranslation(const LanguagePair& pair, std::string_view text);
   std::vector<std::string> pairTranslations(const LanguagePair& pair,
-                                            const std::vector<std::string_view>& texts);
+                                            const std::vector<std::string_view>& texts,
+                                            const std::vector<MarkupState>& starts);
   // The line again from its carrier's translation (MarkedLine::restore);
   // when a placeholder went missing, from its stretches translated alone.
   std::string markupBack(const LanguagePair& pair, const MarkedLine& line,

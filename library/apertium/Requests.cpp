@@ -35,11 +35,18 @@ Language TranslationLibrary::requireLanguage(const char* code, const char* side)
 
 std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom, const char* langTo,
                                                            const char* text,
-                                                           std::optional<Route>* route) {
+                                                           std::optional<Route>* route,
+                                                           MarkupState* markup) {
   requireText(text, "text");
   requireText(langFrom, "source language");
   requireText(langTo, "target language");
   const TextFormat format = textFormat();
+  // The state of markup goes past every text, whatever becomes of it.
+  std::optional<MarkedLine> marked;
+  if (format != TextFormat::kText) {
+    MarkupState fresh;
+    marked.emplace(text, format, markup != nullptr ? *markup : fresh);
+  }
   const Language source = requireLanguage(langFrom, "source language");
   const Language target = requireLanguage(langTo, "target language");
   const std::string_view input(text);
@@ -49,14 +56,11 @@ std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom,
   announce(chosen);
   // A blank text is its own translation: no chain or request is needed.
   if (isBlankText(input)) return std::string(input);
-  // So are a subtitle's cue numbers and timing lines. A line of digits only
+  // So are a subtitle's cue numbers and timing lines (a line of digits only
   // is taken for a cue number wherever it stands: as a line of text it
-  // would be its own translation too.
-  if (format == TextFormat::kSubtitles && isSubtitleFrame(input)) return std::string(input);
-  // And a line of markup and blanks only.
-  if (format != TextFormat::kText && !MarkedLine(input, format).hasText()) {
-    return std::string(input);
-  }
+  // would be its own translation too), and a line of markup and blanks
+  // only (MarkedLine keeps those frames whole).
+  if (marked && !marked->hasText()) return std::string(input);
   *route = chosen;
   return std::nullopt;
 }
@@ -97,20 +101,26 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
     Route route;
     std::vector<std::string_view> texts;
     std::vector<uint32_t> index;
+    std::vector<MarkupState> starts;
   };
   std::vector<Outcome> outcomes(count);
   std::map<std::string, Group> groups;
+  // The texts are a file's lines in order: a tag or comment left open at
+  // the end of one goes on into the next. The first starts as a file does.
+  MarkupState markup;
   for (uint32_t i = 0; i < count; ++i) {
     try {
       std::optional<Route> route;
-      std::optional<std::string> result = resolveText(langFrom, langTo, texts[i], &route);
+      const MarkupState start = markup;
+      std::optional<std::string> result = resolveText(langFrom, langTo, texts[i], &route, &markup);
       if (result) {
         outcomes[i].text = std::move(*result);
         continue;
       }
-      Group& group = groups.try_emplace(route->key(), Group{*route, {}, {}}).first->second;
+      Group& group = groups.try_emplace(route->key(), Group{*route, {}, {}, {}}).first->second;
       group.texts.push_back(texts[i]);
       group.index.push_back(i);
+      group.starts.push_back(start);
       outcomes[i].known = false;
     } catch (const ZtaError& error) {
       fail(static_cast<uint32_t>(error.code()), error.what());
@@ -120,7 +130,7 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
   for (auto& [name, group] : groups) {
     std::vector<std::string> translations;
     try {
-      translations = engineTranslations(group.route, group.texts);
+      translations = engineTranslations(group.route, group.texts, group.starts);
     } catch (const ZtaError& error) {
       // Failed part way: the texts before the first one without its
       // outcome are handed over (a translation holding a NUL cannot be a

@@ -69,22 +69,26 @@ std::string TranslationLibrary::engineTranslation(const Route& route, std::strin
 }
 
 std::vector<std::string> TranslationLibrary::engineTranslations(
-    const Route& route, const std::vector<std::string_view>& texts) {
-  if (!route.second) return pairTranslations(route.first, texts);
+    const Route& route, const std::vector<std::string_view>& texts,
+    const std::vector<MarkupState>& starts) {
+  if (!route.second) return pairTranslations(route.first, texts, starts);
   // The texts translated into the pivot go on, as a batch of their own;
   // those that came out blank stay as they are.
   const auto onward = [&](std::vector<std::string> middles) {
+    // A text's markup is the same in the pivot, and so is its start.
     std::vector<std::string_view> sent;
+    std::vector<MarkupState> sentStarts;
     std::vector<std::size_t> index;
     for (std::size_t i = 0; i < middles.size(); ++i) {
       if (isBlankText(middles[i])) continue;
       sent.push_back(middles[i]);
+      if (i < starts.size()) sentStarts.push_back(starts[i]);
       index.push_back(i);
     }
     std::vector<std::string> finals = middles;
     std::vector<std::string> translated;
     try {
-      translated = pairTranslations(*route.second, sent);
+      translated = pairTranslations(*route.second, sent, sentStarts);
     } catch (const PartialBatchError& partial) {
       // Only the texts before the first one without its translation are done.
       const std::size_t done =
@@ -98,7 +102,7 @@ std::vector<std::string> TranslationLibrary::engineTranslations(
   };
   std::vector<std::string> middles;
   try {
-    middles = pairTranslations(route.first, texts);
+    middles = pairTranslations(route.first, texts, starts);
   } catch (const PartialBatchError& partial) {
     // The texts that reached the pivot before the failure still go on, so
     // that the caller keeps them; the first failure is the one reported.

@@ -4,13 +4,16 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #if defined(__linux__)
 #include <sys/xattr.h>
 #endif
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -47,6 +50,7 @@ TFileIdentity IdentityOf(int aFd) {
   identity.Known = true;
   identity.GivesBack = S_ISREG(info.st_mode) || S_ISBLK(info.st_mode) || S_ISFIFO(info.st_mode);
   identity.Regular = S_ISREG(info.st_mode);
+  identity.Terminal = S_ISCHR(info.st_mode) && isatty(aFd) == 1;
   return identity;
 }
 
@@ -134,8 +138,10 @@ bool LinkUnnamed(int aFd, int aFolder, const std::string& aLeaf) {
 class TReplacingFile : public TPosixFile {
  public:
   TReplacingFile(int aTempFd, int aFolderFd, std::string aLeaf, std::string aTempLeaf,
-                 bool aUnnamed, int aTargetFd, mode_t aFinalMode, TPlatformFile* aInput)
+                 bool aUnnamed, int aTargetFd, mode_t aFinalMode, TPlatformFile* aInput,
+                 int aNameLock)
       : TPosixFile(aTempFd),
+        FNameLock(aNameLock),
         FFolderFd(aFolderFd),
         FLeaf(std::move(aLeaf)),
         FTempLeaf(std::move(aTempLeaf)),
@@ -158,6 +164,7 @@ class TReplacingFile : public TPosixFile {
     }
     CloseFd(FTargetFd);
     CloseFd(FFolderFd);
+    CloseFd(FNameLock);
   }
 
   // Called once the object has its final address, before any signal may
@@ -211,6 +218,7 @@ class TReplacingFile : public TPosixFile {
     if (!FUnnamed) TPendingFiles::Forget(&FPending);
     FCommitted = true;
     if (FInput != nullptr) FInput->Close();
+    CloseFd(FNameLock);
     return kSuccess;
   }
 
@@ -237,6 +245,7 @@ class TReplacingFile : public TPosixFile {
     return aCode;
   }
 
+  int FNameLock;          // keeps other runs from writing the same name (LockName)
   int FFolderFd;          // the folder of the target, held open
   std::string FLeaf;      // the target's name in it
   std::string FTempLeaf;  // the new file's name there, or its pattern while unnamed
@@ -250,6 +259,52 @@ class TReplacingFile : public TPosixFile {
   std::uint64_t FWritten = 0;      // bytes written so far
   std::uint64_t FWrittenBack = 0;  // of those, the ones sent to the disk
 };
+
+// Keeps other runs out of one output name in one folder for as long as
+// vLock is open, whether a file stands under the name yet or not: the lock
+// on the file itself cannot cover a name that a run is about to create,
+// and two runs would each write their file, the last one's replacing the
+// other's without a word. The lock is a socket bound to a name made from
+// the folder's identity and the name's bytes in the abstract namespace
+// (Linux), which vanishes with the process, however it ends, and leaves
+// nothing in the folder. Taken by another: kLockedByAnother. Where no such
+// socket can be made the name is not locked, as before.
+TErrorCode LockName(int aFolder, const std::string& aLeaf, int& vLock) {
+  vLock = -1;
+#if defined(__linux__)
+  struct stat folder;
+  if (fstat(aFolder, &folder) != 0) return kSuccess;
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (const char c : aLeaf) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  struct sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  // The first byte of the path stays 0: the abstract namespace.
+  const int length = std::snprintf(
+      address.sun_path + 1, sizeof address.sun_path - 1, "xlate-output-%llx-%llx-%016llx",
+      static_cast<unsigned long long>(folder.st_dev),
+      static_cast<unsigned long long>(folder.st_ino), static_cast<unsigned long long>(hash));
+  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof address.sun_path - 1) {
+    return kSuccess;
+  }
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return kSuccess;
+  const auto size = static_cast<socklen_t>(offsetof(struct sockaddr_un, sun_path) + 1 +
+                                           static_cast<std::size_t>(length));
+  if (bind(fd, reinterpret_cast<const struct sockaddr*>(&address), size) != 0) {
+    const int error = errno;
+    close(fd);
+    return error == EADDRINUSE ? kLockedByAnother : kSuccess;
+  }
+  vLock = fd;
+#else
+  (void)aFolder;
+  (void)aLeaf;
+#endif
+  return kSuccess;
+}
 
 bool StartsWith(const std::string& aText, const char* aPrefix) {
   return aText.compare(0, std::char_traits<char>::length(aPrefix), aPrefix) == 0;
@@ -458,6 +513,9 @@ TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<TPl
   if (const TErrorCode code = ResolveOutputName(aNativeName, target)) return code;
   const std::size_t slash = target.rfind('/');
   const std::string leaf = slash == std::string::npos ? target : target.substr(slash + 1);
+  // A name that ends with "/" (or is "/", "." or "..") can only be a
+  // folder, which no file can replace.
+  if (leaf.empty() || leaf == "." || leaf == "..") return EISDIR;
   int folderFd = OpenFolder(DirectoryOf(target));
   if (folderFd < 0) return ErrnoCode();
   struct stat info;
@@ -496,9 +554,14 @@ TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<TPl
       return code;
     }
   }
-  // Its lock keeps other runs out until it is replaced; in place, the
-  // input's lock does.
-  if (const TErrorCode code = targetFd >= 0 && aInput == nullptr ? Lock(targetFd) : kSuccess) {
+  // The name's lock keeps other runs out of a new name as of an old one;
+  // the file's lock keeps other runs out until it is replaced (in place,
+  // the input's lock does).
+  int nameLock = -1;
+  TErrorCode code = LockName(folderFd, leaf, nameLock);
+  if (code == kSuccess && targetFd >= 0 && aInput == nullptr) code = Lock(targetFd);
+  if (code != kSuccess) {
+    CloseFd(nameLock);
     CloseFd(targetFd);
     CloseFd(folderFd);
     return code;
@@ -510,22 +573,24 @@ TErrorCode CreatePosixOutput(const std::string& aNativeName, std::unique_ptr<TPl
   const bool unnamed = tempFd >= 0;
   if (!unnamed) tempFd = CreateNamed(folderFd, tempLeaf);
   if (tempFd < 0) {
-    const TErrorCode code = ErrnoCode() | kFolderFailure;
+    code = ErrnoCode() | kFolderFailure;
+    CloseFd(nameLock);
     CloseFd(targetFd);
     CloseFd(folderFd);
     return code;
   }
   mode_t mode = exists ? TakeOverAttributes(tempFd, targetFd, info) : 0666 & ~CurrentUmask();
   if (fchmod(tempFd, mode & ~(S_ISUID | S_ISGID)) != 0) {
-    const TErrorCode code = ErrnoCode();
+    code = ErrnoCode();
     close(tempFd);
     if (!unnamed) unlinkat(folderFd, tempLeaf.c_str(), 0);
+    CloseFd(nameLock);
     CloseFd(targetFd);
     CloseFd(folderFd);
     return code;
   }
   auto file = std::make_unique<TReplacingFile>(tempFd, folderFd, leaf, std::move(tempLeaf), unnamed,
-                                               targetFd, mode, aInput);
+                                               targetFd, mode, aInput, nameLock);
   file->RegisterForSignals();
   vFile = std::move(file);
   return kSuccess;

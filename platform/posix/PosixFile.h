@@ -9,9 +9,11 @@ namespace xlate {
 
 // A failure's code is an errno value, or kLoaderError after a failed
 // dynamic-library call, whose text the loader gave, or kLockedByAnother for
-// a file that another process holds locked.
+// a file that another process holds locked (or writes as a new file).
 constexpr TErrorCode kLoaderError = 0x20000000;
 constexpr TErrorCode kLockedByAnother = 0x20000001;
+// Standard output was closed when the process started.
+constexpr TErrorCode kStdOutputClosed = 0x20000002;
 
 // The code of a failure that errno describes.
 TErrorCode ErrnoCode();

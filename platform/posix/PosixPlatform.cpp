@@ -1,6 +1,7 @@
 // The POSIX implementation of the platform's parts.
 #include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #if defined(__linux__)
 #include <link.h>
 #endif
@@ -257,6 +258,7 @@ class TPosixSystemText : public TSystemText {
     if (aCode == kLoaderError) return FNames.FromNative(FLibraries.LoaderMessage());
     if (aCode == kLockedByAnother)
       return u"The file is in use by another process, which holds a lock on it";
+    if (aCode == kStdOutputClosed) return u"Standard output is closed";
 #if defined(__GLIBC__)
     const char* text = strerrordesc_np(static_cast<int>(aCode));
     return text ? FNames.FromNative(text) : Text();
@@ -303,7 +305,26 @@ class TPosixSystemText : public TSystemText {
 // The process's standard file descriptors.
 class TPosixStreams : public TStandardStreams {
  public:
+  // A standard descriptor that the process was started without is put on
+  // the null device at once: the next file opened would otherwise take its
+  // number, and the console's lines would go into the input file, or the
+  // input be read from the output. It stays closed to the program.
+  TPosixStreams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+      if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+      FClosed[fd] = true;
+      const int null = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+      if (null >= 0 && null != fd) {
+        dup2(null, fd);
+        close(null);
+      }
+    }
+  }
+
+  bool WasClosed(TStdStream aStream) override { return FClosed[Descriptor(aStream)]; }
+
   THandleType StdOutputType() override {
+    if (FClosed[STDOUT_FILENO]) return THandleType::htUnknown;
     struct stat info;
     if (fstat(STDOUT_FILENO, &info) != 0) return THandleType::htUnknown;
     if (S_ISCHR(info.st_mode)) return THandleType::htCharDevice;
@@ -313,9 +334,9 @@ class TPosixStreams : public TStandardStreams {
   }
 
   TErrorCode WriteStd(TStdStream aStream, const char* aBytes, std::size_t aCount) override {
-    int fd = aStream == TStdStream::ssOutput ? STDOUT_FILENO : STDERR_FILENO;
+    const int fd = Descriptor(aStream);
     struct stat info;
-    if (fstat(fd, &info) != 0) return kNotOpenForOutput;
+    if (FClosed[fd] || fstat(fd, &info) != 0) return kNotOpenForOutput;
     std::size_t done = 0;
     while (done < aCount) {
       ssize_t put = write(fd, aBytes + done, aCount - done);
@@ -329,16 +350,23 @@ class TPosixStreams : public TStandardStreams {
     return kSuccess;
   }
 
-  bool IsTerminal(TStdStream aStream) override {
-    return isatty(aStream == TStdStream::ssOutput ? STDOUT_FILENO : STDERR_FILENO) == 1;
-  }
+  bool IsTerminal(TStdStream aStream) override { return isatty(Descriptor(aStream)) == 1; }
 
   TErrorCode OpenStdInput(std::unique_ptr<TPlatformFile>& vFile) override {
+    if (FClosed[STDIN_FILENO]) return EBADF;
     return OpenPosixStdStream(STDIN_FILENO, vFile);
   }
   TErrorCode OpenStdOutput(std::unique_ptr<TPlatformFile>& vFile) override {
+    if (FClosed[STDOUT_FILENO]) return kStdOutputClosed;
     return OpenPosixStdStream(STDOUT_FILENO, vFile);
   }
+
+ private:
+  static int Descriptor(TStdStream aStream) {
+    return aStream == TStdStream::ssOutput ? STDOUT_FILENO : STDERR_FILENO;
+  }
+
+  bool FClosed[3] = {false, false, false};
 };
 
 // Files by their names' bytes.
@@ -369,6 +397,13 @@ class TPosixFiles : public TFileSystem {
     }
     closedir(dir);
     return found;
+  }
+
+  bool FolderExists(const Text& aName) override {
+    std::string name;
+    struct stat info;
+    return FNames.Native(aName, name) == kSuccess && stat(name.c_str(), &info) == 0 &&
+           S_ISDIR(info.st_mode);
   }
 
   TErrorCode OpenForReading(const Text& aName, TReadShare aShare,

@@ -78,6 +78,11 @@ class TWindowsFile : public TPlatformFile {
   TFileIdentity Identity() override {
     TFileIdentity identity;
     BY_HANDLE_FILE_INFORMATION information;
+    DWORD mode = 0;
+    // A console has a console mode; the null device, also a character
+    // device, has none.
+    identity.Terminal = FHandle != INVALID_HANDLE_VALUE && GetFileType(FHandle) == FILE_TYPE_CHAR &&
+                        GetConsoleMode(FHandle, &mode) != 0;
     if (FHandle == INVALID_HANDLE_VALUE || GetFileType(FHandle) != FILE_TYPE_DISK ||
         !GetFileInformationByHandle(FHandle, &information)) {
       return identity;
@@ -134,12 +139,14 @@ void ForgetPending(const Text& aPath) {
 // on Commit.
 class TReplacingFile : public TWindowsFile {
  public:
-  TReplacingFile(HANDLE aTemp, Text aTempPath, Text aTarget, HANDLE aHold, TPlatformFile* aInput)
+  TReplacingFile(HANDLE aTemp, Text aTempPath, Text aTarget, HANDLE aHold, TPlatformFile* aInput,
+                 HANDLE aNameLock)
       : TWindowsFile(aTemp),
         FTempPath(std::move(aTempPath)),
         FTarget(std::move(aTarget)),
         FHold(aHold),
-        FInput(aInput) {}
+        FInput(aInput),
+        FNameLock(aNameLock) {}
 
   ~TReplacingFile() override {
     if (!FCommitted) {
@@ -149,6 +156,7 @@ class TReplacingFile : public TWindowsFile {
       ForgetPending(FTempPath);
     }
     CloseOnce(FHold);
+    CloseOnce(FNameLock);
   }
 
   TErrorCode Close() override { return Commit(); }
@@ -172,6 +180,7 @@ class TReplacingFile : public TWindowsFile {
     }
     ForgetPending(FTempPath);
     FCommitted = true;
+    CloseOnce(FNameLock);
     return kSuccess;
   }
 
@@ -180,6 +189,7 @@ class TReplacingFile : public TWindowsFile {
   Text FTarget;
   HANDLE FHold;           // the file being replaced, held open until the move
   TPlatformFile* FInput;  // or the input file holds it
+  HANDLE FNameLock;       // keeps other runs from writing the same name (LockName)
   bool FCommitted = false;
 };
 
@@ -244,6 +254,39 @@ HANDLE CreateTemporaryBeside(const Text& aFullTarget, DWORD aAttributes, Text& v
     if (vError != ERROR_FILE_EXISTS && vError != ERROR_ALREADY_EXISTS) break;
   }
   return INVALID_HANDLE_VALUE;
+}
+
+// Keeps other runs out of one output name for as long as vLock is open,
+// whether a file stands under the name yet or not: holding the file open
+// cannot cover a name that a run is about to create, and two runs would
+// each write their file, the last one's replacing the other's without a
+// word. The lock is a named mutex, named after the full path in upper case,
+// which vanishes with the process, however it ends, and leaves nothing in
+// the folder; in the global namespace where the system allows, so that
+// runs in other sessions see it too. Taken by another:
+// ERROR_SHARING_VIOLATION, as for a file held open.
+TErrorCode LockName(const Text& aFullTarget, HANDLE& vLock) {
+  vLock = INVALID_HANDLE_VALUE;
+  std::wstring upper(aFullTarget.begin(), aFullTarget.end());
+  if (!upper.empty()) CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a over the units
+  for (const wchar_t unit : upper) {
+    hash ^= static_cast<std::uint16_t>(unit);
+    hash *= 1099511628211ull;
+  }
+  const Text leaf = u"xlate-output-" + Hex(static_cast<std::uint32_t>(hash >> 32)) + u"-" +
+                    Hex(static_cast<std::uint32_t>(hash));
+  for (const char16_t* space : {u"Global\\", u"Local\\"}) {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, W(Text(space) + leaf));
+    if (mutex == nullptr) continue;  // not allowed there: the next namespace
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+      CloseHandle(mutex);
+      return ERROR_SHARING_VIOLATION;
+    }
+    vLock = mutex;
+    return kSuccess;
+  }
+  return kSuccess;  // no mutex at all: the name stays unlocked, as before
 }
 
 // Whether a name is one of the console's devices: CON, CONIN$ or CONOUT$,
@@ -344,15 +387,21 @@ TErrorCode CreateWindowsOutput(const Text& aName, std::unique_ptr<TPlatformFile>
                             FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     if (old != INVALID_FILE_ATTRIBUTES && (old & kKept) != 0) attributes = old & kKept;
   }
+  HANDLE nameLock = INVALID_HANDLE_VALUE;
+  if (const TErrorCode code = LockName(target, nameLock)) {
+    CloseOnce(existing);
+    return code;
+  }
   Text tempPath;
   TErrorCode code = kSuccess;
   HANDLE temp = CreateTemporaryBeside(target, attributes, tempPath, code);
   if (temp == INVALID_HANDLE_VALUE) {
+    CloseOnce(nameLock);
     CloseOnce(existing);
     // The target could be opened; the new file could not be made beside it.
     return code == ERROR_OPERATION_ABORTED ? code : code | kFolderFailure;
   }
-  vFile = std::make_unique<TReplacingFile>(temp, tempPath, target, existing, aInput);
+  vFile = std::make_unique<TReplacingFile>(temp, tempPath, target, existing, aInput, nameLock);
   return kSuccess;
 }
 

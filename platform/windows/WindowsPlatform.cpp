@@ -303,6 +303,11 @@ class TWindowsFiles : public TFileSystem {
     return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
 
+  bool FolderExists(const Text& aName) override {
+    DWORD attributes = GetFileAttributesW(W(aName));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
   TErrorCode OpenForReading(const Text& aName, TReadShare aShare,
                             std::unique_ptr<TPlatformFile>& vFile) override {
     return OpenWindowsInput(aName, aShare, vFile);

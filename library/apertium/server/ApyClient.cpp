@@ -115,7 +115,7 @@ bool ServerBreaker::paused() const {
 bool ServerBreaker::pauseEndsBy(Clock::time_point textDeadline,
                                 std::chrono::milliseconds waitLimit) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return failuresInARow_ >= kFailuresBeforePause && pausedUntil_ <= textDeadline &&
+  return failuresInARow_ > 0 && pausedUntil_ <= textDeadline &&
          pausedUntil_ - firstFailure_ <= waitLimit;
 }
 

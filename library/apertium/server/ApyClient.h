@@ -52,9 +52,12 @@ class ServerBreaker {
   static constexpr int kFailuresBeforePause = 3;
   using Clock = std::chrono::steady_clock;
   bool paused() const;
-  // True when the server is paused (or its pause has just passed) and the
-  // pause ends by textDeadline and within waitLimit of the first failure
-  // in a row: a text that failed there may wait and try it again.
+  // True when the server's last requests failed to reach it or ran out of
+  // time (paused or not yet) and the pause that follows ends by
+  // textDeadline and within waitLimit of the first failure in a row: a
+  // text that failed there may wait and try it again, so that a server
+  // that is back within the limit loses no text, the ones whose own
+  // request found it down included.
   bool pauseEndsBy(Clock::time_point textDeadline, std::chrono::milliseconds waitLimit) const;
 
  private:

@@ -149,6 +149,10 @@ TEST_F(RealApy, FailsEachCallWhileTheServerIsDownAndUsesItAgainWhenBack) {
   struct sigaction before {};
   ASSERT_EQ(sigaction(SIGPIPE, &mine, &before), 0);
 
+  // No text waits for the server to come back: each call fails on its own.
+  LibrarySettings settings = settingsFor(server_->url());
+  settings.serverLimits.WaitForPausedServer = std::chrono::milliseconds(0);
+  library_ = std::make_unique<TranslationLibrary>(settings);
   ASSERT_EQ(translated("en", "es", "The house is big."), "La casa es grande.");
   const int port = server_->port();
   const int group = server_->processGroup();

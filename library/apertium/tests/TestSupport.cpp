@@ -143,6 +143,20 @@ std::vector<FormatCase> htmlCases() {
       {"The house is big and my friend reads a book.",
        "La casa es grande y mi amigo lee un libro."},
       {"descends from the starry sky.", "desciende del cielo estrellado."},
+      // Style sheets, scripts, code, CDATA and comments are not prose.
+      {"<style>body { color: red; }</style><script>function show(house) { return house; "
+       "}</script> the house",
+       "<style>body { color: red; }</style><script>function show(house) { return house; "
+       "}</script> la casa"},
+      // A tag, a comment and a <pre> that go on into the next lines.
+      {"<p>Look at <a class=\"big\"", "<p>Cariz en <a class=\"big\""},
+      {"   href=\"house.html\" title=\"x\">the house</a> now.</p>",
+       "   href=\"house.html\" title=\"x\">la casa</a> ahora.</p>", true},
+      {"<!-- a note about", "<!-- a note about"},
+      {"   the house -->the dog <code>house.txt</code> <pre>the house",
+       "   the house -->el perro <code>house.txt</code> <pre>the house", true},
+      {"the dog</pre> <![CDATA[3 > 2 in the house]]> the dog",
+       "the dog</pre> <![CDATA[3 > 2 in the house]]> el perro", true},
       {"", ""},
   };
 }
@@ -164,17 +178,31 @@ std::vector<FormatCase> subtitleCases() {
   cases.push_back({"descends from the starry sky.</i>", "desciende del cielo estrellado.</i>"});
   cases.push_back({"{\\an8}<font color=\"#ffff00\">Look at the dog!</font>",
                    "{\\an8}<font color=\"#ffff00\">Cariz en el perro!</font>"});
+  // A "<" before a number that is no time opens no tag over the next line.
+  cases.push_back({"I <3 the dog.", "I <3 el perro."});
   cases.push_back({"The house is big.", "La casa es grande."});
+  // WebVTT's blocks that are not cues, whole: their first lines alone too.
+  const FormatCase blocks[] = {{"", ""},
+                               {"STYLE", "STYLE"},
+                               {"::cue { color: red; }", "::cue { color: red; }", true},
+                               {"", ""},
+                               {"NOTE the house is big", "NOTE the house is big"},
+                               {"the dog barks", "the dog barks", true},
+                               {"", ""},
+                               {"REGION", "REGION"},
+                               {"id:fred width:40%", "id:fred width:40%", true}};
+  cases.insert(cases.end(), std::begin(blocks), std::end(blocks));
   return cases;
 }
 
 void expectFormatCases(TranslationLibrary& library, const std::vector<FormatCase>& cases) {
   std::vector<std::string> lines;
   for (const FormatCase& row : cases) {
+    lines.push_back(row.line);
+    if (row.afterLines) continue;
     const CallResult alone = translate(library, "en", "es", row.line);
     EXPECT_TRUE(alone.ok) << row.line << ": " << alone.message;
     EXPECT_EQ(alone.text, row.translation) << row.line;
-    lines.push_back(row.line);
   }
   const BatchResult batch = translateBatch(library, "en", "es", lines);
   ASSERT_TRUE(batch.ok) << batch.message;

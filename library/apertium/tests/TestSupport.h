@@ -76,9 +76,12 @@ std::pair<uint32_t, std::string> aloneRecord(TranslationLibrary& library, const 
                                              const std::string& to, const std::string& text);
 
 // An English line and its Spanish translation in a format of ZTA_FORMAT.
+// afterLines: the translation holds only after the lines before it in the
+// table, in one batch (the line starts inside their markup).
 struct FormatCase {
   std::string line;
   std::string translation;
+  bool afterLines = false;
 };
 
 // Lines of markup: tags with attributes, entities, a comment, "<" and ">"
@@ -88,8 +91,9 @@ std::vector<FormatCase> htmlCases();
 // blank lines, and text lines with tags and an override code.
 std::vector<FormatCase> subtitleCases();
 
-// Expects each line to give its translation from en into es alone, and all
-// of them in one batch.
+// Expects each line to give its translation from en into es alone (except
+// those that hold only after the lines before them), and all of them in one
+// batch.
 void expectFormatCases(TranslationLibrary& library, const std::vector<FormatCase>& cases);
 
 // True while any process of the process group exists.

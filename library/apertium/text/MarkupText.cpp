@@ -31,36 +31,124 @@ std::size_t entityEnd(std::string_view line, std::size_t at) {
   return i < line.size() && line[i] == ';' ? i + 1 : 0;
 }
 
-// Where the piece of markup that starts at line[at] ends, or 0 when none
-// starts there. A tag runs to its ">" (one inside quotes of an attribute
-// does not end it); a tag or comment without its end on the line runs to
-// the end of the line, which is then inside it. A "<" or ">" that belongs
-// to no tag is markup of its own, as Apertium's HTML deformatter takes it:
-// it is kept, and never read as a word.
-std::size_t markupEnd(std::string_view line, std::size_t at, TextFormat format) {
+bool isNameCharacter(char c) { return isAsciiLetter(c) || isDigit(c) || c == '-' || c == ':'; }
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c; }
+
+// Where word (lower case) starts in text from "from" on, in any case; npos
+// when nowhere.
+std::size_t findNoCase(std::string_view text, std::size_t from, std::string_view word) {
+  for (std::size_t at = from; at + word.size() <= text.size(); ++at) {
+    std::size_t k = 0;
+    while (k < word.size() && lowerAscii(text[at + k]) == word[k]) ++k;
+    if (k == word.size()) return at;
+  }
+  return std::string_view::npos;
+}
+
+// The elements whose contents are not prose: a translation would break the
+// script, the style sheet or the code.
+bool isRawTextElement(std::string_view name) {
+  return name == "script" || name == "style" || name == "pre" || name == "code";
+}
+
+// Moves at past the markup that state is inside, and state with it, up to
+// where the state is text again or the line ends. A tag runs to its ">"
+// (one inside the quoted value of an attribute does not end it); the start
+// tag of a raw-text element goes on into its contents, up to its end tag.
+std::size_t advance(std::string_view line, std::size_t at, MarkupState& state) {
+  using Inside = MarkupState::Inside;
+  const auto endAt = [&](std::string_view close) {
+    const std::size_t found = line.find(close, at);
+    if (found == std::string_view::npos) return line.size();
+    state.inside = Inside::kText;
+    return found + close.size();
+  };
+  switch (state.inside) {
+    case Inside::kText:
+      return at;
+    case Inside::kComment:
+      return endAt("-->");
+    case Inside::kCdata:
+      return endAt("]]>");
+    case Inside::kCueBlock:
+      return line.size();
+    case Inside::kRawText: {
+      const std::string close = "</" + state.element;
+      for (std::size_t found = findNoCase(line, at, close); found != std::string_view::npos;
+           found = findNoCase(line, found + 1, close)) {
+        const std::size_t after = found + close.size();
+        if (after == line.size() || !isNameCharacter(line[after])) {
+          state.inside = Inside::kTag;
+          state.element = "/" + state.element;
+          return after;
+        }
+      }
+      return line.size();
+    }
+    case Inside::kTag:
+      for (std::size_t i = at; i < line.size(); ++i) {
+        if (state.quote != '\0') {
+          if (line[i] == state.quote) state.quote = '\0';
+          continue;
+        }
+        if (line[i] == '>') {
+          const bool selfClosing = i > at && line[i - 1] == '/';
+          state.inside =
+              isRawTextElement(state.element) && !selfClosing ? Inside::kRawText : Inside::kText;
+          if (state.inside == Inside::kText) state.element.clear();
+          return i + 1;
+        }
+        if (line[i] == '"' || line[i] == '\'') {
+          // A quote opens a value only after "=": elsewhere, as in a "<"
+          // of prose that looks like a tag, it is a character.
+          std::size_t before = i;
+          while (before > at && isSpaceOrTab(line[before - 1])) --before;
+          if (before > at && line[before - 1] == '=') state.quote = line[i];
+        }
+      }
+      return line.size();
+  }
+  return line.size();
+}
+
+// Where the piece of markup that starts at line[at] in text ends, or 0 when
+// none starts there; state goes into what it opens (a tag, comment or
+// CDATA section) and the caller moves on through it. A "<" or ">" that
+// belongs to no tag is markup of its own, as Apertium's HTML deformatter
+// takes it: it is kept, and never read as a word.
+std::size_t markupStart(std::string_view line, std::size_t at, TextFormat format,
+                        MarkupState& state) {
+  using Inside = MarkupState::Inside;
   const char c = line[at];
   const char next = at + 1 < line.size() ? line[at + 1] : '\0';
   if (c == '<') {
     if (line.substr(at, 4) == "<!--") {
-      const std::size_t close = line.find("-->", at + 4);
-      return close == std::string_view::npos ? line.size() : close + 3;
+      state.inside = Inside::kComment;
+      return at + 4;
     }
-    // WebVTT's timestamps inside a cue's text ("<00:00:05.000>") are tags too.
-    const bool vttTime = format == TextFormat::kSubtitles && isDigit(next);
+    if (line.substr(at, 9) == "<![CDATA[") {
+      state.inside = Inside::kCdata;
+      return at + 9;
+    }
+    // WebVTT's timestamps inside a cue's text ("<00:00:05.000>") are tags
+    // too; a "<" before a number that is no time ("I <3 you") is not.
+    std::size_t digits = at + 1;
+    while (digits < line.size() && isDigit(line[digits])) ++digits;
+    const bool vttTime = format == TextFormat::kSubtitles && digits > at + 1 &&
+                         digits < line.size() && line[digits] == ':';
     if (!isAsciiLetter(next) && next != '/' && next != '!' && next != '?' && !vttTime) {
       return at + 1;
     }
-    char quote = '\0';
-    for (std::size_t i = at + 1; i < line.size(); ++i) {
-      if (quote != '\0') {
-        if (line[i] == quote) quote = '\0';
-      } else if (line[i] == '"' || line[i] == '\'') {
-        quote = line[i];
-      } else if (line[i] == '>') {
-        return i + 1;
-      }
+    state.inside = Inside::kTag;
+    state.quote = '\0';
+    state.element.clear();
+    std::size_t end = at + 1;
+    if (line[end] == '/') state.element.push_back(line[end++]);
+    while (end < line.size() && isNameCharacter(line[end])) {
+      state.element.push_back(lowerAscii(line[end++]));
     }
-    return line.size();
+    return end;
   }
   if (c == '>') return at + 1;
   if (c == '&') return entityEnd(line, at);
@@ -70,6 +158,20 @@ std::size_t markupEnd(std::string_view line, std::size_t at, TextFormat format) 
     return close == std::string_view::npos ? 0 : close + 1;
   }
   return 0;
+}
+
+// True when line, at the start of a block of a WebVTT file, starts a block
+// that is not a cue: the header ("WEBVTT"), a comment ("NOTE"), a style
+// sheet ("STYLE") or a region ("REGION").
+bool startsCueBlock(std::string_view line) {
+  for (std::string_view word : {"WEBVTT", "NOTE"}) {
+    if (line.substr(0, word.size()) == word &&
+        (line.size() == word.size() || isSpaceOrTab(line[word.size()]))) {
+      return true;
+    }
+  }
+  while (!line.empty() && isSpaceOrTab(line.back())) line.remove_suffix(1);
+  return line == "STYLE" || line == "REGION";
 }
 
 // The placeholder of the index-th piece of markup (from 0).
@@ -217,15 +319,49 @@ bool isSubtitleFrame(std::string_view line) {
 }
 
 MarkedLine::MarkedLine(std::string_view line, TextFormat format) {
+  MarkupState state;
+  *this = MarkedLine(line, format, state);
+}
+
+MarkedLine::MarkedLine(std::string_view line, TextFormat format, MarkupState& state) {
+  using Inside = MarkupState::Inside;
+  if (format == TextFormat::kSubtitles) {
+    bool blank = true;
+    for (char c : line) blank = blank && (isSpaceOrTab(c) || c == '\r' || c == '\n');
+    // A blank line ends a cue or block, and whatever its markup left open.
+    if (blank) {
+      state = MarkupState();
+      carrier_ = std::string(line);
+      stretches_.emplace_back(line);
+      return;
+    }
+    const bool blockStart = state.blockStart;
+    state.blockStart = false;
+    const bool kept = state.inside == Inside::kCueBlock || (blockStart && startsCueBlock(line));
+    // A cue number or timing line starts a cue's text afresh.
+    if (kept || isSubtitleFrame(line)) {
+      state.inside = kept ? Inside::kCueBlock : Inside::kText;
+      state.quote = '\0';
+      state.element.clear();
+      carrier_ = placeholder(0);
+      markup_.emplace_back(line);
+      stretches_.resize(2);
+      return;
+    }
+  }
   std::string stretch;
   for (std::size_t at = 0; at < line.size();) {
-    const std::size_t end = format == TextFormat::kText ? 0 : markupEnd(line, at, format);
-    if (end == 0) {
-      stretch.push_back(line[at]);
-      carrier_.push_back(line[at]);
-      ++at;
-      continue;
+    std::size_t end = at;
+    if (state.inside == Inside::kText) {
+      end = format == TextFormat::kText ? 0 : markupStart(line, at, format, state);
+      if (end == 0) {
+        stretch.push_back(line[at]);
+        carrier_.push_back(line[at]);
+        ++at;
+        continue;
+      }
     }
+    while (end < line.size() && state.inside != Inside::kText) end = advance(line, end, state);
     carrier_ += placeholder(markup_.size());
     markup_.emplace_back(line.substr(at, end - at));
     stretches_.push_back(std::move(stretch));

@@ -15,6 +15,18 @@
 // Apertium treats each text it gets as the start of a sentence and gives its
 // first word a capital; a line, or a stretch of text between markup, whose
 // source starts in lower case keeps a lower-case start.
+//
+// Markup that is not text comes out byte for byte as a whole: a comment, a
+// CDATA section, and the contents of <script>, <style>, <pre> and <code>
+// (code, which a translation would break) are one piece of markup with
+// their tags. <title> and <textarea> hold prose and are translated. In
+// WebVTT, the header and the blocks that are not cues (NOTE, STYLE,
+// REGION) are kept whole.
+//
+// A tag, comment or such element that does not end on its line goes on
+// into the next lines (MarkupState). A line's translation depends only on
+// the line and the state it starts in, so the same line in the same state
+// gets the same translation.
 #ifndef XLATE_LIBRARY_APERTIUM_MARKUP_TEXT_H
 #define XLATE_LIBRARY_APERTIUM_MARKUP_TEXT_H
 
@@ -42,10 +54,40 @@ std::optional<TextFormat> textFormatNamed(std::string_view name);
 // Blanks around it are allowed.
 bool isSubtitleFrame(std::string_view line);
 
+// Where a line starts in the markup of the lines before it. The library
+// sees lines one at a time: a batch (ztaTranslateBatch) carries the state
+// from each of its texts to the next, in their order, starting from the
+// state of a file's start; a single text (ztaTranslate) has no neighbours
+// and starts from that state too. So a batch that begins inside a tag
+// opened in an earlier batch reads its first lines as text, up to the ">".
+// xlate's file mode hands a file over in blocks of lines (what one read of
+// about 256 KB holds), and a block boundary may fall inside such markup; it
+// does nothing about that, nor about a line a failed batch left to be
+// translated alone.
+struct MarkupState {
+  enum class Inside : unsigned char {
+    kText,     // between markup
+    kTag,      // in a tag, before its ">"
+    kComment,  // in "<!--", before "-->"
+    kCdata,    // in "<![CDATA[", before "]]>"
+    kRawText,  // in the contents of element (script, style, pre, code)
+    kCueBlock  // subtitles: in WebVTT's header or a NOTE, STYLE or REGION block
+  };
+  Inside inside = Inside::kText;
+  char quote = '\0';       // in a tag: the quote of the attribute value open
+  std::string element;     // in a tag or raw text: the element's name in lower
+                           // case, with a "/" first for an end tag
+  bool blockStart = true;  // subtitles: the next line starts a block (the
+                           // file's start, or after a blank line)
+};
+
 // A line with its markup taken out.
 class MarkedLine {
  public:
+  // The line as it reads at a file's start.
   MarkedLine(std::string_view line, TextFormat format);
+  // The line as it reads in state, which is moved past the line.
+  MarkedLine(std::string_view line, TextFormat format, MarkupState& state);
 
   // True when some stretch holds more than blanks; a line of markup and
   // blanks only is its own translation.

@@ -20,7 +20,7 @@ TextFormat TranslationLibrary::textFormat() const {
 }
 
 bool TranslationLibrary::usesPlaceholders() const {
-  return format_.value_or(TextFormat::kText) != TextFormat::kText;
+  return formatRules(format_.value_or(TextFormat::kText)).markup;
 }
 
 std::string TranslationLibrary::markupBack(const LanguagePair& pair, const MarkedLine& line,
@@ -37,7 +37,7 @@ std::string TranslationLibrary::markupBack(const LanguagePair& pair, const Marke
 
 std::string TranslationLibrary::pairTranslation(const LanguagePair& pair, std::string_view text) {
   const TextFormat format = textFormat();
-  if (format == TextFormat::kText) return engine_->translate(pair, text);
+  if (!formatRules(format).markup) return engine_->translate(pair, text);
   const MarkedLine line(text, format);
   return markupBack(pair, line, engine_->translate(pair, line.carrier()));
 }
@@ -46,7 +46,7 @@ std::vector<std::string> TranslationLibrary::pairTranslations(
     const LanguagePair& pair, const std::vector<std::string_view>& texts,
     const std::vector<MarkupState>& starts) {
   const TextFormat format = textFormat();
-  if (format == TextFormat::kText) return engine_->translateMany(pair, texts);
+  if (!formatRules(format).markup) return engine_->translateMany(pair, texts);
   std::vector<MarkedLine> lines;
   std::vector<std::string_view> carriers;
   lines.reserve(texts.size());

@@ -43,7 +43,7 @@ std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom,
   const TextFormat format = textFormat();
   // The state of markup goes past every text, whatever becomes of it.
   std::optional<MarkedLine> marked;
-  if (format != TextFormat::kText) {
+  if (formatRules(format).markup) {
     MarkupState fresh;
     marked.emplace(text, format, markup != nullptr ? *markup : fresh);
   }

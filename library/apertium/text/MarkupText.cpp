@@ -135,7 +135,7 @@ std::size_t markupStart(std::string_view line, std::size_t at, TextFormat format
     // too; a "<" before a number that is no time ("I <3 you") is not.
     std::size_t digits = at + 1;
     while (digits < line.size() && isDigit(line[digits])) ++digits;
-    const bool vttTime = format == TextFormat::kSubtitles && digits > at + 1 &&
+    const bool vttTime = formatRules(format).subtitleFrames && digits > at + 1 &&
                          digits < line.size() && line[digits] == ':';
     if (!isAsciiLetter(next) && next != '/' && next != '!' && next != '?' && !vttTime) {
       return at + 1;
@@ -153,7 +153,7 @@ std::size_t markupStart(std::string_view line, std::size_t at, TextFormat format
   if (c == '>') return at + 1;
   if (c == '&') return entityEnd(line, at);
   // Subtitle override codes of SubStation Alpha, common in SRT files.
-  if (format == TextFormat::kSubtitles && c == '{' && next == '\\') {
+  if (formatRules(format).subtitleFrames && c == '{' && next == '\\') {
     const std::size_t close = line.find('}', at);
     return close == std::string_view::npos ? 0 : close + 1;
   }
@@ -297,16 +297,6 @@ std::size_t firstCased(std::string_view text, bool* lower) {
 
 }  // namespace
 
-std::optional<TextFormat> textFormatNamed(std::string_view name) {
-  std::string lower;
-  for (char c : name)
-    lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-  if (lower == "txt") return TextFormat::kText;
-  if (lower == "html") return TextFormat::kHtml;
-  if (lower == "srt" || lower == "vtt") return TextFormat::kSubtitles;
-  return std::nullopt;
-}
-
 bool isSubtitleFrame(std::string_view line) {
   while (!line.empty() && isSpaceOrTab(line.front())) line.remove_prefix(1);
   while (!line.empty() && isSpaceOrTab(line.back())) line.remove_suffix(1);
@@ -325,7 +315,7 @@ MarkedLine::MarkedLine(std::string_view line, TextFormat format) {
 
 MarkedLine::MarkedLine(std::string_view line, TextFormat format, MarkupState& state) {
   using Inside = MarkupState::Inside;
-  if (format == TextFormat::kSubtitles) {
+  if (formatRules(format).subtitleFrames) {
     bool blank = true;
     for (char c : line) blank = blank && (isSpaceOrTab(c) || c == '\r' || c == '\n');
     // A blank line ends a cue or block, and whatever its markup left open.
@@ -353,7 +343,7 @@ MarkedLine::MarkedLine(std::string_view line, TextFormat format, MarkupState& st
   for (std::size_t at = 0; at < line.size();) {
     std::size_t end = at;
     if (state.inside == Inside::kText) {
-      end = format == TextFormat::kText ? 0 : markupStart(line, at, format, state);
+      end = !formatRules(format).markup ? 0 : markupStart(line, at, format, state);
       if (end == 0) {
         stretch.push_back(line[at]);
         carrier_.push_back(line[at]);

@@ -35,17 +35,9 @@
 #include <string_view>
 #include <vector>
 
+#include "text/TextFormat.h"
+
 namespace zta {
-
-enum class TextFormat {
-  kText,      // txt: plain text, every character is text
-  kHtml,      // html: tags, comments and entities are markup
-  kSubtitles  // srt: html, plus cue numbers and timing lines kept whole
-};
-
-// The format named by ZTA_FORMAT ("txt", "html", "srt", or "vtt" for the
-// same as "srt"; upper case too), or nothing for any other value.
-std::optional<TextFormat> textFormatNamed(std::string_view name);
 
 // True when a line of a subtitle file is kept as it is, without reaching
 // the engine: a cue number (digits only), a timing line

@@ -70,10 +70,13 @@ fi
 
 findings="$(mktemp)"
 # The database as clang reads it: GCC's -fno-gnu-unique (the libraries' and
-# the kit's, see library/kit/CMakeLists.txt) is no clang option.
+# the kit's, see library/kit/CMakeLists.txt) and -fno-keep-inline-dllexport
+# (CMake's hidden inlines under MinGW, the reference library's) are no clang
+# options.
 clang_build="$(mktemp -d)"
 trap 'rm -rf "$findings" "$clang_build"' EXIT
-sed 's/ -fno-gnu-unique//g' "$database" >"$clang_build/compile_commands.json"
+sed -e 's/ -fno-gnu-unique//g' -e 's/ -fno-keep-inline-dllexport//g' "$database" \
+  >"$clang_build/compile_commands.json"
 status=0
 # shellcheck disable=SC2086
 printf '%s\n' $files | xargs -P "$(nproc)" -n 3 "$tidy" -p "$clang_build" --quiet "${extra[@]}" >"$findings" 2>&1 ||

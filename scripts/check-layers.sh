@@ -11,7 +11,16 @@
 #   app/           everything of the product, app/filemode/ included
 #   library/kit/   contract/ (the kit every library may use)
 #   library/NAME/  its own folder, contract/ and library/kit/
-#   testsupport/, tests/, fuzz/, bench/  anything
+#   The reference library (library/apertium/) in its parts, each also
+#   allowed contract/ and library/kit/:
+#     text/          markup, pieces, language codes, case rules: text/ only
+#     engine/        the engine interface, errors, pairs: engine/, text/
+#     local/         the local engine (Apertium's chains): local/, engine/, text/
+#     server/        the server engine (APY): server/, engine/, text/
+#     the facade     (the folder's own files): every part
+#   A part includes another by its path from library/apertium/
+#   ("engine/ZtaErrors.h"), a file beside it by its name.
+#   testsupport/, tests/, fuzz/, bench/, library/apertium/tests/  anything
 # Operating-system headers (<unistd.h>, <windows.h>, <sys/...>, ...) only in
 # platform/ and testsupport/posix/, testsupport/windows/. library/apertium is
 # left out of that rule: the reference library is a program of its own, with
@@ -29,16 +38,22 @@ declare -A allowed=(
   [app]="app app/filemode common contract platform service"
   [library/kit]="contract"
   [library]="contract library/kit"
+  [library/apertium]="library/apertium/text library/apertium/engine library/apertium/local library/apertium/server contract library/kit"
+  [library/apertium/engine]="library/apertium/text contract library/kit"
+  [library/apertium/local]="library/apertium/engine library/apertium/text contract library/kit"
+  [library/apertium/server]="library/apertium/engine library/apertium/text contract library/kit"
+  [library/apertium/text]="contract library/kit"
 )
-open_folders="testsupport tests fuzz bench"
+open_folders="testsupport tests fuzz bench library/apertium/tests"
 
 os_headers='^(unistd|windows|winhttp|winsock2|ws2tcpip|fcntl|dlfcn|iconv|pthread|spawn|poll|dirent|ucontext|signal|termios|langinfo|io|direct|process|shellapi|shlwapi|sys/[a-z_/]+|netinet/[a-z_]+|arpa/[a-z_]+|netdb)\.h$'
 
 # The folder a file belongs to for the table: app/filemode is its own layer,
-# every library its own folder.
+# every library its own folder, and each part of the reference library.
 layer_of() {
   case "$1" in
     app/filemode/*) echo app/filemode ;;
+    library/apertium/*/*) echo "library/apertium/$(echo "$1" | cut -d/ -f3)" ;;
     library/*/*) echo "library/$(echo "$1" | cut -d/ -f2)" ;;
     */*) echo "${1%%/*}" ;;
     *) echo "." ;;
@@ -69,13 +84,22 @@ while IFS= read -r file; do
       *)
         # A project header: a path from the top ("common/Types.h") or a file
         # beside the includer ("TestSupport.h").
-        case "$header" in */*) ;; *) continue ;; esac
+        # The reference library's parts include each other by their path
+        # from library/apertium/, which is also where a name alone is found
+        # when no file of that name stands beside the includer.
+        case "$file" in
+          library/apertium/*)
+            if [ -e "$(dirname "$file")/$header" ]; then continue; fi
+            [ -e "$header" ] || header="library/apertium/$header"
+            ;;
+          *) case "$header" in */*) ;; *) continue ;; esac ;;
+        esac
         [ -e "$header" ] || continue
         to="$(layer_of "$header")"
         [ "$to" = "$from" ] && continue
-        case " $open_folders " in *" ${from%%/*} "*) continue ;; esac
+        case " $open_folders " in *" ${from%%/*} "* | *" $from "*) continue ;; esac
         key="$from"
-        case "$from" in library/kit) ;; library/*) key=library ;; esac
+        case "$from" in library/kit | library/apertium*) ;; library/*) key=library ;; esac
         if [ -n "${allowed[$key]+set}" ] && [[ " ${allowed[$key]} " == *" $to "* ]]; then
           continue
         fi

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Checks the program's own code (app/, common/, service/, platform/,
-# contract/) and the libraries' kit, the echo library and the test double
-# (library/kit/, library/echo/, library/testdouble/) and what the tests share
-# (testsupport/) with clang-tidy as .clang-tidy configures it: the names
-# (readability-identifier-naming) and the bugprone, static-analyzer and
-# performance checks; fails on any finding. Every source file that the
-# given build folder compiles is checked, with the headers it includes from
-# those folders.
+# contract/), every library under library/ (found here, not listed: a new
+# library is checked as soon as it is built) but its tests, and what the
+# tests share (testsupport/) with clang-tidy as .clang-tidy configures it:
+# the names (readability-identifier-naming) and the bugprone, static-analyzer
+# and performance checks; fails on any finding. A library with a style of
+# its own has its own .clang-tidy (library/apertium/), which clang-tidy
+# takes for its files. Every source file that the given build folder
+# compiles is checked, with the headers it includes from those folders.
 #   scripts/check-naming.sh [BUILD_FOLDER]   (default: build-test)
 # The build folder needs compile_commands.json, which CMakeLists.txt asks for.
 set -euo pipefail
@@ -27,7 +28,7 @@ fi
 # the posix/ files, a Windows build the windows/ ones).
 cd "$here"
 files=$(git ls-files 'app/*.cpp' 'common/*.cpp' 'service/*.cpp' 'platform/*.cpp' 'contract/*.cpp' \
-  'library/kit/*.cpp' 'library/echo/*.cpp' 'library/testdouble/*.cpp' 'testsupport/*.cpp' |
+  'library/*.cpp' 'testsupport/*.cpp' | grep -vE '^library/[^/]+/tests/' |
   while read -r file; do
     if grep -qF "\"$here/$file\"" "$database"; then echo "$file"; fi
   done)
@@ -52,9 +53,12 @@ fi
 
 # Enum constants name their type with a short lower-case prefix (ctUTF8);
 # k... is for constants, which clang-tidy's case rules cannot tell apart.
+# A library with a .clang-tidy of its own keeps its own rule for them.
+own_style=$(git ls-files 'library/*/.clang-tidy' | sed 's|/\.clang-tidy$|/|')
 # shellcheck disable=SC2016 # the single quotes hold an awk program
-k_enumerators=$(git ls-files 'app/*' 'common/*' 'service/*' 'platform/*' 'contract/*' 'library/kit/*' \
-  'library/echo/*' 'library/testdouble/*' 'testsupport/*' | grep -E '\.(h|cpp)$' |
+k_enumerators=$(git ls-files 'app/*' 'common/*' 'service/*' 'platform/*' 'contract/*' 'library/*' \
+  'testsupport/*' | grep -E '\.(h|cpp)$' | grep -vE '^library/[^/]+/tests/' |
+  grep -vF "${own_style:-/nothing/}" |
   xargs awk '/\<enum\>[^;]*\{/ { inside = 1 }
     inside && match($0, /(^|[{,])[[:space:]]*k[A-Z][A-Za-z0-9]*[[:space:]]*(=|,|}|\/\/|$)/) { print FILENAME ":" FNR ": " $0 }
     /\}/ { inside = 0 }' || true)
@@ -66,10 +70,13 @@ fi
 
 findings="$(mktemp)"
 # The database as clang reads it: GCC's -fno-gnu-unique (the libraries' and
-# the kit's, see library/kit/CMakeLists.txt) is no clang option.
+# the kit's, see library/kit/CMakeLists.txt) and -fno-keep-inline-dllexport
+# (CMake's hidden inlines under MinGW, the reference library's) are no clang
+# options.
 clang_build="$(mktemp -d)"
 trap 'rm -rf "$findings" "$clang_build"' EXIT
-sed 's/ -fno-gnu-unique//g' "$database" >"$clang_build/compile_commands.json"
+sed -e 's/ -fno-gnu-unique//g' -e 's/ -fno-keep-inline-dllexport//g' "$database" \
+  >"$clang_build/compile_commands.json"
 status=0
 # shellcheck disable=SC2086
 printf '%s\n' $files | xargs -P "$(nproc)" -n 3 "$tidy" -p "$clang_build" --quiet "${extra[@]}" >"$findings" 2>&1 ||

@@ -7,11 +7,12 @@
 // code 1; the same request with a larger buffer is then answered from the
 // kept result, without translating again.
 //
-// With server addresses in the settings, the pairs and the translations come
-// from those Apertium APY servers (ApyClient.h) instead of local chains: the
-// pairs are those of all servers, and each text goes to a server that has
-// its pair (ApyBatch.h); the rest (codes, texts, the kept result, error
-// texts) is the same in both modes.
+// Every text goes through one engine (engine/Engine.h): with server
+// addresses in the settings the Apertium APY servers (server/ServerEngine.h),
+// else the local chains (local/LocalEngine.h). The rest (codes, texts, the
+// kept result, error texts, pivots, formats) is the same for both. The
+// class is written in four files by what each part does: Library.cpp (the
+// contract's calls), Requests.cpp, Routes.cpp and Formats.cpp.
 //
 // aLangInit (the caller's interface language) is accepted and not used: the
 // language names are English.
@@ -29,15 +30,18 @@
 #include <string_view>
 #include <vector>
 
-#include "ApyBatch.h"
-#include "ApyClient.h"
 #include "LibrarySettings.h"
-#include "MarkupText.h"
-#include "PairCatalog.h"
-#include "PairTranslator.h"
-#include "ZtaErrors.h"
+#include "engine/Engine.h"
+#include "engine/PairCatalog.h"
+#include "engine/ZtaErrors.h"
 #include "library/kit/ErrorState.h"
 #include "library/kit/KeptResult.h"
+#include "local/LocalEngine.h"
+#include "local/PairTranslator.h"
+#include "server/ApyBatch.h"
+#include "server/ApyClient.h"
+#include "server/ServerEngine.h"
+#include "text/MarkupText.h"
 
 namespace zta {
 
@@ -85,22 +89,37 @@ class TranslationLibrary {
     std::string key() const;  // "eng-spa" or "eng-spa+spa-por"
   };
 
+  // The contract's calls (Library.cpp).
   // Runs produce under the lock, copies its result (and a NUL, unless
   // withNul is false) into dest, and records success or the failure.
   bool run(char* dest, uint32_t maxSize, const std::function<std::string()>& produce,
            bool withNul = true);
   void fail(uint32_t code, const std::string& text);
+  // Throws, saying how to set ZTA_SERVER, when there is no engine (the
+  // Windows build without ZTA_SERVER).
+  void requireServerOrLocalChains() const;
+  std::string languageListText();
 
+  // Requests (Requests.cpp): a text or a batch from the caller's
+  // arguments to the engine and back.
+  static void requireText(const char* text, const char* what);
+  Language requireLanguage(const char* code, const char* side);
   std::string translateText(const char* langFrom, const char* langTo, const char* text);
-  // Everything translateText does before it needs a chain or the server:
-  // the result when it needs neither, or nothing with the route in *route.
-  // Throws the failures translateText throws, in the same order. markup,
-  // when given, is the state of markup the text starts in, and is moved
-  // past it (a batch's texts, in their order); else the text starts as a
-  // file does.
+  // Everything translateText does before it needs the engine: the result
+  // when it needs none, or nothing with the route in *route. Throws the
+  // failures translateText throws, in the same order. markup, when given,
+  // is the state of markup the text starts in, and is moved past it (a
+  // batch's texts, in their order); else the text starts as a file does.
   std::optional<std::string> resolveText(const char* langFrom, const char* langTo, const char* text,
                                          std::optional<Route>* route,
                                          MarkupState* markup = nullptr);
+  // The records of a batch; when the engine fails part way, the records of
+  // the texts before the first one without its outcome go to *done before
+  // the failure is thrown.
+  std::string batchRecords(const char* langFrom, const char* langTo, uint32_t count,
+                           const char* const* texts, std::string* done);
+
+  // Routes and pivots (Routes.cpp).
   // The route between two languages: their pair, or two pairs through a
   // pivot (ZTA_PIVOT) when they have none; or the missing pair's failure.
   Route routeFor(const Language& source, const Language& target);
@@ -111,65 +130,34 @@ class TranslationLibrary {
   std::vector<std::string> engineTranslations(const Route& route,
                                               const std::vector<std::string_view>& texts,
                                               const std::vector<MarkupState>& starts);
+
+  // Formats (Formats.cpp).
+  // ZTA_FORMAT; throws, naming the formats, when it names none.
+  TextFormat textFormat() const;
+  // True when the engine gets placeholders of markup (html, srt).
+  bool usesPlaceholders() const;
   // A text's translation by one pair in the format of ZTA_FORMAT: the
   // markup of html and srt taken out before and put back after.
   std::string pairTranslation(const LanguagePair& pair, std::string_view text);
   std::vector<std::string> pairTranslations(const LanguagePair& pair,
                                             const std::vector<std::string_view>& texts,
                                             const std::vector<MarkupState>& starts);
-  // The same for texts as the engine gets them (plain text, or the
-  // carriers of MarkedLine).
-  std::string plainPairTranslation(const LanguagePair& pair, std::string_view text);
-  std::vector<std::string> plainPairTranslations(const LanguagePair& pair,
-                                                 const std::vector<std::string_view>& texts);
   // The line again from its carrier's translation (MarkedLine::restore);
   // when a placeholder went missing, from its stretches translated alone.
   std::string markupBack(const LanguagePair& pair, const MarkedLine& line,
                          const std::string& translation);
-  // ZTA_FORMAT; throws, naming the formats, when it names none.
-  TextFormat textFormat() const;
-  // True when the engine gets placeholders of markup (html, srt).
-  bool usesPlaceholders() const;
-  // The records of a batch; when a chain or the server fails part way, the
-  // records of the texts before the first one without its outcome go to
-  // *done before the failure is thrown.
-  std::string batchRecords(const char* langFrom, const char* langTo, uint32_t count,
-                           const char* const* texts, std::string* done);
-  std::string languageListText();
-  const PairCatalog& catalog(bool rescan);
-  bool usesServer() const { return !settings_.serverUrl.empty(); }
-  // Throws, saying how to set ZTA_SERVER, when there is neither a server nor
-  // local chains (the Windows build without ZTA_SERVER).
-  void requireServerOrLocalChains() const;
-  // One client per address of ZTA_SERVER, in its order; throws when an
-  // address is no server's address.
-  std::vector<std::unique_ptr<ApyClient>>& servers();
-  // The servers (indexes) that listed the pair; all of them when none did.
-  std::vector<std::size_t> serversWithPair(const std::string& modeName);
-  // "the translation server http://a:2737 has" or "the translation servers
-  // http://a:2737, http://b:2737 have", for error texts.
-  std::string serversHave();
-  // The translation of one text: on the server picked, and once more on
-  // another with the pair when the first fails for a reason of its own.
-  std::string serverTranslation(const LanguagePair& pair, std::string_view text);
-  // The clients that send a batch's texts with several requests in flight.
-  ApyBatchClient& serverBatch();
-  std::unique_ptr<ApyClient> makeServerClient(std::size_t server);
-  // "installed pairs: en-es, ..." or "the server's pairs: ...", for error
-  // texts; empty when the server's pairs cannot be read.
-  std::string pairsNote();
-  PairTranslator& translatorForPair(const LanguagePair& pair);
+
+  const PairCatalog& catalog(bool rescan) { return engine_->pairs(rescan); }
 
   mutable std::recursive_mutex mutex_;
   LibrarySettings settings_;
   std::optional<TextFormat> format_;  // nothing when ZTA_FORMAT names no format
-  std::optional<PairCatalog> catalog_;
-  std::map<std::string, std::unique_ptr<PairTranslator>> translators_;  // by mode name
-  std::vector<std::unique_ptr<ApyClient>> servers_;
-  std::vector<std::shared_ptr<ServerBreaker>> breakers_;  // one per server
-  std::vector<std::set<std::string>> serverPairs_;        // mode names, per server
-  std::size_t nextServer_ = 0;                            // where the pick starts
-  std::unique_ptr<ApyBatchClient> serverBatch_;
+  // The engine every text goes through; none in a build without local
+  // chains when ZTA_SERVER names no server. local_ or server_ is the same
+  // engine by its own type, for the accessors above.
+  std::unique_ptr<TranslationEngine> engine_;
+  LocalEngine* local_ = nullptr;
+  ServerEngine* server_ = nullptr;
   zta_kit::TKeptResult lastTranslation_;  // for the retry after code 1
   zta_kit::TKeptResult lastBatch_;
   std::set<std::string> announced_;                // the routes through a pivot already announced

@@ -1,5 +1,6 @@
-// What the library reads from its environment, and how it turns an installed
-// pair into the stages of its process chain.
+// What the library reads from its environment (LibrarySettings::fromEnvironment):
+// the settings of the local engine (local/LocalSettings.h), of the server
+// engine (server/ServerSettings.h) and of the facade (below).
 //
 // Every number is brought into its range: a larger one gives the range's
 // top; zero, a negative number or anything that is no number gives the
@@ -64,48 +65,23 @@
 #define XLATE_LIBRARY_APERTIUM_LIBRARY_SETTINGS_H
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "KitNames.h"
-#include "ModeScript.h"
-#include "PairCatalog.h"
-#include "Pipeline.h"
+#include "local/LocalSettings.h"
+#include "local/Pipeline.h"
+#include "server/ServerSettings.h"
 
 namespace zta {
-
-struct LibrarySettings;
-
-// Makes the transport for server mode, or returns nothing with a reason in
-// *error.
-using TransportFactory =
-    std::function<std::unique_ptr<HttpTransport>(const HttpLimits& limits, std::string* error)>;
-
-// Fills *stages with the process chain for pair, or returns false with a
-// reason in *error.
-using CommandBuilder = std::function<bool(const LanguagePair& pair, const LibrarySettings& settings,
-                                          StageList* stages, std::string* error)>;
 
 // The tops of the numbers read from the environment.
 constexpr std::chrono::milliseconds kMaxTimeout{3600000};  // an hour
 constexpr std::chrono::milliseconds kMaxPause{86400000};   // a day
 constexpr unsigned kMaxServerRequests = 64;
 
-struct LibrarySettings {
-  std::string modesDirectory = "/usr/share/apertium/modes";
-  bool markUnknownWords = false;
-  bool pinChainToOneProcessor = true;
-  unsigned chains = 0;  // chains per pair for batches; 0: one per processor
-  // Bytes of memory the system can still give, 0 when unknown; empty:
-  // memoryAvailable of Pipeline.h. Another chain is started only while this
-  // is at least twice what the pair's first chain holds.
-  std::function<std::uint64_t()> memoryAvailable;
-  std::chrono::milliseconds baseTimeout{20000};
-  std::chrono::milliseconds timeoutPerKilobyte{50};
-  CommandBuilder commandBuilder;  // empty: apertiumNullFlushStages
+// Each engine reads its own part; what sits above the engines (pivots, the
+// format, the notice) is the facade's.
+struct LibrarySettings : LocalSettings, ServerSettings {
   // ZTA_PIVOT as given: empty to choose the pivot, "0" (or no, false) for
   // none, or a language code.
   std::string pivot;
@@ -114,29 +90,12 @@ struct LibrarySettings {
   std::function<void(const std::string& line)> notice;
   // ZTA_FORMAT as given; empty: txt.
   std::string format;
-
-  std::string serverUrl;  // ZTA_SERVER as it is (ApyClient.h splits it); empty: local chains
-  HttpLimits serverLimits;
-  unsigned serverRequests = 4;        // requests in flight for a batch
-  TransportFactory transportFactory;  // empty: makeHttpTransport
   // False in a build without local chains (Windows): then every call needs
   // ZTA_SERVER, and fails with a text that says how to set it.
   bool localPipelines = localPipelinesAvailable();
 
   static LibrarySettings fromEnvironment();
 };
-
-// The null-flush chain of an Apertium mode: the mode's pipeline as
-// apertium-wblank-mode -z writes it, with the generator's option as $1 (-n for
-// clean text, -g to mark unknown words) and no tagger option as $2. The
-// stages that attach and detach word-bound blanks are left out: requests hold
-// no word-bound blanks ("[[...]]"), since every "[" of a text is escaped. A
-// pipeline that needs a shell runs as one stage, sh -c.
-bool apertiumNullFlushStages(const LanguagePair& pair, const LibrarySettings& settings,
-                             StageList* stages, std::string* error);
-
-// The same stages from the text of a null-flush mode pipeline.
-bool nullFlushStagesFromScript(const std::string& script, bool markUnknownWords, StageList* stages);
 
 }  // namespace zta
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ApertiumText.h"
+#include "text/ApertiumText.h"
 
 namespace zta {
 namespace {

@@ -1,7 +1,7 @@
 // Reading APY's JSON answers, well-formed and not.
 #include <gtest/gtest.h>
 
-#include "ApyAnswers.h"
+#include "server/ApyAnswers.h"
 
 namespace zta {
 namespace {

@@ -8,8 +8,8 @@
 
 #include <atomic>
 
-#include "KitNames.h"
 #include "LoopbackServers.h"
+#include "engine/KitNames.h"
 
 namespace zta {
 namespace {

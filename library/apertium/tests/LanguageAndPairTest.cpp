@@ -1,9 +1,9 @@
 // Language codes and the catalog of installed pairs.
 #include <gtest/gtest.h>
 
-#include "LanguageCodes.h"
-#include "PairCatalog.h"
 #include "TestSupport.h"
+#include "engine/PairCatalog.h"
+#include "text/LanguageCodes.h"
 
 namespace zta {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "Library.h"
 #include "TestSupport.h"
-#include "ZtaErrors.h"
 #include "contract/ZtaContract.h"
+#include "engine/ZtaErrors.h"
 
 namespace zta {
 namespace {

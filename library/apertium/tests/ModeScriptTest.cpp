@@ -2,8 +2,8 @@
 // from it.
 #include <gtest/gtest.h>
 
-#include "LibrarySettings.h"
-#include "ModeScript.h"
+#include "local/ChainStages.h"
+#include "local/ModeScript.h"
 
 namespace zta {
 namespace {

@@ -13,8 +13,8 @@
 #include <string>
 #include <thread>
 
-#include "Pipeline.h"
 #include "TestSupport.h"
+#include "local/Pipeline.h"
 
 namespace zta {
 namespace {

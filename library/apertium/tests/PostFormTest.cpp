@@ -1,7 +1,7 @@
 // The POST text form: encoding, decoding, and their round trip.
 #include <gtest/gtest.h>
 
-#include "PostForm.h"
+#include "text/PostForm.h"
 
 namespace zta {
 namespace {

@@ -5,12 +5,12 @@
 
 #include <thread>
 
-#include "KitNames.h"
 #include "Library.h"
-#include "Pipeline.h"
 #include "Prose.h"
 #include "TestSupport.h"
-#include "ZtaErrors.h"
+#include "engine/KitNames.h"
+#include "engine/ZtaErrors.h"
+#include "local/Pipeline.h"
 
 namespace zta {
 namespace {

@@ -11,8 +11,8 @@
 #include "LoopbackServers.h"
 #include "Prose.h"
 #include "TestSupport.h"
-#include "TextPieces.h"
-#include "ZtaErrors.h"
+#include "engine/ZtaErrors.h"
+#include "text/TextPieces.h"
 
 namespace zta {
 namespace {

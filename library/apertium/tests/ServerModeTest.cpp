@@ -13,11 +13,11 @@
 #include <thread>
 
 #include "Library.h"
-#include "PostForm.h"
 #include "TestSupport.h"
-#include "TextPieces.h"
-#include "ZtaErrors.h"
 #include "contract/ZtaContract.h"
+#include "engine/ZtaErrors.h"
+#include "text/PostForm.h"
+#include "text/TextPieces.h"
 
 namespace zta {
 namespace {
@@ -790,6 +790,10 @@ TEST(ServerOnlyBuild, FailsEveryCallWithoutAServerAndSaysHowToSetIt) {
   const std::vector<std::function<bool()>> calls = {
       [&] { return library.translate("en", "en", "es", "Hello", buffer, sizeof buffer); },
       [&] { return library.translate("en", "en", "en", "Hello", buffer, sizeof buffer); },
+      [&] {
+        const char* texts[] = {"Hello"};
+        return library.translateBatch("en", "en", "es", 1, texts, buffer, sizeof buffer);
+      },
       [&] { return library.languageList("en", buffer, sizeof buffer); },
       [&] { return library.toPostText("a b", buffer, sizeof buffer); },
       [&] { return library.fromPostText("a+b", buffer, sizeof buffer); }};

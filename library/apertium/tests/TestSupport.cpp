@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "Pipeline.h"
+#include "local/Pipeline.h"
 
 namespace zta::test {
 
@@ -49,7 +49,7 @@ LibrarySettings fakeSettings(const TempDirectory& directory,
   LibrarySettings settings;
   settings.modesDirectory = directory.path();
   settings.baseTimeout = baseTimeout;
-  settings.commandBuilder = [](const LanguagePair&, const LibrarySettings&, StageList* stages,
+  settings.commandBuilder = [](const LanguagePair&, const LocalSettings&, StageList* stages,
                                std::string*) {
     *stages = {{ZTA_FAKE_PIPELINE}};
     return true;

@@ -3,9 +3,9 @@
 
 #include <random>
 
-#include "KitNames.h"
 #include "TestSupport.h"
-#include "TextPieces.h"
+#include "engine/KitNames.h"
+#include "text/TextPieces.h"
 
 namespace zta {
 namespace {

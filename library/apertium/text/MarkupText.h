@@ -1,0 +1,114 @@
+// Lines of markup (ZTA_FORMAT=html) and of subtitle files (ZTA_FORMAT=srt):
+// the markup is taken out of a line before it is translated and put back,
+// byte for byte and in its order, afterwards.
+//
+// Each piece of markup (a tag with its attributes, a comment, an entity
+// such as "&amp;", a "<" or ">" that starts no tag, and in subtitles an
+// override such as "{\an8}") is replaced by a placeholder "<zN>" (N counts
+// from 1). The engine sees the placeholders as blanks that it copies
+// through: the local chain gets each one, with the blanks beside it, as a
+// superblank (ApertiumText.h), and an APY server gets the line as HTML
+// (format=html), whose deformatter makes the same superblanks of them. So
+// the words around markup are translated as one sentence, and only the text
+// between markup changes.
+//
+// Apertium treats each text it gets as the start of a sentence and gives its
+// first word a capital; a line, or a stretch of text between markup, whose
+// source starts in lower case keeps a lower-case start.
+//
+// Markup that is not text comes out byte for byte as a whole: a comment, a
+// CDATA section, and the contents of <script>, <style>, <pre> and <code>
+// (code, which a translation would break) are one piece of markup with
+// their tags. <title> and <textarea> hold prose and are translated. In
+// WebVTT, the header and the blocks that are not cues (NOTE, STYLE,
+// REGION) are kept whole.
+//
+// A tag, comment or such element that does not end on its line goes on
+// into the next lines (MarkupState). A line's translation depends only on
+// the line and the state it starts in, so the same line in the same state
+// gets the same translation.
+#ifndef XLATE_LIBRARY_APERTIUM_MARKUP_TEXT_H
+#define XLATE_LIBRARY_APERTIUM_MARKUP_TEXT_H
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/TextFormat.h"
+
+namespace zta {
+
+// True when a line of a subtitle file is kept as it is, without reaching
+// the engine: a cue number (digits only), a timing line
+// ("00:00:02,830 --> 00:00:05,560", perhaps with position settings after
+// it; WebVTT's "00:02.830 --> 00:05.560" too) or WebVTT's "WEBVTT" header.
+// Blanks around it are allowed.
+bool isSubtitleFrame(std::string_view line);
+
+// Where a line starts in the markup of the lines before it. The library
+// sees lines one at a time: a batch (ztaTranslateBatch) carries the state
+// from each of its texts to the next, in their order, starting from the
+// state of a file's start; a single text (ztaTranslate) has no neighbours
+// and starts from that state too. So a batch that begins inside a tag
+// opened in an earlier batch reads its first lines as text, up to the ">".
+// xlate's file mode hands a file over in blocks of lines (what one read of
+// about 256 KB holds), and a block boundary may fall inside such markup; it
+// does nothing about that, nor about a line a failed batch left to be
+// translated alone.
+struct MarkupState {
+  enum class Inside : unsigned char {
+    kText,     // between markup
+    kTag,      // in a tag, before its ">"
+    kComment,  // in "<!--", before "-->"
+    kCdata,    // in "<![CDATA[", before "]]>"
+    kRawText,  // in the contents of element (script, style, pre, code)
+    kCueBlock  // subtitles: in WebVTT's header or a NOTE, STYLE or REGION block
+  };
+  Inside inside = Inside::kText;
+  char quote = '\0';       // in a tag: the quote of the attribute value open
+  std::string element;     // in a tag or raw text: the element's name in lower
+                           // case, with a "/" first for an end tag
+  bool blockStart = true;  // subtitles: the next line starts a block (the
+                           // file's start, or after a blank line)
+};
+
+// A line with its markup taken out.
+class MarkedLine {
+ public:
+  // The line as it reads at a file's start.
+  MarkedLine(std::string_view line, TextFormat format);
+  // The line as it reads in state, which is moved past the line.
+  MarkedLine(std::string_view line, TextFormat format, MarkupState& state);
+
+  // True when some stretch holds more than blanks; a line of markup and
+  // blanks only is its own translation.
+  bool hasText() const;
+  // The line with each piece of markup replaced by its placeholder.
+  const std::string& carrier() const { return carrier_; }
+  // The stretches of text between the pieces of markup (one more than the
+  // pieces), as texts of their own.
+  const std::vector<std::string>& stretches() const { return stretches_; }
+
+  // The line again from the carrier's translation: each placeholder
+  // replaced by its markup, and each stretch whose source starts in lower
+  // case starting in lower case. Nothing when the translation does not hold
+  // every placeholder exactly once and in order.
+  std::optional<std::string> restore(std::string_view translation) const;
+  // The line again from the translations of its stretches, joined by the
+  // markup.
+  std::string join(const std::vector<std::string>& translations) const;
+
+ private:
+  std::string carrier_;
+  std::vector<std::string> markup_;
+  std::vector<std::string> stretches_;
+};
+
+// translation with its first letter that has a case in lower case, when
+// source's first such letter is in lower case.
+std::string keepLowerStart(std::string_view source, std::string translation);
+
+}  // namespace zta
+
+#endif

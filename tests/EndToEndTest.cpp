@@ -51,8 +51,10 @@ TEST(EndToEnd, ExitCodesTellTheOutcomeOnlyWhenAskedFor) {
     // A coding without a known word drops the text, or its translation.
     {{"TEXT=hello", "ICODING=UTF-8"}, TOutputTarget::otCapture, 0, 4},
     {{"TEXT=hello", "OCODING=bogus"}, TOutputTarget::otCapture, 0, 4},
-#if !defined(_WIN32)
+#if !defined(_WIN32) && !defined(__SANITIZE_THREAD__)
     // The library ends the process with exit(0) in the middle of a file.
+    // (Not under ThreadSanitizer: it takes the reading thread, still there
+    // at exit(), for a leak and changes the exit code.)
     {{"IFILE=exit.txt", "OFILE=out.txt"}, TOutputTarget::otCapture, 0, 4},
 #endif
   };

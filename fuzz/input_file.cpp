@@ -2,6 +2,8 @@
 // a window of the file at a time; that must give exactly the lines of
 // decoding the whole file first, and fail exactly when text follows a NUL.
 #include <cstdint>
+#include <string>
+#include <utility>
 
 #include "app/filemode/InputFile.h"
 #include "common/CodePages.h"
@@ -29,10 +31,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* aData, std::size_t aSi
   // The whole file decoded at once, by the coding's form.
   Text whole;
   switch (entry.FileForm) {
-    case TByteForm::bfUtf16Le:
-      whole = Units(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    case TByteForm::bfUtf16Le: {
+      // A file that starts with the big-endian mark is read big-endian.
+      std::string units = bytes;
+      if (units.compare(0, 2, "\xFE\xFF") == 0) {
+        for (std::size_t i = 0; i + 1 < units.size(); i += 2) std::swap(units[i], units[i + 1]);
+      }
+      whole = Units(reinterpret_cast<const unsigned char*>(units.data()), units.size());
       if (!whole.empty() && whole[0] == 0xFEFF) whole.erase(0, 1);
       break;
+    }
     case TByteForm::bfUtf8:
       whole = DecodeUtf8(bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes);
       break;

@@ -50,27 +50,38 @@ os_headers='^(unistd|windows|winhttp|winsock2|ws2tcpip|fcntl|dlfcn|iconv|pthread
 
 # The folder a file belongs to for the table: app/filemode is its own layer,
 # every library its own folder, and each part of the reference library.
+# Sets layer (a variable, not output: the loop below calls it for every
+# include, and a subshell each time is what made this check slow).
 layer_of() {
+  local rest
   case "$1" in
-    app/filemode/*) echo app/filemode ;;
-    library/apertium/*/*) echo "library/apertium/$(echo "$1" | cut -d/ -f3)" ;;
-    library/*/*) echo "library/$(echo "$1" | cut -d/ -f2)" ;;
-    */*) echo "${1%%/*}" ;;
-    *) echo "." ;;
+    app/filemode/*) layer=app/filemode ;;
+    library/apertium/*/*)
+      rest="${1#library/apertium/}"
+      layer="library/apertium/${rest%%/*}"
+      ;;
+    library/*/*)
+      rest="${1#library/}"
+      layer="library/${rest%%/*}"
+      ;;
+    */*) layer="${1%%/*}" ;;
+    *) layer="." ;;
   esac
 }
 
 failures=0
 while IFS= read -r file; do
-  from="$(layer_of "$file")"
+  layer_of "$file"
+  from="$layer"
   while IFS= read -r line; do
     [ -n "$line" ] || continue
     number="${line%%:*}"
-    header="$(echo "$line" | sed -E 's/^[0-9]+:[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]([^>"]+)[>"].*/\1/')"
+    [[ "$line" =~ ^[0-9]+:[[:space:]]*#[[:space:]]*include[[:space:]]*[\<\"]([^\>\"]+)[\>\"] ]] || continue
+    header="${BASH_REMATCH[1]}"
     case "$line" in
       *'<'*)
         # A system header: is it an operating system's?
-        if echo "$header" | grep -qE "$os_headers"; then
+        if [[ "$header" =~ $os_headers ]]; then
           case "$file" in
             platform/* | testsupport/posix/* | testsupport/windows/* | library/apertium/* | \
               library/kit/*Transport.cpp) ;;
@@ -95,7 +106,8 @@ while IFS= read -r file; do
           *) case "$header" in */*) ;; *) continue ;; esac ;;
         esac
         [ -e "$header" ] || continue
-        to="$(layer_of "$header")"
+        layer_of "$header"
+        to="$layer"
         [ "$to" = "$from" ] && continue
         case " $open_folders " in *" ${from%%/*} "* | *" $from "*) continue ;; esac
         key="$from"

@@ -19,6 +19,36 @@ TEST(EndToEnd, TheUsageLineShowsTheProgramsOwnFileName) {
   EXPECT_EQ(folder.Run({"DO=x"}).Out, ReportFor("Unknown task type", name));
 }
 
+// A help word alone: the usage, then every parameter with its meaning and
+// default, the settings of the environment, examples and the manual page,
+// the same for each of the words; in lines ending as the style ends them.
+TEST(EndToEnd, HelpNamesEveryParameterAndSetting) {
+  TProgramFolder folder;
+  const TProcessResult help = folder.Run({"--help"});
+  EXPECT_EQ(help.ExitCode, 0);
+  EXPECT_EQ(help.Err, "");
+  ASSERT_EQ(help.Out.rfind(UsageFor(kProgramName) + "\r\n\r\n", 0), 0u) << help.Out;
+  for (const std::string& shown : std::vector<std::string>{
+           "  DO=[TRANSLATE|LIST]\r\n      what to do", "  LANGFROM=<LangCode>\r\n", "  LANGTO=",
+           "  LANGINIT=", "  ICODING=[ANSI|UTF8|UNICODE|OEM]\r\n", "  OCODING=", "  TEXT=<Text>",
+           "  IFILE=<FileName>\r\n", "  OFILE=", "(default en)", "--pairs", "XLATE_STYLE=unix",
+           "XLATE_STRICT=1", "ZTA_SERVER=", "ZTA_FORMAT=", "ZTA_CHAINS=", "ZTA_PIVOT=",
+           std::string("ZTA_FORMAT=srt ") + kProgramName + " IFILE=film.srt", "man xlate"}) {
+    EXPECT_NE(help.Out.find(shown), std::string::npos) << shown;
+  }
+  EXPECT_EQ(help.Out.substr(help.Out.size() - 2), "\r\n");
+  for (const char* word : {"-h", "-?", "/?"}) EXPECT_EQ(folder.Run({word}).Out, help.Out) << word;
+  TProcessOptions unix;
+  unix.Environment["XLATE_STYLE"] = "unix";
+  const TProcessResult unixHelp = folder.Run({"--help"}, "en_US.CP1252", unix);
+  EXPECT_EQ(unixHelp.ExitCode, 0);
+  std::string lf = help.Out;
+  for (std::size_t at = lf.find("\r\n"); at != std::string::npos; at = lf.find("\r\n", at)) {
+    lf.erase(at, 1);
+  }
+  EXPECT_EQ(unixHelp.Out, lf);
+}
+
 // One line: the version the build was made as, and the library the program
 // loads, or the version alone when none loads.
 TEST(EndToEnd, TheVersionNamesTheLibraryInUse) {

@@ -196,11 +196,12 @@ Text WriteFailureCause(TPlatform& aPlatform, std::uint32_t aCode) {
 // failed in the first place was writing the output itself, that is what is
 // said: there was a report to write only because of it.
 void LastResort(TPlatform& aPlatform, std::uint32_t aWriteCode, bool aOutputFailed,
-                const Text& aMessage) {
+                const Text& aMessage, bool aLfOnly = false) {
   const Text cause = WriteFailureCause(aPlatform, aWriteCode);
-  Text line = Format(aOutputFailed ? u"%s: standard output could not be written (%s): %s\r\n"
-                                   : u"%s: the error report could not be written (%s): %s\r\n",
+  Text line = Format(aOutputFailed ? u"%s: standard output could not be written (%s): %s"
+                                   : u"%s: the error report could not be written (%s): %s",
                      {ProgramFileName(aPlatform), cause, aMessage});
+  line += aLfOnly ? u"\n" : u"\r\n";
   ByteString bytes = AnsiToOem(aPlatform.SystemText(), TextToAnsi(aPlatform.SystemText(), line));
   aPlatform.Streams().WriteStd(TStdStream::ssError, bytes.data(), bytes.size());
 }
@@ -277,7 +278,7 @@ int RunProgram(TPlatform& aPlatform) {
     try {
       std::vector<Text> parameters = aPlatform.Process().CommandLineParameters();
       if (unix) {
-        // An empty parameter counts as none, in either style.
+        // An empty parameter sets nothing, and is no mistake either.
         parameters.erase(std::remove(parameters.begin(), parameters.end(), Text()),
                          parameters.end());
       }
@@ -317,7 +318,7 @@ int RunProgram(TPlatform& aPlatform) {
       // standard output.
       outputFailure = console.FailedCode();
       if (outputFailure != 0) {
-        LastResort(aPlatform, outputFailure, true, message);
+        LastResort(aPlatform, outputFailure, true, message, true);
         return kExitOutputLost;
       }
       ReportUnixError(aPlatform, message);

@@ -13,12 +13,13 @@ namespace zta {
 std::string TranslationLibrary::pairListText() {
   const PairCatalog& pairs = catalog(true);
   if (pairs.pairs().empty()) throw ZtaError(ErrorCode::kEngineUnavailable, engine_->noPairsText());
-  std::string list;
+  // The pairs by the codes a caller writes, in their order.
   std::set<std::string> direct;
-  for (const LanguagePair& pair : pairs.pairs()) {
-    if (!direct.insert(pair.displayName()).second) continue;
+  for (const LanguagePair& pair : pairs.pairs()) direct.insert(pair.displayName());
+  std::string list;
+  for (const std::string& name : direct) {
     if (!list.empty()) list += "\r\n";
-    list += pair.displayName();
+    list += name;
   }
   if (settings_.pivot == "0") return list;
   std::optional<Language> pivot;

@@ -6,8 +6,10 @@
 # package then names the libraries the program and its library link by
 # hand instead.
 if(CPACK_GENERATOR STREQUAL "DEB" AND CPACK_DEBIAN_PACKAGE_SHLIBDEPS)
-  find_program(XLATE_FILE_UTILITY file)
-  find_program(XLATE_DPKG_SHLIBDEPS dpkg-shlibdeps)
+  # Looked for where the user's shell looks (PATH), not in CMake's own list
+  # of system folders.
+  find_program(XLATE_FILE_UTILITY file NO_CMAKE_SYSTEM_PATH)
+  find_program(XLATE_DPKG_SHLIBDEPS dpkg-shlibdeps NO_CMAKE_SYSTEM_PATH)
   if(NOT XLATE_FILE_UTILITY OR NOT XLATE_DPKG_SHLIBDEPS)
     message(STATUS "xlate: file or dpkg-shlibdeps is missing (scripts/install-deps.sh package "
                    "installs them); the package depends on the libraries named by hand")

@@ -32,7 +32,7 @@ const char16_t* const kEnvironmentHelp[] = {
     u"For the reference library (Apertium):",
     u"  ZTA_SERVER=URL...  translate through Apertium APY servers (spaces or commas between)",
     u"  ZTA_FORMAT=FORMAT  what each line is: txt (default), html, srt",
-    u"  ZTA_PIVOT=LANGS    pivot languages for a missing pair; 0 turns pivots off",
+    u"  ZTA_PIVOT=LANG     the language to go through when no pair goes straight; 0: none",
     u"  ZTA_CHAINS=N       pipelines of a pair that share a file (default: one a processor)",
     u"  ZTA_PIN_CHAIN=0    let a pipeline's processes run on any processor",
     u"  ZTA_MARK_UNKNOWN=1 mark words Apertium does not know with *",

@@ -29,8 +29,8 @@ Text IoErrorMessage(std::uint32_t aCode) {
   }
 }
 
-TConsole::TConsole(TPlatform& aPlatform)
-    : FStreams(aPlatform.Streams()), FText(aPlatform.SystemText()) {
+TConsole::TConsole(TPlatform& aPlatform, bool aLfOnly)
+    : FStreams(aPlatform.Streams()), FText(aPlatform.SystemText()), FLfOnly(aLfOnly) {
   THandleType type = FStreams.StdOutputType();
   FFlushAtLineEnd = type == THandleType::htCharDevice;
   FKnownType = type != THandleType::htUnknown;
@@ -65,7 +65,11 @@ void TConsole::Put(const char* aBytes, std::size_t aCount) {
 
 void TConsole::WriteLine(const ByteString& aBytes) {
   Put(aBytes.data(), aBytes.size());
-  Put("\r\n", 2);
+  if (FLfOnly) {
+    Put("\n", 1);
+  } else {
+    Put("\r\n", 2);
+  }
   if (FFlushAtLineEnd) Flush();
   // Without a usable handle every line fails at once, not only at exit.
   if (!FKnownType) {

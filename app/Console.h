@@ -11,13 +11,14 @@ namespace xlate {
 // The text for a failed console write's error code.
 Text IoErrorMessage(std::uint32_t aCode);
 
-// Standard output as a sequence of lines ending in CR LF. The bytes pass
+// Standard output as a sequence of lines ending in CR LF (or LF, when
+// asked). The bytes pass
 // through a 128-byte buffer that is written whenever it is full; on a
 // character device it is also written at every line end, otherwise what is
 // left goes out at exit. A failed write is raised at the end of its line.
 class TConsole {
  public:
-  explicit TConsole(TPlatform& aPlatform);
+  explicit TConsole(TPlatform& aPlatform, bool aLfOnly = false);
   // Writes what is left; a failure then is ignored.
   ~TConsole();
   TConsole(const TConsole&) = delete;
@@ -40,6 +41,7 @@ class TConsole {
   TSystemText& FText;
   bool FFlushAtLineEnd;
   bool FKnownType;
+  bool FLfOnly;
   char FBuffer[kBufferSize];
   std::size_t FCount = 0;
   std::uint32_t FError = 0;  // the first failed write's code since the last line end

@@ -44,31 +44,37 @@ const TParameter kRows[] = {
                                                : ttUnknown;
      },
      [](const TRunSettings& aSettings) { return aSettings.Task == ttUnknown; },
-     [](TPlatform&, TRunSettings& vSettings) { vSettings.Task = ttTranslate; }},
+     [](TPlatform&, TRunSettings& vSettings) { vSettings.Task = ttTranslate; },
+     u"what to do: translate, or list the languages the library knows (default TRANSLATE)"},
     {u"LANGFROM", LangCodeValue,
      [](TPlatform&, const Text& aValue, TRunSettings& vSettings) { vSettings.LangFrom = aValue; },
      [](const TRunSettings& aSettings) { return aSettings.LangFrom.empty(); },
-     [](TPlatform&, TRunSettings& vSettings) { vSettings.LangFrom = kDefaultLanguage; }},
+     [](TPlatform&, TRunSettings& vSettings) { vSettings.LangFrom = kDefaultLanguage; },
+     u"the language of the text (default en)"},
     {u"LANGTO", LangCodeValue,
      [](TPlatform&, const Text& aValue, TRunSettings& vSettings) { vSettings.LangTo = aValue; },
      [](const TRunSettings& aSettings) { return aSettings.LangTo.empty(); },
-     [](TPlatform&, TRunSettings& vSettings) { vSettings.LangTo = kDefaultLanguage; }},
+     [](TPlatform&, TRunSettings& vSettings) { vSettings.LangTo = kDefaultLanguage; },
+     u"the language to translate into (default en)"},
     {u"LANGINIT", LangCodeValue,
      [](TPlatform&, const Text& aValue, TRunSettings& vSettings) { vSettings.LangInit = aValue; },
      [](const TRunSettings& aSettings) { return aSettings.LangInit.empty(); },
-     [](TPlatform&, TRunSettings& vSettings) { vSettings.LangInit = kDefaultLanguage; }},
+     [](TPlatform&, TRunSettings& vSettings) { vSettings.LangInit = kDefaultLanguage; },
+     u"the language of the library's messages and language names (default en)"},
     {u"ICODING", CodingValue,
      [](TPlatform&, const Text& aValue, TRunSettings& vSettings) {
        vSettings.InCoding = ParseCoding(aValue);
      },
      [](const TRunSettings& aSettings) { return aSettings.InCoding == ctNone; },
-     [](TPlatform&, TRunSettings& vSettings) { vSettings.InCoding = ctANSI; }},
+     [](TPlatform&, TRunSettings& vSettings) { vSettings.InCoding = ctANSI; },
+     u"the coding of TEXT and of the input file (default: OCODING's, else ANSI)"},
     {u"OCODING", CodingValue,
      [](TPlatform&, const Text& aValue, TRunSettings& vSettings) {
        vSettings.OutCoding = ParseCoding(aValue);
      },
      [](const TRunSettings& aSettings) { return aSettings.OutCoding == ctNone; },
-     [](TPlatform&, TRunSettings& vSettings) { vSettings.OutCoding = ctOEM; }},
+     [](TPlatform&, TRunSettings& vSettings) { vSettings.OutCoding = ctOEM; },
+     u"the coding of the output; on the console UNICODE means ANSI (default: ICODING's, else OEM)"},
     {u"TEXT", [] { return Text(u"<Text>"); },
      [](TPlatform& aPlatform, const Text& aValue, TRunSettings& vSettings) {
        vSettings.Text =
@@ -77,13 +83,18 @@ const TParameter kRows[] = {
      [](const TRunSettings& aSettings) { return aSettings.Text.empty(); },
      [](TPlatform& aPlatform, TRunSettings& vSettings) {
        vSettings.Text = TextToAnsi(aPlatform.SystemText(), kDefaultText);
-     }},
+     },
+     u"the text to translate (default: a line about xlate)"},
     {u"IFILE", [] { return Text(u"<FileName>"); },
      [](TPlatform&, const Text& aValue, TRunSettings& vSettings) { vSettings.InFile = aValue; },
-     [](const TRunSettings&) { return false; }, [](TPlatform&, TRunSettings&) {}},
+     [](const TRunSettings&) { return false; }, [](TPlatform&, TRunSettings&) {},
+     u"the file to translate line by line, - for standard input (default: OFILE.LANGFROM when only "
+     u"OFILE is given)"},
     {u"OFILE", [] { return Text(u"<FileName>"); },
      [](TPlatform&, const Text& aValue, TRunSettings& vSettings) { vSettings.OutFile = aValue; },
-     [](const TRunSettings&) { return false; }, [](TPlatform&, TRunSettings&) {}},
+     [](const TRunSettings&) { return false; }, [](TPlatform&, TRunSettings&) {},
+     u"the file for the translation or the list, - for standard output (default: IFILE.LANGTO, or "
+     u"- after IFILE=-)"},
 };
 
 }  // namespace

@@ -27,6 +27,8 @@ struct TParameter {
   bool (*WithoutValue)(const TRunSettings& aSettings);
   // Gives its field its default.
   void (*SetDefault)(TPlatform& aPlatform, TRunSettings& vSettings);
+  // What it means and its default, in words, for --help.
+  const char16_t* Help;
 };
 
 // The parameters, in the order the usage text names them and their

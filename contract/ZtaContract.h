@@ -94,6 +94,14 @@ typedef uint32_t(ZTA_CALL* TprocTranslateBatch)(const char* aLangInit, const cha
                                                 const char* const* aTexts, char* aDest,
                                                 uint32_t aMaxSize);
 
+/* ztaPairList: optional; looked up by exactly this name. The directions the
+ * library can translate, each "FROM-TO" in UTF-8 (a direction through a
+ * pivot language, or into a variant such as pt_BR, is one of them), one a
+ * line, lines separated by CR LF; the buffer protocol and the failures are
+ * those of ztaLaguageList. A library without it is asked for its languages
+ * only. */
+typedef uint32_t(ZTA_CALL* TprocPairList)(const char* aLangInit, char* aDest, uint32_t aMaxSize);
+
 /* Declarations for the libraries that implement the contract. */
 #ifdef ZTA_IMPLEMENTATION
 ZTA_EXPORT uint32_t ZTA_CALL ztaLastErrorCode(void);
@@ -108,6 +116,7 @@ ZTA_EXPORT uint32_t ZTA_CALL ztaTranslateBatch(const char* aLangInit, const char
                                                const char* aLangTo, uint32_t aCount,
                                                const char* const* aTexts, char* aDest,
                                                uint32_t aMaxSize);
+ZTA_EXPORT uint32_t ZTA_CALL ztaPairList(const char* aLangInit, char* aDest, uint32_t aMaxSize);
 #endif
 
 #ifdef __cplusplus

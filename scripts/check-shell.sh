@@ -10,6 +10,6 @@ if ! command -v shellcheck >/dev/null; then
   exit 2
 fi
 mapfile -t files < <(git ls-files 'scripts/*.sh' test.sh xlate.sh 'bench/*.sh' 'tests/*.sh' \
-  .ci/run cmake/wine-run.sh.in)
+  .ci/run cmake/wine-run.sh.in packaging/bash-completion/xlate)
 shellcheck "${files[@]}"
 echo "check-shell: ${#files[@]} scripts, no findings"

@@ -5,6 +5,9 @@
 # fetch settings), holding a clean clone of the commit under test, it runs
 #   1. ./xlate.sh TEXT="The house is big and my friend reads a book." ...,
 #      which must print the Spanish sentence;
+#      then the README's packaging command (the block after its
+#      "packaging" mark), whose package must name libc6, libstdc++6 and
+#      libcurl in Depends;
 #   2. XLATE_QUICK=1 XLATE_FRESH=0 XLATE_WINDOWS=0 XLATE_CHECKS=0 ./test.sh:
 #      the main suite and the Debian package (the Windows and robustness
 #      suites and the checks of the sources run on the machine itself);
@@ -116,6 +119,21 @@ said="${said%$'\r'}"
 [ "$said" = "La casa es grande y mi amigo lee un libro." ] ||
   fail "the README's first command printed \"$said\""
 step "the README's first command printed: $said"
+
+# 1b. The README's packaging command, right after the first command, as a
+# user copies it: the block after the README's "packaging" mark. The
+# package it makes must depend on the libraries its programs link.
+packaging="$(awk '/^<!-- packaging:/ { mark = 1; next }
+  mark && /^```/ { if (inside) exit; inside = 1; next }
+  inside { print }' "$root/root/xlate/README.md")"
+[ -n "$packaging" ] || fail "the README has no packaging command"
+in_root "set -e; cd /root/xlate; $packaging" >&2 || fail "the README's packaging command failed"
+depends="$(in_root 'dpkg-deb -f /root/xlate/build/xlate_*.deb Depends')" ||
+  fail "the README's packaging command made no package"
+for library in libc6 libstdc++6 libcurl; do
+  grep -q "$library" <<<"$depends" || fail "the package's Depends does not name $library: $depends"
+done
+step "the README's packaging command made and installed a package; Depends: $depends"
 
 # 2. The README's second command, its main suite and package stage.
 suite="XLATE_QUICK=1 XLATE_FRESH=0 XLATE_WINDOWS=0 XLATE_CHECKS=0 ./test.sh"

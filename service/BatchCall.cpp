@@ -298,6 +298,7 @@ void TBatchCall::Spread(const TLinePart& aPart, std::size_t aDone, std::size_t& 
               : aPart.Lines[i];
       aPart.Lines[i] = Format(kTranslateFailure,
                               {subject, FText.MultiByteToText(ansi, record.Text, record.Size)});
+      NoteFailure(aPart, i, subject, aPart.Lines[i]);
       ++vFailed;
     }
   }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "common/Types.h"
 
@@ -32,6 +33,15 @@ struct TUtf8Lines {
   TUtf8Lines From(std::size_t aIndex) const { return {Starts + aIndex}; }
 };
 
+// A line that failed: its place among the lines handed over (counted from
+// the first of them), its text as it was before the message took its
+// place, and that message.
+struct TLineFailure {
+  std::size_t Index = 0;
+  Text Line;
+  Text Message;
+};
+
 // Lines to translate in place, and how the caller has them and wants their
 // results. Each of Lines' first Count texts becomes its translation, or the
 // message of its failure. Two choices, each its own field:
@@ -51,6 +61,8 @@ struct TLinePart {
   std::size_t Count = 0;
   TUtf8Lines Utf8;
   TUtf8Result* Utf8Results = nullptr;
+  std::vector<TLineFailure>* Failures = nullptr;
+  std::size_t FailureBase = 0;  // what Index adds: the lines before Lines
 
   bool Utf8Given() const { return Utf8.Starts != nullptr; }
   bool Utf8ResultsWanted() const { return Utf8Results != nullptr; }
@@ -61,6 +73,7 @@ struct TLinePart {
     rest.Count -= aIndex;
     if (Utf8Given()) rest.Utf8 = Utf8.From(aIndex);
     if (Utf8ResultsWanted()) rest.Utf8Results += aIndex;
+    rest.FailureBase += aIndex;
     return rest;
   }
 };
@@ -81,5 +94,14 @@ constexpr std::size_t kPartResultBytes = std::size_t{4} << 20;
 // What a failed translation of a line says, with the line and the
 // library's error text.
 constexpr char16_t kTranslateFailure[] = u"Can't get translation of text \"%s\" because of \"%s\"";
+
+// Records the failure of line aIndex of aPart, when its caller asked for
+// them.
+inline void NoteFailure(const TLinePart& aPart, std::size_t aIndex, const Text& aLine,
+                        const Text& aMessage) {
+  if (aPart.Failures != nullptr) {
+    aPart.Failures->push_back({aPart.FailureBase + aIndex, aLine, aMessage});
+  }
+}
 
 }  // namespace xlate

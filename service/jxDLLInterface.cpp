@@ -79,6 +79,9 @@ TdllZTA::TdllZTA(TPlatform& aPlatform, const TTranslationRequest& aRequest)
       batch = nullptr;
     }
     FprocTranslateBatch = reinterpret_cast<TprocTranslateBatch>(batch);
+    void* pairs = nullptr;
+    if (FLibraries.GetProcAddress(FDllHandle, "ztaPairList", pairs) != kSuccess) pairs = nullptr;
+    FprocPairList = reinterpret_cast<TprocPairList>(pairs);
   } catch (const TException&) {
     // A failed unload replaces the binding failure, as it does in Destroy.
     Unload();
@@ -266,6 +269,14 @@ std::size_t TdllZTA::TranslateEachLine(const TLinePart& aPart, std::size_t& vFai
         TranslateInPlace(line);
       }
     } catch (const TException& e) {
+      if (aPart.Failures != nullptr) {
+        // The line is unchanged by a failed call; given as UTF-8, it has no text yet.
+        NoteFailure(aPart, i,
+                    aPart.Utf8Given() ? FText.MultiByteToText(kCodePageUtf8, aPart.Utf8.Line(i),
+                                                              aPart.Utf8.Size(i))
+                                      : line,
+                    e.Message());
+      }
       line = e.Message();
       ++vFailed;
     }
@@ -282,6 +293,17 @@ std::unique_ptr<TStringList> TdllZTA::LanguageList() {
   };
   list->SetText(CallForText(call, kCodePageUtf8,
                             u"Can't get list of known languges because of \"%s\"", nullptr));
+  return list;
+}
+
+std::unique_ptr<TStringList> TdllZTA::PairList() {
+  auto list = std::make_unique<TStringList>();
+  if (FprocPairList == nullptr) return list;
+  auto call = [&](char* aDest, std::uint32_t aMaxSize) {
+    return FprocPairList(FLangInit.c_str(), aDest, aMaxSize);
+  };
+  list->SetText(CallForText(
+      call, kCodePageUtf8, u"Can't get list of translation directions because of \"%s\"", nullptr));
   return list;
 }
 

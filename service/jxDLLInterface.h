@@ -61,6 +61,10 @@ class TdllZTA {
   TLibraryCallGuard& CallGuard() { return FGuard; }
   // The library's languages, in the request's LangInit.
   std::unique_ptr<TStringList> LanguageList();
+  // Whether the library lists the directions it translates (ztaPairList),
+  // and that list, one direction a line.
+  bool HasPairList() const { return FprocPairList != nullptr; }
+  std::unique_ptr<TStringList> PairList();
 
  protected:
   // A call of an entry point that writes its result into the buffer it is
@@ -86,6 +90,7 @@ class TdllZTA {
   TprocPostText FprocToPostText = nullptr;
   TprocPostText FprocFromPostText = nullptr;
   TprocTranslateBatch FprocTranslateBatch = nullptr;  // optional
+  TprocPairList FprocPairList = nullptr;              // optional
 
  private:
   // Replaces vText with its translation, reusing its storage; on a failure

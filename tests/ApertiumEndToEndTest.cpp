@@ -35,6 +35,15 @@ TEST_F(ApertiumEndToEnd, ListsTheLanguagesOfTheInstalledPairs) {
   EXPECT_NE(r.Out.find("es Spanish\r\n"), std::string::npos) << r.Out;
 }
 
+// --pairs: the directions, one a line, each pair of the engine among them.
+TEST_F(ApertiumEndToEnd, ListsTheDirectionsOfTheInstalledPairs) {
+  TProcessResult r = folder.Run({"--pairs"}, "C.UTF-8");
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_EQ(r.Out.rfind("Error:", 0), std::string::npos) << r.Out;
+  EXPECT_NE(("\n" + r.Out).find("\nen-es\r\n"), std::string::npos) << r.Out;
+  EXPECT_NE(("\n" + r.Out).find("\nes-en\r\n"), std::string::npos) << r.Out;
+}
+
 TEST_F(ApertiumEndToEnd, AMissingPairIsAClearError) {
   TProcessResult r = folder.Run({"TEXT=house", "LANGFROM=en", "LANGTO=xx"}, "C.UTF-8");
   EXPECT_EQ(r.Out.substr(0, 8), "Error:\r\n");

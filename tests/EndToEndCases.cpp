@@ -34,6 +34,8 @@ struct SharedCase {
   std::map<std::string, std::string> environment = {};
   std::vector<std::string> folders = {};  // made before the run
   std::string err = {};                   // the whole of standard error
+  int exitCode = 0;
+  std::string stdinText = {};  // fed to standard input
 };
 
 // Test names show a case by its name.
@@ -49,20 +51,138 @@ std::string Letters(std::size_t aCount) {
   return out;
 }
 
+// A row run in the unix style (XLATE_STYLE=unix).
+SharedCase UnixRow(std::string aName, std::vector<std::string> aArguments, std::string aOut,
+                   std::string aErr, int aExitCode, std::vector<FileBytes> aInputs = {},
+                   std::vector<FileBytes> aOutputs = {}, std::string aStdin = {}) {
+  SharedCase row{std::move(aName), std::move(aArguments), std::move(aOut), std::move(aInputs),
+                 std::move(aOutputs)};
+  row.environment["XLATE_STYLE"] = "unix";
+  row.err = std::move(aErr);
+  row.exitCode = aExitCode;
+  row.stdinText = std::move(aStdin);
+  return row;
+}
+
+// The same row in the classic style.
+SharedCase ClassicRow(SharedCase aRow) {
+  aRow.environment.erase("XLATE_STYLE");
+  return aRow;
+}
+
+// The unix style, each rule beside the classic style's answer to the same
+// command: LF and no UTF-8 mark, errors as one line on standard error with
+// an exit code, unknown names and codings refused, failed lines kept.
+std::vector<SharedCase> UnixStyleCases() {
+  const std::string coding = "(ANSI, UTF8, UNICODE, OEM)";
+  const std::vector<FileBytes> failing = {{"in.txt", "one\n@fail 7 bad\n"}};
+  std::vector<SharedCase> rows = {
+      UnixRow("UnixLinesEndWithLf", {"TEXT=x"}, "[en>en] x\n", "", 0),
+      UnixRow("UnixStandardInputToStandardOutput",
+              {"IFILE=-", "OFILE=-", "ICODING=UTF8", "OCODING=UTF8", "LANGTO=es"},
+              "[en>es] La casa\n[en>es] es\n", "", 0, {}, {}, "La casa\nes\n"),
+      ClassicRow(UnixRow("ClassicStandardInputToStandardOutput",
+                         {"IFILE=-", "OFILE=-", "ICODING=UTF8", "OCODING=UTF8", "LANGTO=es"},
+                         "\xEF\xBB\xBF[en>es] La casa\r\n[en>es] es\r\n", "", 0, {}, {},
+                         "La casa\nes\n")),
+      UnixRow("UnixUtf8FileHasNoMark", {"IFILE=in.txt", "OFILE=out.txt", "ICODING=UTF8"}, "", "", 0,
+              {{"in.txt", "\xEF\xBB\xBFone\r\ntwo"}}, {{"out.txt", "[en>en] one\n[en>en] two\n"}}),
+      UnixRow("UnixUnicodeFileKeepsItsMark",
+              {"IFILE=in.txt", "OFILE=out.txt", "ICODING=UTF8", "OCODING=UNICODE"}, "", "", 0,
+              {{"in.txt", "\xEF\xBB\xBFone\n"}},
+              {{"out.txt", "\xFF\xFE" + Utf16(u"[en>en] one\n")}}),
+      UnixRow("UnixListIntoAFile", {"DO=LIST", "OFILE=langs.txt", "OCODING=UTF8"}, "", "", 0, {},
+              {{"langs.txt", "en English\nde German\nfr French\n"}}),
+      UnixRow("UnixMissingFileIsOneLineOnStandardError", {"IFILE=missing.txt", "OFILE=-"}, "",
+              "xlate: File \"missing.txt\" not found\n", 2),
+      {"ClassicMissingFileIsReportedOnStandardOutput",
+       {"IFILE=missing.txt", "OFILE=-"},
+       ReportFor("File \"missing.txt\" not found")},
+      UnixRow("UnixUnknownNameIsAnError", {"LANGFORM=es", "TEXT=x"}, "",
+              "xlate: LANGFORM= is not a parameter; did you mean LANGFROM=?\n", 2),
+      {"ClassicUnknownNameIsAWarning",
+       {"LANGFORM=es", "TEXT=x"},
+       "[en>en] x\r\n",
+       {},
+       {},
+       {},
+       {},
+       {},
+       "xlate: LANGFORM= is not a parameter; did you mean LANGFROM=?\r\n"},
+      UnixRow("UnixNameInTheWrongCaseIsAnError", {"text=x"}, "",
+              "xlate: text= is not TEXT= (names are upper case); it stops TEXT from taking its "
+              "default\n",
+              2),
+      UnixRow("UnixAParameterWithoutAValueIsAnError", {"hello"}, "",
+              "xlate: hello is not a parameter (NAME=VALUE; --help lists them)\n", 2),
+      UnixRow("UnixCodingThatIsNoKeywordIsAnError", {"OCODING=utf8", "TEXT=x"}, "",
+              "xlate: OCODING=utf8 is not a coding " + coding + "\n", 2),
+      {"ClassicCodingThatIsNoKeywordPrintsAnEmptyLine",
+       {"OCODING=utf8", "TEXT=x"},
+       "\r\n",
+       {},
+       {},
+       {},
+       {},
+       {},
+       "xlate: OCODING=utf8 is not a coding " + coding + "\r\n"},
+      UnixRow("UnixAnErrorOfTheLibraryIsOneLine", {"TEXT=@fail 7 bad"}, "",
+              "xlate: Can't get translation of text \"@fail 7 bad\" because of \"bad\"\n", 2),
+      UnixRow("UnixAFailedLineKeepsItsText", {"IFILE=in.txt", "OFILE=out.txt", "OCODING=UTF8"}, "",
+              "xlate: line 2: Can't get translation of text \"@fail 7 bad\" because of \"bad\"\n"
+              "xlate: 1 of 2 lines failed; it stands untranslated in the output\n",
+              3, failing, {{"out.txt", "[en>en] one\n@fail 7 bad\n"}}),
+      {"ClassicAFailedLineHoldsItsMessage",
+       {"IFILE=in.txt", "OFILE=out.txt", "OCODING=UTF8"},
+       "",
+       failing,
+       {{"out.txt",
+         "\xEF\xBB\xBF[en>en] one\r\n"
+         "Can't get translation of text \"@fail 7 bad\" because of \"bad\"\r\n"}},
+       {},
+       {},
+       {},
+       "1 of 2 lines failed; its message stands in the output\r\n"},
+      UnixRow("UnixPairsWithoutTheirEntryPointIsAnError", {"--pairs"}, "",
+              "xlate: The translation library does not list the directions it translates; DO=LIST "
+              "lists its languages\n",
+              2),
+      {"ClassicPairsWithoutTheirEntryPointIsReported",
+       {"--pairs"},
+       ReportFor("The translation library does not list the directions it translates; DO=LIST "
+                 "lists its languages")},
+  };
+  // More failed lines than a screenful: the first twenty by number, then
+  // how many more.
+  std::string many;
+  std::string kept;
+  std::string listed;
+  for (int i = 1; i <= 23; ++i) {
+    many += "@fail 7 e" + std::to_string(i) + "\n";
+    if (i <= 20) {
+      listed += "xlate: line " + std::to_string(i) + ": Can't get translation of text \"@fail 7 e" +
+                std::to_string(i) + "\" because of \"e" + std::to_string(i) + "\"\n";
+    }
+  }
+  rows.push_back(UnixRow("UnixFailedLinesAreListedUpToAScreenful",
+                         {"IFILE=many.txt", "OFILE=out.txt", "OCODING=UTF8"}, "",
+                         listed + "xlate: ... and 3 more\n"
+                                  "xlate: 23 of 23 lines failed; they stand untranslated in the "
+                                  "output\n",
+                         3, {{"many.txt", many}}, {{"out.txt", many}}));
+  return rows;
+}
+
 // Parameters, defaults, the console codings of a US system (1252 and 437)
 // and the messages of the translation service.
 std::vector<SharedCase> UsCases() {
   const std::string banner = "\r\n" + kBanner + "\r\n\r\n" + UsageFor(kProgramName);
   const std::string list = "en English\r\nde German\r\nfr French\r\n";
-  return {
+  std::vector<SharedCase> cases = {
       {"NoParametersPrintTheBanner", {}, banner},
       {"AnEmptyParameterCountsAsNone", {""}, banner},
-      // A help word alone shows what no parameters show; anything else
-      // without "=" sets nothing, as before.
-      {"HelpIsTheBanner", {"--help"}, banner},
-      {"AShortHelpIsTheBanner", {"-h"}, banner},
-      {"AQuestionMarkIsTheBanner", {"-?"}, banner},
-      {"ASlashQuestionMarkIsTheBanner", {"/?"}, banner},
+      // A help word among other parameters, as anything else without "=",
+      // sets nothing (a help word alone: EndToEnd.HelpNamesEveryParameter).
       {"HelpAmongOtherParametersSetsNothing", {"--help", "TEXT=x"}, "[en>en] x\r\n"},
       {"AParameterThatSetsNothingTranslatesTheDefaultText",
        {"hello"},
@@ -333,6 +453,9 @@ std::vector<SharedCase> UsCases() {
        {},
        {"dir"}},
   };
+  const std::vector<SharedCase> unix = UnixStyleCases();
+  cases.insert(cases.end(), unix.begin(), unix.end());
+  return cases;
 }
 
 // "grüße €" in each coding of a German system (1252 and 850), read and
@@ -441,8 +564,9 @@ TEST_P(SharedEndToEnd, Run) {
   for (const FileBytes& file : c.inputs) WriteFileBytes(folder.File(file.name), file.bytes);
   TProcessOptions options;
   options.Environment = c.environment;
+  options.Input = c.stdinText;
   TProcessResult r = folder.Run(c.arguments, Locale(), options);
-  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_EQ(r.ExitCode, c.exitCode);
   EXPECT_EQ(r.Out, c.out);
   EXPECT_EQ(r.Err, c.err);
   for (const FileBytes& file : c.outputs) {

@@ -19,6 +19,36 @@ TEST(EndToEnd, TheUsageLineShowsTheProgramsOwnFileName) {
   EXPECT_EQ(folder.Run({"DO=x"}).Out, ReportFor("Unknown task type", name));
 }
 
+// A help word alone: the usage, then every parameter with its meaning and
+// default, the settings of the environment, examples and the manual page,
+// the same for each of the words; in lines ending as the style ends them.
+TEST(EndToEnd, HelpNamesEveryParameterAndSetting) {
+  TProgramFolder folder;
+  const TProcessResult help = folder.Run({"--help"});
+  EXPECT_EQ(help.ExitCode, 0);
+  EXPECT_EQ(help.Err, "");
+  ASSERT_EQ(help.Out.rfind(UsageFor(kProgramName) + "\r\n", 0), 0u) << help.Out;
+  for (const std::string& shown : std::vector<std::string>{
+           "  DO=[TRANSLATE|LIST]\r\n      what to do", "  LANGFROM=<LangCode>\r\n", "  LANGTO=",
+           "  LANGINIT=", "  ICODING=[ANSI|UTF8|UNICODE|OEM]\r\n", "  OCODING=", "  TEXT=<Text>",
+           "  IFILE=<FileName>\r\n", "  OFILE=", "(default en)", "--pairs", "XLATE_STYLE=unix",
+           "XLATE_STRICT=1", "ZTA_SERVER=", "ZTA_FORMAT=", "ZTA_CHAINS=", "ZTA_PIVOT=",
+           std::string("ZTA_FORMAT=srt ") + kProgramName + " IFILE=film.srt", "man xlate"}) {
+    EXPECT_NE(help.Out.find(shown), std::string::npos) << shown;
+  }
+  EXPECT_EQ(help.Out.substr(help.Out.size() - 2), "\r\n");
+  for (const char* word : {"-h", "-?", "/?"}) EXPECT_EQ(folder.Run({word}).Out, help.Out) << word;
+  TProcessOptions unix;
+  unix.Environment["XLATE_STYLE"] = "unix";
+  const TProcessResult unixHelp = folder.Run({"--help"}, "en_US.CP1252", unix);
+  EXPECT_EQ(unixHelp.ExitCode, 0);
+  std::string lf = help.Out;
+  for (std::size_t at = lf.find("\r\n"); at != std::string::npos; at = lf.find("\r\n", at)) {
+    lf.erase(at, 1);
+  }
+  EXPECT_EQ(unixHelp.Out, lf);
+}
+
 // One line: the version the build was made as, and the library the program
 // loads, or the version alone when none loads.
 TEST(EndToEnd, TheVersionNamesTheLibraryInUse) {
@@ -35,27 +65,31 @@ TEST(EndToEnd, TheVersionNamesTheLibraryInUse) {
 
 // The exit code is 0 after a reported error and after failed lines, unless
 // XLATE_STRICT=1 asks for codes that tell them apart; standard output is
-// the same either way.
+// the same either way. The unix style gives them too, and tells a closed
+// standard output by 1 whether or not there was an error before it.
 TEST(EndToEnd, ExitCodesTellTheOutcomeOnlyWhenAskedFor) {
   struct Row {
     std::vector<std::string> arguments;
     TOutputTarget output;
     int plain;
     int strict;
+    int unix;  // XLATE_STYLE=unix
   };
   const Row rows[] = {
-    {{"TEXT=x"}, TOutputTarget::otCapture, 0, 0},
-    {{"DO=FOO"}, TOutputTarget::otCapture, 0, 2},
-    {{"IFILE=in.txt", "OFILE=out.txt"}, TOutputTarget::otCapture, 0, 3},
-    {{"DO=FOO"}, TOutputTarget::otClosed, 1, 1},
-    // A coding without a known word drops the text, or its translation.
-    {{"TEXT=hello", "ICODING=UTF-8"}, TOutputTarget::otCapture, 0, 4},
-    {{"TEXT=hello", "OCODING=bogus"}, TOutputTarget::otCapture, 0, 4},
+    {{"TEXT=x"}, TOutputTarget::otCapture, 0, 0, 0},
+    {{"DO=FOO"}, TOutputTarget::otCapture, 0, 2, 2},
+    {{"IFILE=in.txt", "OFILE=out.txt"}, TOutputTarget::otCapture, 0, 3, 3},
+    {{"DO=FOO"}, TOutputTarget::otClosed, 1, 1, 2},
+    {{"TEXT=x"}, TOutputTarget::otClosed, 1, 1, 1},
+    // A coding without a known word drops the text, or its translation;
+    // the unix style refuses it.
+    {{"TEXT=hello", "ICODING=UTF-8"}, TOutputTarget::otCapture, 0, 4, 2},
+    {{"TEXT=hello", "OCODING=bogus"}, TOutputTarget::otCapture, 0, 4, 2},
 #if !defined(_WIN32) && !defined(__SANITIZE_THREAD__)
     // The library ends the process with exit(0) in the middle of a file.
     // (Not under ThreadSanitizer: it takes the reading thread, still there
     // at exit(), for a leak and changes the exit code.)
-    {{"IFILE=exit.txt", "OFILE=out.txt"}, TOutputTarget::otCapture, 0, 4},
+    {{"IFILE=exit.txt", "OFILE=out.txt"}, TOutputTarget::otCapture, 0, 4, 4},
 #endif
   };
   TProgramFolder folder;
@@ -70,6 +104,10 @@ TEST(EndToEnd, ExitCodesTellTheOutcomeOnlyWhenAskedFor) {
     EXPECT_EQ(plain.ExitCode, row.plain) << row.arguments[0];
     EXPECT_EQ(strict.ExitCode, row.strict) << row.arguments[0];
     EXPECT_EQ(strict.Out, plain.Out) << row.arguments[0];
+    options.Environment.erase("XLATE_STRICT");
+    options.Environment["XLATE_STYLE"] = "unix";
+    EXPECT_EQ(folder.Run(row.arguments, "en_US.CP1252", options).ExitCode, row.unix)
+        << row.arguments[0];
   }
 }
 

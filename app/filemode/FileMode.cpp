@@ -5,6 +5,7 @@
 #include "app/filemode/LineBreaks.h"
 #include "app/filemode/OutputFile.h"
 #include "app/filemode/Progress.h"
+#include "common/Conversions.h"
 #include "common/Exception.h"
 #include "platform/Platform.h"
 
@@ -73,6 +74,43 @@ void ReportFailedLines(TPlatform& aPlatform, std::uint64_t aFailed, std::uint64_
   aPlatform.Streams().WriteStd(TStdStream::ssError, line.data(), line.size());
 }
 
+// The most failed lines named one by one on standard error: about a
+// screenful; the rest are counted.
+constexpr std::size_t kFailuresListed = 20;
+
+// The unix style's account of failed lines: the first of them by number
+// with their messages, one line each, then how many more there were.
+class TFailureList {
+ public:
+  void Add(std::uint64_t aLineNumber, Text aMessage) {
+    if (FListed.size() < kFailuresListed) {
+      FlattenLineBreaks(aMessage);
+      FListed.push_back({aLineNumber, std::move(aMessage)});
+    }
+  }
+  void Write(TPlatform& aPlatform, std::uint64_t aFailed, std::uint64_t aLines) const {
+    std::string text;
+    for (const auto& failure : FListed) {
+      text += "xlate: line " + std::to_string(failure.first) + ": " +
+              ConsoleBytes(aPlatform, failure.second) + "\n";
+    }
+    if (aFailed > FListed.size()) {
+      text += "xlate: ... and " + std::to_string(aFailed - FListed.size()) + " more\n";
+    }
+    text += "xlate: " + std::to_string(aFailed) + " of " + std::to_string(aLines) +
+            (aLines == 1 ? " line" : " lines") + " failed; " +
+            (aFailed == 1 ? "it stands" : "they stand") + " untranslated in the output\n";
+    aPlatform.Streams().WriteStd(TStdStream::ssError, text.data(), text.size());
+  }
+
+ private:
+  // Standard error takes the messages in the console's code page.
+  static std::string ConsoleBytes(TPlatform& aPlatform, const Text& aText) {
+    return AnsiToOem(aPlatform.SystemText(), TextToAnsi(aPlatform.SystemText(), aText));
+  }
+  std::vector<std::pair<std::uint64_t, Text>> FListed;
+};
+
 // A file is read and written in its coding; without one, reading would give
 // no lines and writing an empty file, in place of what stood there.
 void CheckFileCoding(TCodingType aCoding) {
@@ -100,11 +138,16 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
   CheckInputGivesAName(aTask, *input);
   std::uint64_t size = 0;
   if (input->Size(size) != kSuccess) size = 0;
-  TOutputFile output(aPlatform, aTask.OutFile, aTask.OutCoding, inPlace ? input.get() : nullptr);
+  TOutputFile output(aPlatform, aTask.OutFile, aTask.OutCoding, inPlace ? input.get() : nullptr,
+                     aTask.Style);
   CheckOutputIsNotInput(aPlatform, aTask, *input, output);
   TLineReader reader(aPlatform, *input, aTask.InFile, aTask.InCoding, aWindow);
   std::uint64_t lines = 0;
   std::uint64_t failed = 0;
+  // In the unix style a failed line keeps its own text.
+  const bool keepSource = aTask.Style == TOutputStyle::osUnix;
+  std::vector<TLineFailure> partFailures;
+  TFailureList failureList;
   {
     TBlockSource source(aPlatform.Process(), reader, input->Identity().Regular);
     // Not on the terminal that may be showing the output itself: standard
@@ -123,7 +166,13 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
       // a result the same as its line could keep.
       const bool utf8Results = output.WritesUtf8() || block.InUtf8();
       for (std::size_t first = 0; first < block.Count();) {
-        const std::size_t end = TranslateBlockPart(aService, block, first, progress, utf8Results);
+        partFailures.clear();
+        const std::size_t end = TranslateBlockPart(aService, block, first, progress, utf8Results,
+                                                   keepSource ? &partFailures : nullptr);
+        for (TLineFailure& failure : partFailures) {
+          failureList.Add(lines + failure.Index + 1, std::move(failure.Message));
+          block[failure.Index] = std::move(failure.Line);
+        }
         for (std::size_t i = first; i < end; ++i) {
           const TUtf8Result* result = utf8Results ? &block.Utf8Result(i) : nullptr;
           if (result != nullptr && result->Data != nullptr && result->Size == 0) {
@@ -154,7 +203,11 @@ std::uint64_t TranslateFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZT
     }
   }  // the progress line is cleared before the summary, and the reading is over
   output.Finish();
-  if (failed > 0) ReportFailedLines(aPlatform, failed, lines);
+  if (failed > 0 && keepSource) {
+    failureList.Write(aPlatform, failed, lines);
+  } else if (failed > 0) {
+    ReportFailedLines(aPlatform, failed, lines);
+  }
   return failed;
 }
 
@@ -162,7 +215,7 @@ void WriteListFile(TPlatform& aPlatform, const TFileTask& aTask, TdllZTA& aServi
   const std::unique_ptr<TStringList> languages = aService.LanguageList();
   CheckFileCoding(aTask.OutCoding);
   CheckDerivedOutputName(aPlatform, aTask, aService.Request());
-  WriteOutputFile(aPlatform, aTask.OutFile, aTask.OutCoding, *languages);
+  WriteOutputFile(aPlatform, aTask.OutFile, aTask.OutCoding, *languages, aTask.Style);
 }
 
 }  // namespace xlate

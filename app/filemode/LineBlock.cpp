@@ -78,7 +78,8 @@ void TLineBlock::Clear() {
 }
 
 std::size_t TranslateBlockPart(TdllZTA& aService, TLineBlock& vBlock, std::size_t aFirst,
-                               TProgress& vProgress, bool aUtf8Results) {
+                               TProgress& vProgress, bool aUtf8Results,
+                               std::vector<TLineFailure>* vFailures) {
   // The library's floating-point settings are set once for the part, not
   // around each of its calls; nothing here between the calls computes in
   // floating point.
@@ -87,6 +88,8 @@ std::size_t TranslateBlockPart(TdllZTA& aService, TLineBlock& vBlock, std::size_
   TLinePart part(vBlock.Lines() + aFirst, vBlock.Count() - aFirst);
   if (vBlock.InUtf8()) part.Utf8 = vBlock.Utf8Lines().From(aFirst);
   if (aUtf8Results) part.Utf8Results = vBlock.Utf8Results() + aFirst;
+  part.Failures = vFailures;
+  part.FailureBase = aFirst;
   const std::size_t done = aService.TranslateLines(
       part, failed, [&vProgress](std::size_t aCount) { vProgress.LinesDone(aCount); });
   vBlock.AddFailures(failed);

@@ -114,7 +114,10 @@ class TLineBlock {
 // counts each line. With aUtf8Results, a line the batch translated gets
 // its result as UTF-8 bytes (Utf8Result), valid until the next part is
 // translated.
+// vFailures, when given, gets a record of each line that failed, its Index
+// the line's in the block.
 std::size_t TranslateBlockPart(TdllZTA& aService, TLineBlock& vBlock, std::size_t aFirst,
-                               TProgress& vProgress, bool aUtf8Results = false);
+                               TProgress& vProgress, bool aUtf8Results = false,
+                               std::vector<TLineFailure>* vFailures = nullptr);
 
 }  // namespace xlate

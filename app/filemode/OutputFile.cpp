@@ -26,7 +26,7 @@ Text FolderOf(TPlatform& aPlatform, const Text& aFullPath) {
 }  // namespace
 
 TOutputFile::TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
-                         TPlatformFile* aInput)
+                         TPlatformFile* aInput, TOutputStyle aStyle)
     : FPlatform(aPlatform),
       FFullPath(IsStdStreamName(aName) ? aName : aPlatform.Files().FullPath(aName)),
       FCoding(CodingOf(aCoding)),
@@ -56,9 +56,14 @@ TOutputFile::TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aC
     throw TException(Format(u"Cannot create file \"%s\". %s",
                             {FFullPath, SystemErrorText(FPlatform.SystemText(), code)}));
   }
-  Append(u"\r\n", 2, FLineBreak);
+  const bool unix = aStyle == TOutputStyle::osUnix;
+  if (unix) {
+    Append(u"\n", 1, FLineBreak);
+  } else {
+    Append(u"\r\n", 2, FLineBreak);
+  }
   FBuffer.reserve(kFlushSize + 4096);
-  FBuffer.assign(FCoding.Mark, FCoding.MarkSize);
+  if (!unix || FCoding.UnitSize == 2) FBuffer.assign(FCoding.Mark, FCoding.MarkSize);
 }
 
 void TOutputFile::WriteLine(const Text& aLine) {
@@ -167,8 +172,8 @@ void TOutputFile::Finish() {
 }
 
 void WriteOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
-                     const TStringList& aLines) {
-  TOutputFile file(aPlatform, aName, aCoding);
+                     const TStringList& aLines, TOutputStyle aStyle) {
+  TOutputFile file(aPlatform, aName, aCoding, nullptr, aStyle);
   for (const Text& line : aLines) file.WriteLine(line);
   file.Finish();
 }

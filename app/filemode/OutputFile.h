@@ -8,6 +8,12 @@
 
 namespace xlate {
 
+// How an output's lines end and how it starts: osClassic ends each line
+// with CR LF and starts with the byte-order mark of every coding that has
+// one; osUnix ends each with LF, and only a two-byte coding starts with its
+// mark, as a reader of UTF-16 needs it and no Unix tool wants one in UTF-8.
+enum class TOutputStyle { osClassic, osUnix };
+
 // Writes a file in a coding: its byte-order mark, then line after line,
 // each followed by CR LF. The bytes are encoded and written as they come,
 // the same bytes as joining the lines first. The file takes the place of
@@ -20,7 +26,7 @@ class TOutputFile {
   // open under the same name (translation in place): it stays readable,
   // and its hold on the file lasts until the file is replaced.
   TOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
-              TPlatformFile* aInput = nullptr);
+              TPlatformFile* aInput = nullptr, TOutputStyle aStyle = TOutputStyle::osClassic);
   void WriteLine(const Text& aLine);
   // Writes a line given as UTF-8 bytes, its line breaks flattened to
   // spaces: the same bytes as decoding it and writing the text, without
@@ -53,7 +59,7 @@ class TOutputFile {
   const TCoding& FCoding;  // its entry in the table of codings
   std::unique_ptr<TPlatformFile> FFile;
   ByteString FBuffer;
-  ByteString FLineBreak;  // CR LF in the file's coding
+  ByteString FLineBreak;  // CR LF, or LF, in the file's coding
   Text FDecoded;          // a line given as UTF-8 that is decoded first
   // The file's bytes are UTF-8: in its coding, or in an ANSI code page that
   // is UTF-8.
@@ -62,6 +68,6 @@ class TOutputFile {
 
 // Writes the lines into the file aName in aCoding.
 void WriteOutputFile(TPlatform& aPlatform, const Text& aName, TCodingType aCoding,
-                     const TStringList& aLines);
+                     const TStringList& aLines, TOutputStyle aStyle = TOutputStyle::osClassic);
 
 }  // namespace xlate

@@ -63,6 +63,8 @@ class TranslationLibrary {
   bool translateBatch(const char* langInit, const char* langFrom, const char* langTo,
                       uint32_t count, const char* const* texts, char* dest, uint32_t maxSize);
   bool languageList(const char* langInit, char* dest, uint32_t maxSize);
+  // ztaPairList: the directions it translates, pivots included (PairList.cpp).
+  bool pairList(const char* langInit, char* dest, uint32_t maxSize);
   bool toPostText(const char* text, char* dest, uint32_t maxSize);
   bool fromPostText(const char* text, char* dest, uint32_t maxSize);
   bool errorText(uint32_t code, char* buffer, uint32_t maxSize);
@@ -99,6 +101,7 @@ class TranslationLibrary {
   // Windows build without ZTA_SERVER).
   void requireServerOrLocalChains() const;
   std::string languageListText();
+  std::string pairListText();
 
   // Requests (Requests.cpp): a text or a batch from the caller's
   // arguments to the engine and back.

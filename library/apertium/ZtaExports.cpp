@@ -1,5 +1,5 @@
-// The functions that the library exports (the six and ztaTranslateBatch), each a thin wrapper
-// around the shared library state. No exception leaves them.
+// The functions that the library exports (the six, ztaTranslateBatch and ztaPairList), each a thin
+// wrapper around the shared library state. No exception leaves them.
 #define ZTA_IMPLEMENTATION
 #include "Library.h"
 #include "contract/ZtaContract.h"
@@ -39,6 +39,11 @@ ZTA_EXPORT uint32_t ZTA_CALL ztaTranslateBatch(const char* aLangInit, const char
                                              aMaxSize)
              ? 1u
              : 0u;
+}
+
+// Optional: the directions the library translates, one a line.
+ZTA_EXPORT uint32_t ZTA_CALL ztaPairList(const char* aLangInit, char* aDest, uint32_t aMaxSize) {
+  return zta::sharedLibrary().pairList(aLangInit, aDest, aMaxSize) ? 1u : 0u;
 }
 
 }  // extern "C"

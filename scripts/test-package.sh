@@ -26,10 +26,12 @@ fail() {
 contents=$(dpkg-deb -c "$deb")
 for file in ./usr/bin/xlate ./usr/lib/xlate/libjxZTAccess.so ./usr/share/man/man1/xlate.1.gz \
   ./usr/share/doc/xlate/changelog.gz ./usr/share/doc/xlate/copyright \
-  ./usr/share/lintian/overrides/xlate; do
+  ./usr/share/lintian/overrides/xlate \
+  ./usr/bin/xlate-memory ./usr/share/man/man1/xlate-memory.1.gz; do
   grep -q " $file\$" <<<"$contents" || fail "$file is not in the package"
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libcurl' || fail "Depends does not name libcurl"
+dpkg-deb -f "$deb" Depends | grep -q 'libsqlite3' || fail "Depends does not name libsqlite3"
 dpkg-deb -f "$deb" Recommends | grep -q 'apertium-eng-spa' || fail "apertium-eng-spa not recommended"
 [ "$(dpkg-deb -f "$deb" Maintainer)" = "$maintainer" ] || fail "the maintainer is not $maintainer"
 

@@ -62,9 +62,9 @@ int run(const std::vector<std::string>& arguments) {
     return 0;
   }
   if (command == "stats" && arguments.size() == 2) {
-    std::printf("%-16s %-8s %s\n", "pair", "kind", "entries");
     std::vector<zta::MemoryCount> counts;
     inMemory(memoryPath, [&] { counts = zta::MemoryStore(memoryPath, true).counts(); });
+    std::printf("%-16s %-8s %s\n", "pair", "kind", "entries");
     for (const zta::MemoryCount& count : counts) {
       std::printf("%-16s %-8s %llu\n", count.pair.c_str(), count.human ? "human" : "machine",
                   static_cast<unsigned long long>(count.entries));

@@ -12,8 +12,9 @@
 # entries, and the file size per entry.
 #
 # usage: bench/memory_bench.sh [BUILD_DIR]   (default: build)
-# environment: LINES (prose lines, default 3000), MODES ("local server",
-#   default both), KEEP=1 keeps the work folder
+# environment: LINES (prose lines, default 3000), DOC_LINES (the document
+#   cut to that many lines, default all; the server is ten times slower),
+#   MODES ("local server", default both), KEEP=1 keeps the work folder
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -42,9 +43,10 @@ trap cleanup EXIT
 {
   awk -v n="$lines" -f "$here/english_prose.awk"
   cat /usr/share/common-licenses/* 2> /dev/null | sed 's/^[[:space:]]*//'
-} | awk 'NF && !seen[$0]++' > "$work/doc.txt"
+} | awk -v most="${DOC_LINES:-1000000}" 'NF && !seen[$0]++ && ++n <= most' > "$work/doc.txt"
 awk 'NR % 100 == 50 { print "Also, " $0; next } { print }' "$work/doc.txt" > "$work/edited.txt"
-for name in doc edited; do
+awk 'NR <= 50 { print "Then " $0 }' "$work/doc.txt" > "$work/warm.txt"
+for name in doc edited warm; do
   { printf '\xef\xbb\xbf'; cat "$work/$name.txt"; } > "$work/$name.bom.txt"
 done
 echo "lines: $(wc -l < "$work/doc.txt") distinct, $(wc -c < "$work/doc.txt") bytes;" \
@@ -78,7 +80,7 @@ for mode in $modes_list; do
   fi
   memory="$work/memory.$mode.db"
   # A short warm-up, so that the first run does not pay for cold caches.
-  run "warm.$mode" edited "${server_env[@]}" > /dev/null
+  run "warm.$mode" warm "${server_env[@]}" > /dev/null
   t_none=$(run "none.$mode" doc "${server_env[@]}")
   t_first=$(run "first.$mode" doc "${server_env[@]}" "ZTA_MEMORY=$memory")
   t_edited=$(run "edited.$mode" edited "${server_env[@]}" "ZTA_MEMORY=$memory")

@@ -25,7 +25,7 @@ std::string attribute(xmlNode* node, const char* name, const char* space = nullp
                                     : xmlGetNsProp(node, reinterpret_cast<const xmlChar*>(name),
                                                    reinterpret_cast<const xmlChar*>(space));
   if (value == nullptr) return std::string();
-  const std::string text(reinterpret_cast<const char*>(value));
+  std::string text(reinterpret_cast<const char*>(value));
   xmlFree(value);
   return text;
 }

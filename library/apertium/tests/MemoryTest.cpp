@@ -107,6 +107,7 @@ TEST(MemoryTest, PersonsTranslationComesFirstWhateverTheData) {
 TEST(MemoryTest, EightProcessesShareOneMemory) {
   MemoryFixture fixture;
   std::vector<std::string> texts;
+  texts.reserve(300);
   for (int i = 0; i < 300; ++i) texts.push_back("Line number " + std::to_string(i));
   std::vector<pid_t> children;
   for (int child = 0; child < 8; ++child) {
@@ -117,7 +118,7 @@ TEST(MemoryTest, EightProcessesShareOneMemory) {
       {
         TranslationLibrary library(fixture.echo());
         // Each takes the lines from its own start, so that they overlap.
-        std::vector<std::string> mine(texts.begin() + child * 20, texts.end());
+        std::vector<std::string> mine(texts.begin() + std::ptrdiff_t{20} * child, texts.end());
         const BatchResult batch = translateBatch(library, "en", "es", mine);
         if (!batch.ok || batch.records.size() != mine.size() || !fixture.notices.empty()) {
           status = 1;

@@ -14,6 +14,6 @@ if(CPACK_GENERATOR STREQUAL "DEB" AND CPACK_DEBIAN_PACKAGE_SHLIBDEPS)
     message(STATUS "xlate: file or dpkg-shlibdeps is missing (scripts/install-deps.sh package "
                    "installs them); the package depends on the libraries named by hand")
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1, libcurl4")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1, libcurl4, libsqlite3-0, libxml2")
   endif()
 endif()

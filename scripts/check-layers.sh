@@ -17,6 +17,7 @@
 #     engine/        the engine interface, errors, pairs: engine/, text/
 #     local/         the local engine (Apertium's chains): local/, engine/, text/
 #     server/        the server engine (APY): server/, engine/, text/
+#     memory/        the translation memory and xlate-memory: memory/, text/
 #     the facade     (the folder's own files): every part
 #   A part includes another by its path from library/apertium/
 #   ("engine/ZtaErrors.h"), a file beside it by its name.
@@ -38,11 +39,12 @@ declare -A allowed=(
   [app]="app app/filemode common contract platform service"
   [library/kit]="contract"
   [library]="contract library/kit"
-  [library/apertium]="library/apertium/text library/apertium/engine library/apertium/local library/apertium/server contract library/kit"
+  [library/apertium]="library/apertium/text library/apertium/engine library/apertium/local library/apertium/server library/apertium/memory contract library/kit"
   [library/apertium/engine]="library/apertium/text contract library/kit"
   [library/apertium/local]="library/apertium/engine library/apertium/text contract library/kit"
   [library/apertium/server]="library/apertium/engine library/apertium/text contract library/kit"
   [library/apertium/text]="contract library/kit"
+  [library/apertium/memory]="library/apertium/text contract library/kit"
 )
 open_folders="testsupport tests fuzz bench library/apertium/tests"
 

@@ -26,12 +26,13 @@ fail() {
 contents=$(dpkg-deb -c "$deb")
 for file in ./usr/bin/xlate ./usr/lib/xlate/libjxZTAccess.so ./usr/share/man/man1/xlate.1.gz \
   ./usr/share/doc/xlate/changelog.gz ./usr/share/doc/xlate/copyright \
-  ./usr/share/lintian/overrides/xlate ./usr/share/bash-completion/completions/xlate; do
+  ./usr/share/lintian/overrides/xlate ./usr/share/bash-completion/completions/xlate \
+  ./usr/bin/xlate-memory ./usr/share/man/man1/xlate-memory.1.gz; do
   grep -q " $file\$" <<<"$contents" || fail "$file is not in the package"
 done
-# Depends names the libraries the program and its library link.
+# Depends names the libraries the programs and the library link.
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libstdc++6 libcurl; do
+for library in libc6 libstdc++6 libcurl libsqlite3 libxml2; do
   grep -q "$library" <<<"$depends" || fail "Depends does not name $library: $depends"
 done
 dpkg-deb -f "$deb" Recommends | grep -q 'apertium-eng-spa' || fail "apertium-eng-spa not recommended"

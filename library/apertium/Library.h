@@ -38,6 +38,7 @@
 #include "library/kit/KeptResult.h"
 #include "local/LocalEngine.h"
 #include "local/PairTranslator.h"
+#include "memory/MemoryStore.h"
 #include "server/ApyBatch.h"
 #include "server/ApyClient.h"
 #include "server/ServerEngine.h"
@@ -150,6 +151,29 @@ class TranslationLibrary {
   std::string markupBack(const LanguagePair& pair, const MarkedLine& line,
                          const std::string& translation);
 
+  // The translation memory (Memory.cpp), when ZTA_MEMORY names one: the
+  // engine's translation of a route, looked up first and kept after.
+  std::string rememberedTranslation(const Route& route, std::string_view text);
+  std::vector<std::string> rememberedTranslations(const Route& route,
+                                                  const std::vector<std::string_view>& texts,
+                                                  const std::vector<MarkupState>& starts);
+  // The memory, opened on first use; none when off or when it failed.
+  MemoryStore* memory();
+  // What made a route's translations: its fingerprint's lines without the
+  // start of markup, the data files' stamps, and who made them.
+  struct RouteMade {
+    std::string fingerprint;
+    std::string files;
+    std::string madeBy;
+  };
+  const RouteMade& routeMade(const Route& route);
+  // start: the state of markup the text starts in, for html and srt.
+  MemoryContext memoryContext(const Route& route, const MarkupState* start);
+  void remember(const MemoryContext& context,
+                const std::vector<std::pair<std::string_view, std::string_view>>& entries);
+  // Says once, on standard error (settings_.notice), why the memory is off.
+  void memoryWarning(const std::string& why);
+
   const PairCatalog& catalog(bool rescan) { return engine_->pairs(rescan); }
 
   mutable std::recursive_mutex mutex_;
@@ -163,6 +187,11 @@ class TranslationLibrary {
   ServerEngine* server_ = nullptr;
   zta_kit::TKeptResult lastTranslation_;  // for the retry after code 1
   zta_kit::TKeptResult lastBatch_;
+  std::unique_ptr<MemoryStore> memory_;
+  bool memoryOpened_ = false;
+  bool memoryWritable_ = true;
+  bool memoryWarned_ = false;
+  std::map<std::string, RouteMade> routeMade_;     // by route key
   std::set<std::string> announced_;                // the routes through a pivot already announced
   zta_kit::TErrorState errors_{genericErrorText};  // the last code, the latest text of each
 };

@@ -70,6 +70,9 @@ LibrarySettings LibrarySettings::fromEnvironment() {
     settings.pivot = isNo(pivot) ? "0" : pivot;
   }
   if (const char* format = std::getenv("ZTA_FORMAT"); format != nullptr) settings.format = format;
+  if (const char* memory = std::getenv("ZTA_MEMORY"); memory != nullptr) {
+    settings.memoryPath = memory;
+  }
   if (const char* server = std::getenv("ZTA_SERVER"); server != nullptr)
     settings.serverUrl = server;
   settings.serverLimits.ConnectTimeout = millisecondsFrom(

@@ -34,6 +34,12 @@
 //                       header are kept, any other line is taken as html
 //                       (MarkupText.h). Any other value fails every
 //                       translation with a text that names the formats.
+//   ZTA_MEMORY          an SQLite database of translations (made when
+//                       missing): a text's translation is taken from it
+//                       when the same route, format, glossary and engine
+//                       data made it before, or a person's translation
+//                       imported with xlate-memory; the engine's are kept
+//                       in it (default: none)
 //
 // Translation through Apertium APY servers instead of local chains (the
 // only way on Windows, whose build has no local chains):
@@ -90,6 +96,8 @@ struct LibrarySettings : LocalSettings, ServerSettings {
   std::function<void(const std::string& line)> notice;
   // ZTA_FORMAT as given; empty: txt.
   std::string format;
+  // ZTA_MEMORY as given; empty: no translation memory.
+  std::string memoryPath;
   // False in a build without local chains (Windows): then every call needs
   // ZTA_SERVER, and fails with a text that says how to set it.
   bool localPipelines = localPipelinesAvailable();

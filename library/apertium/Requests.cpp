@@ -74,7 +74,7 @@ std::string TranslationLibrary::translateText(const char* langFrom, const char* 
   if (const std::string* kept = lastTranslation_.Find(arguments)) return *kept;
   std::optional<Route> route;
   std::optional<std::string> result = resolveText(langFrom, langTo, text, &route);
-  if (!result) result = engineTranslation(*route, text);
+  if (!result) result = rememberedTranslation(*route, text);
   lastTranslation_.Keep(arguments, *result);
   return *result;
 }
@@ -130,7 +130,7 @@ std::string TranslationLibrary::batchRecords(const char* langFrom, const char* l
   for (auto& [name, group] : groups) {
     std::vector<std::string> translations;
     try {
-      translations = engineTranslations(group.route, group.texts, group.starts);
+      translations = rememberedTranslations(group.route, group.texts, group.starts);
     } catch (const ZtaError& error) {
       // Failed part way: the texts before the first one without its
       // outcome are handed over (a translation holding a NUL cannot be a

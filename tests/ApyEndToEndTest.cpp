@@ -170,8 +170,8 @@ TEST(ApyEndToEndSilentServer, CostsTheTimeLimitThreeTimesThenFailsLinesAtOnce) {
   }
 }
 
-// A server that answers the first five lines of a batch, then sends half
-// an answer and falls silent: those five keep their translations, only the
+// A server that answers the first five lines of a batch sent one by one,
+// then sends half an answer and falls silent: those five keep their translations, only the
 // later lines carry failure messages, and no half answer is taken for one.
 TEST(ApyEndToEndSilentServer, KeepsTheLinesTranslatedBeforeTheServerFellSilent) {
   int posts = 0;
@@ -184,6 +184,12 @@ TEST(ApyEndToEndSilentServer, KeepsTheLinesTranslatedBeforeTheServerFellSilent) 
       return "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: application/json\r\n"
              "Content-Length: " +
              std::to_string(pairs.size()) + "\r\n\r\n" + pairs;
+    }
+    // A packed request gets no packed answer: its lines go one by one.
+    if (aRequest.find("format=html") != std::string::npos) {
+      return CannedServer::answer(
+          "200 OK", "application/json",
+          R"({"responseData": {"translatedText": "no lines"}, "responseStatus": 200})");
     }
     if (++posts > 5) {
       return std::string(

@@ -6,7 +6,7 @@
 // flight and is not paused; a text that fails there for a reason of that
 // server (ServerFailure) is sent once more to another server with the pair.
 //
-// Lines are packed into requests of about 3 KB (LinePacks.h), each line
+// Lines are packed into requests of about 4 KB (LinePacks.h), each line
 // still translated as the sentence it is alone: APY starts a deformatter and
 // a reformatter for every request, which costs more than a line's
 // translation. A line that cannot go packed (markup that is not a

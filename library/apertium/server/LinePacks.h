@@ -35,7 +35,7 @@ namespace zta {
 // and one of its pieces may end inside a line. Two requests in flight on a
 // server keep it at that size; more make it cut at 1000 characters (the
 // caller keeps to two per server).
-constexpr std::size_t kPackBytes = 3000;
+constexpr std::size_t kPackBytes = 4000;
 
 // Whether a piece (TextPieces.h: no blanks at its ends) can go in a packed
 // request: it has no line break or NUL, and no "<", ">" or "&", which HTML

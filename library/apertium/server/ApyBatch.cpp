@@ -7,7 +7,9 @@
 #include <thread>
 
 #include "engine/ZtaErrors.h"
+#include "server/LinePacks.h"
 #include "server/QuietThread.h"
+#include "text/TextPieces.h"
 
 namespace zta {
 
@@ -29,10 +31,11 @@ std::size_t pickServer(const std::vector<std::size_t>& candidates,
 
 ApyBatchClient::ApyBatchClient(std::size_t inFlight,
                                std::vector<std::shared_ptr<ServerBreaker>> breakers,
-                               ClientFactory makeClient)
+                               ClientFactory makeClient, bool placeholders)
     : inFlight_(std::max<std::size_t>(inFlight, 1)),
       breakers_(std::move(breakers)),
       makeClient_(std::move(makeClient)),
+      placeholders_(placeholders),
       inFlightByServer_(breakers_.size(), 0) {}
 
 ApyBatchClient::~ApyBatchClient() = default;
@@ -59,16 +62,17 @@ ApyClient& ApyBatchClient::clientFor(std::size_t worker, std::size_t server) {
   return *slot;
 }
 
-std::string ApyBatchClient::translateOne(std::size_t worker, const std::string& modeName,
-                                         std::string_view text,
-                                         const std::vector<std::size_t>& servers) {
+template <typename Ask>
+auto ApyBatchClient::askServer(std::size_t worker, const std::string& modeName,
+                               const std::vector<std::size_t>& servers, const Ask& ask)
+    -> decltype(ask(std::declval<ApyClient&>(), false)) {
   std::size_t failed = kNoServer;
   std::size_t start = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     start = nextStart_++;
   }
-  std::optional<ServerBreaker::Clock::time_point> waitUntil;  // once the text waits
+  std::optional<ServerBreaker::Clock::time_point> waitUntil;  // once the request waits
   for (;;) {
     ApyClient* client = nullptr;
     std::size_t server = kNoServer;
@@ -82,10 +86,10 @@ std::string ApyBatchClient::translateOne(std::size_t worker, const std::string& 
       ++inFlightByServer_[server];
     }
     try {
-      std::string translation = client->translate(modeName, text, waitUntil.has_value());
+      auto answer = ask(*client, waitUntil.has_value());
       std::lock_guard<std::mutex> lock(mutex_);
       --inFlightByServer_[server];
-      return translation;
+      return answer;
     } catch (const ServerFailure&) {
       {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -96,8 +100,8 @@ std::string ApyBatchClient::translateOne(std::size_t worker, const std::string& 
         failed = server;
         continue;
       }
-      // Else the text waits for this one's pause to end and tries it again,
-      // while the wait stays within its limit.
+      // Else the request waits for this one's pause to end and tries it
+      // again, while the wait stays within its limit.
       if (!waitUntil) waitUntil = ServerBreaker::Clock::now() + client->waitLimit();
       if (!client->breaker().pauseEndsBy(*waitUntil, client->waitLimit())) throw;
     } catch (...) {
@@ -108,37 +112,136 @@ std::string ApyBatchClient::translateOne(std::size_t worker, const std::string& 
   }
 }
 
+namespace {
+
+// What one request (or, for a text alone, the requests of its pieces)
+// carries: texts[first, first + count). A packed job's texts each have
+// one piece that canPack takes, with the blanks around it kept aside.
+struct BatchJob {
+  std::size_t first = 0;
+  std::size_t count = 1;
+  bool packed = false;
+};
+
+struct PackedText {
+  std::string_view lead;  // the blanks before the piece, kept as they are
+  std::string_view piece;
+  std::string_view tail;  // and after it
+};
+
+// The piece of a text that can go packed, or nothing.
+std::optional<PackedText> packedText(std::string_view text, bool placeholders) {
+  const std::vector<TextSegment> segments = splitIntoPieces(text);
+  PackedText packed;
+  std::size_t pieces = 0;
+  for (const TextSegment& segment : segments) {
+    if (!segment.blank) {
+      ++pieces;
+      packed.piece = segment.text;
+    } else {
+      (pieces == 0 ? packed.lead : packed.tail) = segment.text;
+    }
+  }
+  if (pieces != 1 || !canPack(packed.piece, placeholders)) return std::nullopt;
+  return packed;
+}
+
+// The jobs of a batch, in order: consecutive texts that can go packed, in
+// packs of at most kPackBytes, and every other text alone (a pack of one
+// goes alone too, exactly as a single text does).
+std::vector<BatchJob> planJobs(const std::vector<std::optional<PackedText>>& packable) {
+  std::vector<BatchJob> jobs;
+  std::size_t packBytes = 0;
+  for (std::size_t i = 0; i < packable.size(); ++i) {
+    if (packable[i]) {
+      if (!jobs.empty() && jobs.back().packed) {
+        const std::size_t bytes = packedSize(packable[i]->piece, jobs.back().count);
+        if (packBytes + bytes <= kPackBytes) {
+          ++jobs.back().count;
+          packBytes += bytes;
+          continue;
+        }
+      }
+      packBytes = packedSize(packable[i]->piece, 0);
+    }
+    jobs.push_back({i, 1, packable[i].has_value()});
+  }
+  for (BatchJob& job : jobs) job.packed = job.packed && job.count >= 2;
+  return jobs;
+}
+
+}  // namespace
+
 std::vector<std::string> ApyBatchClient::translate(const std::string& modeName,
                                                    const std::vector<std::string_view>& texts,
                                                    const std::vector<std::size_t>& servers) {
   std::vector<std::string> translations(texts.size());
   if (texts.empty()) return translations;
-  const std::size_t workers = std::min(inFlight_, texts.size());
+  std::vector<std::optional<PackedText>> packable;
+  packable.reserve(texts.size());
+  for (std::string_view text : texts) packable.push_back(packedText(text, placeholders_));
+  const std::vector<BatchJob> jobs = planJobs(packable);
+  std::size_t workers = std::min(inFlight_, jobs.size());
+  if (std::any_of(jobs.begin(), jobs.end(), [](const BatchJob& job) { return job.packed; })) {
+    workers = std::max<std::size_t>(1, std::min(workers, 2 * servers.size()));
+  }
   while (clients_.size() < workers) {
     clients_.emplace_back();
     clients_.back().resize(breakers_.size());
   }
 
-  // Each worker takes the next text until none is left or one has failed;
-  // a text taken before the first failed one is still translated, so that
-  // every text up to that one has its translation. The failures are kept by
-  // text, so that the first one in order counts.
+  const auto alone = [&](std::size_t worker, std::size_t i) {
+    translations[i] = askServer(worker, modeName, servers, [&](ApyClient& client, bool wait) {
+      return client.translate(modeName, texts[i], wait);
+    });
+  };
+  // A job's texts, each marked done once its whole translation is there. A
+  // packed answer that cannot be taken apart sends its texts one by one.
+  std::vector<char> done(texts.size(), 0);  // whole answers only, each by one worker
+  const auto runJob = [&](std::size_t worker, const BatchJob& job) {
+    if (job.packed) {
+      std::vector<std::string_view> pieces;
+      for (std::size_t i = job.first; i < job.first + job.count; ++i) {
+        pieces.push_back(packable[i]->piece);
+      }
+      const std::optional<std::vector<std::string>> lines =
+          askServer(worker, modeName, servers, [&](ApyClient& client, bool wait) {
+            return client.translatePacked(modeName, pieces, wait);
+          });
+      if (lines) {
+        for (std::size_t k = 0; k < job.count; ++k) {
+          const PackedText& text = *packable[job.first + k];
+          translations[job.first + k] =
+              std::string(text.lead) + (*lines)[k] + std::string(text.tail);
+          done[job.first + k] = 1;
+        }
+        return;
+      }
+    }
+    for (std::size_t i = job.first; i < job.first + job.count; ++i) {
+      alone(worker, i);
+      done[i] = 1;
+    }
+  };
+
+  // Each worker takes the next job until none is left or one has failed;
+  // a job taken before the first failed one is still done, so that every
+  // text up to that one has its translation. The failures are kept by
+  // job, so that the first one in order counts.
   constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> firstFailed{kNone};
-  std::vector<std::exception_ptr> failures(texts.size());
-  std::vector<char> done(texts.size(), 0);  // whole answers only, each by one worker
+  std::vector<std::exception_ptr> failures(jobs.size());
   const auto work = [&](std::size_t worker) {
     for (;;) {
-      const std::size_t i = next.fetch_add(1);
-      if (i >= texts.size() || i > firstFailed.load()) return;
+      const std::size_t j = next.fetch_add(1);
+      if (j >= jobs.size() || j > firstFailed.load()) return;
       try {
-        translations[i] = translateOne(worker, modeName, texts[i], servers);
-        done[i] = 1;
+        runJob(worker, jobs[j]);
       } catch (...) {
-        failures[i] = std::current_exception();
+        failures[j] = std::current_exception();
         std::size_t first = firstFailed.load();
-        while (i < first && !firstFailed.compare_exchange_weak(first, i)) {
+        while (j < first && !firstFailed.compare_exchange_weak(first, j)) {
         }
       }
     }
@@ -159,7 +262,8 @@ std::vector<std::string> ApyBatchClient::translate(const std::string& modeName,
   for (const std::exception_ptr& failure : failures) {
     if (!failure) continue;
     // The texts before the first one not done keep their translations:
-    // each came whole from an answer of its own (all pieces of it).
+    // each came whole from an answer of its own (all pieces of it), or
+    // from its place in a packed answer that held every line.
     std::size_t kept = 0;
     while (kept < texts.size() && done[kept] != 0) ++kept;
     translations.resize(kept);

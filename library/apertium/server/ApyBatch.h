@@ -6,9 +6,14 @@
 // flight and is not paused; a text that fails there for a reason of that
 // server (ServerFailure) is sent once more to another server with the pair.
 //
-// Each text goes as ApyClient::translate sends it alone (long texts in
-// pieces of about 3 KB, one request each), so each translation is the one
-// that text gets alone. Several lines are never joined into one request:
+// Lines are packed into requests of about 4 KB (LinePacks.h), each line
+// still translated as the sentence it is alone: APY starts a deformatter and
+// a reformatter for every request, which costs more than a line's
+// translation. A line that cannot go packed (markup that is not a
+// placeholder, a line break, a line longer than a piece) goes as
+// ApyClient::translate sends it alone (long texts in pieces of about 3 KB,
+// one request each), and so do the lines of a packed request whose answer
+// cannot be taken apart line by line. Lines are never joined as plain text:
 // APY translates the lines of one text as one stream, and words move from
 // one line into the next ("Look at the big" and "house and the dog." give
 // "Cariz en la casa" and "grande y el perro.").
@@ -22,6 +27,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "server/ApyClient.h"
@@ -47,9 +53,11 @@ class ApyBatchClient {
 
   // At most inFlight requests at once (at least 1) over the servers whose
   // breakers are given, one per server; clients are made as they are
-  // needed and kept for later batches.
+  // needed and kept for later batches. A batch with packed requests keeps
+  // at most two in flight per server, so that APY does not cut them
+  // (LinePacks.h). placeholders as the clients take them.
   ApyBatchClient(std::size_t inFlight, std::vector<std::shared_ptr<ServerBreaker>> breakers,
-                 ClientFactory makeClient);
+                 ClientFactory makeClient, bool placeholders);
   ~ApyBatchClient();
   ApyBatchClient(const ApyBatchClient&) = delete;
   ApyBatchClient& operator=(const ApyBatchClient&) = delete;
@@ -68,15 +76,18 @@ class ApyBatchClient {
   std::uint64_t translateRequests() const;
 
  private:
-  // The translation of one text by worker's clients: on the server picked,
-  // and once more on another after a ServerFailure.
-  std::string translateOne(std::size_t worker, const std::string& modeName, std::string_view text,
-                           const std::vector<std::size_t>& servers);
+  // What ask(client, waitIfPaused) gives with one of worker's clients: on
+  // the server picked, and once more on another after a ServerFailure.
+  template <typename Ask>
+  auto askServer(std::size_t worker, const std::string& modeName,
+                 const std::vector<std::size_t>& servers, const Ask& ask)
+      -> decltype(ask(std::declval<ApyClient&>(), false));
   ApyClient& clientFor(std::size_t worker, std::size_t server);
 
   std::size_t inFlight_;
   std::vector<std::shared_ptr<ServerBreaker>> breakers_;
   ClientFactory makeClient_;
+  bool placeholders_;
   std::mutex mutex_;                                              // guards the fields below
   std::vector<std::vector<std::unique_ptr<ApyClient>>> clients_;  // [worker][server]
   std::vector<std::size_t> inFlightByServer_;

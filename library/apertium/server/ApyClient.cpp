@@ -7,6 +7,7 @@
 #include "engine/KitNames.h"
 #include "engine/ZtaErrors.h"
 #include "server/ApyAnswers.h"
+#include "server/LinePacks.h"
 #include "text/PostForm.h"
 #include "text/TextPieces.h"
 
@@ -272,14 +273,9 @@ std::vector<std::string> ApyClient::pairNames() {
   return *pairs;
 }
 
-std::string ApyClient::translatePiece(const std::string& langPair, std::string_view piece,
+std::string ApyClient::askTranslation(const std::string& langPair, std::string_view text, bool html,
                                       bool waitIfPaused) {
-  // format=txt: the text is plain text, as for the local pipeline. APY's
-  // default HTML deformatter would take "<b>" or "&amp;" for markup. A text
-  // with placeholders of markup goes as HTML: the placeholders are its only
-  // tags, and it holds no entity (MarkupText.h took them out).
-  const bool html = placeholders_ && piece.find('<') != std::string_view::npos;
-  const std::string form = "q=" + toPostText(piece) + "&langpair=" + toPostText(langPair) +
+  const std::string form = "q=" + toPostText(text) + "&langpair=" + toPostText(langPair) +
                            "&markUnknown=" + (markUnknownWords_ ? "yes" : "no") +
                            (html ? "&format=html" : "&format=txt");
   const std::string request = "POST /translate for " + langPair;
@@ -296,28 +292,61 @@ std::string ApyClient::translatePiece(const std::string& langPair, std::string_v
                    "The translation server " + shownUrl_ + " answered " + request +
                        " with no translation (" + problem + "): " + quoted(result.Body));
   }
+  return *translation;
+}
+
+void ApyClient::dropGeneratorMarks(std::string_view source, std::string& translation) const {
   // APY runs its generator with marks and takes out only the "*" of unknown
   // words: a word it could not inflect keeps a "#" before it, where the
   // local pipeline's clean output has the bare word. When the text holds no
   // "#" of its own, every "#" in the answer is such a mark.
-  if (!markUnknownWords_ && piece.find('#') == std::string_view::npos) {
-    translation->erase(std::remove(translation->begin(), translation->end(), '#'),
-                       translation->end());
+  if (!markUnknownWords_ && source.find('#') == std::string_view::npos) {
+    translation.erase(std::remove(translation.begin(), translation.end(), '#'), translation.end());
   }
-  return *translation;
 }
 
-std::string ApyClient::translate(const std::string& modeName, std::string_view text,
-                                 bool waitIfPaused) {
+std::string ApyClient::translatePiece(const std::string& langPair, std::string_view piece,
+                                      bool waitIfPaused) {
+  // format=txt: the text is plain text, as for the local pipeline. APY's
+  // default HTML deformatter would take "<b>" or "&amp;" for markup. A text
+  // with placeholders of markup goes as HTML: the placeholders are its only
+  // tags, and it holds no entity (MarkupText.h took them out).
+  const bool html = placeholders_ && piece.find('<') != std::string_view::npos;
+  std::string translation = askTranslation(langPair, piece, html, waitIfPaused);
+  dropGeneratorMarks(piece, translation);
+  return translation;
+}
+
+namespace {
+
+std::string langPairOf(const std::string& modeName) {
   std::string langPair = modeName;
   const std::size_t dash = langPair.find('-');
   if (dash != std::string::npos) langPair[dash] = '|';
+  return langPair;
+}
+
+}  // namespace
+
+std::string ApyClient::translate(const std::string& modeName, std::string_view text,
+                                 bool waitIfPaused) {
+  const std::string langPair = langPairOf(modeName);
   std::string result;
   for (const TextSegment& segment : splitIntoPieces(text)) {
     result += segment.blank ? std::string(segment.text)
                             : translatePiece(langPair, segment.text, waitIfPaused);
   }
   return result;
+}
+
+std::optional<std::vector<std::string>> ApyClient::translatePacked(
+    const std::string& modeName, const std::vector<std::string_view>& pieces, bool waitIfPaused) {
+  const std::string answer =
+      askTranslation(langPairOf(modeName), packLines(pieces), true, waitIfPaused);
+  std::optional<std::vector<std::string>> lines = unpackLines(answer, pieces.size(), placeholders_);
+  if (!lines) return std::nullopt;
+  for (std::size_t k = 0; k < pieces.size(); ++k) dropGeneratorMarks(pieces[k], (*lines)[k]);
+  return lines;
 }
 
 }  // namespace zta

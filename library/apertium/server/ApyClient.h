@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,6 +97,14 @@ class ApyClient {
   std::string translate(const std::string& modeName, std::string_view text,
                         bool waitIfPaused = false);
 
+  // The translations of pieces (each one that canPack takes, LinePacks.h)
+  // by the pair modeName in one request, each a line of its own; nothing
+  // when the answer cannot be taken apart into them. Failures and pauses as
+  // translate.
+  std::optional<std::vector<std::string>> translatePacked(
+      const std::string& modeName, const std::vector<std::string_view>& pieces,
+      bool waitIfPaused = false);
+
   // How long a text may wait for this server's pauses in all
   // (HttpLimits::WaitForPausedServer).
   std::chrono::milliseconds waitLimit() const { return limits_.WaitForPausedServer; }
@@ -110,6 +119,11 @@ class ApyClient {
  private:
   std::string translatePiece(const std::string& langPair, std::string_view piece,
                              bool waitIfPaused);
+  // One POST /translate of text (as HTML or plain text) and the
+  // translatedText of its answer; throws for every failure.
+  std::string askTranslation(const std::string& langPair, std::string_view text, bool html,
+                             bool waitIfPaused);
+  void dropGeneratorMarks(std::string_view source, std::string& translation) const;
   // Sends one request through send, unless the server is paused (then it
   // throws, or waits as translate says); counts the failures in a row that
   // pause it, and throws for those. A request whose transport ran out of

@@ -135,9 +135,9 @@ std::unique_ptr<ApyClient> ServerPool::makeClient(std::size_t server) {
 ApyBatchClient& ServerPool::batch() {
   if (!batch_) {
     servers();
-    batch_ =
-        std::make_unique<ApyBatchClient>(settings_.serverRequests, breakers_,
-                                         [this](std::size_t server) { return makeClient(server); });
+    batch_ = std::make_unique<ApyBatchClient>(
+        settings_.serverRequests, breakers_,
+        [this](std::size_t server) { return makeClient(server); }, placeholders_);
   }
   return *batch_;
 }

@@ -85,8 +85,10 @@ TEST_F(RealApy, GivesEveryTextOfABatchWhatItGivesAloneWithRequestsInFlight) {
   ASSERT_TRUE(batch.ok) << batch.message;
   ASSERT_EQ(batch.records.size(), texts.size());
   ASSERT_NE(library_->serverBatchClient(), nullptr);
-  EXPECT_EQ(library_->serverBatchClient()->clientCount(), 4u);
-  EXPECT_GE(library_->serverBatchClient()->translateRequests(), texts.size() + 1);
+  // Packed requests, two in flight on the one server; the lines with "&" or
+  // "<" and the long one (three pieces) go alone.
+  EXPECT_EQ(library_->serverBatchClient()->clientCount(), 2u);
+  EXPECT_LE(library_->serverBatchClient()->translateRequests(), 10u);
   for (std::size_t i = 0; i < texts.size(); ++i) {
     EXPECT_EQ(batch.records[i], test::aloneRecord(*library_, "en", "es", texts[i])) << texts[i];
   }

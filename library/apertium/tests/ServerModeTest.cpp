@@ -10,6 +10,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <regex>
 #include <thread>
 
 #include "Library.h"
@@ -64,7 +65,7 @@ std::string upper(std::string text) {
 
 // Answers as APY would: its three English-Spanish pairs, and a
 // "translation" that is the text in upper case with its outer blanks
-// trimmed (APY trims them).
+// trimmed (APY trims them); in HTML, the tags stay as they are.
 HttpResult apyLike(const Request& request) {
   const auto isUrl = [&request](const std::string& path) {
     return request.url == kServer + path || request.url == kServerWithUser + path;
@@ -81,7 +82,15 @@ HttpResult apyLike(const Request& request) {
     text = first == std::string::npos
                ? std::string()
                : text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-    nlohmann::json answer = {{"responseData", {{"translatedText", upper(text)}}},
+    std::string translation = upper(text);
+    if (formFields(request.body)["format"] == "html") {
+      bool inTag = false;
+      for (std::size_t i = 0; i < text.size(); ++i) {
+        inTag = text[i] == '<' || (inTag && text[i - 1] != '>');
+        if (inTag) translation[i] = text[i];
+      }
+    }
+    nlohmann::json answer = {{"responseData", {{"translatedText", translation}}},
                              {"responseDetails", nullptr},
                              {"responseStatus", 200}};
     return answered(200, answer.dump());
@@ -445,6 +454,52 @@ TEST_F(ServerMode, HandsOverTheTextsOfABatchDoneBeforeTheServerBroke) {
   EXPECT_EQ(batch.records, done);
 }
 
+// A batch's lines go packed, each in a numbered block of its own; the
+// answer is taken apart by the numbers. One that cannot be (a line
+// missing, two run together, a word outside its block, no blocks at all)
+// sends those lines one by one, each still in its place.
+TEST_F(ServerMode, PacksTheLinesOfABatchAndSendsThemOneByOneWhenTheAnswerFallsApart) {
+  const std::vector<std::string> texts = {"one", "  two\t", "Tom & Jerry", "three", "four"};
+  const std::vector<std::pair<uint32_t, std::string>> expected = {
+      {0, "ONE"}, {0, "  TWO\t"}, {0, "TOM & JERRY"}, {0, "THREE"}, {0, "FOUR"}};
+  const std::vector<std::pair<const char*, std::function<std::string(const std::string&)>>>
+      damages = {
+          {"as it came", nullptr},
+          {"a line missing",
+           [](const std::string& answer) {
+             return std::regex_replace(answer, std::regex("<p id=\"line1\">[A-Z]*</p>"), "");
+           }},
+          {"two lines run together",
+           [](const std::string& answer) {
+             return std::regex_replace(answer, std::regex("</p>\n<p>.</p>\n<p id=\"line1\">"), " ");
+           }},
+          {"a word outside its block",
+           [](const std::string& answer) {
+             return std::regex_replace(answer, std::regex("([A-Z]+)</p>\n<p>.</p>$"),
+                                       "</p>\n<p>. $1</p>");
+           }},
+          {"no blocks", [](const std::string&) { return std::string("UNO DOS"); }},
+      };
+  for (const auto& [name, damage] : damages) {
+    auto script = std::make_shared<Script>();
+    script->answer = [damage = damage](const Request& request) {
+      HttpResult result = apyLike(request);
+      if (!damage || formFields(request.body)["format"] != "html") return result;
+      nlohmann::json body = nlohmann::json::parse(result.Body);
+      body["responseData"]["translatedText"] =
+          damage(body["responseData"]["translatedText"].get<std::string>());
+      result.Body = body.dump();
+      return result;
+    };
+    TranslationLibrary library(serverSettings(script));
+    const test::BatchResult batch = test::translateBatch(library, "en", "es", texts);
+    ASSERT_TRUE(batch.ok) << name << ": " << batch.message;
+    EXPECT_EQ(batch.records, expected) << name;
+    // Two packs and the line with an "&" alone; or each packed line again.
+    EXPECT_EQ(script->posts().size(), damage ? 7u : 3u) << name;
+  }
+}
+
 TEST_F(ServerMode, PausesAServerAfterThreeFailuresOfOneKindInARowThenTriesAgain) {
   LibrarySettings settings = serverSettings(script_);
   settings.serverLimits.PauseAfterFailures = std::chrono::milliseconds(300);
@@ -662,9 +717,9 @@ TEST(ServerPool, SpreadsTextsOverTheServersWithThePairAndSendsAFailedOneToAnothe
 
   std::vector<std::string> texts;
   std::vector<std::pair<uint32_t, std::string>> expected;
-  for (int line = 0; line < 60; ++line) {
-    texts.push_back("line " + std::to_string(line));
-    expected.emplace_back(0, "LINE " + std::to_string(line));
+  for (int line = 0; line < 60; ++line) {  // each alone: an "&" keeps a line out of packs
+    texts.push_back("line & " + std::to_string(line));
+    expected.emplace_back(0, "LINE & " + std::to_string(line));
   }
   const test::BatchResult batch = test::translateBatch(library, "en", "es", texts);
   ASSERT_TRUE(batch.ok) << batch.message;
@@ -718,6 +773,17 @@ TEST(ServerPool, SpreadsTextsOverTheServersWithThePairAndSendsAFailedOneToAnothe
                 "with HTTP 400");
     }
   }
+  // So does a packed request: its lines go to B together.
+  failOnA = answered(503, "");
+  TranslationLibrary packing(serverSettings(script, false, std::string(kServerA) + "," + kServerB));
+  postsToA = 0;
+  postsToB = 0;
+  const test::BatchResult packed = test::translateBatch(packing, "en", "es", {"one", "two"});
+  ASSERT_TRUE(packed.ok) << packed.message;
+  EXPECT_EQ(packed.records,
+            (std::vector<std::pair<uint32_t, std::string>>{{0, "ONE"}, {0, "TWO"}}));
+  EXPECT_EQ(postsToA, 1);
+  EXPECT_EQ(postsToB, 1);
 }
 
 TEST(ServerAddress, IsNormalisedOrRefusedBeforeAnythingIsSent) {

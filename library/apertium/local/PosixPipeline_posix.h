@@ -1,7 +1,8 @@
 // The chain of one pair on POSIX: its segments (the stages before the HMM
 // tagger, the tagger alone, the stages after it), a fresh tagger kept
-// ready once its tagger met a new class, and the tail of what the stages said on their standard
-// error. streamRequests (StreamRequests_posix.cpp) talks to it; startChildPipeline makes it.
+// ready once its tagger met a new class, and the tail of what the stages
+// said on their standard error. streamRequests (StreamRequests_posix.cpp)
+// talks to it; startChildPipeline makes it.
 #ifndef XLATE_LIBRARY_APERTIUM_LOCAL_POSIX_PIPELINE_POSIX_H
 #define XLATE_LIBRARY_APERTIUM_LOCAL_POSIX_PIPELINE_POSIX_H
 

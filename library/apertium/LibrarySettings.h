@@ -14,10 +14,12 @@
 //                       killed, on top of an allowance per kilobyte of text
 //                       (default 20000, 1 to 3600000)
 //   ZTA_PIN_CHAIN       0, no or false: let the stages of a chain run on any
-//                       processor (default: all stages of a chain on one)
+//                       processor (default: all stages of a chain on one,
+//                       but for the one chain of the default on up to two)
 //   ZTA_CHAINS          how many chains of a pair a batch (ztaTranslateBatch)
-//                       may share its texts among (default and most: as many
-//                       as there are processors to run on); another chain
+//                       may share its texts among (most: as many as there
+//                       are processors to run on; default: as many beyond
+//                       two processors, else one, LocalEngine.cpp); another chain
 //                       is started only while the memory available holds
 //                       twice what the pair's first chain holds
 //   ZTA_PIVOT           when no pair goes from one language straight into

@@ -64,11 +64,20 @@ PairTranslator& LocalEngine::translatorForPair(const LanguagePair& pair) {
     throw ZtaError(ErrorCode::kEngineUnavailable,
                    "Apertium cannot translate " + pair.displayName() + ": " + error);
   }
-  const unsigned chains = settings_.chains > 0 ? settings_.chains : processorsAvailable();
+  unsigned chains = settings_.chains;
+  bool pin = settings_.pinChainToOneProcessor;
+  if (chains == 0) {
+    // The stages of one chain keep two processors busy, as bulk Apertium's
+    // do, and every chain loads the pair's dictionaries again (for eng-spa
+    // half a second of processor time): up to two processors, one chain
+    // free to use both translates fastest; beyond, one chain per processor.
+    const unsigned processors = processorsAvailable();
+    chains = processors <= 2 ? 1 : processors;
+    pin = pin && processors > 2;
+  }
   std::vector<int> cpus;
   for (unsigned chain = 0; chain < chains; ++chain) {
-    cpus.push_back(settings_.pinChainToOneProcessor
-                       ? processorForChain(static_cast<unsigned>(translators_.size()) + chain)
+    cpus.push_back(pin ? processorForChain(static_cast<unsigned>(translators_.size()) + chain)
                        : -1);
   }
   auto translator = std::make_unique<PairTranslator>(

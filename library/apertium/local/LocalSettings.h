@@ -24,8 +24,11 @@ using CommandBuilder = std::function<bool(const LanguagePair& pair, const LocalS
 struct LocalSettings {
   std::string modesDirectory = "/usr/share/apertium/modes";
   bool markUnknownWords = false;  // also the server engine's (ApyClient.h)
+  // Each chain on a processor of its own; with chains 0, only beyond two
+  // processors (up to two, the one chain is free to use both).
   bool pinChainToOneProcessor = true;
-  unsigned chains = 0;  // chains per pair for batches; 0: one per processor
+  // Chains per pair for batches; 0: one per processor beyond two, else one.
+  unsigned chains = 0;
   // Bytes of memory the system can still give, 0 when unknown; empty:
   // memoryAvailable of Pipeline.h. Another chain is started only while this
   // is at least twice what the pair's first chain holds.

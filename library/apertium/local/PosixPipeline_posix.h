@@ -1,8 +1,8 @@
 // The chain of one pair on POSIX: its segments (the stages before the HMM
 // tagger, the tagger alone, the stages after it), a fresh tagger kept
-// ready, and the tail of what the stages said on their standard error.
-// streamRequests (StreamRequests_posix.cpp) talks to it; startChildPipeline
-// makes it.
+// ready once its tagger met a new class, and the tail of what the stages
+// said on their standard error. streamRequests (StreamRequests_posix.cpp)
+// talks to it; startChildPipeline makes it.
 #ifndef XLATE_LIBRARY_APERTIUM_LOCAL_POSIX_PIPELINE_POSIX_H
 #define XLATE_LIBRARY_APERTIUM_LOCAL_POSIX_PIPELINE_POSIX_H
 
@@ -38,9 +38,7 @@ class PosixPipeline : public ChildPipeline {
         tagger_(tagger),
         taggerStage_(std::move(taggerStage)),
         cpu_(cpu),
-        ownerPid_(::getpid()) {
-    startSpareTagger();
-  }
+        ownerPid_(::getpid()) {}
 
   ~PosixPipeline() override { terminate(true); }
 
@@ -112,7 +110,20 @@ class PosixPipeline : public ChildPipeline {
            });
   }
 
-  // A tagger started ahead, so that replacing one costs no wait.
+  // How many texts a tagger must have tagged one at a time without a note
+  // since its last one before a fresh tagger takes many texts at a time
+  // again: text that makes notes often is tagged one text at a time, as a
+  // note with texts behind its text costs a fresh tagger for all of them.
+  static constexpr std::uint64_t kQuietTextsToStream = 32;
+
+  // True when the tagger may take many texts at a time: it is fresh (no
+  // text changed it) and met no new class of late.
+  bool taggerStreams() const {
+    return taggerChangedBy_.empty() && quietTexts_ >= kQuietTextsToStream;
+  }
+
+  // A tagger started ahead, so that replacing one costs no wait; started
+  // once the chain's tagger met a new class, as only then may it need one.
   void startSpareTagger() {
     if (tagger_ < 0 || !spare_.pids.empty()) return;
     std::string error;
@@ -259,6 +270,9 @@ class PosixPipeline : public ChildPipeline {
   // The new ambiguity class the tagger met since it started (kSeveralClasses
   // when more than one); empty while it is as fresh.
   std::string taggerChangedBy_;
+  // Texts tagged without a note since the last one (the tagger streams
+  // while this is at least kQuietTextsToStream).
+  std::uint64_t quietTexts_ = kQuietTextsToStream;
   // Set when it broke step after every request had its answer, so that no
   // request carried the failure: it takes no more requests.
   bool outOfStep_ = false;

@@ -27,14 +27,25 @@ namespace posix {
 // One pipeline's side of streamRequests. Each request goes through the
 // pipeline's segments in turn: what a segment answers for it is what the
 // next one is given. Per segment, the requests it was given in order, how
-// many of them are written whole, how far the next one is written, and the
-// reply so far.
+// many of them are queued for writing and written whole, the bytes queued
+// and not yet written (many texts go in one write), and the reply so far.
+//
+// The tagger segment takes many texts at a time while it is fresh and has
+// said nothing of late: a note it writes for a text comes before that
+// text's NUL, so once a read of its output ends in NULs, reading its
+// standard error then gives every note of those texts (and maybe of later
+// ones). Texts up to the first one with a note were tagged by a fresh
+// tagger; when more were written behind that text, a fresh tagger tags them
+// again, one at a time, so that what it says belongs to one text.
 class PipelineStream {
+  static constexpr std::size_t kCompactAfter = std::size_t{256} * 1024;
+
  public:
   PipelineStream(PosixPipeline& pipeline, std::vector<StreamRequest>& requests)
       : pipeline_(pipeline),
         requests_(requests),
         hops_(pipeline.segments_.size()),
+        carried_(pipeline.segments_.size() > 1 ? requests.size() : 0),
         first_(pipeline.segments_.size()) {}
 
   bool usable() const { return !failed_ && pipeline_.running(); }
@@ -88,14 +99,17 @@ class PipelineStream {
  private:
   struct Hop {
     std::deque<std::size_t> lines;  // given to the segment and not yet answered, in order
+    std::size_t queued = 0;         // how many of them are in out or written
     std::size_t written = 0;        // how many of them are written whole
-    std::size_t offset = 0;         // bytes written of the next one
+    std::string out;                // the queued bytes; those before outOffset are written
+    std::size_t outOffset = 0;
+    std::deque<std::size_t> ends;  // where each queued text not yet written whole ends in out
     std::string reply;
     bool inputClosed = false;  // the segment takes nothing more
   };
 
   std::string_view bytesFor(std::size_t hop, std::size_t index) const {
-    return hop == 0 ? requests_[index].bytes : std::string_view(carried_.at(index));
+    return hop == 0 ? requests_[index].bytes : std::string_view(carried_[index]);
   }
 
   // What a segment before the last may answer: the stream between stages
@@ -107,37 +121,70 @@ class PipelineStream {
 
   bool isTagger(std::size_t k) const { return static_cast<int>(k) == pipeline_.tagger_; }
 
-  // True while segment k has something to write that it may write now: the
-  // tagger gets one text at a time, so that its notes can be told apart.
+  // True while segment k may be given one more of its texts: the tagger
+  // takes one text at a time unless it streams.
+  bool mayQueue(std::size_t k) const {
+    const Hop& hop = hops_[k];
+    return hop.queued < hop.lines.size() &&
+           (hop.queued == 0 || !isTagger(k) || pipeline_.taggerStreams());
+  }
+
   bool canWrite(std::size_t k) const {
     const Hop& hop = hops_[k];
-    if (hop.inputClosed) return false;
-    return hop.written < hop.lines.size() && (hop.written == 0 || !isTagger(k));
+    return !hop.inputClosed && (hop.outOffset < hop.out.size() || mayQueue(k));
+  }
+
+  // Puts the texts segment k may take into its bytes to write; false when
+  // the pipeline failed.
+  bool queue(std::size_t k) {
+    Hop& hop = hops_[k];
+    while (mayQueue(k)) {
+      const std::size_t index = hop.lines[hop.queued];
+      const std::string_view bytes = bytesFor(k, index);
+      if (isTagger(k) && hop.queued == 0 && !pipeline_.taggerChangedBy_.empty() &&
+          bytes.find("/*") != std::string_view::npos) {
+        if (!restartTagger(k)) return false;  // an unknown word: a fresh tagger
+        continue;
+      }
+      hop.out.append(bytes.data(), bytes.size());
+      hop.ends.push_back(hop.out.size());
+      ++hop.queued;
+      // Only the tagger may need a text again (for a fresh tagger).
+      if (k > 0 && !isTagger(k)) std::string().swap(carried_[index]);
+    }
+    return true;
   }
 
   bool write(std::size_t k) {
     Hop& hop = hops_[k];
+    if (hop.inputClosed) return true;
+    if (!queue(k)) return false;
     const int fd = pipeline_.segments_[k].input.get();
-    while (canWrite(k)) {
-      const std::string_view bytes = bytesFor(k, hop.lines[hop.written]);
-      if (isTagger(k) && hop.offset == 0 && !pipeline_.taggerChangedBy_.empty() &&
-          bytes.find("/*") != std::string_view::npos) {
-        return restartTagger(k) && write(k);  // an unknown word: a fresh tagger
-      }
-      const ssize_t n = ::send(fd, bytes.data() + hop.offset, bytes.size() - hop.offset,
+    while (hop.outOffset < hop.out.size()) {
+      const ssize_t n = ::send(fd, hop.out.data() + hop.outOffset, hop.out.size() - hop.outOffset,
                                MSG_NOSIGNAL | MSG_DONTWAIT);
       if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return true;
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) break;
         // A segment that stopped may have answered the texts before it
         // stopped: its replies are read to the end of its output, which
         // then fails the rest (or the time limit does, if it never ends).
         hop.inputClosed = true;
         return true;
       }
-      hop.offset += static_cast<std::size_t>(n);
-      if (hop.offset < bytes.size()) return true;
+      hop.outOffset += static_cast<std::size_t>(n);
+    }
+    while (!hop.ends.empty() && hop.ends.front() <= hop.outOffset) {
+      hop.ends.pop_front();
       ++hop.written;
-      hop.offset = 0;
+    }
+    if (hop.outOffset == hop.out.size()) {
+      hop.out.clear();
+      hop.outOffset = 0;
+    } else if (hop.outOffset >= kCompactAfter) {  // keep only what is still to write
+      hop.out.erase(0, hop.outOffset);
+      for (std::size_t& end : hop.ends) end -= hop.outOffset;
+      hop.outOffset = 0;
     }
     return true;
   }
@@ -155,6 +202,17 @@ class PipelineStream {
       return failStopped("reading failed (" + errnoText(errno) + ")");
     }
     std::string_view data(buffer, static_cast<std::size_t>(n));
+    // The tagger's notes on the texts whose NULs are in data.
+    std::vector<std::string> classes;
+    bool saidMore = false;
+    if (isTagger(k) && data.find('\0') != std::string_view::npos) {
+      pipeline_.drainErrors(pipeline_.segments_[k], &taggerSaid_);
+      classes = takeNewClassNotes(taggerSaid_);
+      saidMore = taggerSaid_.find_first_not_of(" \r\n") != std::string::npos;
+      pipeline_.keepError(taggerSaid_);  // anything else it said
+      taggerSaid_.clear();
+    }
+    bool firstReply = true;
     while (!data.empty()) {
       if (hop.lines.empty()) return failOutOfStep("it wrote more than one reply");
       const std::size_t index = hop.lines.front();
@@ -167,52 +225,89 @@ class PipelineStream {
       if (nul == std::string_view::npos) break;
       if (hop.written == 0) return failOutOfStep("it answered before the request was complete");
       data.remove_prefix(nul + 1);
-      if (isTagger(k)) {
-        // The tagger wrote its notes on this text before the text's NUL.
-        pipeline_.drainErrors(pipeline_.segments_[k], &taggerSaid_);
-        const std::vector<std::string> classes = takeNewClassNotes(taggerSaid_);
-        const bool saidMore = taggerSaid_.find_first_not_of(" \r\n") != std::string::npos;
-        pipeline_.keepError(taggerSaid_);  // anything else it said
-        taggerSaid_.clear();
-        std::string& changedBy = pipeline_.taggerChangedBy_;
-        const auto sameClass = [&](const std::string& met) {
-          return met == (changedBy.empty() ? classes.front() : changedBy) && met != kSeveralClasses;
-        };
-        const bool oneClass = std::all_of(classes.begin(), classes.end(), sameClass);
-        if (!changedBy.empty() && (saidMore || !oneClass)) {
-          // What a changed tagger made of it may not be what it is alone.
-          if (!data.empty()) return failOutOfStep("it wrote more than one reply");
-          hop.written = 0;
-          return restartTagger(k) && write(k);
-        }
-        if (changedBy.empty() && !classes.empty()) {
-          changedBy = oneClass ? classes.front() : std::string(kSeveralClasses);
+      if (isTagger(k) && firstReply) {
+        firstReply = false;
+        switch (judgeTaggerReply(classes, saidMore, !data.empty() || hop.queued > 1)) {
+          case TaggerVerdict::kKeep:
+            break;
+          case TaggerVerdict::kTagAgain:
+            // What a changed tagger made of it may not be what it is alone.
+            if (!data.empty()) return failOutOfStep("it wrote more than one reply");
+            return restartTagger(k) && write(k);
+          case TaggerVerdict::kKeepAndTagTheRestAgain:
+            pass(k, index);
+            return restartTagger(k) && write(k) && (k + 1 >= hops_.size() || write(k + 1));
         }
       }
-      std::string reply = std::move(hop.reply);
-      hop.reply.clear();
-      hop.lines.pop_front();
-      --hop.written;
-      if (k + 1 < hops_.size()) {
-        reply.push_back('\0');
-        carried_[index] = std::move(reply);
-        hops_[k + 1].lines.push_back(index);
-      } else {
-        answer(index, std::move(reply));
-      }
+      pass(k, index);
     }
     if (isTagger(k) && !write(k)) return false;
     if (k + 1 < hops_.size()) return write(k + 1);
     return true;
   }
 
-  // A fresh tagger for the texts from the first one not yet answered (none
-  // was written to the one it replaces, which took one text at a time).
+  enum class TaggerVerdict { kKeep, kTagAgain, kKeepAndTagTheRestAgain };
+
+  // Whether the tagger's first reply of a read is kept, given what it said
+  // (classes, saidMore) up to its end, and whether it had more texts behind
+  // that one (any of which may have said it). Notes the tagger's state.
+  TaggerVerdict judgeTaggerReply(const std::vector<std::string>& classes, bool saidMore,
+                                 bool textsBehind) {
+    std::string& changedBy = pipeline_.taggerChangedBy_;
+    if (classes.empty() && !saidMore) {
+      ++pipeline_.quietTexts_;
+      return TaggerVerdict::kKeep;
+    }
+    if (!classes.empty()) pipeline_.quietTexts_ = 0;
+    if (changedBy.empty()) {
+      // It was fresh when it tagged this text: the reply is as the text's alone.
+      if (classes.empty()) return TaggerVerdict::kKeep;
+      if (textsBehind) return TaggerVerdict::kKeepAndTagTheRestAgain;
+      const bool oneClass = std::all_of(
+          classes.begin(), classes.end(),
+          [&](const std::string& met) { return met == classes.front() && met != kSeveralClasses; });
+      changedBy = oneClass ? classes.front() : std::string(kSeveralClasses);
+      pipeline_.startSpareTagger();  // the next text with an unknown word needs one
+      return TaggerVerdict::kKeep;
+    }
+    const bool sameClass = std::all_of(classes.begin(), classes.end(), [&](const std::string& met) {
+      return met == changedBy && met != kSeveralClasses;
+    });
+    return saidMore || !sameClass ? TaggerVerdict::kTagAgain : TaggerVerdict::kKeep;
+  }
+
+  // Segment k answered the oldest text it was given with hop.reply: it goes
+  // to the next segment, or is the request's reply after the last.
+  void pass(std::size_t k, std::size_t index) {
+    Hop& hop = hops_[k];
+    std::string reply = std::move(hop.reply);
+    hop.reply.clear();
+    hop.lines.pop_front();
+    --hop.queued;
+    --hop.written;
+    if (k + 1 < hops_.size()) {
+      reply.push_back('\0');
+      carried_[index] = std::move(reply);
+      hops_[k + 1].lines.push_back(index);
+    } else {
+      answer(index, std::move(reply));
+    }
+  }
+
+  // A fresh tagger for the texts from the first one not yet answered; what
+  // the one it replaces was given or wrote of them is dropped.
   bool restartTagger(std::size_t k) {
     std::string error;
     if (!pipeline_.replaceTagger(&error)) return failStopped("cannot restart its tagger: " + error);
-    hops_[k].reply.clear();
-    hops_[k].inputClosed = false;
+    Hop& hop = hops_[k];
+    hop.queued = 0;
+    hop.written = 0;
+    hop.out.clear();
+    hop.outOffset = 0;
+    hop.ends.clear();
+    hop.reply.clear();
+    hop.inputClosed = false;
+    taggerSaid_.clear();
     return true;
   }
 
@@ -220,7 +315,7 @@ class PipelineStream {
     StreamRequest& request = requests_[index];
     request.result.status = ExchangeStatus::kAnswered;
     request.result.reply = std::move(reply);
-    carried_.erase(index);
+    if (!carried_.empty()) std::string().swap(carried_[index]);
     bytesInFlight_ -= request.bytes.size();
     inFlight_.pop_front();  // segments answer in order: it is the oldest
     if (!inFlight_.empty()) deadline_ = Clock::now() + requests_[inFlight_.front()].limit;
@@ -244,7 +339,7 @@ class PipelineStream {
     for (std::size_t index : inFlight_) requests_[index].result = result;
     inFlight_.clear();
     for (Hop& hop : hops_) hop = Hop();
-    carried_.clear();
+    for (std::string& text : carried_) std::string().swap(text);
     bytesInFlight_ = 0;
   }
 
@@ -253,8 +348,10 @@ class PipelineStream {
   std::deque<std::size_t> inFlight_;  // given and not yet answered by the last segment, in order
   std::size_t bytesInFlight_ = 0;     // their size
   std::vector<Hop> hops_;             // one per segment
-  std::map<std::size_t, std::string> carried_;  // what a segment after the first is given
-  std::string taggerSaid_;                      // the tagger's standard error since its last reply
+  // What a segment after the first is given, by request; empty once no
+  // segment needs it any more.
+  std::vector<std::string> carried_;
+  std::string taggerSaid_;  // the tagger's standard error not yet judged
   Clock::time_point deadline_;
   std::vector<std::size_t> first_;  // where each segment's entries start in the poll set
   bool failed_ = false;

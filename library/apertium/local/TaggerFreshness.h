@@ -10,11 +10,15 @@
 // from the way it is tagged alone; other texts are not.
 // Told to (-d), it notes each such class on its standard error while it
 // tags the text that holds the word, before it writes that text's NUL. A
-// chain runs the tagger as a segment of its own and gives it one text at a
-// time, so that what its standard error holds once the text's reply is read
-// belongs to that text. Once the tagger has met a new class, a text with an
-// unknown word ("/*" in what the tagger reads) goes to a fresh tagger,
-// started ahead, and a text on which the changed tagger said anything but
+// chain runs the tagger as a segment of its own. While the tagger is fresh
+// it takes many texts at a time: what its standard error holds once a
+// text's reply is read covers that text and the ones before, so a note
+// read there leaves the texts behind that text to a fresh tagger. Once
+// notes came, it takes one text at a time, so that what its standard error
+// holds once the text's reply is read belongs to that text, until it tagged
+// a number of texts quietly. Once the tagger has met a new class, a text
+// with an unknown word ("/*" in what the tagger reads) goes to a fresh
+// tagger, started ahead, and a text on which the changed tagger said anything but
 // that it met the same class again is tagged again by a fresh one. (The
 // search for a similar class ends where it ended the first time when it
 // starts there: meeting the class again gives what a fresh tagger gives and

@@ -207,6 +207,25 @@ TEST(ChildPipeline, GivesEveryRequestATaggerThatNoRequestBeforeItChanged) {
   }
   EXPECT_EQ(pipeline->stageProcessIds().size(), 3u);
   EXPECT_TRUE(pipeline->readyForRequest());
+  // A changed tagger takes one text at a time however long no note comes;
+  // a fresh one that tagged many texts quietly takes many again, and a note
+  // among them leaves the texts behind its text to a fresh tagger.
+  texts = {"NEWCLASS first"s + '\0'};
+  for (int i = 0; i < 80; ++i) {
+    texts.push_back(std::string(i == 60 ? "OTHERCLASS " : "") + "quiet " + std::to_string(i) +
+                    (i >= 40 ? " ^w/*w$" : "") + '\0');
+  }
+  requests.assign(texts.size(), StreamRequest());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    requests[i].bytes = texts[i];
+    requests[i].limit = 5s;
+    requests[i].maxReplySize = 1000;
+  }
+  streamRequests({pipeline.get()}, requests, 64 * 1024);
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    ASSERT_EQ(requests[i].result.status, ExchangeStatus::kAnswered) << requests[i].result.detail;
+    EXPECT_EQ(requests[i].result.reply + '\0', texts[i]);
+  }
 }
 
 TEST(ChildPipeline, RunsUnderCUtf8AndEndsAFailureWithWhatTheStageSaid) {

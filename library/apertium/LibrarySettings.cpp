@@ -70,6 +70,9 @@ LibrarySettings LibrarySettings::fromEnvironment() {
     settings.pivot = isNo(pivot) ? "0" : pivot;
   }
   if (const char* format = std::getenv("ZTA_FORMAT"); format != nullptr) settings.format = format;
+  if (const char* glossary = std::getenv("ZTA_GLOSSARY"); glossary != nullptr) {
+    settings.glossaryPath = glossary;
+  }
   if (const char* server = std::getenv("ZTA_SERVER"); server != nullptr)
     settings.serverUrl = server;
   settings.serverLimits.ConnectTimeout = millisecondsFrom(

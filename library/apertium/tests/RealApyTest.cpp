@@ -217,7 +217,8 @@ TEST_F(RealApy, PutsTheGlossarysTermsInTheTranslationAsTheLocalPipelineDoes) {
   TranslationLibrary withTerms(settings);
   const std::vector<std::string> lines = {
       "software for all its users.  We, the Free Software Foundation, use the",
-      "Source code & the <i>source code</i> of 3 < 4.", "source code"};
+      "Source code & the <i>source code</i> of 3 < 4 &amp; &lt;b&gt; if a <b the house is big.",
+      "source code"};
   const test::BatchResult batch = test::translateBatch(withTerms, "en", "es", lines);
   ASSERT_TRUE(batch.ok) << batch.message;
   ASSERT_EQ(batch.records.size(), lines.size());
@@ -226,7 +227,7 @@ TEST_F(RealApy, PutsTheGlossarysTermsInTheTranslationAsTheLocalPipelineDoes) {
   EXPECT_EQ(batch.records[1].second,
             "C\xC3\xB3"
             "digo fuente & el <i>c\xC3\xB3"
-            "digo fuente</i> de 3 < 4.");
+            "digo fuente</i> de 3 < 4 &amp; &lt;b&gt; si un <b la casa es grande.");
   EXPECT_EQ(batch.records[2].second,
             "c\xC3\xB3"
             "digo fuente");

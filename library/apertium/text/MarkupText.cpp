@@ -328,12 +328,6 @@ MarkedLine::MarkedLine(std::string_view line, TextFormat format, MarkupState& st
     std::size_t end = at;
     if (state.inside == Inside::kText) {
       end = markup ? markupStart(line, at, format, state) : 0;
-      // Plain text with a glossary reaches the engine with placeholders, so
-      // its own "<", ">" and "&" are kept aside as markup is.
-      if (!markup && glossary != nullptr &&
-          (line[at] == '<' || line[at] == '>' || line[at] == '&')) {
-        end = at + 1;
-      }
       if (end == 0 && glossary != nullptr) {
         if (std::optional<Glossary::Match> term = glossary->matchAt(line, at)) {
           addPiece(std::move(term->target));

@@ -24,7 +24,8 @@
 // With a glossary (Glossary.h), each term found in the text is taken out as
 // markup is, and its target put back in its place; the engine copies the
 // placeholder through. Plain text then reaches the engine with
-// placeholders too, and its "<", ">" and "&" are kept aside as well.
+// placeholders too; a "<zN>" of its own makes restore find one placeholder
+// too many, and its stretches are then translated alone.
 //
 // Markup that is not text comes out byte for byte as a whole: a comment, a
 // CDATA section, and the contents of <script>, <style>, <pre> and <code>

@@ -141,6 +141,7 @@ std::vector<std::string> TranslationLibrary::engineTranslations(
   // part way leaves those after the last one translated without theirs.
   const auto through = [&](const LanguagePair& pair, const std::vector<std::size_t>& indices) {
     std::vector<std::string_view> batch;
+    batch.reserve(indices.size());
     for (std::size_t i : indices) batch.emplace_back(*carried[i]);
     std::vector<std::string> translations;
     try {

@@ -22,9 +22,10 @@ TEST_F(ApertiumEndToEnd, TranslatesTheSentenceOfTheReadme) {
                                 "C.UTF-8");
   EXPECT_EQ(r.ExitCode, 0);
   EXPECT_EQ(r.Out, "La casa es grande y mi amigo lee un libro.\r\n");
-  // Three-letter codes, and the same language on both sides.
+  // Three-letter codes, and the same language on both sides; a text that
+  // starts in lower case keeps its lower-case start.
   EXPECT_EQ(folder.Run({"TEXT=my friend", "LANGFROM=eng", "LANGTO=spa"}, "C.UTF-8").Out,
-            "Mi amigo\r\n");
+            "mi amigo\r\n");
   EXPECT_EQ(folder.Run({"TEXT=my friend", "LANGFROM=en", "LANGTO=en"}, "C.UTF-8").Out,
             "my friend\r\n");
 }
@@ -87,6 +88,38 @@ TEST_F(ApertiumEndToEnd, AnHtmlTagThatGoesOnIntoTheNextLineOfAFileStaysWhole) {
   EXPECT_EQ(ReadFileBytes(folder.File("out.html")),
             "\xEF\xBB\xBF<p>Cariz en <a class=\"big\"\r\n   href=\"house.html\" "
             "title=\"x\">la casa</a>\r\n");
+}
+
+TEST_F(ApertiumEndToEnd, AGlossaryKeepsAndForcesTermsAndNamesItsBadLineOnce) {
+  WriteFileBytes(folder.File("terms.tsv"),
+                 "Free Software Foundation\tFree Software Foundation\n"
+                 "source code\tc\xC3\xB3"
+                 "digo fuente\n"
+                 "a line without a tab\n");
+  WriteFileBytes(folder.File("gpl.txt"),
+                 "software for all its users.  We, the Free Software Foundation, use the\n"
+                 "or can get the source code.  And you must show them these terms so they\n");
+  TProcessOptions options;
+  options.Environment["ZTA_GLOSSARY"] = "terms.tsv";
+  const TProcessResult r =
+      folder.Run({"IFILE=gpl.txt", "OFILE=out.txt", "LANGFROM=en", "LANGTO=es", "ICODING=UTF8"},
+                 "C.UTF-8", options);
+  EXPECT_EQ(r.Out, "");
+  EXPECT_EQ(r.Err,
+            "ZTA_GLOSSARY terms.tsv, line 3: no tab between the term and its translation; the line "
+            "is left out\n");
+  EXPECT_EQ(ReadFileBytes(folder.File("out.txt")),
+            "\xEF\xBB\xBF"
+            "software para todos sus usuarios.  Nosotros, el Free Software Foundation, uso el\r\n"
+            "o puede coger el c\xC3\xB3"
+            "digo fuente.  Y  les tienes que asomar estos denomina tan ellos\r\n");
+  // A glossary that cannot be read fails the translation.
+  options.Environment["ZTA_GLOSSARY"] = "missing.tsv";
+  const TProcessResult missing =
+      folder.Run({"TEXT=The house.", "LANGFROM=en", "LANGTO=es"}, "C.UTF-8", options);
+  EXPECT_EQ(missing.Out.substr(0, 8), "Error:\r\n");
+  EXPECT_NE(missing.Out.find("ZTA_GLOSSARY=\"missing.tsv\" cannot be read"), std::string::npos)
+      << missing.Out;
 }
 
 // The pairs the suite installs (scripts/packages.txt, groups run and

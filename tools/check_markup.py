@@ -8,7 +8,8 @@ Usage: check_markup.py srt|html SOURCE TRANSLATION
   byte;
 - every line has the same markup (tags with their attributes, comments,
   entities, "<" or ">" of no tag, and in srt override codes such as
-  {\\an8}), the same number of pieces in the same order, byte for byte.
+  {\\an8}), the same number of pieces in the same order, byte for byte,
+  except the values of alt and title attributes, which are translated.
 
 A byte-order mark and CR LF line ends of the translation (xlate writes
 them) are not counted. Prints what it compared, and every difference;
@@ -22,6 +23,8 @@ MARKUP = (r"<!--.*?(?:-->|$)"
           r"|[<>]"
           r"|&(?:#[0-9]{1,8}|#[xX][0-9A-Fa-f]{1,8}|[A-Za-z][A-Za-z0-9]{0,31});")
 OVERRIDE = r"|\{\\[^}]*\}"
+# The values of alt and title, which the library translates.
+TEXT_VALUE = re.compile(r"""((?:^|[ \t])(?:alt|title)[ \t]*=[ \t]*)("[^"]*"|'[^']*')""", re.I)
 FRAME = re.compile(r"\s*(?:[0-9]+|WEBVTT(?:[ \t].*)?"
                    r"|(?:[0-9]+:)?[0-9]{2}:[0-9]{2}[,.][0-9]{3}[ \t]+-->[ \t]+"
                    r"(?:[0-9]+:)?[0-9]{2}:[0-9]{2}[,.][0-9]{3}(?:[ \t].*)?)\s*")
@@ -55,7 +58,8 @@ def main():
                 problems.append("line %d: %r became %r" % (number, line, out))
             continue
         translated += 1
-        expected, found = markup.findall(line), markup.findall(out)
+        expected, found = ([TEXT_VALUE.sub(r'\1""', piece) for piece in markup.findall(text)]
+                           for text in (line, out))
         pieces += len(expected)
         if expected != found:
             problems.append("line %d: markup %r became %r" % (number, expected, found))

@@ -22,6 +22,7 @@ TranslationLibrary::TranslationLibrary(LibrarySettings settings)
     : settings_(std::move(settings)),
       format_(settings_.format.empty() ? TextFormat::kText : textFormatNamed(settings_.format)) {
   settings_.serverLimits.UserAgent = "jxZTAccess (Apertium)";
+  loadGlossary();  // before the engine: with terms, the engine gets placeholders
   // The one place that picks the engine.
   if (!settings_.serverUrl.empty()) {
     auto engine =

@@ -1,5 +1,5 @@
 // The state behind the six exported functions: the installed pairs, one warm
-// translator per pair, the last result, and the last failure.
+// translator per pair, the glossary, the last result, and the last failure.
 //
 // Every method returns what the exported function of the same name returns:
 // true with a NUL-terminated result in the destination, or false with the
@@ -10,7 +10,7 @@
 // Every text goes through one engine (engine/Engine.h): with server
 // addresses in the settings the Apertium APY servers (server/ServerEngine.h),
 // else the local chains (local/LocalEngine.h). The rest (codes, texts, the
-// kept result, error texts, pivots, formats) is the same for both. The
+// kept result, error texts, pivots, formats, the glossary) is the same for both. The
 // class is written in four files by what each part does: Library.cpp (the
 // contract's calls), Requests.cpp, Routes.cpp and Formats.cpp.
 //
@@ -42,6 +42,7 @@
 #include "server/ApyBatch.h"
 #include "server/ApyClient.h"
 #include "server/ServerEngine.h"
+#include "text/Glossary.h"
 #include "text/MarkupText.h"
 
 namespace zta {
@@ -129,27 +130,35 @@ class TranslationLibrary {
   Route routeFor(const Language& source, const Language& target);
   // Says once per direction, through settings_.notice, that it goes through a pivot.
   void announce(const Route& route);
+
+  // Formats and the glossary (Formats.cpp).
+  // ZTA_FORMAT; throws, naming the formats, when it names none.
+  TextFormat textFormat() const;
+  // Reads ZTA_GLOSSARY's file once, saying which of its lines it leaves out.
+  void loadGlossary();
+  // The glossary, or null when none is named or it has no terms; throws
+  // when its file could not be read.
+  const Glossary* glossary() const;
+  // True when the engine gets placeholders of markup (html, srt) or of terms.
+  bool usesPlaceholders() const;
+  // text with its markup and terms taken out, read in state (moved past it).
+  MarkedLine markedLine(std::string_view text, MarkupState& state) const;
+  // A text's translation through the route in the format of ZTA_FORMAT,
+  // with the glossary: the markup and terms taken out before the first
+  // pair and put back after the last.
   std::string engineTranslation(const Route& route, std::string_view text);
   // starts: the state of markup each text starts in (empty: as a file does).
   std::vector<std::string> engineTranslations(const Route& route,
                                               const std::vector<std::string_view>& texts,
                                               const std::vector<MarkupState>& starts);
-
-  // Formats (Formats.cpp).
-  // ZTA_FORMAT; throws, naming the formats, when it names none.
-  TextFormat textFormat() const;
-  // True when the engine gets placeholders of markup (html, srt).
-  bool usesPlaceholders() const;
-  // A text's translation by one pair in the format of ZTA_FORMAT: the
-  // markup of html and srt taken out before and put back after.
-  std::string pairTranslation(const LanguagePair& pair, std::string_view text);
-  std::vector<std::string> pairTranslations(const LanguagePair& pair,
-                                            const std::vector<std::string_view>& texts,
-                                            const std::vector<MarkupState>& starts);
-  // The line again from its carrier's translation (MarkedLine::restore);
-  // when a placeholder went missing, from its stretches translated alone.
-  std::string markupBack(const LanguagePair& pair, const MarkedLine& line,
-                         const std::string& translation);
+  std::string lineTranslation(const Route& route, const MarkedLine& line);
+  // The line again from its carrier's translation (MarkedLine::restore),
+  // with its alt and title translated; when a placeholder went missing
+  // (carried is nothing, or lacks one), from its stretches translated alone.
+  std::string lineBack(const Route& route, const MarkedLine& line,
+                       const std::optional<std::string>& carried);
+  // A text without placeholders through the route.
+  std::string plainTranslation(const Route& route, std::string_view text);
 
   // The translation memory (Memory.cpp), when ZTA_MEMORY names one: the
   // engine's translation of a route, looked up first and kept after.
@@ -179,6 +188,8 @@ class TranslationLibrary {
   mutable std::recursive_mutex mutex_;
   LibrarySettings settings_;
   std::optional<TextFormat> format_;  // nothing when ZTA_FORMAT names no format
+  std::optional<Glossary> glossary_;  // ZTA_GLOSSARY's terms, once read
+  std::string glossaryFailure_;       // why ZTA_GLOSSARY's file could not be read
   // The engine every text goes through; none in a build without local
   // chains when ZTA_SERVER names no server. local_ or server_ is the same
   // engine by its own type, for the accessors above.

@@ -73,6 +73,9 @@ LibrarySettings LibrarySettings::fromEnvironment() {
   if (const char* memory = std::getenv("ZTA_MEMORY"); memory != nullptr) {
     settings.memoryPath = memory;
   }
+  if (const char* glossary = std::getenv("ZTA_GLOSSARY"); glossary != nullptr) {
+    settings.glossaryPath = glossary;
+  }
   if (const char* server = std::getenv("ZTA_SERVER"); server != nullptr)
     settings.serverUrl = server;
   settings.serverLimits.ConnectTimeout = millisecondsFrom(

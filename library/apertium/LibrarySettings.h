@@ -42,6 +42,13 @@
 //                       data made it before, or a person's translation
 //                       imported with xlate-memory; the engine's are kept
 //                       in it (default: none)
+//   ZTA_GLOSSARY        a tab-separated file of "term<TAB>translation"
+//                       lines for the languages translated
+//                       (text/Glossary.h): each term found is put into the
+//                       translation as the file gives it. A line it cannot
+//                       read is named on standard error once, and left
+//                       out; a file that cannot be read fails every
+//                       translation with a text that names it.
 //
 // Translation through Apertium APY servers instead of local chains (the
 // only way on Windows, whose build has no local chains):
@@ -93,13 +100,16 @@ struct LibrarySettings : LocalSettings, ServerSettings {
   // ZTA_PIVOT as given: empty to choose the pivot, "0" (or no, false) for
   // none, or a language code.
   std::string pivot;
-  // Says once per direction that a run goes through a pivot; empty: writes
+  // Says once per direction that a run goes through a pivot, and names the
+  // lines of the glossary left out; empty: writes
   // the line to standard error.
   std::function<void(const std::string& line)> notice;
   // ZTA_FORMAT as given; empty: txt.
   std::string format;
   // ZTA_MEMORY as given; empty: no translation memory.
   std::string memoryPath;
+  // ZTA_GLOSSARY as given; empty: no glossary.
+  std::string glossaryPath;
   // False in a build without local chains (Windows): then every call needs
   // ZTA_SERVER, and fails with a text that says how to set it.
   bool localPipelines = localPipelinesAvailable();

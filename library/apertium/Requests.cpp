@@ -41,11 +41,12 @@ std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom,
   requireText(langFrom, "source language");
   requireText(langTo, "target language");
   const TextFormat format = textFormat();
+  const Glossary* terms = glossary();
   // The state of markup goes past every text, whatever becomes of it.
   std::optional<MarkedLine> marked;
-  if (formatRules(format).markup) {
+  if (formatRules(format).markup || terms != nullptr) {
     MarkupState fresh;
-    marked.emplace(text, format, markup != nullptr ? *markup : fresh);
+    marked.emplace(text, format, markup != nullptr ? *markup : fresh, terms);
   }
   const Language source = requireLanguage(langFrom, "source language");
   const Language target = requireLanguage(langTo, "target language");
@@ -59,7 +60,8 @@ std::optional<std::string> TranslationLibrary::resolveText(const char* langFrom,
   // So are a subtitle's cue numbers and timing lines (a line of digits only
   // is taken for a cue number wherever it stands: as a line of text it
   // would be its own translation too), and a line of markup and blanks
-  // only (MarkedLine keeps those frames whole).
+  // only, without a term of the glossary or an alt or title (MarkedLine
+  // keeps those frames whole).
   if (marked && !marked->hasText()) return std::string(input);
   *route = chosen;
   return std::nullopt;

@@ -1,6 +1,6 @@
 // Routes and pivots: which pairs take a text from its language into the
-// other, and a text through two pairs when no pair goes straight. Written
-// once above the engines.
+// other, two through a pivot when no pair goes straight (a text through
+// them is in Formats.cpp). Written once above the engines.
 #include <cstdio>
 #include <utility>
 
@@ -59,64 +59,6 @@ void TranslationLibrary::announce(const Route& route) {
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
   }
-}
-
-std::string TranslationLibrary::engineTranslation(const Route& route, std::string_view text) {
-  std::string middle = pairTranslation(route.first, text);
-  // A translation into the pivot that came out blank is its own translation.
-  if (!route.second || isBlankText(middle)) return middle;
-  return pairTranslation(*route.second, middle);
-}
-
-std::vector<std::string> TranslationLibrary::engineTranslations(
-    const Route& route, const std::vector<std::string_view>& texts,
-    const std::vector<MarkupState>& starts) {
-  if (!route.second) return pairTranslations(route.first, texts, starts);
-  // The texts translated into the pivot go on, as a batch of their own;
-  // those that came out blank stay as they are.
-  const auto onward = [&](std::vector<std::string> middles) {
-    // A text's markup is the same in the pivot, and so is its start.
-    std::vector<std::string_view> sent;
-    std::vector<MarkupState> sentStarts;
-    std::vector<std::size_t> index;
-    for (std::size_t i = 0; i < middles.size(); ++i) {
-      if (isBlankText(middles[i])) continue;
-      sent.push_back(middles[i]);
-      if (i < starts.size()) sentStarts.push_back(starts[i]);
-      index.push_back(i);
-    }
-    std::vector<std::string> finals = middles;
-    std::vector<std::string> translated;
-    try {
-      translated = pairTranslations(*route.second, sent, sentStarts);
-    } catch (const PartialBatchError& partial) {
-      // Only the texts before the first one without its translation are done.
-      const std::size_t done =
-          partial.done().size() < index.size() ? index[partial.done().size()] : middles.size();
-      for (std::size_t k = 0; k < partial.done().size(); ++k) finals[index[k]] = partial.done()[k];
-      finals.resize(done);
-      throw PartialBatchError(partial, std::move(finals));
-    }
-    for (std::size_t k = 0; k < translated.size(); ++k) finals[index[k]] = std::move(translated[k]);
-    return finals;
-  };
-  std::vector<std::string> middles;
-  try {
-    middles = pairTranslations(route.first, texts, starts);
-  } catch (const PartialBatchError& partial) {
-    // The texts that reached the pivot before the failure still go on, so
-    // that the caller keeps them; the first failure is the one reported.
-    std::vector<std::string> done;
-    try {
-      done = onward(partial.done());
-    } catch (const PartialBatchError& later) {
-      done = later.done();
-    } catch (const ZtaError&) {
-      done.clear();  // none of them got through the second pair
-    }
-    throw PartialBatchError(partial, std::move(done));
-  }
-  return onward(std::move(middles));
 }
 
 }  // namespace zta

@@ -99,6 +99,76 @@ TEST_F(LibraryContract, RefusesAFormatItDoesNotKnowAndNamesTheFormats) {
   EXPECT_EQ(batch.records[1], std::make_pair(result.code, result.message));
 }
 
+// The chain echoes each text, so what changes is the glossary's doing.
+TEST_F(LibraryContract, PutsTheGlossarysTermsInPlaceOfTheirSourceAsWholeWordsLongestFirst) {
+  modes_.writeFile("terms.tsv",
+                   "# house style\n"
+                   "Free Software Foundation\tFree Software Foundation\n"
+                   "source code\tc\xC3\xB3"
+                   "digo fuente\r\n"
+                   "source\tfuente\n"
+                   "\n"
+                   "code\tc\xC3\xB3"
+                   "digo\n"
+                   "a term without its translation\n"
+                   "program\tsource code\n");
+  LibrarySettings settings = test::fakeSettings(modes_, {"eng-spa", "spa-por"});
+  settings.glossaryPath = modes_.path() + "/terms.tsv";
+  std::vector<std::string> notices;
+  settings.notice = [&notices](const std::string& line) { notices.push_back(line); };
+  struct Row {
+    const char* format;
+    const char* to;
+    std::string line;
+    std::string translation;
+  };
+  const Row rows[] = {
+      {"txt", "es", "the Free Software Foundation's source code.",
+       "the Free Software Foundation's c\xC3\xB3"
+       "digo fuente."},
+      // Whole words only, and the capital of a sentence's start.
+      {"txt", "es", "Source code, sourced codecs, open-source code",
+       "C\xC3\xB3"
+       "digo fuente, sourced codecs, open-source c\xC3\xB3"
+       "digo"},
+      {"txt", "es", "code",
+       "c\xC3\xB3"
+       "digo"},
+      {"txt", "es", "a < b & source", "a < b & fuente"},
+      // A target is not looked up again, through a pivot either.
+      {"txt", "pt", "the program", "the source code"},
+      // Not in a tag's attributes; in the text between tags.
+      {"html", "es", "<a href=\"source code.html\">the source <b>code</b></a>",
+       "<a href=\"source code.html\">the fuente <b>c\xC3\xB3"
+       "digo</b></a>"},
+  };
+  for (const Row& row : rows) {
+    settings.format = row.format;
+    TranslationLibrary library(settings);
+    EXPECT_EQ(test::translate(library, "en", row.to, row.line).text, row.translation) << row.line;
+    const test::BatchResult batch = test::translateBatch(library, "en", row.to, {"", row.line});
+    ASSERT_EQ(batch.records.size(), 2u) << batch.message;
+    EXPECT_EQ(batch.records[1], std::make_pair(0u, row.translation)) << row.line;
+  }
+  // Each library that read the file named its line once.
+  const std::string leftOut = "ZTA_GLOSSARY " + settings.glossaryPath +
+                              ", line 7: no tab between the term and its translation; the "
+                              "line is left out";
+  EXPECT_EQ(notices.size(), std::size(rows) + 1) << notices.back();  // the pivot's notice too
+  EXPECT_EQ(notices.front(), leftOut);
+
+  settings.glossaryPath = modes_.path() + "/missing.tsv";
+  TranslationLibrary missing(settings);
+  const CallResult failed = test::translate(missing, "en", "es", "The house.");
+  EXPECT_EQ(failed.code, static_cast<uint32_t>(ErrorCode::kInvalidArgument));
+  EXPECT_EQ(failed.message, "ZTA_GLOSSARY=\"" + settings.glossaryPath +
+                                "\" cannot be read (No such file or directory); name a "
+                                "tab-separated file of terms, or leave ZTA_GLOSSARY unset");
+  const test::BatchResult batch = test::translateBatch(missing, "en", "es", {"a", "b"});
+  ASSERT_TRUE(batch.ok);
+  EXPECT_EQ(batch.records[1], std::make_pair(failed.code, failed.message));
+}
+
 TEST_F(LibraryContract, KeepsSubtitleFramesFromTheChainAndMarkupWholeWhenTheChainLosesIt) {
   LibrarySettings settings = test::fakeSettings(modes_, {"eng-spa"});
   settings.format = "srt";

@@ -207,6 +207,10 @@ TEST_F(RealApertium, GoesFromEnglishToPortugueseThroughSpanishUnlessTurnedOff) {
       << off.message;
 }
 
+TEST_F(RealApertium, KeepsALowerCaseStartInPlainText) {
+  test::expectFormatCases(library_, test::textCases());
+}
+
 TEST_F(RealApertium, KeepsMarkupAsItIsInHtml) {
   LibrarySettings settings = test::apertiumSettings();
   settings.format = "html";

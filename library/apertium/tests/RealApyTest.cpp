@@ -204,6 +204,43 @@ TEST_F(RealApy, LosesNothingOfASeventyKilobyteLine) {
   EXPECT_EQ(out, pieceByPiece);
 }
 
+TEST_F(RealApy, KeepsALowerCaseStartInPlainText) {
+  test::expectFormatCases(*library_, test::textCases());
+}
+
+TEST_F(RealApy, PutsTheGlossarysTermsInTheTranslationAsTheLocalPipelineDoes) {
+  test::TempDirectory directory;
+  directory.writeFile("terms.tsv",
+                      "Free Software Foundation\tFree Software Foundation\n"
+                      "source code\tc\xC3\xB3"
+                      "digo fuente\n");
+  LibrarySettings settings = settingsFor(server_->url());
+  settings.glossaryPath = directory.path() + "/terms.tsv";
+  TranslationLibrary withTerms(settings);
+  const std::vector<std::string> lines = {
+      "software for all its users.  We, the Free Software Foundation, use the",
+      "Source code & the <i>source code</i> of 3 < 4 &amp; &lt;b&gt; if a <b the house is big.",
+      "source code"};
+  const test::BatchResult batch = test::translateBatch(withTerms, "en", "es", lines);
+  ASSERT_TRUE(batch.ok) << batch.message;
+  ASSERT_EQ(batch.records.size(), lines.size());
+  EXPECT_EQ(batch.records[0].second,
+            "software para todos sus usuarios.  Nosotros, el Free Software Foundation, uso el");
+  EXPECT_EQ(batch.records[1].second,
+            "C\xC3\xB3"
+            "digo fuente & el <i>c\xC3\xB3"
+            "digo fuente</i> de 3 < 4 &amp; &lt;b&gt; si un <b la casa es grande.");
+  EXPECT_EQ(batch.records[2].second,
+            "c\xC3\xB3"
+            "digo fuente");
+  SKIP_WITHOUT_APERTIUM();
+  settings.serverUrl.clear();
+  TranslationLibrary local(settings);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(batch.records[i], test::aloneRecord(local, "en", "es", lines[i])) << lines[i];
+  }
+}
+
 TEST_F(RealApy, KeepsMarkupAsItIsInHtml) {
   LibrarySettings settings = settingsFor(server_->url());
   settings.format = "html";

@@ -158,6 +158,21 @@ std::vector<FormatCase> htmlCases() {
       {"the dog</pre> <![CDATA[3 > 2 in the house]]> the dog",
        "the dog</pre> <![CDATA[3 > 2 in the house]]> el perro", true},
       {"", ""},
+      // alt and title are translated as texts of their own, entities kept;
+      // the rest of the tag stays as it is.
+      {"<img src=\"dog.png\" alt=\"The black dog\" title=\"My house\"> The dog is big.",
+       "<img src=\"dog.png\" alt=\"El perro negro\" title=\"Mi casa\"> El perro es grande."},
+      {"<a title='the dog &amp; the cat' href=\"x.html\">",
+       "<a title='el perro &amp; el gato' href=\"x.html\">"},
+  };
+}
+
+std::vector<FormatCase> textCases() {
+  return {
+      {"The house is big.", "La casa es grande."},
+      // A line wrapped in the middle of a sentence keeps its lower-case start.
+      {"descends from the starry sky.", "desciende del cielo estrellado."},
+      {"my friend", "mi amigo"},
   };
 }
 

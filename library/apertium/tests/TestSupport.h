@@ -85,9 +85,11 @@ struct FormatCase {
   bool afterLines = false;
 };
 
-// Lines of markup: tags with attributes, entities, a comment, "<" and ">"
-// of no tag, and lines without markup.
+// Lines of markup: tags with attributes (alt and title translated),
+// entities, a comment, "<" and ">" of no tag, and lines without markup.
 std::vector<FormatCase> htmlCases();
+// Lines of plain text, the default format.
+std::vector<FormatCase> textCases();
 // Lines of a subtitle file: cue numbers, timing lines of SRT and WebVTT,
 // blank lines, and text lines with tags and an override code.
 std::vector<FormatCase> subtitleCases();

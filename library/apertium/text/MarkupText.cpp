@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "text/Letters.h"
+
 namespace zta {
 namespace {
 
@@ -52,11 +54,36 @@ bool isRawTextElement(std::string_view name) {
   return name == "script" || name == "style" || name == "pre" || name == "code";
 }
 
+// A part of a line that is the value of an alt or title attribute.
+struct ValueSpan {
+  std::size_t start;
+  std::size_t end;
+  char quote;
+};
+
+// True when the value of the attribute whose "=" is at line[equals] is text
+// a reader sees: alt and title, in a start tag.
+bool isTextAttribute(std::string_view line, std::size_t from, std::size_t equals,
+                     const MarkupState& state) {
+  if (!state.element.empty() && state.element.front() == '/') return false;
+  std::size_t end = equals;
+  while (end > from && isSpaceOrTab(line[end - 1])) --end;
+  std::size_t start = end;
+  while (start > from && isNameCharacter(line[start - 1])) --start;
+  if (start > from && !isSpaceOrTab(line[start - 1])) return false;
+  std::string name;
+  for (std::size_t i = start; i < end; ++i) name.push_back(lowerAscii(line[i]));
+  return name == "alt" || name == "title";
+}
+
 // Moves at past the markup that state is inside, and state with it, up to
 // where the state is text again or the line ends. A tag runs to its ">"
 // (one inside the quoted value of an attribute does not end it); the start
 // tag of a raw-text element goes on into its contents, up to its end tag.
-std::size_t advance(std::string_view line, std::size_t at, MarkupState& state) {
+// The parts of the line that are values of alt and title attributes go to
+// *values.
+std::size_t advance(std::string_view line, std::size_t at, MarkupState& state,
+                    std::vector<ValueSpan>* values) {
   using Inside = MarkupState::Inside;
   const auto endAt = [&](std::string_view close) {
     const std::size_t found = line.find(close, at);
@@ -86,10 +113,15 @@ std::size_t advance(std::string_view line, std::size_t at, MarkupState& state) {
       }
       return line.size();
     }
-    case Inside::kTag:
+    case Inside::kTag: {
+      std::size_t valueStart = at;  // where the value open at at starts
       for (std::size_t i = at; i < line.size(); ++i) {
         if (state.quote != '\0') {
-          if (line[i] == state.quote) state.quote = '\0';
+          if (line[i] == state.quote) {
+            if (state.textValue) values->push_back({valueStart, i, state.quote});
+            state.quote = '\0';
+            state.textValue = false;
+          }
           continue;
         }
         if (line[i] == '>') {
@@ -104,10 +136,18 @@ std::size_t advance(std::string_view line, std::size_t at, MarkupState& state) {
           // of prose that looks like a tag, it is a character.
           std::size_t before = i;
           while (before > at && isSpaceOrTab(line[before - 1])) --before;
-          if (before > at && line[before - 1] == '=') state.quote = line[i];
+          if (before > at && line[before - 1] == '=') {
+            state.quote = line[i];
+            state.textValue = isTextAttribute(line, at, before - 1, state);
+            valueStart = i + 1;
+          }
         }
       }
+      if (state.quote != '\0' && state.textValue) {
+        values->push_back({valueStart, line.size(), state.quote});
+      }
       return line.size();
+    }
   }
   return line.size();
 }
@@ -142,6 +182,7 @@ std::size_t markupStart(std::string_view line, std::size_t at, TextFormat format
     }
     state.inside = Inside::kTag;
     state.quote = '\0';
+    state.textValue = false;
     state.element.clear();
     std::size_t end = at + 1;
     if (line[end] == '/') state.element.push_back(line[end++]);
@@ -213,81 +254,14 @@ bool isTimingLine(std::string_view line) {
   return at == line.size() || isSpaceOrTab(line[at]);
 }
 
-// The code point of the UTF-8 sequence at text[at], and its length in *length.
-char32_t decodeAt(std::string_view text, std::size_t at, std::size_t* length) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
-  const unsigned char first = byte(0);
-  std::size_t size = 1;
-  char32_t code = first;
-  if (first >= 0xF0) {
-    size = 4;
-    code = first & 0x07;
-  } else if (first >= 0xE0) {
-    size = 3;
-    code = first & 0x0F;
-  } else if (first >= 0xC0) {
-    size = 2;
-    code = first & 0x1F;
-  }
-  if (at + size > text.size()) size = 1;
-  for (std::size_t k = 1; k < size; ++k) code = (code << 6) | (byte(k) & 0x3F);
-  *length = size;
-  return code;
-}
-
-std::string encode(char32_t code) {
-  std::string out;
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-  return out;
-}
-
-// The lower-case letter of an upper-case one, for the alphabets of the
-// installed pairs' languages: Latin (ASCII, Latin-1, Latin Extended-A),
-// Greek and Cyrillic. Anything else is its own.
-char32_t lowerOf(char32_t c) {
-  if (c >= 'A' && c <= 'Z') return c + 0x20;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
-  if (c == 0x178) return 0xFF;
-  if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) {
-    return c % 2 == 0 ? c + 1 : c;
-  }
-  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return c % 2 == 1 ? c + 1 : c;
-  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 0x20;
-  if (c == 0x386) return 0x3AC;
-  if (c >= 0x388 && c <= 0x38A) return c + 0x25;
-  if (c == 0x38C) return 0x3CC;
-  if (c == 0x38E || c == 0x38F) return c + 0x3F;
-  if (c >= 0x410 && c <= 0x42F) return c + 0x20;
-  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-  return c;
-}
-
-// True when c is a lower-case letter of those alphabets.
-bool isLower(char32_t c) {
-  if (c >= 'a' && c <= 'z') return true;
-  if (c >= 0xDF && c <= 0xFF && c != 0xF7) return true;
-  if (c >= 0x100 && c <= 0x17F) return lowerOf(c) == c && c != 0x130 && c != 0x138;
-  if (c >= 0x3AC && c <= 0x3CE) return true;
-  return c >= 0x430 && c <= 0x45F;
-}
-
 // Where the first letter that has a case starts, and whether it is lower
 // case; npos when there is none.
 std::size_t firstCased(std::string_view text, bool* lower) {
   for (std::size_t at = 0; at < text.size();) {
     std::size_t length = 1;
     const char32_t c = decodeAt(text, at, &length);
-    if (isLower(c) || lowerOf(c) != c) {
-      *lower = isLower(c);
+    if (isLowerLetter(c) || isUpperLetter(c)) {
+      *lower = isLowerLetter(c);
       return at;
     }
     at += length;
@@ -308,13 +282,16 @@ bool isSubtitleFrame(std::string_view line) {
   return isTimingLine(line);
 }
 
-MarkedLine::MarkedLine(std::string_view line, TextFormat format) {
+MarkedLine::MarkedLine(std::string_view line, TextFormat format, const Glossary* glossary) {
   MarkupState state;
-  *this = MarkedLine(line, format, state);
+  *this = MarkedLine(line, format, state, glossary);
 }
 
-MarkedLine::MarkedLine(std::string_view line, TextFormat format, MarkupState& state) {
+MarkedLine::MarkedLine(std::string_view line, TextFormat format, MarkupState& state,
+                       const Glossary* glossary) {
   using Inside = MarkupState::Inside;
+  const bool markup = formatRules(format).markup;
+  placeholders_ = markup || glossary != nullptr;
   if (formatRules(format).subtitleFrames) {
     bool blank = true;
     for (char c : line) blank = blank && (isSpaceOrTab(c) || c == '\r' || c == '\n');
@@ -332,6 +309,7 @@ MarkedLine::MarkedLine(std::string_view line, TextFormat format, MarkupState& st
     if (kept || isSubtitleFrame(line)) {
       state.inside = kept ? Inside::kCueBlock : Inside::kText;
       state.quote = '\0';
+      state.textValue = false;
       state.element.clear();
       carrier_ = placeholder(0);
       markup_.emplace_back(line);
@@ -340,10 +318,24 @@ MarkedLine::MarkedLine(std::string_view line, TextFormat format, MarkupState& st
     }
   }
   std::string stretch;
+  const auto addPiece = [&](std::string piece) {
+    carrier_ += placeholder(markup_.size());
+    markup_.push_back(std::move(piece));
+    stretches_.push_back(std::move(stretch));
+    stretch.clear();
+  };
   for (std::size_t at = 0; at < line.size();) {
     std::size_t end = at;
     if (state.inside == Inside::kText) {
-      end = !formatRules(format).markup ? 0 : markupStart(line, at, format, state);
+      end = markup ? markupStart(line, at, format, state) : 0;
+      if (end == 0 && glossary != nullptr) {
+        if (std::optional<Glossary::Match> term = glossary->matchAt(line, at)) {
+          addPiece(std::move(term->target));
+          ++terms_;
+          at += term->length;
+          continue;
+        }
+      }
       if (end == 0) {
         stretch.push_back(line[at]);
         carrier_.push_back(line[at]);
@@ -351,17 +343,21 @@ MarkedLine::MarkedLine(std::string_view line, TextFormat format, MarkupState& st
         continue;
       }
     }
-    while (end < line.size() && state.inside != Inside::kText) end = advance(line, end, state);
-    carrier_ += placeholder(markup_.size());
-    markup_.emplace_back(line.substr(at, end - at));
-    stretches_.push_back(std::move(stretch));
-    stretch.clear();
+    std::vector<ValueSpan> values;
+    while (end < line.size() && state.inside != Inside::kText) {
+      end = advance(line, end, state, &values);
+    }
+    for (const ValueSpan& value : values) {
+      values_.push_back(
+          Value{markup_.size(), value.start - at, value.end - value.start, value.quote});
+    }
+    addPiece(std::string(line.substr(at, end - at)));
     at = end;
   }
   stretches_.push_back(std::move(stretch));
 }
 
-bool MarkedLine::hasText() const {
+bool MarkedLine::stretchesHaveText() const {
   for (const std::string& stretch : stretches_) {
     for (char c : stretch) {
       if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return true;
@@ -370,7 +366,48 @@ bool MarkedLine::hasText() const {
   return false;
 }
 
-std::optional<std::string> MarkedLine::restore(std::string_view translation) const {
+bool MarkedLine::hasText() const {
+  if (terms_ > 0 || stretchesHaveText()) return true;
+  for (const std::string& value : values()) {
+    for (char c : value) {
+      if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return true;
+    }
+  }
+  return false;
+}
+
+std::vector<std::string> MarkedLine::values() const {
+  std::vector<std::string> texts;
+  for (const Value& value : values_) {
+    texts.push_back(markup_[value.piece].substr(value.offset, value.length));
+  }
+  return texts;
+}
+
+std::string MarkedLine::markupWith(std::size_t index,
+                                   const std::vector<std::string>& valueTranslations) const {
+  std::string piece = markup_[index];
+  // From the last value to the first, so that the offsets before stay right.
+  for (std::size_t k = values_.size(); k-- > 0;) {
+    const Value& value = values_[k];
+    if (value.piece != index || k >= valueTranslations.size()) continue;
+    std::string text;
+    for (char c : valueTranslations[k]) {
+      if (c == value.quote) {
+        text += c == '"' ? "&quot;" : "&#39;";  // a quote of the translation ends no value
+      } else {
+        text.push_back(c);
+      }
+    }
+    piece.replace(value.offset, value.length, text);
+  }
+  return piece;
+}
+
+std::optional<std::string> MarkedLine::rebuild(
+    std::string_view translation, const std::function<std::string(std::size_t)>& pieceOf,
+    bool capitalI) const {
+  if (!placeholders_) return keepLowerStart(stretches_.front(), std::string(translation), capitalI);
   std::string out;
   std::size_t from = 0;
   for (std::size_t index = 0; index <= markup_.size(); ++index) {
@@ -392,32 +429,65 @@ std::optional<std::string> MarkedLine::restore(std::string_view translation) con
                translation.substr(found, placeholder(index).size()) != placeholder(index)) {
       return std::nullopt;
     }
-    out += keepLowerStart(stretches_[index], std::string(translation.substr(from, found - from)));
+    out += keepLowerStart(stretches_[index], std::string(translation.substr(from, found - from)),
+                          capitalI);
     if (index == markup_.size()) break;
-    out += markup_[index];
+    out += pieceOf(index);
     from = found + placeholder(index).size();
   }
   return out;
 }
 
-std::string MarkedLine::join(const std::vector<std::string>& translations) const {
+std::optional<std::string> MarkedLine::restore(std::string_view translation,
+                                               const std::vector<std::string>& valueTranslations,
+                                               bool capitalI) const {
+  return rebuild(
+      translation, [&](std::size_t index) { return markupWith(index, valueTranslations); },
+      capitalI);
+}
+
+std::optional<std::string> MarkedLine::carried(std::string_view translation, bool capitalI) const {
+  return rebuild(translation, placeholder, capitalI);
+}
+
+std::string MarkedLine::join(const std::vector<std::string>& translations,
+                             const std::vector<std::string>& valueTranslations,
+                             bool capitalI) const {
   std::string out;
   for (std::size_t index = 0; index < stretches_.size(); ++index) {
     out += keepLowerStart(stretches_[index],
-                          index < translations.size() ? translations[index] : stretches_[index]);
-    if (index < markup_.size()) out += markup_[index];
+                          index < translations.size() ? translations[index] : stretches_[index],
+                          capitalI);
+    if (index < markup_.size()) out += markupWith(index, valueTranslations);
   }
   return out;
 }
 
-std::string keepLowerStart(std::string_view source, std::string translation) {
+std::string keepLowerStart(std::string_view source, std::string translation, bool capitalI) {
   bool lower = false;
   if (firstCased(source, &lower) == std::string_view::npos || !lower) return translation;
   const std::size_t at = firstCased(translation, &lower);
   if (at == std::string_view::npos || lower) return translation;
+  // The first word as written: all in capitals ("GNU", and "I" where the
+  // translation is English) it is a name or the pronoun, not a sentence's
+  // start.
+  std::size_t capitals = 0;
+  std::size_t end = at;
+  bool allCapitals = true;
+  while (end < translation.size()) {
+    std::size_t length = 1;
+    const char32_t c = decodeAt(translation, end, &length);
+    if (!isLowerLetter(c) && !isUpperLetter(c)) break;
+    allCapitals = allCapitals && isUpperLetter(c);
+    ++capitals;
+    end += length;
+  }
+  if (allCapitals && (capitals >= 2 || (capitalI && translation.compare(at, end - at, "I") == 0))) {
+    return translation;
+  }
   std::size_t length = 1;
   const char32_t c = decodeAt(translation, at, &length);
-  return translation.replace(at, length, encode(lowerOf(c)));
+  return translation.replace(at, length, encodeUtf8(lowerOf(c)));
 }
 
 }  // namespace zta

@@ -14,7 +14,18 @@
 //
 // Apertium treats each text it gets as the start of a sentence and gives its
 // first word a capital; a line, or a stretch of text between markup, whose
-// source starts in lower case keeps a lower-case start.
+// source starts in lower case keeps a lower-case start (keepLowerStart).
+//
+// The values of the attributes alt and title are text a reader sees (a
+// screen reader reads them): they are translated as texts of their own,
+// each taken as a line of HTML, and put back in the tag; the rest of the
+// tag stays byte for byte.
+//
+// With a glossary (Glossary.h), each term found in the text is taken out as
+// markup is, and its target put back in its place; the engine copies the
+// placeholder through. Plain text then reaches the engine with
+// placeholders too; a "<zN>" of its own makes restore find one placeholder
+// too many, and its stretches are then translated alone.
 //
 // Markup that is not text comes out byte for byte as a whole: a comment, a
 // CDATA section, and the contents of <script>, <style>, <pre> and <code>
@@ -30,11 +41,14 @@
 #ifndef XLATE_LIBRARY_APERTIUM_MARKUP_TEXT_H
 #define XLATE_LIBRARY_APERTIUM_MARKUP_TEXT_H
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "text/Glossary.h"
 #include "text/TextFormat.h"
 
 namespace zta {
@@ -71,43 +85,80 @@ struct MarkupState {
                            // case, with a "/" first for an end tag
   bool blockStart = true;  // subtitles: the next line starts a block (the
                            // file's start, or after a blank line)
+  bool textValue = false;  // in a tag: the value open is one of alt or title
 };
 
-// A line with its markup taken out.
+// A line with its markup (and the terms of a glossary, when one is given)
+// taken out.
 class MarkedLine {
  public:
   // The line as it reads at a file's start.
-  MarkedLine(std::string_view line, TextFormat format);
+  MarkedLine(std::string_view line, TextFormat format, const Glossary* glossary = nullptr);
   // The line as it reads in state, which is moved past the line.
-  MarkedLine(std::string_view line, TextFormat format, MarkupState& state);
+  MarkedLine(std::string_view line, TextFormat format, MarkupState& state,
+             const Glossary* glossary = nullptr);
 
-  // True when some stretch holds more than blanks; a line of markup and
-  // blanks only is its own translation.
+  // True when something is to be translated: a stretch that holds more
+  // than blanks, a term of the glossary, or the value of an alt or title.
+  // A line of markup and blanks only is its own translation.
   bool hasText() const;
-  // The line with each piece of markup replaced by its placeholder.
+  // True when some stretch holds more than blanks: the carrier needs the engine.
+  bool stretchesHaveText() const;
+  // The line with each piece of markup replaced by its placeholder (the
+  // line itself for plain text without a glossary).
   const std::string& carrier() const { return carrier_; }
   // The stretches of text between the pieces of markup (one more than the
   // pieces), as texts of their own.
   const std::vector<std::string>& stretches() const { return stretches_; }
+  // The values of the alt and title attributes, in order, as HTML.
+  std::vector<std::string> values() const;
 
   // The line again from the carrier's translation: each placeholder
-  // replaced by its markup, and each stretch whose source starts in lower
-  // case starting in lower case. Nothing when the translation does not hold
-  // every placeholder exactly once and in order.
-  std::optional<std::string> restore(std::string_view translation) const;
+  // replaced by its markup (with the values of alt and title replaced by
+  // valueTranslations, in order; a quote in one becomes its entity), and
+  // each stretch whose source starts in lower case starting in lower case
+  // (keepLowerStart, with capitalI). Nothing when the translation does not
+  // hold every placeholder exactly once and in order.
+  std::optional<std::string> restore(std::string_view translation,
+                                     const std::vector<std::string>& valueTranslations = {},
+                                     bool capitalI = false) const;
+  // The carrier's translation with its placeholders checked as restore
+  // checks them and the stretches' lower-case starts kept, placeholders
+  // left in: what goes on from a pivot language into the next pair.
+  std::optional<std::string> carried(std::string_view translation, bool capitalI = false) const;
   // The line again from the translations of its stretches, joined by the
   // markup.
-  std::string join(const std::vector<std::string>& translations) const;
+  std::string join(const std::vector<std::string>& translations,
+                   const std::vector<std::string>& valueTranslations = {},
+                   bool capitalI = false) const;
 
  private:
+  struct Value {
+    std::size_t piece;   // the piece of markup that holds it
+    std::size_t offset;  // where in the piece it starts
+    std::size_t length;
+    char quote;  // the quote around it
+  };
+  std::string markupWith(std::size_t index,
+                         const std::vector<std::string>& valueTranslations) const;
+  std::optional<std::string> rebuild(std::string_view translation,
+                                     const std::function<std::string(std::size_t)>& pieceOf,
+                                     bool capitalI) const;
+
   std::string carrier_;
   std::vector<std::string> markup_;
   std::vector<std::string> stretches_;
+  std::vector<Value> values_;
+  std::size_t terms_ = 0;
+  bool placeholders_ = false;  // markup or terms are replaced by placeholders
 };
 
 // translation with its first letter that has a case in lower case, when
-// source's first such letter is in lower case.
-std::string keepLowerStart(std::string_view source, std::string translation);
+// source's first such letter is in lower case. A first word written all in
+// capitals is left as it is when it has two letters or more (a name such as
+// "GNU"), or, with capitalI (a translation into English), when it is the
+// pronoun "I".
+std::string keepLowerStart(std::string_view source, std::string translation, bool capitalI = false);
 
 }  // namespace zta
 

@@ -77,11 +77,11 @@ check_pe32_product() {
       *) echo "The Windows program needs $dll, which is not a system DLL" >&2; bad=1 ;;
     esac
   done
-  # The shipped library and the double: the six and the optional
-  # ztaTranslateBatch; the double built without the batch entry point: the
-  # six.
+  # The shipped library: the six and the optional ztaTranslateBatch and
+  # ztaPairList; the double: the six and ztaTranslateBatch; the double built
+  # without the batch entry point: the six.
   local folder expected
-  for folder in .:7 testdouble:7 testdouble-without-batch:6; do
+  for folder in .:8 testdouble:7 testdouble-without-batch:6; do
     expected=${folder#*:}
     folder=${folder%:*}
     names="$(i686-w64-mingw32-objdump -p "$build/$folder/jxZTAccess.dll" |

@@ -103,6 +103,9 @@ HttpResult apyLike(const Request& request) {
 struct Script {
   std::vector<Request> requests;
   std::function<HttpResult(const Request&)> answer = apyLike;
+  // Called before a request is taken in, outside the lock: a test may hold
+  // a request back here until the others have reached a point.
+  std::function<void(const Request&)> beforeAnswer;
   int transportsMade = 0;
   HttpLimits limits;
   std::mutex mutex;
@@ -128,6 +131,7 @@ class ScriptedTransport : public HttpTransport {
 
  private:
   HttpResult record(const Request& request) {
+    if (script_->beforeAnswer) script_->beforeAnswer(request);
     std::lock_guard<std::mutex> lock(script_->mutex);  // a batch's requests come from threads
     script_->requests.push_back(request);
     return script_->answer(request);
@@ -714,6 +718,22 @@ TEST(ServerPool, SpreadsTextsOverTheServersWithThePairAndSendsAFailedOneToAnothe
       serverSettings(script, false, std::string(kServerA) + ", " + kServerB + " ");
   settings.serverLimits.PauseAfterFailures = std::chrono::milliseconds(500);
   TranslationLibrary library(settings);
+  // The fake answers in microseconds, so which server a worker picks would
+  // follow the scheduler; B holds its first batch's texts until A has taken
+  // its five, as a busy server would.
+  bool holdB = true;
+  script->beforeAnswer = [&](const Request& request) {
+    if (request.url.rfind(kServerB, 0) != 0 || request.method != "POST") return;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> lock(script->mutex);
+        if (!holdB || postsToA >= 5) return;
+      }
+      if (std::chrono::steady_clock::now() > giveUp) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  };
 
   std::vector<std::string> texts;
   std::vector<std::pair<uint32_t, std::string>> expected;
@@ -726,6 +746,7 @@ TEST(ServerPool, SpreadsTextsOverTheServersWithThePairAndSendsAFailedOneToAnothe
   EXPECT_EQ(batch.records, expected);
   EXPECT_GE(postsToA, 5);  // both servers took texts before A stopped
   EXPECT_GE(postsToB, 55);
+  holdB = false;
   // A is paused after three refusals in a row, for all its connections at
   // once; single texts go to B.
   for (int line = 0; line < 6; ++line) {

@@ -115,11 +115,10 @@ auto ApyBatchClient::askServer(std::size_t worker, const std::string& modeName,
 namespace {
 
 // What one request (or, for a text alone, the requests of its pieces)
-// carries: texts[first, first + count). A packed job's texts each have
-// one piece that canPack takes, with the blanks around it kept aside.
+// carries: the texts numbered in it, in order. A packed job's texts each
+// have one piece that canPack takes, with the blanks around it kept aside.
 struct BatchJob {
-  std::size_t first = 0;
-  std::size_t count = 1;
+  std::vector<std::size_t> texts;
   bool packed = false;
 };
 
@@ -146,27 +145,36 @@ std::optional<PackedText> packedText(std::string_view text, bool placeholders) {
   return packed;
 }
 
-// The jobs of a batch, in order: consecutive texts that can go packed, in
-// packs of at most kPackBytes, and every other text alone (a pack of one
-// goes alone too, exactly as a single text does).
-std::vector<BatchJob> planJobs(const std::vector<std::optional<PackedText>>& packable) {
+// The jobs of a batch, in the order of their first texts: the texts that
+// can go packed, in packs of at most kPackBytes, and every other text alone.
+// A text that goes alone does not end the pack being filled, so that a few
+// such lines among many do not cut a document into small requests. A pack
+// of one goes alone too, exactly as a single text does.
+std::vector<BatchJob> planJobs(const std::vector<std::optional<PackedText>>& packable,
+                               bool placeholders) {
   std::vector<BatchJob> jobs;
+  constexpr std::size_t kNoPack = static_cast<std::size_t>(-1);
+  std::size_t filling = kNoPack;  // the job of the pack being filled
   std::size_t packBytes = 0;
   for (std::size_t i = 0; i < packable.size(); ++i) {
-    if (packable[i]) {
-      if (!jobs.empty() && jobs.back().packed) {
-        const std::size_t bytes = packedSize(packable[i]->piece, jobs.back().count);
-        if (packBytes + bytes <= kPackBytes) {
-          ++jobs.back().count;
-          packBytes += bytes;
-          continue;
-        }
-      }
-      packBytes = packedSize(packable[i]->piece, 0);
+    if (!packable[i]) {
+      jobs.push_back({{i}, false});
+      continue;
     }
-    jobs.push_back({i, 1, packable[i].has_value()});
+    if (filling != kNoPack) {
+      const std::size_t bytes =
+          packedSize(packable[i]->piece, jobs[filling].texts.size(), placeholders);
+      if (packBytes + bytes <= kPackBytes) {
+        jobs[filling].texts.push_back(i);
+        packBytes += bytes;
+        continue;
+      }
+    }
+    packBytes = packedSize(packable[i]->piece, 0, placeholders);
+    filling = jobs.size();
+    jobs.push_back({{i}, true});
   }
-  for (BatchJob& job : jobs) job.packed = job.packed && job.count >= 2;
+  for (BatchJob& job : jobs) job.packed = job.packed && job.texts.size() >= 2;
   return jobs;
 }
 
@@ -180,7 +188,7 @@ std::vector<std::string> ApyBatchClient::translate(const std::string& modeName,
   std::vector<std::optional<PackedText>> packable;
   packable.reserve(texts.size());
   for (std::string_view text : texts) packable.push_back(packedText(text, placeholders_));
-  const std::vector<BatchJob> jobs = planJobs(packable);
+  const std::vector<BatchJob> jobs = planJobs(packable, placeholders_);
   std::size_t workers = std::min(inFlight_, jobs.size());
   if (std::any_of(jobs.begin(), jobs.end(), [](const BatchJob& job) { return job.packed; })) {
     workers = std::max<std::size_t>(1, std::min(workers, 2 * servers.size()));
@@ -201,24 +209,22 @@ std::vector<std::string> ApyBatchClient::translate(const std::string& modeName,
   const auto runJob = [&](std::size_t worker, const BatchJob& job) {
     if (job.packed) {
       std::vector<std::string_view> pieces;
-      for (std::size_t i = job.first; i < job.first + job.count; ++i) {
-        pieces.push_back(packable[i]->piece);
-      }
+      for (const std::size_t i : job.texts) pieces.push_back(packable[i]->piece);
       const std::optional<std::vector<std::string>> lines =
           askServer(worker, modeName, servers, [&](ApyClient& client, bool wait) {
             return client.translatePacked(modeName, pieces, wait);
           });
       if (lines) {
-        for (std::size_t k = 0; k < job.count; ++k) {
-          const PackedText& text = *packable[job.first + k];
-          translations[job.first + k] =
-              std::string(text.lead) + (*lines)[k] + std::string(text.tail);
-          done[job.first + k] = 1;
+        for (std::size_t k = 0; k < job.texts.size(); ++k) {
+          const std::size_t i = job.texts[k];
+          const PackedText& text = *packable[i];
+          translations[i] = std::string(text.lead) + (*lines)[k] + std::string(text.tail);
+          done[i] = 1;
         }
         return;
       }
     }
-    for (std::size_t i = job.first; i < job.first + job.count; ++i) {
+    for (const std::size_t i : job.texts) {
       alone(worker, i);
       done[i] = 1;
     }

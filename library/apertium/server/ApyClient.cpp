@@ -342,7 +342,7 @@ std::string ApyClient::translate(const std::string& modeName, std::string_view t
 std::optional<std::vector<std::string>> ApyClient::translatePacked(
     const std::string& modeName, const std::vector<std::string_view>& pieces, bool waitIfPaused) {
   const std::string answer =
-      askTranslation(langPairOf(modeName), packLines(pieces), true, waitIfPaused);
+      askTranslation(langPairOf(modeName), packLines(pieces, placeholders_), true, waitIfPaused);
   std::optional<std::vector<std::string>> lines = unpackLines(answer, pieces.size(), placeholders_);
   if (!lines) return std::nullopt;
   for (std::size_t k = 0; k < pieces.size(); ++k) dropGeneratorMarks(pieces[k], (*lines)[k]);

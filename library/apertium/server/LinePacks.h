@@ -38,22 +38,25 @@ namespace zta {
 constexpr std::size_t kPackBytes = 4000;
 
 // Whether a piece (TextPieces.h: no blanks at its ends) can go in a packed
-// request: it has no line break or NUL, and no "<", ">" or "&", which HTML
-// would read as markup; with placeholders (MarkupText.h), its "<" and ">"
-// are those of the placeholders ("<z1>") alone, which the deformatter keeps
-// as blanks as it does when the line goes alone.
+// request: it has no line break or NUL. Plain text goes with its "<", ">"
+// and "&" written as entities, which the deformatter reads as the
+// characters a line alone has. With placeholders (MarkupText.h) the text is
+// HTML already: its "<" and ">" must be those of the placeholders ("<z1>")
+// alone, which the deformatter keeps as blanks as it does when the line
+// goes alone, and it has no "&".
 bool canPack(std::string_view piece, bool placeholders);
 
 // The bytes a piece takes in a packed request.
-std::size_t packedSize(std::string_view piece, std::size_t number);
+std::size_t packedSize(std::string_view piece, std::size_t number, bool placeholders);
 
 // The packed request's text for pieces, in order.
-std::string packLines(const std::vector<std::string_view>& pieces);
+std::string packLines(const std::vector<std::string_view>& pieces, bool placeholders);
 
 // The translations of count packed lines from the server's answer, in
 // order; nothing when the answer does not hold every line once, in order,
 // between the full stops' blocks, or when a translation holds markup that
-// its line did not have (with placeholders: anything but "<zN>").
+// its line did not have (with placeholders: anything but "<zN>"; without,
+// anything but the entities of "<", ">" and "&", which are read back).
 std::optional<std::vector<std::string>> unpackLines(std::string_view answer, std::size_t count,
                                                     bool placeholders);
 

@@ -5,7 +5,6 @@
 // the languages the caller asked for. Written once above the engines.
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -51,12 +50,7 @@ void TranslationLibrary::loadGlossary() {
   // Said once, when the library starts; the lines left out do not stop it.
   for (const std::string& problem : problems) {
     const std::string line = "ZTA_GLOSSARY " + settings_.glossaryPath + ", " + problem;
-    if (settings_.notice) {
-      settings_.notice(line);
-    } else {
-      std::fprintf(stderr, "%s\n", line.c_str());
-      std::fflush(stderr);
-    }
+    notify(line);
   }
 }
 

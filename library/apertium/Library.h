@@ -130,6 +130,8 @@ class TranslationLibrary {
   Route routeFor(const Language& source, const Language& target);
   // Says once per direction, through settings_.notice, that it goes through a pivot.
   void announce(const Route& route);
+  // One line for the user: to settings_.notice, or else to standard error.
+  void notify(const std::string& line);
 
   // Formats and the glossary (Formats.cpp).
   // ZTA_FORMAT; throws, naming the formats, when it names none.

@@ -4,7 +4,6 @@
 // a text that failed is asked again on the next run. A failure of the
 // memory never fails a translation: it is said once on standard error and
 // the engine goes on alone.
-#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -30,12 +29,7 @@ void TranslationLibrary::memoryWarning(const std::string& why) {
   memoryWarned_ = true;
   const std::string line =
       "ZTA_MEMORY=" + settings_.memoryPath + ": " + why + "; translating without the memory";
-  if (settings_.notice) {
-    settings_.notice(line);
-  } else {
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
-  }
+  notify(line);
 }
 
 MemoryStore* TranslationLibrary::memory() {

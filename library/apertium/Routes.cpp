@@ -48,17 +48,21 @@ TranslationLibrary::Route TranslationLibrary::routeFor(const Language& source,
                  engine_->noPairText(source, target, languages + through));
 }
 
-void TranslationLibrary::announce(const Route& route) {
-  if (!route.second || !announced_.insert(route.key()).second) return;
-  const std::string line = displayCode(route.first.source) + "\xE2\x86\x92" +
-                           displayCode(route.second->target) + " goes through " +
-                           displayCode(route.first.target);
+void TranslationLibrary::notify(const std::string& line) {
   if (settings_.notice) {
     settings_.notice(line);
   } else {
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
   }
+}
+
+void TranslationLibrary::announce(const Route& route) {
+  if (!route.second || !announced_.insert(route.key()).second) return;
+  const std::string line = displayCode(route.first.source) + "\xE2\x86\x92" +
+                           displayCode(route.second->target) + " goes through " +
+                           displayCode(route.first.target);
+  notify(line);
 }
 
 }  // namespace zta
